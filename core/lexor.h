@@ -1,0 +1,96 @@
+// One open Lexor dictionary file: its header block, its index of block-leading words, the index
+// look-up of a word, and the loading of data blocks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/dic_identity.h"
+#include "platform/file_handle.h"
+#include "platform/ustring.h"
+
+namespace lexor {
+
+inline constexpr size_t kHeaderBlockSize = 256;
+inline constexpr uint64_t kBlockUnit = 256;
+
+// A run of index entries; location may be 0xFFFFFFFF ("before the first entry").
+struct IndexRange {
+  uint32_t location = 0;
+  uint32_t length = 0;
+  bool operator==(const IndexRange&) const = default;
+};
+
+// The index area as read, with the position of each usable entry's word in it. Immutable once
+// built, so opens of an unchanged file can share it.
+struct LexorIndex {
+  std::vector<uint8_t> bytes;          // the index area, NUL-padded by one byte
+  std::vector<uint32_t> wordOffsets;   // offset in `bytes` of entry i's word
+};
+
+class Lexor {
+ public:
+  // Opens the file and decodes its header; nullptr (after the log line) when it cannot be opened.
+  static std::shared_ptr<Lexor> initWithFilePath(const UString& path);
+  // A dictionary with no file whose header block is the given bytes (decoded at once, verbose as
+  // asked); for inspecting headers.
+  static std::shared_ptr<Lexor> withHeaderBlock(const std::array<uint8_t, kHeaderBlockSize>& block,
+                                                bool verbose);
+  ~Lexor();
+
+  void loadHeader(bool verbose);
+  bool isBOCU() const { return _isBOCU; }
+  Signature getDicSignature() const { return _dicSignature; }
+
+  void loadIndex(bool unused);
+  IndexRange lookupIndex(const uint8_t* word, const uint8_t* until);
+
+  // Loads the whole block of index entry n (head word included) into `block`, reusing its
+  // storage. False, with `block` empty, when there is no such block; the block handed out is
+  // never shorter than its head word says, and at least 2 bytes long.
+  bool loadDatablock(int32_t n, std::vector<uint8_t>& block);
+
+  // Entries of the index that were actually found (at most _nIndexEntry). Reads the index.
+  uint32_t usableIndexEntries();
+  const uint8_t* indexWord(uint32_t i) const;   // valid after loadIndex, i < usableIndexEntries()
+  uint32_t indexBlockNumber(uint32_t i) const;
+
+  const UString& path() const { return _dict_path; }
+  int16_t version() const { return _version; }
+  uint32_t headerSize() const { return _headerSize; }
+  uint32_t extheaderSize() const { return _extheaderSize; }
+  uint32_t indexSize() const { return _indexSize; }
+  uint32_t dataSize() const { return _dataSize; }
+  int32_t nWord() const { return _nWord; }
+  int32_t nIndexEntry() const { return _nIndexEntry; }
+  int32_t indexBlocks() const { return _indexBlocks; }
+  int32_t dataBlocks() const { return _dataBlocks; }
+  uint32_t emptyBlockAt() const { return _emptyBlockAt; }
+  int32_t blockbyte() const { return _blockbyte; }
+  const std::array<uint8_t, kHeaderBlockSize>& headerBlock() const { return _headerblock; }
+
+ private:
+  Lexor() = default;
+
+  UString _dict_path;
+  std::unique_ptr<FileHandle> _fh;
+  std::array<uint8_t, kHeaderBlockSize> _headerblock{};
+  std::shared_ptr<const LexorIndex> _index;  // _indexblock and _index of the file format's reader
+  int16_t _version = 0;
+  uint32_t _headerSize = 0;
+  uint32_t _extheaderSize = 0;
+  uint32_t _indexSize = 0;
+  uint32_t _dataSize = 0;
+  int32_t _nWord = 0;
+  int32_t _nIndexEntry = 0;
+  int32_t _indexBlocks = 0;
+  int32_t _dataBlocks = 0;
+  uint32_t _emptyBlockAt = 0;
+  bool _isBOCU = false;
+  Signature _dicSignature = 0;
+  int32_t _blockbyte = 0;
+};
+
+}  // namespace lexor

@@ -1,0 +1,66 @@
+// A forward-only cursor over the entries, in an ordered list of dictionaries, whose head words
+// begin with a query word.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/lexor.h"
+#include "core/record.h"
+#include "platform/ustring.h"
+
+namespace lexor {
+
+inline constexpr size_t kNeedleSize = 256;   // 255 bytes and a NUL
+inline constexpr size_t kEwordSize = 249;    // 248 bytes and a NUL
+
+using LexorList = std::vector<std::shared_ptr<Lexor>>;
+
+class LexorRecordset {
+ public:
+  static std::shared_ptr<LexorRecordset> init();
+  static std::shared_ptr<LexorRecordset> initWithDic(std::shared_ptr<Lexor> dic);
+  // Shares the caller's list (no copy).
+  static std::shared_ptr<LexorRecordset> initWithDics(std::shared_ptr<LexorList> dics);
+  ~LexorRecordset();
+
+  void addDic(std::shared_ptr<Lexor> dic);
+  void removeDics();
+  void clear();
+  void clear_();
+  bool isEOF() const { return _isEOF; }
+
+  bool queryWithWord(const UString& word);
+  bool moveNext();
+  std::optional<Record> getRecordAsDictionary();
+
+  // For tests and the hosts: what the recordset holds.
+  size_t dicCount() const { return _dics ? _dics->size() : 0; }
+  std::shared_ptr<Lexor> dicAt(size_t i) const { return _dics && i < _dics->size() ? (*_dics)[i] : nullptr; }
+  int32_t currentDicPosition() const { return _curr_dic; }
+  const uint8_t* needle() const { return _needle.data(); }
+  const uint8_t* upperBound() const { return _needlf.data(); }
+
+ private:
+  LexorRecordset() = default;
+
+  std::shared_ptr<LexorList> _dics;
+  int32_t _curr_dic = 0;
+  std::optional<UString> _needle_nsstr;
+  std::array<uint8_t, kNeedleSize> _needle{};
+  std::array<uint8_t, kNeedleSize> _needlf{};
+  IndexRange _index_range;
+  int32_t _curr_index_no = 0;
+  std::vector<uint8_t> _datablock;   // empty: no block loaded
+  std::optional<size_t> _p;          // offset of the current entry in _datablock
+  int32_t _fieldlength_byte = 2;
+  std::array<uint8_t, kEwordSize> _eword{};
+  int32_t _eword_len = 0;
+  int32_t _attrib = 0;
+  bool _isEOF = false;
+};
+
+}  // namespace lexor

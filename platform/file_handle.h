@@ -1,0 +1,43 @@
+// A file open for reading, with positioned reads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/ustring.h"
+
+namespace lexor {
+
+// What makes two opens of one path "the same file as before": device, inode, size and
+// modification time.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t mtimeNanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+class FileHandle {
+ public:
+  // nullptr when the file cannot be opened for reading (or is a folder).
+  static std::unique_ptr<FileHandle> openForReading(UStringView path);
+  ~FileHandle();
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  // Reads up to n bytes at the absolute offset; fewer at the end of the file. Returns the number
+  // of bytes read (0 on error or at the end).
+  size_t readAt(uint64_t offset, void* buffer, size_t n) const;
+
+  uint64_t size() const { return identity_.size; }
+  const FileIdentity& identity() const { return identity_; }
+
+ private:
+  FileHandle(int fd, FileIdentity identity) : fd_(fd), identity_(identity) {}
+  int fd_;
+  FileIdentity identity_;
+};
+
+}  // namespace lexor

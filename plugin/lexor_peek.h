@@ -1,0 +1,93 @@
+// The plug-in object that a host creates and a page's script calls: the dictionary folder and its
+// listing, the choice of dictionaries (one, several by path, or the Ambora suite), queries and
+// the rendering of entries for the page.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/lexor_recordset.h"
+#include "platform/script_value.h"
+#include "platform/ustring.h"
+
+namespace lexor {
+
+class LexorPeek : public ScriptObject {
+ public:
+  // Construction as a host does it: finds ~/Library/Lexor and scans it once.
+  static std::shared_ptr<LexorPeek> initWithWebView(WebView* webView);
+  ~LexorPeek() override;
+
+  // Registers the object on the page's window under the key "LexorPeek".
+  void windowScriptObjectAvailable(WindowScriptObject* windowScriptObject);
+
+  // The class-side questions of the script bridge. Selectors are written as in the script-name
+  // table ("_useNthDic:", "_removeDics", "initWithWebView:").
+  static std::optional<std::string> webScriptNameForSelector(std::string_view selector);
+  static bool isSelectorExcludedFromWebScript(std::string_view selector);
+  static bool isKeyExcludedFromWebScript(const char* name);
+
+  // Folder and listing.
+  std::optional<UString> _getDicDir() const;
+  std::vector<UString> _dicPathsInDir();
+  std::vector<UString> _dicNamesInDir() const;
+  int32_t _dicCount();
+
+  // Selection.
+  void _addDictionary(const std::optional<UString>& path);
+  void _removeDics();
+  void _useNthDic(int32_t position);
+  void _useAmbora();
+  int32_t _isAmboraAvailable() const;
+
+  // Query and rendering.
+  bool _queryWithWord(const UString& word);
+  bool _moveNext();
+  bool _isEOF();
+  std::optional<ScriptList> _getRecord();
+  std::optional<UString> _getRecordAsText();
+  std::optional<UString> _getRecordAsHTML();
+  std::optional<std::vector<UString>> _consult(const UString& word);
+
+  // For tests and hosts.
+  LexorRecordset& recordset(int i) { return *_rs[i]; }
+  int32_t currentRecordsetIndex() const { return _currRs; }
+  bool amboraMode() const { return _amboraMode; }
+  int32_t amboraDicID() const { return _amboraDicID; }
+  int32_t revoraDicID() const { return _revoraDicID; }
+  int32_t abboraDicID() const { return _abboraDicID; }
+  int32_t exoraDicID() const { return _exoraDicID; }
+  int32_t amboraVer() const { return _amboraVer; }
+  int32_t revoraVer() const { return _revoraVer; }
+
+ private:
+  LexorPeek() = default;
+  void findDictionaryFolder();
+  UString listedPath(int32_t position) const;
+  void openAndAdd(LexorRecordset& rs, const UString& path);
+
+  WebView* _webView = nullptr;
+  std::optional<UString> _dicDir;
+  std::vector<UString> _dicFiles;
+  std::vector<UString> _dicNames;
+  std::array<std::shared_ptr<LexorRecordset>, 2> _rs;
+  int32_t _currRs = 0;
+  bool _amboraMode = false;
+  int32_t _amboraVer = 0;
+  int32_t _revoraVer = 0;
+  int32_t _amboraDicID = -1;
+  int32_t _revoraDicID = -1;
+  int32_t _abboraDicID = -1;
+  int32_t _exoraDicID = -1;
+};
+
+// resolveAlias of the system's utilities: the target of an alias (a symbolic link here), or the
+// path itself; logs "resolveAlias(%@)" and ": resolvedPath = %@". std::nullopt for none.
+std::optional<UString> resolveAlias(const std::optional<UString>& path);
+
+}  // namespace lexor

@@ -1,0 +1,33 @@
+// The script-call protocol shared by every host: a JSON request naming one of the sixteen
+// operations by its script name, and a JSON response with its result or an error.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/script_value.h"
+
+namespace lexor {
+
+class LexorPeek;
+
+struct ScriptError {
+  std::string message;  // one line saying why
+};
+
+using ScriptCallResult = std::variant<ScriptValue, ScriptError>;
+
+// Calls the operation of the script name with converted arguments; unknown names, a wrong number
+// of arguments or an argument of the wrong type give an error and change nothing.
+ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptName,
+                                     const std::vector<ScriptValue>& args);
+
+// One request line or body in, one response (a single line of JSON, no line feed) out.
+std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson);
+
+// The sixteen script names, in the order of the script-name table.
+const std::vector<std::string>& scriptNames();
+
+}  // namespace lexor

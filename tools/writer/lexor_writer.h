@@ -1,0 +1,67 @@
+// The dictionary writer: builds Lexor files from entries. The system itself only reads
+// dictionaries; this serves tests, benchmarks, fuzz seeds and the demo. It is written from the file
+// layout alone, so it is also a second reading of it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/dic_identity.h"
+#include "platform/ustring.h"
+
+namespace lexor::writer {
+
+// One entry as text. The writer encodes it in the dictionary's encodings.
+struct Entry {
+  UString headWord;
+  UString translation;
+  std::optional<UString> pronunciation;  // code-page dictionaries: stored through the phonetic table's ASCII range
+  std::optional<UString> example;
+  int level = 0;                         // 0 to 15
+};
+
+// One entry as stored bytes, for tests that need exact or broken layouts.
+struct RawEntry {
+  std::string headWord;      // encoded head word, no NUL
+  uint8_t attribute = 0;     // level in bits 0-3, 0x10 for an extended entry
+  std::string body;          // everything after the head word (and, in code-page dictionaries,
+                             // the attribute byte), exactly as stored
+};
+
+enum class FieldWidths { kTwo, kFour, kMixed };  // kMixed alternates per block
+
+struct Options {
+  int version = 5;                       // 2 to 5
+  bool bocu = false;                     // BOCU-1 texts; else the signature's code pages
+  Signature signature = 0;               // chooses the code pages; 0: from the output file name
+  uint32_t blockBytes = 1024;            // target size of a data block (a multiple of 256)
+  FieldWidths fieldWidths = FieldWidths::kTwo;
+  int blockNumberWidth = 2;              // 2 or 4 (4 needs version 4 or 5)
+};
+
+struct Report {
+  size_t written = 0;
+  size_t skipped = 0;   // entries whose texts the code page cannot hold, or empty head words
+  std::string error;    // non-empty when nothing was written
+};
+
+// Builds the whole file in memory. Entries are sorted by their encoded head-word bytes.
+std::vector<uint8_t> buildDictionary(const std::vector<Entry>& entries, const Options& options,
+                                     Report* report);
+std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
+                                            const Options& options);
+// buildDictionary, then written to `path` (signature from its file name when options.signature
+// is 0).
+Report writeDictionary(const std::string& path, const std::vector<Entry>& entries, Options options);
+
+// A single data block (head word included) holding the raw entries, with the given field width.
+std::vector<uint8_t> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu, int fieldWidth);
+
+// Reading sources: tab-separated lines (head word, translation, [pronunciation, [example,
+// [level]]]), and dictd dictionaries (NAME.index with NAME.dict or NAME.dict.dz).
+std::optional<std::vector<Entry>> readTabSeparated(const std::string& path, std::string* error);
+std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, std::string* error);
+
+}  // namespace lexor::writer
