@@ -12,13 +12,17 @@ using LogSink = std::function<void(const std::string& line)>;
 
 // Replaces the sink; an empty function restores the standard-error sink.
 void setLogSink(LogSink sink);
+// The same, returning the sink it replaces (empty for the standard-error sink), so that a caller
+// can put it back.
+LogSink exchangeLogSink(LogSink sink);
 
 // printf-style. Where a logged format of the system has "%@" (a string), callers pass "%s" with
 // the string's UTF-8 form.
 void logFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logLine(const std::string& line);
 
-// Installs itself for its lifetime and collects the lines.
+// Installs itself for its lifetime and collects the lines; on destruction the sink it replaced is
+// put back, so capturing sinks nest.
 class CapturingLogSink {
  public:
   CapturingLogSink();
@@ -30,6 +34,7 @@ class CapturingLogSink {
 
  private:
   std::vector<std::string> lines_;
+  LogSink previous_;
 };
 
 // A sink that drops everything (the CLI's --quiet).
