@@ -68,8 +68,11 @@ class LexorPeek : public ScriptObject {
  private:
   LexorPeek() = default;
   void findDictionaryFolder();
+  bool isListedPosition(int32_t position) const;
   UString listedPath(int32_t position) const;
   void openAndAdd(LexorRecordset& rs, const UString& path);
+  void addListed(LexorRecordset& rs, int32_t position);
+  LexorRecordset& currentRecordset() { return *_rs[_currRs]; }
 
   WebView* _webView = nullptr;
   std::optional<UString> _dicDir;

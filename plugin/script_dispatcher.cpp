@@ -1,0 +1,236 @@
+// The script-call protocol: JSON requests naming an operation by its script name, checked in
+// full before the operation runs, so that a bad request answers an error and changes nothing.
+#include "plugin/script_dispatcher.h"
+
+#include <array>
+#include <functional>
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+#include "plugin/lexor_peek.h"
+
+namespace lexor {
+namespace {
+
+using nlohmann::json;
+
+enum class Argument {
+  kNone,
+  kString,
+  kPath,     // a string, or null for none: the operation accepts a missing path
+  kInteger,  // 32-bit signed
+};
+
+struct Operation {
+  std::string_view name;
+  Argument argument;
+  std::function<ScriptValue(LexorPeek&, const std::vector<ScriptValue>&)> call;
+};
+
+ScriptValue none() { return ScriptValue(ScriptNull{}); }
+
+ScriptValue stringList(const std::vector<UString>& strings) {
+  ScriptList list(strings.begin(), strings.end());
+  return ScriptValue(std::move(list));
+}
+
+template <typename T>
+ScriptValue orNone(std::optional<T> value) {
+  return value ? ScriptValue(std::move(*value)) : none();
+}
+
+std::optional<UString> pathArgument(const ScriptValue& value) {
+  if (value.isNull()) return std::nullopt;
+  return value.asString();
+}
+
+// In the order of the script-name table.
+const std::array<Operation, 16>& operations() {
+  static const std::array<Operation, 16> kOperations = {{
+      {"addDictionary", Argument::kPath,
+       [](LexorPeek& p, const auto& a) { p._addDictionary(pathArgument(a[0])); return none(); }},
+      {"removeDictionaries", Argument::kNone, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
+      {"consult", Argument::kString,
+       [](LexorPeek& p, const auto& a) {
+         std::optional<std::vector<UString>> html = p._consult(a[0].asString());
+         return html ? stringList(*html) : none();
+       }},
+      {"queryWithWord", Argument::kString,
+       [](LexorPeek& p, const auto& a) { return ScriptValue(p._queryWithWord(a[0].asString())); }},
+      {"moveNext", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._moveNext()); }},
+      {"isEOF", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._isEOF()); }},
+      {"getRecord", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecord()); }},
+      {"getRecordAsText", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsText()); }},
+      {"getRecordAsHTML", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsHTML()); }},
+      {"getDicDir", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getDicDir()); }},
+      {"dicCount", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._dicCount()); }},
+      {"dicPathsInDir", Argument::kNone, [](LexorPeek& p, const auto&) { return stringList(p._dicPathsInDir()); }},
+      {"dicNamesInDir", Argument::kNone, [](LexorPeek& p, const auto&) { return stringList(p._dicNamesInDir()); }},
+      {"useNthDic", Argument::kInteger,
+       [](LexorPeek& p, const auto& a) { p._useNthDic(a[0].asInt()); return none(); }},
+      {"useAmbora", Argument::kNone, [](LexorPeek& p, const auto&) { p._useAmbora(); return none(); }},
+      {"isAmboraAvailable", Argument::kNone,
+       [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
+  }};
+  return kOperations;
+}
+
+const Operation* findOperation(std::string_view name) {
+  for (const Operation& op : operations()) {
+    if (op.name == name) return &op;
+  }
+  return nullptr;
+}
+
+size_t argumentCount(Argument argument) { return argument == Argument::kNone ? 0 : 1; }
+
+const char* argumentTypeName(Argument argument) {
+  switch (argument) {
+    case Argument::kString: return "a string";
+    case Argument::kPath: return "a string or null";
+    case Argument::kInteger: return "a 32-bit integer";
+    case Argument::kNone: break;
+  }
+  return "nothing";
+}
+
+bool argumentFits(Argument argument, const ScriptValue& value) {
+  switch (argument) {
+    case Argument::kString: return value.isString();
+    case Argument::kPath: return value.isString() || value.isNull();
+    case Argument::kInteger: return value.isInt();
+    case Argument::kNone: break;
+  }
+  return false;
+}
+
+ScriptError countError(const Operation& op, size_t given) {
+  const size_t expected = argumentCount(op.argument);
+  return ScriptError{std::string(op.name) + " takes " + std::to_string(expected) + " argument" +
+                     (expected == 1 ? "" : "s") + ", got " + std::to_string(given)};
+}
+
+ScriptError typeError(const Operation& op) {
+  return ScriptError{std::string(op.name) + ": the argument must be " + argumentTypeName(op.argument)};
+}
+
+std::optional<ScriptError> checkArguments(const Operation& op, const std::vector<ScriptValue>& args) {
+  if (args.size() != argumentCount(op.argument)) return countError(op, args.size());
+  if (!args.empty() && !argumentFits(op.argument, args[0])) return typeError(op);
+  return std::nullopt;
+}
+
+// JSON values that can be an operation's argument; anything else (fractions, arrays, objects,
+// integers beyond 32 bits) has no script value that an operation takes.
+std::optional<ScriptValue> fromJson(const json& value) {
+  switch (value.type()) {
+    case json::value_t::null: return none();
+    case json::value_t::boolean: return ScriptValue(value.get<bool>());
+    case json::value_t::string: return ScriptValue(fromUtf8(value.get_ref<const std::string&>()));
+    case json::value_t::number_integer: {
+      const auto n = value.get<int64_t>();
+      if (n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max()) return std::nullopt;
+      return ScriptValue(static_cast<int32_t>(n));
+    }
+    case json::value_t::number_unsigned: {
+      const auto n = value.get<uint64_t>();
+      if (n > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return std::nullopt;
+      return ScriptValue(static_cast<int32_t>(n));
+    }
+    default: return std::nullopt;
+  }
+}
+
+json toJson(const ScriptValue& value) {
+  struct Visitor {
+    json operator()(ScriptNull) const { return nullptr; }
+    json operator()(bool b) const { return b; }
+    json operator()(int32_t i) const { return i; }
+    json operator()(const UString& s) const { return toUtf8(s); }
+    json operator()(const ScriptList& list) const {
+      json array = json::array();
+      for (const ScriptValue& item : list) array.push_back(toJson(item));
+      return array;
+    }
+  };
+  return std::visit(Visitor{}, value.storage());
+}
+
+std::string dump(const json& response) {
+  // Strings come from the system as valid UTF-8, but a response must stay valid JSON whatever
+  // happens, so anything malformed is replaced rather than thrown about.
+  return response.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// Parser messages may quote the request; the answer stays one line saying why.
+std::string errorResponse(std::string message) {
+  for (char& c : message) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return dump(json{{"error", message}});
+}
+
+std::optional<std::string> parseRequest(std::string_view requestJson, const Operation** op,
+                                        std::vector<ScriptValue>* args) {
+  json request;
+  try {
+    request = json::parse(requestJson.begin(), requestJson.end());
+  } catch (const json::exception& e) {
+    // Drop the library's "[json.exception...] " tag; the rest says where and why.
+    std::string_view why = e.what();
+    if (const size_t tagEnd = why.find("] "); why.starts_with('[') && tagEnd != std::string_view::npos) {
+      why.remove_prefix(tagEnd + 2);
+    }
+    return "request is not JSON: " + std::string(why);
+  }
+  if (!request.is_object()) return std::string("request must be a JSON object");
+  const auto opField = request.find("op");
+  if (opField == request.end() || !opField->is_string()) {
+    return std::string("request needs \"op\", a script name as a string");
+  }
+  const std::string& name = opField->get_ref<const std::string&>();
+  *op = findOperation(name);
+  if (*op == nullptr) return "unknown operation: " + name;
+
+  const auto argsField = request.find("args");
+  if (argsField == request.end()) return std::nullopt;
+  if (!argsField->is_array()) return name + ": \"args\" must be an array";
+  if (argsField->size() != argumentCount((*op)->argument)) return countError(**op, argsField->size()).message;
+  for (const json& arg : *argsField) {
+    std::optional<ScriptValue> value = fromJson(arg);
+    if (!value) return typeError(**op).message;
+    args->push_back(std::move(*value));
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+const std::vector<std::string>& scriptNames() {
+  static const std::vector<std::string> kNames = [] {
+    std::vector<std::string> names;
+    for (const Operation& op : operations()) names.emplace_back(op.name);
+    return names;
+  }();
+  return kNames;
+}
+
+ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptName,
+                                     const std::vector<ScriptValue>& args) {
+  const Operation* op = findOperation(scriptName);
+  if (op == nullptr) return ScriptError{"unknown operation: " + std::string(scriptName)};
+  if (std::optional<ScriptError> error = checkArguments(*op, args)) return *error;
+  return op->call(peek, args);
+}
+
+std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson) {
+  const Operation* op = nullptr;
+  std::vector<ScriptValue> args;
+  if (std::optional<std::string> error = parseRequest(requestJson, &op, &args)) return errorResponse(*error);
+  ScriptCallResult result = callScriptOperation(peek, op->name, args);
+  if (const auto* error = std::get_if<ScriptError>(&result)) return errorResponse(error->message);
+  return dump(json{{"result", toJson(std::get<ScriptValue>(result))}});
+}
+
+}  // namespace lexor
