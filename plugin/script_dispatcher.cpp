@@ -216,6 +216,8 @@ const std::vector<std::string>& scriptNames() {
   return kNames;
 }
 
+std::string scriptValueToJson(const ScriptValue& value) { return dump(toJson(value)); }
+
 ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptName,
                                      const std::vector<ScriptValue>& args) {
   const Operation* op = findOperation(scriptName);

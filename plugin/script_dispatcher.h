@@ -27,6 +27,9 @@ ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptNam
 // One request line or body in, one response (a single line of JSON, no line feed) out.
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson);
 
+// A script value as the protocol writes it (one line of JSON, always valid UTF-8).
+std::string scriptValueToJson(const ScriptValue& value);
+
 // The sixteen script names, in the order of the script-name table.
 const std::vector<std::string>& scriptNames();
 

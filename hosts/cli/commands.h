@@ -1,0 +1,23 @@
+// The subcommands of `lexorpeek`. Each takes the words after its name and returns the exit
+// status: 0 something matched or the command succeeded, 1 nothing matched, 2 a usage error.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lexor::cli {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitNoMatch = 1;
+inline constexpr int kExitUsage = 2;
+
+int runList(const std::vector<std::string>& args);
+int runRepl(const std::vector<std::string>& args);
+int runLookup(const std::vector<std::string>& args);
+int runConsult(const std::vector<std::string>& args);
+
+// "lexorpeek: MESSAGE" on standard error, then the hint to ask for help; returns kExitUsage.
+int usageError(std::string_view command, std::string_view message);
+
+}  // namespace lexor::cli

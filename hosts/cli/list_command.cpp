@@ -1,0 +1,45 @@
+// `lexorpeek list`: the folder's dictionaries as the page sees them.
+#include <iostream>
+
+#include "hosts/cli/cli_args.h"
+#include "hosts/cli/commands.h"
+#include "plugin/lexor_peek.h"
+
+namespace lexor::cli {
+namespace {
+
+constexpr const char* kListUsage = R"(usage: lexorpeek list
+
+Lists the dictionaries of ~/Library/Lexor, one a line: position (for `lookup --nth`),
+display name and path relative to the folder, separated by tabs. A last line tells whether
+the Ambora suite is available, and its version (the lower of its two main files').
+)";
+
+}  // namespace
+
+int runList(const std::vector<std::string>& args) {
+  std::string error;
+  std::optional<ParsedArgs> parsed = parseArgs(args, {}, &error);
+  if (!parsed) return usageError("list", error);
+  if (parsed->help) {
+    std::cout << kListUsage;
+    return kExitSuccess;
+  }
+  if (!parsed->positionals.empty()) return usageError("list", "list takes no words");
+
+  std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
+  if (!peek->_getDicDir()) std::cerr << "lexorpeek: no dictionary folder (~/Library/Lexor)\n";
+  const std::vector<UString> paths = peek->_dicPathsInDir();
+  const std::vector<UString> names = peek->_dicNamesInDir();
+  for (size_t i = 0; i < paths.size() && i < names.size(); ++i) {
+    std::cout << i << '\t' << toUtf8(names[i]) << '\t' << toUtf8(paths[i]) << '\n';
+  }
+  if (const int32_t version = peek->_isAmboraAvailable(); version > 0) {
+    std::cout << "suite: available, version " << version << '\n';
+  } else {
+    std::cout << "suite: not available\n";
+  }
+  return kExitSuccess;
+}
+
+}  // namespace lexor::cli

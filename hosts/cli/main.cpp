@@ -1,0 +1,81 @@
+// `lexorpeek`: the command-line host of the plug-in object.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "hosts/cli/commands.h"
+#include "hosts/web/web_server.h"
+#include "platform/log.h"
+
+namespace lexor::cli {
+namespace {
+
+constexpr const char* kUsage = R"(usage: lexorpeek [--quiet] COMMAND [ARGS]
+
+Looks words up in the dictionaries of ~/Library/Lexor.
+
+commands:
+  list      the dictionaries of the folder, and whether the Ambora suite is there
+  lookup    every entry whose head word begins with a word
+  consult   every match as an HTML fragment, as the page's "consult" gives them
+  repl      script calls: one JSON request a line in, one JSON response a line out
+  serve     serve the widget page on loopback
+
+options:
+  --quiet   silence the system log (otherwise on standard error)
+  --help    this text; `lexorpeek COMMAND --help` tells about one command
+
+exit status: 0 something matched (or the command succeeded), 1 nothing matched,
+2 usage error
+)";
+
+// --quiet may stand anywhere before a "--", so it is taken out before the command sees its words.
+std::vector<std::string> takeQuiet(std::vector<std::string> words, bool* quiet) {
+  std::vector<std::string> kept;
+  bool optionsEnded = false;
+  for (std::string& word : words) {
+    if (!optionsEnded && word == "--quiet") {
+      *quiet = true;
+      continue;
+    }
+    if (word == "--") optionsEnded = true;
+    kept.push_back(std::move(word));
+  }
+  return kept;
+}
+
+}  // namespace
+
+int usageError(std::string_view command, std::string_view message) {
+  std::cerr << "lexorpeek: " << message << "\n";
+  std::cerr << "(see `lexorpeek " << command << (command.empty() ? "" : " ") << "--help`)\n";
+  return kExitUsage;
+}
+
+int run(int argc, char** argv) {
+  bool quiet = false;
+  std::vector<std::string> words = takeQuiet(std::vector<std::string>(argv + 1, argv + argc), &quiet);
+  if (quiet) silenceLog();
+
+  if (words.empty()) {
+    std::cerr << kUsage;
+    return kExitUsage;
+  }
+  const std::string command = words.front();
+  const std::vector<std::string> rest(words.begin() + 1, words.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return kExitSuccess;
+  }
+  if (command == "list") return runList(rest);
+  if (command == "repl") return runRepl(rest);
+  if (command == "lookup") return runLookup(rest);
+  if (command == "consult") return runConsult(rest);
+  if (command == "serve") return lexor::web::runServeCommand(rest);
+  return usageError("", "unknown command '" + command + "'");
+}
+
+}  // namespace lexor::cli
+
+int main(int argc, char** argv) { return lexor::cli::run(argc, argv); }
