@@ -10,6 +10,7 @@
 
 #include "core/lexor.h"
 #include "core/record.h"
+#include "platform/code_page.h"
 #include "platform/ustring.h"
 
 namespace lexor {
@@ -61,6 +62,32 @@ class LexorRecordset {
   int32_t _eword_len = 0;
   int32_t _attrib = 0;
   bool _isEOF = false;
+
+  // The encoding a needle is built in: BOCU-1, or a head-word code page.
+  struct NeedleEncoding {
+    bool bocu = false;
+    CodePage page = kCodePageNone;
+    bool operator==(const NeedleEncoding&) const = default;
+  };
+  enum class NeedleResult { kBuilt, kUnencodable, kEmpty };
+
+  Lexor* currentDic() const;
+  NeedleResult buildNeedle(const Lexor& dic, UStringView word);
+  bool needleFits(const Lexor& dic);
+  bool enterDictionary(Lexor& dic);
+  bool findInRange(Lexor& dic);
+  bool nextDictionary();
+  bool endWalk();
+  void releaseBlock();
+
+  // The query word as the walk needs it: unlike _needle_nsstr it outlives clear_, because every
+  // dictionary whose head words use another encoding gets the needle rebuilt from it.
+  std::optional<UString> _walk_word;
+  std::optional<NeedleEncoding> _needle_encoding;   // none: no word, the needle is empty
+  size_t _needle_len = 0;
+  bool _range_looked_up = false;   // the current dictionary's range has been looked up
+  int64_t _range_end = 0;          // one past the last index entry of the range to walk
+  size_t _next_p = 0;              // where the entry after the current one begins
 };
 
 }  // namespace lexor
