@@ -28,6 +28,10 @@ struct IndexRange {
 struct LexorIndex {
   std::vector<uint8_t> bytes;          // the index area, NUL-padded by one byte
   std::vector<uint32_t> wordOffsets;   // offset in `bytes` of entry i's word
+  int32_t blockbyte = 2;               // width of the block number before each word
+  // The words stand in ascending byte order, as a sound file has them; only then may a look-up
+  // search instead of scanning.
+  bool sorted = true;
 };
 
 class Lexor {
@@ -56,6 +60,8 @@ class Lexor {
   uint32_t usableIndexEntries();
   const uint8_t* indexWord(uint32_t i) const;   // valid after loadIndex, i < usableIndexEntries()
   uint32_t indexBlockNumber(uint32_t i) const;
+  // The index as read (null before loadIndex); opens of an unchanged file share it.
+  std::shared_ptr<const LexorIndex> sharedIndex() const { return _index; }
 
   const UString& path() const { return _dict_path; }
   int16_t version() const { return _version; }
@@ -73,6 +79,9 @@ class Lexor {
 
  private:
   Lexor() = default;
+  // Where the index and the data areas begin, in 64-bit arithmetic so that no sum wraps.
+  uint64_t indexStart() const;
+  uint64_t dataStart() const;
 
   UString _dict_path;
   std::unique_ptr<FileHandle> _fh;
