@@ -38,20 +38,32 @@ struct Options {
   Signature signature = 0;               // chooses the code pages; 0: from the output file name
   uint32_t blockBytes = 1024;            // target size of a data block (a multiple of 256)
   FieldWidths fieldWidths = FieldWidths::kTwo;
-  int blockNumberWidth = 2;              // 2 or 4 (4 needs version 4 or 5)
+  int blockNumberWidth = 2;              // 2 or 4 (4 needs version 4 or 5); 0: 2, or 4 when
+                                         // versions 4 and 5 have more units than 2 bytes number
 };
 
 struct Report {
   size_t written = 0;
   size_t skipped = 0;   // entries whose texts the code page cannot hold, or empty head words
   std::string error;    // non-empty when nothing was written
+  size_t duplicates = 0;            // entries dropped as exact copies of an earlier one
+  size_t pronunciationsDropped = 0; // pronunciations the phonetic table cannot spell (entry kept)
+  size_t headWordsCut = 0;          // head words cut to the longest head word a block can hold
 };
+
+// Longest head word, in bytes, that a reader's head-word buffer holds; longer ones are cut on a
+// character boundary.
+inline constexpr size_t kMaxHeadWordBytes = 248;
 
 // Builds the whole file in memory. Entries are sorted by their encoded head-word bytes.
 std::vector<uint8_t> buildDictionary(const std::vector<Entry>& entries, const Options& options,
                                      Report* report);
 std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
                                             const Options& options);
+// As above; on failure (options out of range, sizes the header cannot state) an empty result and
+// the reason in `error`.
+std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
+                                            const Options& options, std::string* error);
 // buildDictionary, then written to `path` (signature from its file name when options.signature
 // is 0).
 Report writeDictionary(const std::string& path, const std::vector<Entry>& entries, Options options);

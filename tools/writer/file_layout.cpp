@@ -1,0 +1,359 @@
+// Lays encoded entries out as a Lexor file: data blocks, the index of their leading words and the
+// header block.
+//
+// File    := header block (256 bytes) | index area | data area
+// Index   := { block number (2 or 4 bytes) | block's first head word | 00 }, padded with 00 to
+//            index blocks x block size bytes
+// Data    := blocks of whole 256-byte units; block number b starts b x 256 bytes into the area
+// Block   := head word (uint16: bits 0-14 = units, bit 15 = 4-byte field lengths)
+//            | entries | end mark (a field length of 0) | 00 padding
+// Entry   := code page: L | prefix count | tail | 00 | attribute | body
+//            BOCU-1:    L | prefix count | attribute | tail | 00 | body
+//            L (2 or 4 bytes, the block's width) counts from the tail's first byte to the entry's
+//            end. The prefix count is how many leading bytes the head word shares with the
+//            previous head word of the same block; 0 for a block's first entry, at most 255.
+//
+// Header block, offsets of the fields this writer fills (all little-endian):
+//   140 version (major << 8)  146 block size (stored / 16 in version 3)  148 index blocks
+//   150 header size (256)     160 nword (entries)   165 dictype (0x08: BOCU-1)
+//   versions 2, 3: 152 index size, 154 empty block at, 156 index entries, 158 data blocks (int16)
+//   versions 3, 4: 167 olenumber, 171 os (0x20: BOCU-1)   version 5: 167 os, 168 olenumber
+//   version 4: 182 ext. header size, 186 empty block at, 190 index entries, 194 data blocks,
+//              198 block-number flag (1: 4-byte block numbers)
+//   version 5: 182 block-number flag, 184 ext. header size, 188 empty block at, 192 index entries,
+//              196 data blocks
+//
+// Choices of this writer: "block size" is the size of an index block (256, grown by units only
+// when the index would need more than 0x7FFF index blocks), so that block size x index blocks is
+// the index area's size in every version; "data blocks" counts blocks (one per index entry);
+// "empty block at" is the first unit after the data. Equal head words never straddle two blocks,
+// because a look-up only ever starts in the last block whose leading word is at or before the
+// query word.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tools/writer/le_bytes.h"
+#include "tools/writer/lexor_writer.h"
+
+namespace lexor::writer {
+namespace {
+
+constexpr size_t kUnit = 256;
+constexpr size_t kHeaderBlockBytes = 256;
+constexpr uint32_t kMaxBlockUnits = 0x7FFF;
+constexpr size_t kMaxBlockBytes = kMaxBlockUnits * kUnit;
+constexpr uint32_t kFourByteFieldsBit = 0x8000;
+constexpr uint32_t kMaxInt16 = 0x7FFF;   // the header's 16-bit fields are read as signed
+constexpr uint64_t kMaxFieldLength2 = 0xFFFF;
+constexpr uint64_t kMaxFieldLength4 = 0xFFFFFFFF;
+constexpr size_t kMaxPrefixCount = 255;
+constexpr uint8_t kDictypeBocu = 0x08;
+constexpr uint8_t kOsBocu = 0x20;
+
+size_t sharedPrefix(const std::string& previous, const std::string& current) {
+  size_t limit = std::min({previous.size(), current.size(), kMaxPrefixCount});
+  size_t n = 0;
+  while (n < limit && previous[n] == current[n]) ++n;
+  return n;
+}
+
+// The field length L of an entry whose head word shares `prefix` bytes with the previous one.
+uint64_t fieldLength(const RawEntry& entry, size_t prefix, bool bocu) {
+  uint64_t tailWithNul = entry.headWord.size() - prefix + 1;
+  return tailWithNul + entry.body.size() + (bocu ? 0 : 1);
+}
+
+// Bytes of an entry apart from its field length.
+uint64_t entryBytesAfterLength(const RawEntry& entry, size_t prefix, bool bocu) {
+  return 1 + fieldLength(entry, prefix, bocu) + (bocu ? 1 : 0);
+}
+
+void appendEntry(std::vector<uint8_t>& out, const RawEntry& entry, size_t prefix, bool bocu,
+                 int width) {
+  appendUInt(out, static_cast<uint32_t>(fieldLength(entry, prefix, bocu)), width);
+  out.push_back(static_cast<uint8_t>(prefix));
+  if (bocu) out.push_back(entry.attribute);
+  out.insert(out.end(), entry.headWord.begin() + static_cast<std::ptrdiff_t>(prefix),
+             entry.headWord.end());
+  out.push_back(0);
+  if (!bocu) out.push_back(entry.attribute);
+  out.insert(out.end(), entry.body.begin(), entry.body.end());
+}
+
+// Collects the entries of one block; the bytes are produced at the end, so that the field-length
+// width can still be widened when a long entry arrives.
+class BlockBuilder {
+ public:
+  BlockBuilder(bool bocu, int width) : bocu_(bocu), width_(width) {}
+
+  bool empty() const { return entries_.empty(); }
+  int width() const { return width_; }
+  void widen() { width_ = 4; }
+  const std::string& firstHeadWord() const { return entries_.front().entry->headWord; }
+  const std::string& lastHeadWord() const { return entries_.back().entry->headWord; }
+
+  // Bytes of the block, end mark included and padding not, with `entry` appended at `width`.
+  uint64_t sizeWith(const RawEntry& entry, int width) const {
+    uint64_t payload = payload_ + entryBytesAfterLength(entry, nextPrefix(entry), bocu_);
+    return 2 + payload + static_cast<uint64_t>(width) * (entries_.size() + 2);
+  }
+  uint64_t sizeWith(const RawEntry& entry) const { return sizeWith(entry, width_); }
+
+  uint64_t fieldLengthOf(const RawEntry& entry) const {
+    return fieldLength(entry, nextPrefix(entry), bocu_);
+  }
+
+  void add(const RawEntry& entry) {
+    size_t prefix = nextPrefix(entry);
+    payload_ += entryBytesAfterLength(entry, prefix, bocu_);
+    entries_.push_back({&entry, prefix});
+  }
+
+  // The block padded to whole units, or empty when it cannot be one block.
+  std::vector<uint8_t> finish() const {
+    uint64_t size = 2 + payload_ + static_cast<uint64_t>(width_) * (entries_.size() + 1);
+    uint64_t maxLength = width_ == 4 ? kMaxFieldLength4 : kMaxFieldLength2;
+    if (size > kMaxBlockBytes) return {};
+    std::vector<uint8_t> out;
+    out.reserve(size);
+    appendUInt(out, 0, 2);
+    for (const auto& placed : entries_) {
+      if (fieldLength(*placed.entry, placed.prefix, bocu_) > maxLength) return {};
+      appendEntry(out, *placed.entry, placed.prefix, bocu_, width_);
+    }
+    appendUInt(out, 0, width_);  // end mark
+    size_t units = (out.size() + kUnit - 1) / kUnit;
+    out.resize(units * kUnit, 0);
+    putUInt(out, 0, static_cast<uint32_t>(units) | (width_ == 4 ? kFourByteFieldsBit : 0), 2);
+    return out;
+  }
+
+ private:
+  struct Placed {
+    const RawEntry* entry;
+    size_t prefix;
+  };
+
+  size_t nextPrefix(const RawEntry& entry) const {
+    return entries_.empty() ? 0 : sharedPrefix(entries_.back().entry->headWord, entry.headWord);
+  }
+
+  bool bocu_;
+  int width_;
+  std::vector<Placed> entries_;
+  uint64_t payload_ = 0;
+};
+
+struct Block {
+  std::vector<uint8_t> bytes;
+  std::string firstHeadWord;
+};
+
+int widthOfBlock(FieldWidths widths, size_t blockIndex) {
+  switch (widths) {
+    case FieldWidths::kTwo: return 2;
+    case FieldWidths::kFour: return 4;
+    case FieldWidths::kMixed: return blockIndex % 2 == 0 ? 2 : 4;
+  }
+  return 2;
+}
+
+bool packBlocks(const std::vector<RawEntry>& entries, const Options& options, size_t target,
+                std::vector<Block>* blocks, std::string* error) {
+  BlockBuilder current(options.bocu, widthOfBlock(options.fieldWidths, 0));
+  auto close = [&]() -> bool {
+    std::vector<uint8_t> bytes = current.finish();
+    if (bytes.empty()) {
+      *error = "an entry does not fit in a data block";
+      return false;
+    }
+    blocks->push_back({std::move(bytes), current.firstHeadWord()});
+    current = BlockBuilder(options.bocu, widthOfBlock(options.fieldWidths, blocks->size()));
+    return true;
+  };
+
+  for (const RawEntry& entry : entries) {
+    if (!current.empty()) {
+      bool sameHeadWord = entry.headWord == current.lastHeadWord();
+      bool full = current.sizeWith(entry) > target;
+      bool tooLarge = current.sizeWith(entry, 4) > kMaxBlockBytes;
+      if (tooLarge || (full && !sameHeadWord)) {
+        if (!close()) return false;
+      }
+    }
+    if (current.width() == 2 && current.fieldLengthOf(entry) > kMaxFieldLength2) current.widen();
+    if (current.sizeWith(entry) > kMaxBlockBytes) {
+      *error = "an entry is larger than the largest data block (" +
+               std::to_string(kMaxBlockBytes) + " bytes)";
+      return false;
+    }
+    current.add(entry);
+  }
+  return current.empty() || close();
+}
+
+std::string checkOptions(const Options& options) {
+  if (options.version < 2 || options.version > 5) return "version must be 2, 3, 4 or 5";
+  if (options.bocu && options.version == 2) {
+    return "version 2 has no os byte, so it cannot mark a dictionary as BOCU-1";
+  }
+  if (options.blockNumberWidth != 0 && options.blockNumberWidth != 2 &&
+      options.blockNumberWidth != 4) {
+    return "block numbers are 2 or 4 bytes wide";
+  }
+  if (options.blockNumberWidth == 4 && options.version < 4) {
+    return "4-byte block numbers need version 4 or 5";
+  }
+  if (options.blockBytes == 0 || options.blockBytes > kMaxBlockBytes) {
+    return "block size must be 1 to " + std::to_string(kMaxBlockBytes) + " bytes";
+  }
+  return {};
+}
+
+struct IndexArea {
+  std::vector<uint8_t> bytes;   // padded
+  uint32_t blockSize = kUnit;   // header's block size, in bytes
+  uint32_t indexBlocks = 0;
+  int blockNumberWidth = 2;
+};
+
+bool buildIndex(const std::vector<Block>& blocks, const Options& options, IndexArea* index,
+                std::string* error) {
+  uint64_t units = 0;
+  std::vector<uint64_t> blockNumbers;
+  for (const Block& block : blocks) {
+    blockNumbers.push_back(units);
+    units += block.bytes.size() / kUnit;
+  }
+  uint64_t lastNumber = blockNumbers.empty() ? 0 : blockNumbers.back();
+  int width = options.blockNumberWidth;
+  if (width == 0) width = (options.version >= 4 && lastNumber > 0xFFFF) ? 4 : 2;
+  if (width == 2 && lastNumber > 0xFFFF) {
+    *error = "data block number " + std::to_string(lastNumber) +
+             " does not fit in 2 bytes; use 4-byte block numbers (versions 4 and 5)";
+    return false;
+  }
+  if (lastNumber > 0xFFFFFFFF) {
+    *error = "too much data for 4-byte block numbers";
+    return false;
+  }
+  index->blockNumberWidth = width;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    appendUInt(index->bytes, static_cast<uint32_t>(blockNumbers[i]), width);
+    index->bytes.insert(index->bytes.end(), blocks[i].firstHeadWord.begin(),
+                        blocks[i].firstHeadWord.end());
+    index->bytes.push_back(0);
+  }
+
+  // The index blocks count is a signed 16-bit field in every version: grow the block instead.
+  uint64_t indexBytes = index->bytes.size();
+  uint64_t blockSize = kUnit;
+  while ((indexBytes + blockSize - 1) / blockSize > kMaxInt16) blockSize += kUnit;
+  uint64_t storedBlockSize = options.version == 3 ? blockSize / 16 : blockSize;
+  if (storedBlockSize > kMaxInt16) {
+    *error = "the index is too large for the header";
+    return false;
+  }
+  index->blockSize = static_cast<uint32_t>(blockSize);
+  index->indexBlocks = static_cast<uint32_t>((indexBytes + blockSize - 1) / blockSize);
+  index->bytes.resize(static_cast<size_t>(blockSize) * index->indexBlocks, 0);
+  return true;
+}
+
+std::vector<uint8_t> buildHeader(const Options& options, const IndexArea& index, size_t nBlocks,
+                                 uint64_t dataUnits, size_t nEntries, std::string* error) {
+  bool old = options.version < 4;
+  if (old) {
+    if (index.bytes.size() > kMaxInt16 || nBlocks > kMaxInt16) {
+      *error = "version " + std::to_string(options.version) +
+               " counts in 16 bits: the dictionary needs " + std::to_string(nBlocks) +
+               " blocks and " + std::to_string(index.bytes.size()) +
+               " index bytes (at most 32767 each); use version 4 or 5";
+      return {};
+    }
+  }
+  std::vector<uint8_t> header(kHeaderBlockBytes, 0);
+  auto emptyBlockAt = static_cast<uint32_t>(std::min<uint64_t>(dataUnits, 0xFFFFFFFF));
+  putUInt(header, 140, static_cast<uint32_t>(options.version) << 8, 2);
+  putUInt(header, 146, options.version == 3 ? index.blockSize / 16 : index.blockSize, 2);
+  putUInt(header, 148, index.indexBlocks, 2);
+  putUInt(header, 150, kHeaderBlockBytes, 2);
+  putUInt(header, 160, static_cast<uint32_t>(nEntries), 4);
+  header[165] = options.bocu ? kDictypeBocu : 0;
+  uint8_t os = options.bocu ? kOsBocu : 0;
+  uint8_t flag = index.blockNumberWidth == 4 ? 1 : 0;
+  auto nIndex = static_cast<uint32_t>(nBlocks);
+  switch (options.version) {
+    case 2:
+    case 3:
+      putUInt(header, 152, static_cast<uint32_t>(index.bytes.size()), 2);
+      putUInt(header, 154, std::min<uint32_t>(emptyBlockAt, kMaxInt16), 2);  // logged only
+      putUInt(header, 156, nIndex, 2);
+      putUInt(header, 158, nIndex, 2);
+      if (options.version == 3) header[171] = os;
+      break;
+    case 4:
+      header[171] = os;
+      putUInt(header, 186, emptyBlockAt, 4);
+      putUInt(header, 190, nIndex, 4);
+      putUInt(header, 194, nIndex, 4);
+      header[198] = flag;
+      break;
+    case 5:
+      header[167] = os;
+      header[182] = flag;
+      putUInt(header, 188, emptyBlockAt, 4);
+      putUInt(header, 192, nIndex, 4);
+      putUInt(header, 196, nIndex, 4);
+      break;
+  }
+  return header;
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
+                                            const Options& options, std::string* error) {
+  std::string ignored;
+  if (!error) error = &ignored;
+  error->clear();
+  if (std::string problem = checkOptions(options); !problem.empty()) {
+    *error = problem;
+    return {};
+  }
+  size_t target = std::max<size_t>(kUnit, (options.blockBytes + kUnit - 1) / kUnit * kUnit);
+
+  std::vector<Block> blocks;
+  if (!packBlocks(sortedEntries, options, target, &blocks, error)) return {};
+  IndexArea index;
+  if (!buildIndex(blocks, options, &index, error)) return {};
+  uint64_t dataBytes = 0;
+  for (const Block& block : blocks) dataBytes += block.bytes.size();
+  std::vector<uint8_t> file =
+      buildHeader(options, index, blocks.size(), dataBytes / kUnit, sortedEntries.size(), error);
+  if (file.empty()) return {};
+  // Readers address the file with 32-bit offsets.
+  if (file.size() + index.bytes.size() + dataBytes > 0xFFFFFFFFull) {
+    *error = "the dictionary would be larger than 4 GiB";
+    return {};
+  }
+  file.reserve(file.size() + index.bytes.size() + dataBytes);
+  file.insert(file.end(), index.bytes.begin(), index.bytes.end());
+  for (const Block& block : blocks) file.insert(file.end(), block.bytes.begin(), block.bytes.end());
+  return file;
+}
+
+std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
+                                            const Options& options) {
+  return buildDictionaryFromRaw(sortedEntries, options, nullptr);
+}
+
+std::vector<uint8_t> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu,
+                                    int fieldWidth) {
+  BlockBuilder block(bocu, fieldWidth == 4 ? 4 : 2);
+  for (const RawEntry& entry : entries) block.add(entry);
+  return block.finish();
+}
+
+}  // namespace lexor::writer
