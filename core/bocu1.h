@@ -3,6 +3,7 @@
 // and the prefix match rely on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lexor {
@@ -35,5 +36,10 @@ int32_t bocu1_decode_to16(char16_t* dst, const uint8_t* src);
 // Encodes the 0-terminated src into dst (size bytes, >= 1) with whole sequences only and a NUL;
 // returns the number of bytes before the NUL, or -1 for a null argument.
 int32_t bocu1_encode_from16(const char16_t* src, uint8_t* dst, int32_t size);
+// The same for at most `count` units of src (still stopping at a 0 unit), so that a string need
+// not be copied to be terminated. With lineFeedAfterCr a 0x0A follows each 0x0D while room lasts.
+// Returns -1 for a null argument or a size below 1, writing nothing.
+int32_t bocu1EncodeUnits(const char16_t* src, size_t count, uint8_t* dst, int32_t size,
+                         bool lineFeedAfterCr);
 
 }  // namespace lexor
