@@ -1,0 +1,86 @@
+// The LexorPeek object of the page: the sixteen script operations of the dictionary plug-in,
+// bridged to the server that served this page.
+//
+// LexorPeek.NAME(...) answers synchronously, so a page written for an in-process bridge
+// (`if (LexorPeek.queryWithWord("go")) show(LexorPeek.getRecordAsHTML())`) works unchanged.
+// LexorPeek.async.NAME(...) makes the same call and answers with a Promise, which keeps the page
+// responsive. A call the server refuses throws (or rejects with) an Error saying why.
+(function () {
+  'use strict';
+
+  const OPERATIONS = [
+    'addDictionary', 'removeDictionaries', 'consult', 'queryWithWord', 'moveNext', 'isEOF',
+    'getRecord', 'getRecordAsText', 'getRecordAsHTML', 'getDicDir', 'dicCount',
+    'dicPathsInDir', 'dicNamesInDir', 'useNthDic', 'useAmbora', 'isAmboraAvailable',
+  ];
+  const ENDPOINT = '/LexorPeek';
+  const TOKEN_HEADER = 'X-LexorPeek-Token';
+
+  // The server puts a fresh token into the page it serves; calls without it are refused.
+  const tokenElement = document.querySelector('meta[name="lexorpeek-token"]');
+  const token = tokenElement ? tokenElement.getAttribute('content') : '';
+
+  function requestBody(op, args) {
+    return JSON.stringify({ op: op, args: Array.prototype.slice.call(args) });
+  }
+
+  function resultOf(status, text) {
+    let answer;
+    try {
+      answer = JSON.parse(text);
+    } catch (e) {
+      throw new Error('LexorPeek: unreadable answer (HTTP ' + status + ')');
+    }
+    if (answer !== null && typeof answer === 'object' && 'error' in answer) {
+      throw new Error(String(answer.error));
+    }
+    if (status !== 200 || answer === null || typeof answer !== 'object' || !('result' in answer)) {
+      throw new Error('LexorPeek: unexpected answer (HTTP ' + status + ')');
+    }
+    return answer.result;
+  }
+
+  function callNow(op, args) {
+    const xhr = new XMLHttpRequest();
+    xhr.open('POST', ENDPOINT, false);
+    xhr.setRequestHeader('Content-Type', 'application/json');
+    xhr.setRequestHeader(TOKEN_HEADER, token);
+    try {
+      xhr.send(requestBody(op, args));
+    } catch (e) {
+      throw new Error('LexorPeek: the server cannot be reached');
+    }
+    return resultOf(xhr.status, xhr.responseText);
+  }
+
+  async function callLater(op, args) {
+    let response;
+    try {
+      response = await fetch(ENDPOINT, {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json', [TOKEN_HEADER]: token },
+        body: requestBody(op, args),
+        cache: 'no-store',
+        credentials: 'same-origin',
+      });
+    } catch (e) {
+      throw new Error('LexorPeek: the server cannot be reached');
+    }
+    return resultOf(response.status, await response.text());
+  }
+
+  const bridge = {};
+  const later = {};
+  for (const op of OPERATIONS) {
+    bridge[op] = function () { return callNow(op, arguments); };
+    later[op] = function () { return callLater(op, arguments); };
+  }
+  bridge.async = Object.freeze(later);
+
+  Object.defineProperty(window, 'LexorPeek', {
+    value: Object.freeze(bridge),
+    enumerable: true,
+    writable: false,
+    configurable: false,
+  });
+})();

@@ -1,0 +1,31 @@
+// The widget's page and assets. Only the files of a fixed list are served, read once at start:
+// no request can name a path on disk, so there is nothing to traverse and nothing to list.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lexor::web {
+
+struct WidgetFile {
+  std::string contentType;
+  std::string body;
+};
+
+class WidgetFiles {
+ public:
+  // Reads every listed file from `root` and puts `token` into the page where it has the
+  // placeholder. On failure, says why in `error` and gives std::nullopt.
+  static std::optional<WidgetFiles> load(const std::string& root, std::string_view token,
+                                         std::string* error);
+
+  // The file served at a request path ("/" is the page), or nullptr when there is none.
+  const WidgetFile* find(std::string_view requestPath) const;
+
+ private:
+  std::map<std::string, WidgetFile, std::less<>> files_;  // keyed by request path
+};
+
+}  // namespace lexor::web
