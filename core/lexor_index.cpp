@@ -1,0 +1,221 @@
+// The index area: one entry per data block, in ascending order of the blocks' leading words.
+//
+//   entry := block-number word NUL
+//   block-number: unsigned little-endian, 2 or 4 bytes (the header's blockbyte)
+//   word: one or more bytes, the block's leading word; it sorts at or before every word of its
+//         block and after every word of the blocks before it.
+//
+// The index ends after the header's count of entries, or earlier at an entry whose word is empty
+// (its NUL stands right after the block number), or, in a damaged file, where the bytes read end.
+#include "core/lexor_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <tuple>
+
+#include "core/data_util.h"
+#include "platform/log.h"
+
+namespace lexor {
+namespace {
+
+constexpr uint32_t kBeforeFirstEntry = 0xFFFFFFFF;
+constexpr size_t kIndexCacheCapacity = 16;
+const uint8_t kEmptyWord[1] = {0};
+
+int32_t blockNumberWidth(int32_t blockbyte) { return blockbyte == 4 ? 4 : 2; }
+
+// Words compare as the stored bytes in unsigned order, as strcmp defines it.
+int compareWords(const uint8_t* a, const uint8_t* b) {
+  return std::strcmp(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b));
+}
+
+// The look-up as a single pass over the entries; kept for an index whose words are out of order,
+// where a search would not find what this pass finds.
+IndexRange scanIndex(const LexorIndex& index, const uint8_t* word, const uint8_t* until) {
+  const uint8_t* base = index.bytes.data();
+  int64_t first = -1, last = -1;
+  bool firstFound = false, lastFound = false;
+  for (size_t i = 0; i < index.wordOffsets.size(); ++i) {
+    const uint8_t* entry = base + index.wordOffsets[i];
+    if (!firstFound) {
+      if (compareWords(entry, word) <= 0) {
+        first = static_cast<int64_t>(i);
+        continue;
+      }
+      firstFound = true;
+    }
+    if (!lastFound) {
+      if (compareWords(entry, until) < 0) {
+        last = static_cast<int64_t>(i);
+      } else {
+        lastFound = true;
+      }
+    }
+  }
+  if (last == -1) last = first;
+  return {static_cast<uint32_t>(first), static_cast<uint32_t>(last - first + 1)};
+}
+
+// What makes a cached index the right one: the same file, unchanged, read with the same header.
+struct IndexCacheKey {
+  UString path;
+  FileIdentity identity;
+  uint64_t start = 0;
+  uint32_t size = 0;
+  int32_t entries = 0;
+  int32_t blockbyte = 0;
+  bool operator==(const IndexCacheKey&) const = default;
+};
+
+// The most recently read indexes, newest first. Bounded, so that a process that opens many
+// dictionaries holds no more than a few indexes it no longer uses.
+class IndexCache {
+ public:
+  std::shared_ptr<const LexorIndex> find(const IndexCacheKey& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (it->first == key) {
+        entries_.splice(entries_.begin(), entries_, it);
+        return entries_.front().second;
+      }
+    }
+    return nullptr;
+  }
+
+  void insert(IndexCacheKey key, std::shared_ptr<const LexorIndex> index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // An older index of the same path belongs to a file that has changed since.
+    entries_.remove_if([&](const auto& entry) { return entry.first.path == key.path; });
+    entries_.emplace_front(std::move(key), std::move(index));
+    if (entries_.size() > kIndexCacheCapacity) entries_.pop_back();
+  }
+
+  void clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+  }
+
+  size_t size() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_.size();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::list<std::pair<IndexCacheKey, std::shared_ptr<const LexorIndex>>> entries_;
+};
+
+IndexCache& indexCache() {
+  static IndexCache* cache = new IndexCache();  // never destroyed: usable during static teardown
+  return *cache;
+}
+
+}  // namespace
+
+std::shared_ptr<const LexorIndex> buildLexorIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry,
+                                                  int32_t blockbyte) {
+  auto index = std::make_shared<LexorIndex>();
+  const size_t width = static_cast<size_t>(blockNumberWidth(blockbyte));
+  const size_t limit = bytes.size();
+  index->blockbyte = static_cast<int32_t>(width);
+  // The smallest entry is a block number, one word byte and a NUL; a count that the bytes cannot
+  // hold is not believed when reserving.
+  const size_t possible = limit / (width + 2);
+  const size_t claimed = nIndexEntry > 0 ? static_cast<size_t>(nIndexEntry) : 0;
+  index->wordOffsets.reserve(std::min(claimed, possible));
+
+  const uint8_t* base = bytes.data();
+  const uint8_t* previous = nullptr;
+  size_t p = 0;
+  for (size_t i = 0; i < claimed; ++i) {
+    if (limit - p < width + 1) break;  // no room for a block number and a word byte
+    const size_t w = p + width;
+    if (base[w] == 0) break;  // an empty word ends the index
+    const void* nul = std::memchr(base + w, 0, limit - w);
+    if (nul == nullptr) break;  // the word runs past the bytes read
+    const uint8_t* word = base + w;
+    if (previous != nullptr && compareWords(previous, word) > 0) index->sorted = false;
+    previous = word;
+    index->wordOffsets.push_back(static_cast<uint32_t>(w));
+    p = static_cast<size_t>(static_cast<const uint8_t*>(nul) - base) + 1;
+  }
+  // The pad keeps every word NUL-terminated inside the buffer, whatever the walk above found.
+  bytes.push_back(0);
+  index->bytes = std::move(bytes);
+  return index;
+}
+
+IndexRange lookupIndexRange(const LexorIndex& index, const uint8_t* word, const uint8_t* until) {
+  if (word == nullptr) word = kEmptyWord;
+  if (until == nullptr) until = kEmptyWord;
+  if (!index.sorted) return scanIndex(index, word, until);
+
+  // Two binary searches give what the single pass gives on sorted words: `first` is the number of
+  // entries at or before the word, `end` the first entry from there on that is not before the
+  // bound. An `until` that sorts before the word (its last byte wrapped) leaves end == first.
+  const uint8_t* base = index.bytes.data();
+  const auto& offsets = index.wordOffsets;
+  const auto after = std::partition_point(offsets.begin(), offsets.end(), [&](uint32_t offset) {
+    return compareWords(base + offset, word) <= 0;
+  });
+  const auto end = std::partition_point(after, offsets.end(), [&](uint32_t offset) {
+    return compareWords(base + offset, until) < 0;
+  });
+  const auto first = static_cast<uint32_t>(after - offsets.begin());
+  const auto following = static_cast<uint32_t>(end - after);
+  // Location first - 1 wraps to 0xFFFFFFFF when the word sorts before every entry.
+  return {first - 1, following + 1};
+}
+
+void clearLexorIndexCache() { indexCache().clear(); }
+size_t lexorIndexCacheSize() { return indexCache().size(); }
+
+void Lexor::loadIndex(bool /*unused*/) {
+  if (_index) return;  // read at most once per object
+  if (!_fh) {
+    _index = buildLexorIndex({}, 0, _blockbyte);
+    logFormat("loadIndex: fh = nil.\n");
+    return;
+  }
+  IndexCacheKey key{_dict_path, _fh->identity(), indexStart(), _indexSize, _nIndexEntry,
+                    _blockbyte};
+  if ((_index = indexCache().find(key))) return;
+
+  // Never more than the file can fill, whatever size the header claims.
+  const uint64_t start = indexStart();
+  const uint64_t fileSize = _fh->size();
+  const uint64_t available = start < fileSize ? fileSize - start : 0;
+  const auto want = static_cast<size_t>(std::min<uint64_t>(_indexSize, available));
+  std::vector<uint8_t> bytes;
+  bytes.reserve(want + 1);  // room for the pad, so the buffer is allocated once
+  bytes.resize(want);
+  if (want > 0) bytes.resize(_fh->readAt(start, bytes.data(), want));
+  _index = buildLexorIndex(std::move(bytes), _nIndexEntry, _blockbyte);
+  indexCache().insert(std::move(key), _index);
+}
+
+IndexRange Lexor::lookupIndex(const uint8_t* word, const uint8_t* until) {
+  if (!_index) loadIndex(false);
+  return lookupIndexRange(*_index, word, until);
+}
+
+uint32_t Lexor::usableIndexEntries() {
+  if (!_index) loadIndex(false);
+  return static_cast<uint32_t>(_index->wordOffsets.size());
+}
+
+const uint8_t* Lexor::indexWord(uint32_t i) const {
+  if (!_index || i >= _index->wordOffsets.size()) return nullptr;
+  return _index->bytes.data() + _index->wordOffsets[i];
+}
+
+uint32_t Lexor::indexBlockNumber(uint32_t i) const {
+  const uint8_t* word = indexWord(i);
+  if (word == nullptr) return 0;
+  return getUIntOfWidth(word - _index->blockbyte, _index->blockbyte);
+}
+
+}  // namespace lexor
