@@ -106,7 +106,8 @@ int32_t intValue(UStringView text) {
       c = U16_GET_SUPPLEMENTARY(c, text[i + 1]);
       width = 2;
     }
-    if (!isMember(CharacterSet::kWhitespaceAndNewline, c)) break;
+    // The wider set leaves out the tab, which is white space all the same.
+    if (!isMember(CharacterSet::kWhitespaceAndNewline, c) && c != U'\t') break;
     i += width;
   }
   bool negative = false;

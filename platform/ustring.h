@@ -26,6 +26,7 @@ enum class CharacterSet {
   kDecimalDigit,           // general category Nd
   kWhitespace,             // general category Zs and U+0009
   kWhitespaceAndNewline,   // general category Z (Zs, Zl, Zp), U+000A to U+000D and U+0085
+                           // (so not the tab, which only kWhitespace holds)
 };
 
 bool isMember(CharacterSet set, char32_t c);
@@ -34,9 +35,9 @@ bool isMember(CharacterSet set, char32_t c);
 // tested as the character they form.
 size_t findFirstOf(UStringView text, CharacterSet set);
 
-// The decimal integer at the start of the text: leading white space skipped, an optional sign,
-// then ASCII digits up to the first other character; 0 when there is none. Values beyond the
-// 32-bit range saturate.
+// The decimal integer at the start of the text: leading white space (kWhitespaceAndNewline and
+// the tab) skipped, an optional sign, then ASCII digits up to the first other character; 0 when
+// there is none. Values beyond the 32-bit range saturate.
 int32_t intValue(UStringView text);
 
 bool hasSuffix(UStringView text, UStringView suffix);
