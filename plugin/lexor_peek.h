@@ -89,6 +89,13 @@ class LexorPeek : public ScriptObject {
   int32_t _exoraDicID = -1;
 };
 
+// The three forms in which the page fetches a record: five values with a null marker for each
+// absent one, the text form ("<br>" between its parts) and the HTML fragment. Values go in as
+// the record holds them, unescaped; a record without a head word shows an empty one.
+ScriptList recordAsList(const Record& record);
+UString recordAsText(const Record& record);
+UString recordAsHTML(const Record& record);
+
 // resolveAlias of the system's utilities: the target of an alias (a symbolic link here), or the
 // path itself; logs "resolveAlias(%@)" and ": resolvedPath = %@". std::nullopt for none.
 std::optional<UString> resolveAlias(const std::optional<UString>& path);

@@ -32,6 +32,40 @@ const UString& headWord(const Record& record) {
 
 }  // namespace
 
+ScriptList recordAsList(const Record& record) {
+  return ScriptList{
+      stringOrNull(record.eword),
+      stringOrNull(record.pron),
+      record.level ? ScriptValue(*record.level) : ScriptValue(ScriptNull{}),
+      stringOrNull(record.jword),
+      stringOrNull(record.example),
+  };
+}
+
+UString recordAsText(const Record& record) {
+  UString text;
+  text.reserve(kTextCapacity);
+  text += headWord(record);
+  if (record.pron) text += u" [" + *record.pron + u"]";
+  if (record.jword) text += u"<br>" + *record.jword;
+  if (record.example) text += u"<br>" + *record.example;
+  return text;
+}
+
+// The record's texts may carry markup of their own, so they go in unescaped.
+UString recordAsHTML(const Record& record) {
+  UString html;
+  html.reserve(kHtmlCapacity);
+  html += u"<span class=\"m\"><span class=\"f1\">";
+  html += headWord(record);
+  html += u"</span>";
+  if (record.pron) html += u" <span class=\"f2\">[" + *record.pron + u"]</span>";
+  html += u"</span>";
+  if (record.jword) html += u"<span class=\"f4\">" + *record.jword + u"</span>";
+  if (record.example) html += u"<br/><span class=\"f5\">&loz; " + *record.example + u"</span>";
+  return html;
+}
+
 bool LexorPeek::_queryWithWord(const UString& word) {
   if (!_amboraMode) {
     _currRs = 0;
@@ -58,13 +92,7 @@ bool LexorPeek::_isEOF() { return currentRecordset().isEOF(); }
 std::optional<ScriptList> LexorPeek::_getRecord() {
   std::optional<Record> record = currentRecordset().getRecordAsDictionary();
   if (!record) return std::nullopt;
-  return ScriptList{
-      stringOrNull(record->eword),
-      stringOrNull(record->pron),
-      record->level ? ScriptValue(*record->level) : ScriptValue(ScriptNull{}),
-      stringOrNull(record->jword),
-      stringOrNull(record->example),
-  };
+  return recordAsList(*record);
 }
 
 std::optional<UString> LexorPeek::_getRecordAsText() {
@@ -72,14 +100,7 @@ std::optional<UString> LexorPeek::_getRecordAsText() {
   if (rs.isEOF()) return std::nullopt;
   std::optional<Record> record = rs.getRecordAsDictionary();
   if (!record) return std::nullopt;
-
-  UString text;
-  text.reserve(kTextCapacity);
-  text += headWord(*record);
-  if (record->pron) text += u" [" + *record->pron + u"]";
-  if (record->jword) text += u"<br>" + *record->jword;
-  if (record->example) text += u"<br>" + *record->example;
-  return text;
+  return recordAsText(*record);
 }
 
 std::optional<UString> LexorPeek::_getRecordAsHTML() {
@@ -87,18 +108,7 @@ std::optional<UString> LexorPeek::_getRecordAsHTML() {
   if (rs.isEOF()) return std::nullopt;
   std::optional<Record> record = rs.getRecordAsDictionary();
   if (!record) return std::nullopt;
-
-  // The record's texts may carry markup of their own, so they go in unescaped.
-  UString html;
-  html.reserve(kHtmlCapacity);
-  html += u"<span class=\"m\"><span class=\"f1\">";
-  html += headWord(*record);
-  html += u"</span>";
-  if (record->pron) html += u" <span class=\"f2\">[" + *record->pron + u"]</span>";
-  html += u"</span>";
-  if (record->jword) html += u"<span class=\"f4\">" + *record->jword + u"</span>";
-  if (record->example) html += u"<br/><span class=\"f5\">&loz; " + *record->example + u"</span>";
-  return html;
+  return recordAsHTML(*record);
 }
 
 std::optional<std::vector<UString>> LexorPeek::_consult(const UString& word) {
