@@ -8,10 +8,11 @@
 //
 // Each index line becomes an entry: the index word is the head word, the definition the
 // translation. The 00-database-... entries (the dictionary's own metadata) are left out. A
-// definition usually begins with a line that repeats the head word, perhaps followed by its
-// pronunciation and part of speech; the repeated word is dropped, and what follows it on that
-// line stays as the translation's first line. Lines are joined with CR LF, the format's line
-// break; trailing blanks and blank lines at either end are dropped.
+// definition usually begins with a line that repeats the head word, perhaps followed by
+// pronunciations between slashes (/.../ or //...//) and a part of speech; the repeated word is
+// dropped, the pronunciations become the entry's pronunciation (joined with ", "), and what is
+// left of that line stays as the translation's first line. Lines are joined with CR LF, the
+// format's line break; trailing blanks and blank lines at either end are dropped.
 #include <zlib.h>
 
 #include <fstream>
@@ -78,7 +79,29 @@ std::string_view trimLeft(std::string_view text) {
   return start == std::string_view::npos ? std::string_view() : text.substr(start);
 }
 
-std::string definitionToTranslation(std::string_view headWord, std::string_view definition) {
+// Takes the leading /.../ and //...// pieces off `rest`; empty when it starts with none.
+std::string takePronunciations(std::string_view* rest) {
+  std::string pronunciation;
+  while (!rest->empty() && rest->front() == '/') {
+    size_t slashes = rest->find_first_not_of('/');
+    if (slashes == std::string_view::npos) break;
+    std::string_view delimiter = rest->substr(0, slashes);
+    size_t close = rest->find(delimiter, slashes);
+    if (close == std::string_view::npos) break;
+    if (!pronunciation.empty()) pronunciation += ", ";
+    pronunciation += rest->substr(slashes, close - slashes);
+    *rest = trimLeft(rest->substr(close + delimiter.size()));
+  }
+  return pronunciation;
+}
+
+struct Definition {
+  std::string translation;
+  std::string pronunciation;
+};
+
+Definition splitDefinition(std::string_view headWord, std::string_view definition) {
+  Definition result;
   std::vector<std::string_view> lines;
   size_t start = 0;
   while (start <= definition.size()) {
@@ -97,15 +120,15 @@ std::string definitionToTranslation(std::string_view headWord, std::string_view 
     } else if (headLine.starts_with(headWord) && headLine.size() > headWord.size() &&
                (headLine[headWord.size()] == ' ' || headLine[headWord.size()] == '\t')) {
       lines[first] = trimLeft(headLine.substr(headWord.size()));
+      result.pronunciation = takePronunciations(&lines[first]);
     }
   }
   while (first < lines.size() && lines[first].empty()) ++first;
-  std::string translation;
   for (size_t i = first; i < lines.size(); ++i) {
-    if (i > first) translation += "\r\n";
-    translation += lines[i];
+    if (i > first) result.translation += "\r\n";
+    result.translation += lines[i];
   }
-  return translation;
+  return result;
 }
 
 }  // namespace
@@ -155,9 +178,11 @@ std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, std::s
     }
     if (isMetadata(headWord)) continue;
     std::string_view definition(data->data() + *offset, static_cast<size_t>(*length));
+    Definition parts = splitDefinition(headWord, definition);
     Entry entry;
     entry.headWord = fromUtf8(headWord);
-    entry.translation = fromUtf8(definitionToTranslation(headWord, definition));
+    entry.translation = fromUtf8(parts.translation);
+    if (!parts.pronunciation.empty()) entry.pronunciation = fromUtf8(parts.pronunciation);
     entries.push_back(std::move(entry));
   }
   if (index.bad()) {
