@@ -4,6 +4,8 @@
 #include "hosts/web/web_server.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -90,6 +92,7 @@ std::string jsonError(std::string_view message) {
 const char* statusText(int status) {
   switch (status) {
     case 404: return "not found";
+    case 411: return "length required";
     case 413: return "request too large";
     case 500: return "internal error";
     default: return "bad request";
@@ -111,6 +114,13 @@ class WebHost {
 
   void install(httplib::Server& server) {
     server.set_payload_max_length(kMaxRequestBody);
+    // A page call is a small request and a small answer; without this every answer would wait
+    // for the delayed acknowledgement of its headers.
+    server.set_socket_options([](socket_t sock) {
+      httplib::default_socket_options(sock);
+      int yes = 1;
+      setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
+    });
     server.set_default_headers({
         {"Content-Security-Policy", kContentSecurityPolicy},
         {"X-Content-Type-Options", "nosniff"},
@@ -119,15 +129,21 @@ class WebHost {
         {"Cross-Origin-Resource-Policy", "same-origin"},
         {"Cache-Control", "no-store"},
     });
-    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-      return checkSender(req, res) ? httplib::Server::HandlerResponse::Unhandled
-                                   : httplib::Server::HandlerResponse::Handled;
+    // The library would read a chunked body whole, past any limit. The page's calls always state
+    // their length, so a body of unstated length is refused before it is read. (Such a client
+    // then finds the rest of its body read as further requests, each refused in turn.)
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+      if (!req.has_header("Transfer-Encoding")) return httplib::Server::HandlerResponse::Unhandled;
+      refuse(res, 411, "length required");
+      return httplib::Server::HandlerResponse::Handled;
     });
+    // The sender is checked once the library has read the body (at most kMaxRequestBody bytes;
+    // larger ones it skips and answers 413), so that a refusal leaves the connection in step.
     server.Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-      serveFile(req, res);
+      if (checkSender(req, res)) serveFile(req, res);
     });
     server.Post(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-      answerScriptCall(req, res);
+      if (checkSender(req, res)) answerScriptCall(req, res);
     });
     // Errors the library produces itself (413, 400, unrouted methods) get a short body too.
     server.set_error_handler(httplib::Server::HandlerWithResponse(

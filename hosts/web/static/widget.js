@@ -130,15 +130,17 @@
       clearEntries();
       if (word === '') {
         setState('idle', 'Type a word to look it up.');
-        return;
+      } else {
+        const found = await lexor.queryWithWord(word);
+        if (mine !== generation) return;
+        if (!found || await lexor.isEOF()) {
+          setState('no-match', 'No entries begin with “' + word + '”.');
+        } else {
+          await showNextPage(mine);
+        }
       }
-      const found = await lexor.queryWithWord(word);
-      if (mine !== generation) return;
-      if (!found || await lexor.isEOF()) {
-        setState('no-match', 'No entries begin with “' + word + '”.');
-        return;
-      }
-      await showNextPage(mine);
+      // Tells an observer (and a test) which word the entries on show belong to.
+      if (mine === generation) widget.dataset.word = word;
     });
   }
 
