@@ -11,7 +11,6 @@
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
-#include <algorithm>
 #include <limits>
 
 #include "core/dic_tables.h"
@@ -29,13 +28,12 @@ constexpr size_t kExtensionLength = 4;  // ".dic", not examined
 // long for 32 bits saturates instead of wrapping.
 uint32_t readFileNumber(UStringView baseName, size_t start) {
   constexpr uint32_t kMax = std::numeric_limits<uint32_t>::max();
-  const int32_t length = static_cast<int32_t>(
-      std::min<size_t>(baseName.size(), static_cast<size_t>(std::numeric_limits<int32_t>::max())));
+  const size_t length = baseName.size();
   uint32_t number = 0;
-  for (int32_t i = static_cast<int32_t>(start); i < length;) {
+  for (size_t i = start; i < length;) {
     UChar32 c;
     U16_NEXT(baseName.data(), i, length, c);
-    const int32_t digit = u_charDigitValue(c);
+    const int32_t digit = u_charDigitValue(c);  // -1 for anything but category Nd
     if (digit < 0) break;
     const uint32_t d = static_cast<uint32_t>(digit);
     number = (number > (kMax - d) / 10) ? kMax : number * 10 + d;

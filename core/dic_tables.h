@@ -13,17 +13,17 @@ namespace lexor {
 
 // How a file-key row chooses between its two signatures.
 enum class KeyCondition : uint8_t {
-  kNone,                  // always `signature`
-  kFileNumberIsTwo,       // `alternative` when the file number is 2
-  kBaseNameEndsWithUni,   // `alternative` when the whole base name ends with "-uni"
-  kBaseNameEndsWithW,     // `alternative` when the whole base name ends with "w"
+  kNone,                 // always `signature`
+  kFileNumberIsTwo,      // `alternative` when the file number is 2
+  kBaseNameEndsWithUni,  // `alternative` when the whole base name ends with "-uni"
+  kBaseNameEndsWithW,    // `alternative` when the whole base name ends with "w"
 };
 
 struct FileKeyRow {
   std::u16string_view key;  // lower-case ASCII, no digit
   Signature signature;      // without a condition, or when the condition does not hold
   KeyCondition condition;
-  Signature alternative;    // when the condition holds; kNoSignature without a condition
+  Signature alternative;  // when the condition holds; kNoSignature without a condition
 };
 
 // A display name is its title followed directly by its tag. Rows that share a title point at

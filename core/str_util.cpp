@@ -65,14 +65,21 @@ constexpr char16_t accented_vowel[6][kHighestTone + 1] = {
 
 int accentedVowelRow(char16_t vowel) {
   switch (vowel) {
-    case u'a': return 0;
-    case u'e': return 1;
-    case u'i': return 2;
-    case u'o': return 3;
-    case u'u': return 4;
+    case u'a':
+      return 0;
+    case u'e':
+      return 1;
+    case u'i':
+      return 2;
+    case u'o':
+      return 3;
+    case u'u':
+      return 4;
     case u'v':
-    case kUUmlaut: return 5;
-    default: return -1;
+    case kUUmlaut:
+      return 5;
+    default:
+      return -1;
   }
 }
 

@@ -54,7 +54,7 @@ TEST(DicSignature, FromFileNames) {
       {u"", kNo},
       {u"/", kNo},
       {u"sub/dir/", kNo},
-      {u"a\U0001F600.d", kUnknown},     // 4 characters but 5 units
+      {u"a\U0001F600.d", kUnknown},    // 4 characters but 5 units
       {u"\U0001F600\U0001F600", kNo},  // 2 characters, 4 units
       // Only the last path component counts; the extension is not looked at.
       {u"sub/dir/revora52.dic", fourCharCode("JErv")},
@@ -97,10 +97,10 @@ TEST(DicSignature, FromFileNames) {
       {u"_ambora.dic", kUnknown},
       {u"\u00E4mbora.dic", kUnknown},
       // Digits of category Nd other than ASCII end the key and count with their value.
-      {u"jaes\uFF12.dic", fourCharCode("Jes2")},        // full-width 2
-      {u"jaes\u0662.dic", fourCharCode("Jes2")},        // Arabic-Indic 2
-      {u"jaes\u0661.dic", fourCharCode("Jes1")},        // Arabic-Indic 1
-      {u"jaes\U0001D7D0.dic", fourCharCode("Jes2")},    // mathematical bold 2, outside the BMP
+      {u"jaes\uFF12.dic", fourCharCode("Jes2")},      // full-width 2
+      {u"jaes\u0662.dic", fourCharCode("Jes2")},      // Arabic-Indic 2
+      {u"jaes\u0661.dic", fourCharCode("Jes1")},      // Arabic-Indic 1
+      {u"jaes\U0001D7D0.dic", fourCharCode("Jes2")},  // mathematical bold 2, outside the BMP
       {u"ambora\u0665x.dic", fourCharCode("EJam")},
       {u"\uFF15ambora.dic", kUnknown},
       // Characters outside the BMP elsewhere, and a surrogate cut in half by the 4 dropped units.
@@ -123,8 +123,7 @@ TEST(DicSignature, AbsentPathGivesNoSignature) {
 TEST(DicSignature, EveryKeyOfTheTableIsFound) {
   for (const FileKeyRow& row : fileKeyTable()) {
     const UString name = UString(row.key) + u".dic";
-    EXPECT_EQ(codeText(getDicSignatureFromPath(name)), codeText(row.signature))
-        << toUtf8(name);
+    EXPECT_EQ(codeText(getDicSignatureFromPath(name)), codeText(row.signature)) << toUtf8(name);
     EXPECT_EQ(codeText(getDicSignatureFromPath(u"dir/" + UString(row.key) + u"7.DIC")),
               codeText(row.signature))
         << toUtf8(name);
@@ -208,7 +207,9 @@ TEST(DicName, RowsOfOneTitleShareItsText) {
       {{"GJgm", "(独和)"}, {"GJdu", "(独和/UC)"}, {"JGdu", "(和独/UC)"}},
       {{"IJgu", "(伊日/UC)"}, {"IJgw", "(伊日)"}},
       {{"JKko", "(日韓)"}, {"KJko", "(韓日)"}},
-      {{"Jes1", "(日-エス,ひらがな見出し)"}, {"Jes2", "(日-エス,漢字見出し)"}, {"eJs0", "(エス-日)"}},
+      {{"Jes1", "(日-エス,ひらがな見出し)"},
+       {"Jes2", "(日-エス,漢字見出し)"},
+       {"eJs0", "(エス-日)"}},
       {{"SJeU", "(西和/UC)"}, {"SJes", "(西和)"}},
       {{"TJm1", "(土日)"}, {"TJmS", "(土日;sample)"}},
       {{"tJtS", "(泰日)"}, {"tJth", "(泰日)"}, {"tJuS", "(泰日)"}, {"tJup", "(泰日)"}},
@@ -261,8 +262,7 @@ TEST(DicCodePage, RowsAndDefaults) {
   };
   for (const CodePageCase& c : cases) {
     EXPECT_EQ(getEWordEncodingFromSignature(c.signature), c.headWord) << codeText(c.signature);
-    EXPECT_EQ(getJWordEncodingFromSignature(c.signature), c.translation)
-        << codeText(c.signature);
+    EXPECT_EQ(getJWordEncodingFromSignature(c.signature), c.translation) << codeText(c.signature);
   }
 }
 

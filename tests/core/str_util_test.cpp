@@ -16,12 +16,12 @@ TEST(BuildPinyinStr, ToneDigitsBecomeMarks) {
     const char16_t* expected;
   } cases[] = {
       {u"zhong1guo2", u"zh\u014Dng gu\u00F3"},
-      {u"hao3", u"h\u01CEo"},           // ao: mark on a
-      {u"lv4", u"l\u01DC"},             // v is u-umlaut
-      {u"gui4", u"gu\u00EC"},           // ui: mark on the last vowel
+      {u"hao3", u"h\u01CEo"},  // ao: mark on a
+      {u"lv4", u"l\u01DC"},    // v is u-umlaut
+      {u"gui4", u"gu\u00EC"},  // ui: mark on the last vowel
       {u"liu2", u"li\u00FA"},
-      {u"dou1", u"d\u014Du"},           // ou: mark on o
-      {u"mei2", u"m\u00E9i"},           // ei: mark on e
+      {u"dou1", u"d\u014Du"},  // ou: mark on o
+      {u"mei2", u"m\u00E9i"},  // ei: mark on e
       {u"ai4", u"\u00E0i"},
       {u"xie4xie5", u"xi\u00E8 xie5"},  // 5 is no tone digit
       {u"m2", u"m"},                    // no vowel: the digit only becomes a space, then is dropped
@@ -29,7 +29,7 @@ TEST(BuildPinyinStr, ToneDigitsBecomeMarks) {
       {u"n\u00FC3", u"n\u00FC"},        // a given u-umlaut is no vowel either
       {u"ma0", u"ma0"},
       {u"1a", u" a"},
-      {u"a1 ", u"\u0101 "},             // only one trailing space is dropped
+      {u"a1 ", u"\u0101 "},  // only one trailing space is dropped
       {u"ma1ma", u"m\u0101 ma"},
   };
   for (const auto& c : cases) {
@@ -69,7 +69,7 @@ TEST(Escape0A, RewritesCrLfPairsInPlace) {
   } cases[] = {
       {{0x0D, 0x0A, 0x0D, 0x0A}, {0x3C, 0x3E, 0x3C, 0x3E}},
       {{0x0A, 0x0D, 0x0A}, {0x0A, 0x3C, 0x3E}},
-      {{'a', 0x0D}, {'a', 0x0D}},             // CR at the last position
+      {{'a', 0x0D}, {'a', 0x0D}},  // CR at the last position
       {{0x0D, 0x0D, 0x0A}, {0x0D, 0x3C, 0x3E}},
       {{0x0A, 0x0D}, {0x0A, 0x0D}},
       {{0x0D}, {0x0D}},
@@ -117,7 +117,7 @@ TEST(Sil2NSString, MapsBytesThroughThePhoneticTable) {
   const uint8_t empty[] = {0x00};
   EXPECT_EQ(sil2NSString(empty), u"");
 
-  EXPECT_EQ(sil2NSString(text, 3), (UString{u'a', u'\u0301', u'\0'}));  // 0x80 has no character
+  EXPECT_EQ(sil2NSString(text, 3), (UString{u'a', u'\u0301', u'\0'}));     // 0x80 has no character
   EXPECT_EQ(sil2NSString(text, sizeof text), sil2NSString(text).value());  // stops at the NUL
   EXPECT_EQ(sil2NSString(text, 0), u"");
   EXPECT_EQ(sil2NSString(nullptr, 4), u"");
