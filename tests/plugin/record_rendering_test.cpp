@@ -29,7 +29,7 @@ TEST(RecordRenderingTest, TextAndHtmlForms) {
        R"(<span class="f4">行く</span><br/><span class="f5">&loz; Let's go.</span>)"},
       {"head word and translation", record("go", none, none, "行く", none), "go<br>行く",
        R"(<span class="m"><span class="f1">go</span></span><span class="f4">行く</span>)"},
-      {"the example of the description", record("go", "gou", none, "行く", none), "go [gou]<br>行く",
+      {"head word, pronunciation and translation", record("go", "gou", none, "行く", none), "go [gou]<br>行く",
        R"(<span class="m"><span class="f1">go</span> <span class="f2">[gou]</span></span><span class="f4">行く</span>)"},
       {"only a head word", record("go", none, none, none, none), "go",
        R"(<span class="m"><span class="f1">go</span></span>)"},
