@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The web host end to end: builds small dictionaries, starts `lexorpeek serve` on them, then runs
+# the HTTP security tests (tests/web) and the widget tests in headless Chromium (tests/browser).
+# Builds nothing: it uses the programs in LEXOR_BIN_DIR (default: the release build).
+source "$(dirname "$0")/../../scripts/lib/common.sh"
+
+HERE="$ROOT/tests/browser"
+BIN="${LEXOR_BIN_DIR:-$ROOT/build/bin}"
+SCREENSHOTS="${LEXOR_SCREENSHOT_DIR:-$ROOT/build/screenshots}"
+CHROMIUM="${LEXOR_CHROMIUM:-/usr/bin/chromium}"
+
+for program in lexorpeek lexor-mkdict; do
+  if [ ! -x "$BIN/$program" ]; then
+    echo "tests/browser: $BIN/$program is missing; build first" >&2
+    exit 1
+  fi
+done
+command -v node >/dev/null && command -v npm >/dev/null && [ -x "$CHROMIUM" ] ||
+  ensure_packages chromium nodejs npm
+
+work="$(mktemp -d)"
+servers=()
+cleanup() {
+  local pid
+  for pid in "${servers[@]}"; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Dictionaries: the fixtures, plus a run of entries long enough to need several pages.
+dicdir="$work/home/Library/Lexor"
+mkdir -p "$dicdir" "$work/bare-home"
+cp "$HERE/fixtures/sample1.tsv" "$work/sample1.tsv"
+for i in $(seq -w 0 149); do printf 'many%s\tentry number %s\n' "$i" "$i"; done >>"$work/sample1.tsv"
+"$BIN/lexor-mkdict" "$dicdir/sample1.dic" "$work/sample1.tsv" >/dev/null
+for name in irreg1 nl_en-ge1 ambora52 revora48; do
+  "$BIN/lexor-mkdict" "$dicdir/$name.dic" "$HERE/fixtures/$name.tsv" >/dev/null
+done
+
+# start_server HOME NAME: starts a server on a free port; its address goes to $work/NAME.url.
+start_server() {
+  local home="$1" name="$2"
+  HOME="$home" "$BIN/lexorpeek" serve --port 0 >"$work/$name.url" 2>"$work/$name.log" &
+  servers+=("$!")
+  local tries=0
+  until grep -q '^http://' "$work/$name.url" 2>/dev/null; do
+    tries=$((tries + 1))
+    if ((tries > 100)) || ! kill -0 "${servers[-1]}" 2>/dev/null; then
+      echo "tests/browser: the $name server did not start" >&2
+      cat "$work/$name.log" >&2
+      exit 1
+    fi
+    sleep 0.1
+  done
+}
+start_server "$work/home" dictionaries
+start_server "$work/bare-home" bare
+
+if [ ! -d "$HERE/node_modules/playwright-core" ]; then
+  # Only the driver library; the browser is the system's own (never downloaded).
+  (cd "$HERE" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+fi
+
+mkdir -p "$SCREENSHOTS"
+export LEXOR_URL LEXOR_BARE_URL LEXOR_SCREENSHOT_DIR="$SCREENSHOTS" LEXOR_CHROMIUM="$CHROMIUM"
+LEXOR_URL="$(head -n1 "$work/dictionaries.url")"
+LEXOR_BARE_URL="$(head -n1 "$work/bare.url")"
+
+# One file at a time: every test talks to the same plug-in object.
+node --test --test-concurrency=1 "$ROOT"/tests/web/*.test.mjs "$HERE"/*.test.mjs
+
+# No request of the tests may have brought a server down.
+for pid in "${servers[@]}"; do
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "tests/browser: a server ended during the tests" >&2
+    exit 1
+  fi
+done
