@@ -17,6 +17,8 @@ for program in lexorpeek lexor-mkdict; do
 done
 command -v node >/dev/null && command -v npm >/dev/null && [ -x "$CHROMIUM" ] ||
   ensure_packages chromium nodejs npm
+# A Japanese font, so that the screenshots show the entries rather than empty boxes.
+ensure_packages fonts-ipafont-gothic
 
 work="$(mktemp -d)"
 servers=()

@@ -101,6 +101,21 @@ describe('the widget', () => {
     await page.screenshot({ path: path.join(screenshots, 'widget-go.png') });
   });
 
+  test('follows a dark colour scheme', async () => {
+    await page.emulateMedia({ colorScheme: 'dark' });
+    await openWidget();
+    await choose('サンプル辞書');
+    await lookUp('go', 'enter');
+    const [background, text] = await page.evaluate(() => {
+      const style = getComputedStyle(document.querySelector('.widget'));
+      return [style.backgroundColor, style.color];
+    });
+    const lightness = (rgb) => rgb.match(/\d+/g).slice(0, 3).reduce((a, b) => a + Number(b), 0) / 3;
+    assert.ok(lightness(background) < 64, background);
+    assert.ok(lightness(text) > 192, text);
+    await page.screenshot({ path: path.join(screenshots, 'widget-go-dark.png') });
+  });
+
   test('keeps harmless markup of a translation', async () => {
     await openWidget();
     await choose('サンプル辞書');
