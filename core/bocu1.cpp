@@ -106,7 +106,8 @@ namespace {
 // Per-byte tables for the string decoder, so that each byte costs one look-up.
 struct Tables {
   LeadInfo lead[256];
-  int16_t trail[256];  // trail value of each byte, -1 where it can never be one
+  int16_t trail[256];         // trail value of each byte, -1 where it can never be one
+  uint8_t trailByte[kTrailCount];  // the byte for each trail value
 };
 
 constexpr Tables makeTables() {
@@ -114,6 +115,10 @@ constexpr Tables makeTables() {
   for (int32_t b = 0; b < 256; ++b) {
     t.lead[b] = leadInfoOf(b);
     t.trail[b] = static_cast<int16_t>(b < kMinLead ? bocu1ByteToTrail[b] : b - kTrailByteOffset);
+  }
+  for (int32_t v = 0; v < kTrailCount; ++v) {
+    t.trailByte[v] = static_cast<uint8_t>(v < kTrailControls ? bocu1TrailToByte[v]
+                                                             : v + kTrailByteOffset);
   }
   return t;
 }
@@ -128,10 +133,7 @@ inline int32_t nextPrev(int32_t c) {
   return (c & ~0x7F) + kAsciiPrev;
 }
 
-inline uint8_t trailByte(int32_t digit) {
-  return digit < kTrailControls ? static_cast<uint8_t>(bocu1TrailToByte[digit])
-                                : static_cast<uint8_t>(digit + kTrailByteOffset);
-}
+inline uint8_t trailByte(int32_t digit) { return kTables.trailByte[digit]; }
 
 // Floor division with a non-negative remainder, so negative differences get digits 0..242.
 inline int32_t floorDivMod(int32_t* n, int32_t d) {
@@ -215,22 +217,48 @@ inline uint8_t* putPacked(uint8_t* q, int32_t packed, int length) {
   return q;
 }
 
-// The string encoder. Stops at the first 0 unit or after `count` units, and at the last whole
-// sequence that fits in size - 1 bytes. With kLineFeedAfterCr a 0x0A follows every 0x0D for as
-// long as there is room.
-template <bool kLineFeedAfterCr>
+// Writes the sequence for diff if it fits before end; null when it does not. One- and two-byte
+// sequences, which nearly all text uses, are formed directly.
+inline uint8_t* putDiff(uint8_t* q, uint8_t* end, int32_t diff) {
+  if (static_cast<uint32_t>(diff - kReachNeg1) <= static_cast<uint32_t>(kReachPos1 - kReachNeg1)) {
+    if (q == end) return nullptr;
+    *q = static_cast<uint8_t>(kMiddle + diff);
+    return q + 1;
+  }
+  // The two-byte leads of both signs, 0x25..0x4F and 0xD0..0xFA, sit on either side of the
+  // 128 single bytes; closing that gap numbers all two-byte differences 0..2*43*243-1 without
+  // a branch on the sign, which ideographic text would mispredict half the time.
+  const uint32_t positive = diff > 0 ? 0x80 : 0;
+  const uint32_t d = static_cast<uint32_t>(diff - kReachNeg2) - positive;
+  if (d < static_cast<uint32_t>(2 * kLead2 * kTrailCount)) {
+    if (end - q < 2) return nullptr;
+    q[0] = static_cast<uint8_t>(kStartNeg3 + positive + d / kTrailCount);
+    q[1] = trailByte(static_cast<int32_t>(d % kTrailCount));
+    return q + 2;
+  }
+  int32_t packed = packDiffImpl(diff);
+  int length = bocu1PackedLength(packed);
+  if (end - q < length) return nullptr;
+  return putPacked(q, packed, length);
+}
+
+// The string encoder. Stops at the first 0 unit, after `count` units when kCounted, and at the
+// last whole sequence that fits in size - 1 bytes. With kLineFeedAfterCr a 0x0A follows every
+// 0x0D for as long as there is room.
+template <bool kCounted, bool kLineFeedAfterCr>
 int32_t encodeUnits(const char16_t* src, size_t count, uint8_t* dst, int32_t size) {
   if (src == nullptr || dst == nullptr || size < 1) return -1;
+  const char16_t* s = src;
+  const char16_t* const send = kCounted ? src + count : nullptr;
   uint8_t* q = dst;
   uint8_t* const end = dst + (size - 1);  // the terminating NUL goes here at the latest
   int32_t prev = kAsciiPrev;
-  size_t i = 0;
-  while (i < count) {
-    int32_t c = src[i];
+  while (!kCounted || s != send) {
+    int32_t c = *s;
     if (c <= 0x20) {
       if (c == 0 || q == end) break;
       *q++ = static_cast<uint8_t>(c);
-      ++i;
+      ++s;
       if (c != 0x20) prev = kAsciiPrev;
       if (kLineFeedAfterCr && c == 0x0D) {
         if (q == end) break;
@@ -238,26 +266,18 @@ int32_t encodeUnits(const char16_t* src, size_t count, uint8_t* dst, int32_t siz
       }
       continue;
     }
-    if ((c & 0xF800) != 0xD800) {
-      int32_t diff = c - prev;
-      if (static_cast<uint32_t>(diff - kReachNeg1) <= static_cast<uint32_t>(kReachPos1 - kReachNeg1)) {
-        if (q == end) break;
-        *q++ = static_cast<uint8_t>(kMiddle + diff);
-        prev = nextPrev(c);
-        ++i;
-        continue;
+    ++s;
+    if ((c & 0xF800) == 0xD800) {
+      // Without kCounted the unit after a high surrogate is at worst the terminating 0.
+      if (c <= 0xDBFF && (!kCounted || s != send) && (*s & 0xFC00) == 0xDC00) {
+        c = (c << 10) + *s - 0x35FDC00;
+        ++s;
       }
-      ++i;
-    } else if (c <= 0xDBFF && i + 1 < count && (src[i + 1] & 0xFC00) == 0xDC00) {
-      c = (c << 10) + src[i + 1] - 0x35FDC00;
-      i += 2;
-    } else {
-      ++i;  // an unpaired surrogate is coded as its own value
+      // An unpaired surrogate is coded as its own value.
     }
-    int32_t packed = packDiffImpl(c - prev);
-    int length = bocu1PackedLength(packed);
-    if (end - q < length) break;
-    q = putPacked(q, packed, length);
+    uint8_t* next = putDiff(q, end, c - prev);
+    if (next == nullptr) break;
+    q = next;
     prev = nextPrev(c);
   }
   *q = 0;
@@ -371,6 +391,24 @@ int32_t bocu1_decode_to16(char16_t* dst, const uint8_t* src) {
     const LeadInfo lead = kTables.lead[b];
     int32_t diff = lead.diff;
     int32_t t;
+    if (lead.trails == 1) {
+      // Two-byte sequences carry most ideographic and syllabic text. A NUL, like any byte that
+      // is never a trail byte, has the trail value -1.
+      if ((t = kTables.trail[*p]) < 0) {
+        if (*p == 0) goto cut;
+        goto illegal;
+      }
+      int32_t c = prev + diff + t;
+      if (static_cast<uint32_t>(c) > static_cast<uint32_t>(kMaxCodePoint)) goto illegal;
+      ++p;
+      if (c < 0xD800) {
+        *q++ = static_cast<char16_t>(c);
+      } else {
+        q = putCodePoint(q, c);
+      }
+      prev = nextPrev(c);
+      continue;
+    }
     switch (lead.trails) {
       case 3:
         if (*p == 0) goto cut;
@@ -406,14 +444,13 @@ illegal:
 }
 
 int32_t bocu1_encode_from16(const char16_t* src, uint8_t* dst, int32_t size) {
-  // The 0 unit ends the walk, so the count can be unbounded.
-  return encodeUnits<false>(src, SIZE_MAX, dst, size);
+  return encodeUnits<false, false>(src, 0, dst, size);
 }
 
 int32_t bocu1EncodeUnits(const char16_t* src, size_t count, uint8_t* dst, int32_t size,
                          bool lineFeedAfterCr) {
-  return lineFeedAfterCr ? encodeUnits<true>(src, count, dst, size)
-                         : encodeUnits<false>(src, count, dst, size);
+  return lineFeedAfterCr ? encodeUnits<true, true>(src, count, dst, size)
+                         : encodeUnits<true, false>(src, count, dst, size);
 }
 
 }  // namespace lexor

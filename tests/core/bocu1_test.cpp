@@ -152,21 +152,35 @@ TEST(Bocu1Test, MatchesIcuOnRandomTexts) {
   }
 }
 
+Bytes encodeWithPrimitive(const std::u16string& text) {
+  Bytes bytes;
+  int32_t prev = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) c = (c << 10) + text[++i] - 0x35FDC00;
+    int32_t packed = encodeBocu1(&prev, static_cast<int32_t>(c));
+    for (int k = bocu1PackedLength(packed) - 1; k >= 0; --k) {
+      bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(packed) >> (8 * k)));
+    }
+  }
+  return bytes;
+}
+
 TEST(Bocu1Test, StringEncoderMatchesPrimitive) {
   std::mt19937 rng(7);
   for (int round = 0; round < 500; ++round) {
     std::u16string text = randomText(rng);
-    Bytes expected;
-    int32_t prev = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-      char32_t c = text[i];
-      if (c >= 0xD800 && c <= 0xDBFF) c = (c << 10) + text[++i] - 0x35FDC00;
-      int32_t packed = encodeBocu1(&prev, static_cast<int32_t>(c));
-      for (int k = bocu1PackedLength(packed) - 1; k >= 0; --k) {
-        expected.push_back(static_cast<uint8_t>(static_cast<uint32_t>(packed) >> (8 * k)));
-      }
+    ASSERT_EQ(encodeAll(text), encodeWithPrimitive(text)) << "round " << round;
+  }
+  // Every BMP character after references in each kind of region, so that every one- and
+  // two-byte difference, and the three-byte ones near them, pass the string encoder's own paths.
+  for (std::u16string lead : {u"A", u"\u3042", u"\u4E00", u"\uAC00", u"\uFFFD", u"\U00010400"}) {
+    for (char32_t c = 0x21; c <= 0xFFFF; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      std::u16string text = lead;
+      text.push_back(static_cast<char16_t>(c));
+      ASSERT_EQ(encodeAll(text), encodeWithPrimitive(text)) << std::hex << static_cast<uint32_t>(c);
     }
-    ASSERT_EQ(encodeAll(text), expected) << "round " << round;
   }
 }
 
