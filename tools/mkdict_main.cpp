@@ -93,10 +93,14 @@ int main(int argc, char** argv) {
         }
         options.blockBytes = static_cast<uint32_t>(number);
       } else if (arg == "--field-width") {
-        if (value == "2") options.fieldWidths = FieldWidths::kTwo;
-        else if (value == "4") options.fieldWidths = FieldWidths::kFour;
-        else if (value == "mixed") options.fieldWidths = FieldWidths::kMixed;
-        else return usageError("--field-width is 2, 4 or mixed");
+        if (value == "2")
+          options.fieldWidths = FieldWidths::kTwo;
+        else if (value == "4")
+          options.fieldWidths = FieldWidths::kFour;
+        else if (value == "mixed")
+          options.fieldWidths = FieldWidths::kMixed;
+        else
+          return usageError("--field-width is 2, 4 or mixed");
       } else if (arg == "--block-number-width") {
         if (value != "2" && value != "4") return usageError("--block-number-width is 2 or 4");
         options.blockNumberWidth = value == "2" ? 2 : 4;
@@ -144,7 +148,8 @@ int main(int argc, char** argv) {
                  lexor::writer::kMaxHeadWordBytes);
   }
   if (report.pronunciationsDropped > 0) {
-    std::fprintf(stderr, "lexor-mkdict: %zu pronunciations the phonetic table cannot spell left out\n",
+    std::fprintf(stderr,
+                 "lexor-mkdict: %zu pronunciations the phonetic table cannot spell left out\n",
                  report.pronunciationsDropped);
   }
   return 0;

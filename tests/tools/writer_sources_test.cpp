@@ -76,10 +76,12 @@ std::string base64Number(uint64_t value) {
 }
 
 // Writes NAME.index and NAME.dict.dz holding the definitions, and returns the index path.
-std::string writeDictd(const TempDir& dir, const std::vector<std::pair<std::string, std::string>>& defs) {
+std::string writeDictd(const TempDir& dir,
+                       const std::vector<std::pair<std::string, std::string>>& defs) {
   std::string data, index;
   for (const auto& [word, definition] : defs) {
-    index += word + "\t" + base64Number(data.size()) + "\t" + base64Number(definition.size()) + "\n";
+    index +=
+        word + "\t" + base64Number(data.size()) + "\t" + base64Number(definition.size()) + "\n";
     data += definition;
   }
   writeGzip(dir.file("tiny.dict.dz"), data);
@@ -89,12 +91,12 @@ std::string writeDictd(const TempDir& dir, const std::vector<std::pair<std::stri
 TEST(DictdTest, ReadsDefinitionsAndLeavesMetadataOut) {
   TempDir dir;
   std::string padding(5000, '.');  // pushes later offsets past one base-64 digit
-  std::string indexPath = writeDictd(
-      dir, {{"00-database-info", "about this dictionary\n"},
-            {"apple", "apple /ˈæpəl/ //ˈæp.əl// <n>\n1. りんご\nfruit\n\n"},
-            {"pad", "pad\n" + padding + "\n"},
-            {"bare", "bare\nはだかの\n"},
-            {"other", "Other spelling\nべつ\n"}});
+  std::string indexPath =
+      writeDictd(dir, {{"00-database-info", "about this dictionary\n"},
+                       {"apple", "apple /ˈæpəl/ //ˈæp.əl// <n>\n1. りんご\nfruit\n\n"},
+                       {"pad", "pad\n" + padding + "\n"},
+                       {"bare", "bare\nはだかの\n"},
+                       {"other", "Other spelling\nべつ\n"}});
   std::string error;
   auto entries = readDictd(indexPath, &error);
   ASSERT_TRUE(entries) << error;

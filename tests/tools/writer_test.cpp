@@ -1,7 +1,5 @@
 // The writer against the reader: exact block bytes, and dictionaries of every version and layout
 // read back through Lexor and LexorRecordset and compared with a sorted model of the entries.
-#include "tools/writer/lexor_writer.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 #include "platform/code_page.h"
 #include "platform/log.h"
 #include "tests/support/temp_dir.h"
+#include "tools/writer/lexor_writer.h"
 
 namespace lexor::writer {
 namespace {
@@ -31,15 +30,23 @@ TEST(DataBlockTest, LaysOutEntriesByteForByte) {
     int width;
     Bytes expected;
   };
+  // clang-format off
   const Case cases[] = {
-      {false, 2, {0x01, 0x00, 0x06, 0x00, 0x00, 'a', 'p', 'p', 0x00, 0x00, 0x58,
-                  0x05, 0x00, 0x03, 'l', 'e', 0x00, 0x01, 0x59, 0x00, 0x00}},
+      {false, 2, {0x01, 0x00,
+                  0x06, 0x00, 0x00, 'a', 'p', 'p', 0x00, 0x00, 0x58,
+                  0x05, 0x00, 0x03, 'l', 'e', 0x00, 0x01, 0x59,
+                  0x00, 0x00}},
       // BOCU-1: the attribute comes before the tail, and L does not count it.
-      {true, 2, {0x01, 0x00, 0x05, 0x00, 0x00, 0x00, 'a', 'p', 'p', 0x00, 0x58,
-                 0x04, 0x00, 0x03, 0x01, 'l', 'e', 0x00, 0x59, 0x00, 0x00}},
-      {false, 4, {0x01, 0x80, 0x06, 0x00, 0x00, 0x00, 0x00, 'a', 'p', 'p', 0x00, 0x00, 0x58,
-                  0x05, 0x00, 0x00, 0x00, 0x03, 'l', 'e', 0x00, 0x01, 0x59, 0, 0, 0, 0}},
+      {true, 2, {0x01, 0x00,
+                 0x05, 0x00, 0x00, 0x00, 'a', 'p', 'p', 0x00, 0x58,
+                 0x04, 0x00, 0x03, 0x01, 'l', 'e', 0x00, 0x59,
+                 0x00, 0x00}},
+      {false, 4, {0x01, 0x80,
+                  0x06, 0x00, 0x00, 0x00, 0x00, 'a', 'p', 'p', 0x00, 0x00, 0x58,
+                  0x05, 0x00, 0x00, 0x00, 0x03, 'l', 'e', 0x00, 0x01, 0x59,
+                  0x00, 0x00, 0x00, 0x00}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "bocu " << c.bocu << " width " << c.width);
     EXPECT_EQ(buildDataBlock(entries, c.bocu, c.width), padded(c.expected, 256));
@@ -70,16 +77,19 @@ struct Layout {
 
 std::string fileNameOf(TextKind kind) {
   switch (kind) {
-    case TextKind::kBocu: return "uni2.dic";
-    case TextKind::kShiftJis: return "ambora52.dic";
-    case TextKind::kLatin1: return "nl_en.dic";   // Windows Latin 1 on both sides
+    case TextKind::kBocu:
+      return "uni2.dic";
+    case TextKind::kShiftJis:
+      return "ambora52.dic";
+    case TextKind::kLatin1:
+      return "nl_en.dic";  // Windows Latin 1 on both sides
   }
   return "";
 }
 
 std::vector<Entry> sampleEntries(TextKind kind) {
   const std::vector<std::string> syllables =
-      kind == TextKind::kBocu       ? std::vector<std::string>{"ap", "ple", "é", "日本", "𝄞", "z"}
+      kind == TextKind::kBocu ? std::vector<std::string>{"ap", "ple", "é", "日本", "𝄞", "z"}
       : kind == TextKind::kShiftJis ? std::vector<std::string>{"ap", "ple", "ア", "カ", "z", "-"}
                                     : std::vector<std::string>{"ap", "ple", "é", "ß", "z", " "};
   const std::string translation = kind == TextKind::kLatin1 ? "übersetzung " : "訳語 ";
@@ -237,11 +247,8 @@ UString readBackTranslation(const std::string& path, const UString& word) {
 
 TEST(BuildDictionaryTest, SkipsAndCountsWhatTheCodePageCannotHold) {
   std::vector<Entry> entries = {
-      entry("apple", "りんご"),
-      entry("emoji😀", "x"),  // not in Shift_JIS
-      entry("", "empty head word"),
-      entry("pear", "梨"),
-      entry("pear", "梨"),    // exact copy
+      entry("apple", "りんご"),     entry("emoji😀", "x"),                       // not in Shift_JIS
+      entry("", "empty head word"), entry("pear", "梨"),  entry("pear", "梨"),  // exact copy
   };
   entries[3].pronunciation = entries[4].pronunciation = u("→pɛə");  // → has no phonetic byte
   Options options;
@@ -338,12 +345,14 @@ TEST(BuildDictionaryTest, CutsLongHeadWordsOnACharacterBoundary) {
   ASSERT_EQ(report.error, "");
   EXPECT_EQ(report.headWordsCut, 2u);
   auto recordset = LexorRecordset::initWithDic(Lexor::initWithFilePath(u(path)));
-  std::vector<Record> records = queryAll(*recordset, UString(10, u'ア'));
+  // A query that is a proper prefix of the first index word finds nothing, so ask for the whole
+  // cut head words.
+  std::vector<Record> records = queryAll(*recordset, UString(124, u'ア'));
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].eword, UString(124, u'ア'));
-  records = queryAll(*recordset, u("aaa"));
+  EXPECT_EQ(records[0].jword, u("katakana"));
+  records = queryAll(*recordset, u(std::string(kMaxHeadWordBytes, 'a')));
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].eword->size(), kMaxHeadWordBytes);
+  EXPECT_EQ(records[0].jword, u("a"));
 }
 
 }  // namespace

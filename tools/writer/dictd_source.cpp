@@ -30,12 +30,18 @@ std::optional<uint64_t> decodeBase64Number(std::string_view digits) {
   uint64_t value = 0;
   for (char c : digits) {
     int digit;
-    if (c >= 'A' && c <= 'Z') digit = c - 'A';
-    else if (c >= 'a' && c <= 'z') digit = c - 'a' + 26;
-    else if (c >= '0' && c <= '9') digit = c - '0' + 52;
-    else if (c == '+') digit = 62;
-    else if (c == '/') digit = 63;
-    else return std::nullopt;
+    if (c >= 'A' && c <= 'Z')
+      digit = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      digit = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      digit = c - '0' + 52;
+    else if (c == '+')
+      digit = 62;
+    else if (c == '/')
+      digit = 63;
+    else
+      return std::nullopt;
     value = value * 64 + static_cast<uint64_t>(digit);
   }
   return value;

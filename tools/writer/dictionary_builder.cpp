@@ -87,8 +87,9 @@ class EntryEncoder {
   std::optional<RawEntry> encode(const Entry& entry) {
     if (entry.headWord.empty()) return std::nullopt;
     std::optional<std::string> headWord = encodeHeadWord(entry.headWord);
-    std::optional<std::string> translation =
-        bocu_ ? toBocu1(entry.translation, SIZE_MAX) : toCodePage(translationPage_, entry.translation);
+    std::optional<std::string> translation = bocu_
+                                                 ? toBocu1(entry.translation, SIZE_MAX)
+                                                 : toCodePage(translationPage_, entry.translation);
     if (!headWord || headWord->empty() || !translation) return std::nullopt;
 
     std::optional<std::string> example;
@@ -98,8 +99,8 @@ class EntryEncoder {
     }
     std::optional<std::string> pronunciation;
     if (entry.pronunciation) {
-      pronunciation = bocu_ ? toBocu1(*entry.pronunciation, SIZE_MAX)
-                            : toPhoneticBytes(*entry.pronunciation);
+      pronunciation =
+          bocu_ ? toBocu1(*entry.pronunciation, SIZE_MAX) : toPhoneticBytes(*entry.pronunciation);
       if (!pronunciation) ++report_->pronunciationsDropped;
     }
 

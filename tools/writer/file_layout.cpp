@@ -44,7 +44,7 @@ constexpr size_t kHeaderBlockBytes = 256;
 constexpr uint32_t kMaxBlockUnits = 0x7FFF;
 constexpr size_t kMaxBlockBytes = kMaxBlockUnits * kUnit;
 constexpr uint32_t kFourByteFieldsBit = 0x8000;
-constexpr uint32_t kMaxInt16 = 0x7FFF;   // the header's 16-bit fields are read as signed
+constexpr uint32_t kMaxInt16 = 0x7FFF;  // the header's 16-bit fields are read as signed
 constexpr uint64_t kMaxFieldLength2 = 0xFFFF;
 constexpr uint64_t kMaxFieldLength4 = 0xFFFFFFFF;
 constexpr size_t kMaxPrefixCount = 255;
@@ -152,9 +152,12 @@ struct Block {
 
 int widthOfBlock(FieldWidths widths, size_t blockIndex) {
   switch (widths) {
-    case FieldWidths::kTwo: return 2;
-    case FieldWidths::kFour: return 4;
-    case FieldWidths::kMixed: return blockIndex % 2 == 0 ? 2 : 4;
+    case FieldWidths::kTwo:
+      return 2;
+    case FieldWidths::kFour:
+      return 4;
+    case FieldWidths::kMixed:
+      return blockIndex % 2 == 0 ? 2 : 4;
   }
   return 2;
 }
@@ -184,8 +187,8 @@ bool packBlocks(const std::vector<RawEntry>& entries, const Options& options, si
     }
     if (current.width() == 2 && current.fieldLengthOf(entry) > kMaxFieldLength2) current.widen();
     if (current.sizeWith(entry) > kMaxBlockBytes) {
-      *error = "an entry is larger than the largest data block (" +
-               std::to_string(kMaxBlockBytes) + " bytes)";
+      *error = "an entry is larger than the largest data block (" + std::to_string(kMaxBlockBytes) +
+               " bytes)";
       return false;
     }
     current.add(entry);
@@ -212,8 +215,8 @@ std::string checkOptions(const Options& options) {
 }
 
 struct IndexArea {
-  std::vector<uint8_t> bytes;   // padded
-  uint32_t blockSize = kUnit;   // header's block size, in bytes
+  std::vector<uint8_t> bytes;  // padded
+  uint32_t blockSize = kUnit;  // header's block size, in bytes
   uint32_t indexBlocks = 0;
   int blockNumberWidth = 2;
 };

@@ -17,45 +17,51 @@ namespace lexor::writer {
 struct Entry {
   UString headWord;
   UString translation;
-  std::optional<UString> pronunciation;  // code-page dictionaries: stored through the phonetic table's ASCII range
+  std::optional<UString> pronunciation;  // code-page dictionaries: as bytes of the phonetic table;
+                                         // left out when a character has no byte there
   std::optional<UString> example;
-  int level = 0;                         // 0 to 15
+  int level = 0;  // 0 to 15; values outside are clamped
 };
 
 // One entry as stored bytes, for tests that need exact or broken layouts.
 struct RawEntry {
-  std::string headWord;      // encoded head word, no NUL
-  uint8_t attribute = 0;     // level in bits 0-3, 0x10 for an extended entry
-  std::string body;          // everything after the head word (and, in code-page dictionaries,
-                             // the attribute byte), exactly as stored
+  std::string headWord;   // encoded head word, no NUL
+  uint8_t attribute = 0;  // level in bits 0-3, 0x10 for an extended entry
+  std::string body;       // everything after the head word (and, in code-page dictionaries,
+                          // the attribute byte), exactly as stored
 };
 
 enum class FieldWidths { kTwo, kFour, kMixed };  // kMixed alternates per block
 
 struct Options {
-  int version = 5;                       // 2 to 5
-  bool bocu = false;                     // BOCU-1 texts; else the signature's code pages
-  Signature signature = 0;               // chooses the code pages; 0: from the output file name
-  uint32_t blockBytes = 1024;            // target size of a data block (a multiple of 256)
+  int version = 5;             // 2 to 5
+  bool bocu = false;           // BOCU-1 texts; else the signature's code pages
+  Signature signature = 0;     // chooses the code pages; 0: from the output file name
+  uint32_t blockBytes = 1024;  // target size of a data block (a multiple of 256)
   FieldWidths fieldWidths = FieldWidths::kTwo;
-  int blockNumberWidth = 2;              // 2 or 4 (4 needs version 4 or 5); 0: 2, or 4 when
-                                         // versions 4 and 5 have more units than 2 bytes number
+  int blockNumberWidth = 2;  // 2 or 4 (4 needs version 4 or 5); 0: 2, or 4 when
+                             // versions 4 and 5 have more units than 2 bytes number
 };
 
 struct Report {
   size_t written = 0;
-  size_t skipped = 0;   // entries whose texts the code page cannot hold, or empty head words
-  std::string error;    // non-empty when nothing was written
-  size_t duplicates = 0;            // entries dropped as exact copies of an earlier one
-  size_t pronunciationsDropped = 0; // pronunciations the phonetic table cannot spell (entry kept)
-  size_t headWordsCut = 0;          // head words cut to the longest head word a block can hold
+  size_t skipped = 0;     // entries whose texts the code page cannot hold, or empty head words
+  std::string error;      // non-empty when nothing was written
+  size_t duplicates = 0;  // entries dropped as exact copies of an earlier one
+  size_t pronunciationsDropped = 0;  // pronunciations the phonetic table cannot spell (entry kept)
+  size_t headWordsCut = 0;           // head words cut to the longest head word a block can hold
 };
 
 // Longest head word, in bytes, that a reader's head-word buffer holds; longer ones are cut on a
 // character boundary.
 inline constexpr size_t kMaxHeadWordBytes = 248;
 
-// Builds the whole file in memory. Entries are sorted by their encoded head-word bytes.
+// Builds the whole file in memory. Entries are sorted by their encoded head-word bytes (unsigned;
+// entries with equal head words keep their input order, and all of them land in one block);
+// exact copies of an entry are dropped. Entries with an empty head word, a NUL in a text, or a
+// head word, translation or example that the code page cannot hold are skipped and counted; head
+// words longer than kMaxHeadWordBytes are cut on a character boundary. Texts are stored as given.
+// An empty result with report->error set when nothing can be written.
 std::vector<uint8_t> buildDictionary(const std::vector<Entry>& entries, const Options& options,
                                      Report* report);
 std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
@@ -69,10 +75,14 @@ std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedE
 Report writeDictionary(const std::string& path, const std::vector<Entry>& entries, Options options);
 
 // A single data block (head word included) holding the raw entries, with the given field width.
-std::vector<uint8_t> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu, int fieldWidth);
+std::vector<uint8_t> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu,
+                                    int fieldWidth);
 
-// Reading sources: tab-separated lines (head word, translation, [pronunciation, [example,
-// [level]]]), and dictd dictionaries (NAME.index with NAME.dict or NAME.dict.dz).
+// Reading sources: tab-separated UTF-8 lines (head word, translation, [pronunciation, [example,
+// [level]]]; \n, \t and \\ escapes in translation and example, a line break becoming CR LF),
+// and dictd dictionaries (NAME.index with NAME.dict.dz or NAME.dict; the index word is the head
+// word, the definition the translation, with a leading line that repeats the head word taken
+// apart: its /pronunciations/ become the pronunciation). std::nullopt and `error` on bad input.
 std::optional<std::vector<Entry>> readTabSeparated(const std::string& path, std::string* error);
 std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, std::string* error);
 
