@@ -70,6 +70,8 @@ struct Parameters {
   int version;
 };
 
+void PrintTo(const Parameters& p, std::ostream* os) { *os << p.name; }
+
 class RecordsetModel : public ::testing::TestWithParam<Parameters> {};
 
 TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
