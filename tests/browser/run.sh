@@ -27,7 +27,7 @@ cleanup() {
   for pid in "${servers[@]}"; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
   done
-  rm -rf "$work"
+  if [ -n "${LEXOR_KEEP_WORK:-}" ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 
