@@ -20,17 +20,17 @@ struct CodePageConverter {
 };
 
 constexpr std::array<CodePageConverter, 11> kConverters = {{
-    {kCodePageShiftJIS, "ibm-943_P15A-2003"},           // Windows code page 932
-    {kCodePageMacRoman, "macos-0_2-10.2"},              // Mac OS Roman
-    {kCodePageWindowsLatin1, "ibm-5348_P100-1997"},     // windows-1252
-    {kCodePageWindowsLatin2, "ibm-5346_P100-1998"},     // windows-1250
-    {kCodePageWindowsGreek, "ibm-5349_P100-1998"},      // windows-1253
-    {kCodePageWindowsLatin5, "ibm-5350_P100-1998"},     // windows-1254
-    {kCodePageWindowsArabic, "ibm-9448_X100-2005"},     // windows-1256
-    {kCodePageMacChineseTrad, "windows-950-2000"},      // Big5 (cp950)
-    {kCodePageMacKorean, "windows-949-2000"},           // EUC-KR (cp949)
-    {kCodePageMacThai, "windows-874-2000"},             // TIS-620 (cp874)
-    {kCodePageMacChineseSimp, "windows-936-2000"},      // GB 2312 (GBK)
+    {kCodePageShiftJIS, "ibm-943_P15A-2003"},        // Windows code page 932
+    {kCodePageMacRoman, "macos-0_2-10.2"},           // Mac OS Roman
+    {kCodePageWindowsLatin1, "ibm-5348_P100-1997"},  // windows-1252
+    {kCodePageWindowsLatin2, "ibm-5346_P100-1998"},  // windows-1250
+    {kCodePageWindowsGreek, "ibm-5349_P100-1998"},   // windows-1253
+    {kCodePageWindowsLatin5, "ibm-5350_P100-1998"},  // windows-1254
+    {kCodePageWindowsArabic, "ibm-9448_X100-2005"},  // windows-1256
+    {kCodePageMacChineseTrad, "windows-950-2000"},   // Big5 (cp950)
+    {kCodePageMacKorean, "windows-949-2000"},        // EUC-KR (cp949)
+    {kCodePageMacThai, "windows-874-2000"},          // TIS-620 (cp874)
+    {kCodePageMacChineseSimp, "windows-936-2000"},   // GB 2312 (GBK)
 }};
 
 struct ConverterCloser {
@@ -53,8 +53,8 @@ UConverter* converterFor(CodePage page) {
       // conversion instead of turning into a substitute.
       ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
                           &status);
-      ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr,
-                            nullptr, &status);
+      ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                            &status);
       ucnv_setFallback(converter.get(), false);
       if (U_FAILURE(status)) return nullptr;
       cache[i] = std::move(converter);
@@ -71,12 +71,18 @@ constexpr size_t kMaxConversionLength = INT32_MAX / 8;
 
 CodePage codePageFromCoreFoundation(uint32_t cfEncoding) {
   switch (cfEncoding) {
-    case 0x0000: return kCodePageMacRoman;
-    case 0x0500: return kCodePageWindowsLatin1;
-    case 0x0501: return kCodePageWindowsLatin2;
-    case 0x0503: return kCodePageWindowsGreek;
-    case 0x0504: return kCodePageWindowsLatin5;
-    default: return 0x80000000u + cfEncoding;
+    case 0x0000:
+      return kCodePageMacRoman;
+    case 0x0500:
+      return kCodePageWindowsLatin1;
+    case 0x0501:
+      return kCodePageWindowsLatin2;
+    case 0x0503:
+      return kCodePageWindowsGreek;
+    case 0x0504:
+      return kCodePageWindowsLatin5;
+    default:
+      return 0x80000000u + cfEncoding;
   }
 }
 
@@ -89,10 +95,9 @@ std::optional<UString> decodeCodePage(CodePage page, const uint8_t* bytes, size_
   UString text(length * 2, u'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t needed = ucnv_toUChars(converter, reinterpret_cast<UChar*>(text.data()),
-                                         static_cast<int32_t>(text.size()),
-                                         reinterpret_cast<const char*>(bytes),
-                                         static_cast<int32_t>(length), &status);
+    const int32_t needed = ucnv_toUChars(
+        converter, reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()),
+        reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
       text.assign(static_cast<size_t>(needed), u'\0');
       continue;
@@ -111,10 +116,9 @@ std::optional<std::string> encodeCodePage(CodePage page, UStringView text) {
   std::string bytes(text.size() * 2, '\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t needed = ucnv_fromUChars(converter, bytes.data(),
-                                           static_cast<int32_t>(bytes.size()),
-                                           reinterpret_cast<const UChar*>(text.data()),
-                                           static_cast<int32_t>(text.size()), &status);
+    const int32_t needed = ucnv_fromUChars(
+        converter, bytes.data(), static_cast<int32_t>(bytes.size()),
+        reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
       bytes.assign(static_cast<size_t>(needed), '\0');
       continue;

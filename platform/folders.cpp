@@ -80,8 +80,8 @@ UString homeDirectory() {
   std::string buffer(static_cast<size_t>(bufferSize), '\0');
   passwd entry;
   passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-      found == nullptr || found->pw_dir == nullptr) {
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
+      found->pw_dir == nullptr) {
     return {};
   }
   return fromNativePath(found->pw_dir);

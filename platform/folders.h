@@ -17,8 +17,9 @@ bool fileExistsAtPath(UStringView path, bool* isDirectory);
 
 // Every item at any depth below the folder, folders and files alike, as paths relative to it,
 // depth first; within one folder the names are sorted by byte order so that listings are
-// reproducible. Symbolic links are listed but not entered. std::nullopt when the folder cannot
-// be read.
+// reproducible. Symbolic links are listed but not entered, so link cycles cannot trap the walk;
+// a sub-folder that cannot be read is listed without its contents, and nesting deeper than 256
+// levels is not entered. std::nullopt when the folder itself cannot be read.
 std::optional<std::vector<UString>> subpathsAtPath(UStringView folder);
 
 // Linux has no alias files; symbolic links play their part. The chain of links at the path is

@@ -42,8 +42,7 @@ UString fromUtf8(std::string_view text) {
   int32_t written = 0;
   UErrorCode status = U_ZERO_ERROR;
   u_strFromUTF8WithSub(icuUnits(out), static_cast<int32_t>(out.size()), &written, text.data(),
-                       static_cast<int32_t>(text.size()), kReplacementCharacter, nullptr,
-                       &status);
+                       static_cast<int32_t>(text.size()), kReplacementCharacter, nullptr, &status);
   if (U_FAILURE(status)) return {};
   out.resize(static_cast<size_t>(written));
   return out;

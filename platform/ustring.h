@@ -23,10 +23,10 @@ inline UString u(std::string_view utf8) { return fromUtf8(utf8); }
 UString lowercase(UStringView text);
 
 enum class CharacterSet {
-  kDecimalDigit,           // general category Nd
-  kWhitespace,             // general category Zs and U+0009
-  kWhitespaceAndNewline,   // general category Z (Zs, Zl, Zp), U+000A to U+000D and U+0085
-                           // (so not the tab, which only kWhitespace holds)
+  kDecimalDigit,          // general category Nd
+  kWhitespace,            // general category Zs and U+0009
+  kWhitespaceAndNewline,  // general category Z (Zs, Zl, Zp), U+000A to U+000D and U+0085
+                          // (so not the tab, which only kWhitespace holds)
 };
 
 bool isMember(CharacterSet set, char32_t c);

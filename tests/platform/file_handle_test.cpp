@@ -24,9 +24,8 @@ TEST(FileHandle, ReadsAtAbsoluteOffsetsAndShortAtTheEnd) {
     size_t n;
     std::string expected;
   } cases[] = {
-      {0, 4, "0123"}, {6, 4, "6789"}, {8, 4, "89"}, {10, 4, ""},
-      {4, 0, ""},     {1000, 4, ""},  {~uint64_t{0}, 4, ""},
-      {2, 1, "2"},    // reads do not depend on earlier ones
+      {0, 4, "0123"}, {6, 4, "6789"},        {8, 4, "89"}, {10, 4, ""}, {4, 0, ""},
+      {1000, 4, ""},  {~uint64_t{0}, 4, ""}, {2, 1, "2"},  // reads do not depend on earlier ones
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.offset);

@@ -39,9 +39,8 @@ TEST(Folders, ExistenceFollowsLinksAndReportsFolders) {
     std::string name;
     bool exists, isDirectory;
   } cases[] = {
-      {"file.dic", true, false},   {"folder", true, true},
-      {"folder-link", true, true}, {"file-link", true, false},
-      {"broken-link", false, false}, {"missing", false, false},
+      {"file.dic", true, false},  {"folder", true, true},        {"folder-link", true, true},
+      {"file-link", true, false}, {"broken-link", false, false}, {"missing", false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -69,9 +68,8 @@ TEST(Folders, SubpathsAreDepthFirstInByteOrder) {
   fs::create_directory_symlink(dir.path(), dir.file("loop"));
   fs::create_directory_symlink(dir.file("a"), dir.file("link-to-a"));
   const std::vector<UString> expected = {
-      u"Z.dic", u"a",     u"a/sub",     u"a/sub/deep.txt", u"a/x.dic",
-      u"a-b",   u"b.dic", u"empty",     u"link-to-a",      u"loop",
-      u"\u00E9.dic",
+      u"Z.dic", u"a",     u"a/sub",     u"a/sub/deep.txt", u"a/x.dic",    u"a-b",
+      u"b.dic", u"empty", u"link-to-a", u"loop",           u"\u00E9.dic",
   };
   EXPECT_EQ(subpathsAtPath(native(dir.path().string())), expected);
   // Reached through a link, the folder lists the same.
@@ -116,8 +114,8 @@ TEST(Folders, AliasesAreChainsOfSymbolicLinks) {
     bool resolves;
     std::string target;
   } cases[] = {
-      {"hop1", true, folder}, {"hop2", true, folder},    {"to-file", true, file},
-      {"broken", false, ""},  {"cycle1", false, ""},     {"Lexor", false, ""},
+      {"hop1", true, folder},  {"hop2", true, folder}, {"to-file", true, file},
+      {"broken", false, ""},   {"cycle1", false, ""},  {"Lexor", false, ""},
       {"file.dic", false, ""}, {"missing", false, ""},
   };
   for (const auto& c : cases) {
