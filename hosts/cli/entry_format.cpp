@@ -18,9 +18,10 @@ std::string textAt(const ScriptList& record, RecordField field) {
   return present(record, field) ? toUtf8(record[field].asString()) : std::string();
 }
 
-// Each line of a field on its own indented line; the page's texts break lines with tags.
+// Each line of a field on its own indented line. The page's texts break lines with tags, and a
+// code-page dictionary's line breaks arrive as "<>".
 std::string indentedLines(const std::string& text, std::string_view indent) {
-  static constexpr std::array<std::string_view, 3> kBreaks = {"<br>", "<br/>", "<br />"};
+  static constexpr std::array<std::string_view, 4> kBreaks = {"<br>", "<br/>", "<br />", "<>"};
   std::string out(indent);
   for (size_t i = 0; i < text.size();) {
     bool isBreak = false;

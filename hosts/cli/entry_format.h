@@ -18,7 +18,8 @@ std::optional<EntryFormat> parseEntryFormat(std::string_view name);
 std::optional<std::string> formatCurrentEntry(LexorPeek& peek, EntryFormat format);
 
 // The page's text form made readable in a terminal: head word [pron] on the first line, then
-// the translation and the example, indented, with each "<br>" made a line break.
+// the translation and the example, indented, with each "<br>" (and a code-page dictionary's "<>")
+// made a line break.
 std::string terminalText(const ScriptList& record);
 
 }  // namespace lexor::cli
