@@ -72,8 +72,10 @@ struct LeadInfo {
 };
 
 constexpr LeadInfo leadInfoOf(int32_t b) {
-  if (b >= kStartPos2 && b < kStartPos3) return {1, (b - kStartPos2) * kTrailCount + kReachPos1 + 1};
-  if (b >= kStartPos3 && b < kStartPos4) return {2, (b - kStartPos3) * kTrailCount2 + kReachPos2 + 1};
+  if (b >= kStartPos2 && b < kStartPos3)
+    return {1, (b - kStartPos2) * kTrailCount + kReachPos1 + 1};
+  if (b >= kStartPos3 && b < kStartPos4)
+    return {2, (b - kStartPos3) * kTrailCount2 + kReachPos2 + 1};
   if (b == kStartPos4) return {3, kReachPos3 + 1};
   if (b >= kStartNeg3 && b < kStartNeg2) return {1, (b - kStartNeg2) * kTrailCount + kReachNeg1};
   if (b > kMinLead && b < kStartNeg3) return {2, (b - kStartNeg3) * kTrailCount2 + kReachNeg2};
@@ -97,16 +99,16 @@ constexpr int8_t bocu1ByteToTrail[33] = {
     //  20
     -1};
 
-constexpr int8_t bocu1TrailToByte[20] = {
-    0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x10, 0x11, 0x12, 0x13,
-    0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1c, 0x1d, 0x1e, 0x1f};
+constexpr int8_t bocu1TrailToByte[20] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x10,
+                                         0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
+                                         0x18, 0x19, 0x1c, 0x1d, 0x1e, 0x1f};
 
 namespace {
 
 // Per-byte tables for the string decoder, so that each byte costs one look-up.
 struct Tables {
   LeadInfo lead[256];
-  int16_t trail[256];         // trail value of each byte, -1 where it can never be one
+  int16_t trail[256];              // trail value of each byte, -1 where it can never be one
   uint8_t trailByte[kTrailCount];  // the byte for each trail value
 };
 
@@ -117,8 +119,8 @@ constexpr Tables makeTables() {
     t.trail[b] = static_cast<int16_t>(b < kMinLead ? bocu1ByteToTrail[b] : b - kTrailByteOffset);
   }
   for (int32_t v = 0; v < kTrailCount; ++v) {
-    t.trailByte[v] = static_cast<uint8_t>(v < kTrailControls ? bocu1TrailToByte[v]
-                                                             : v + kTrailByteOffset);
+    t.trailByte[v] =
+        static_cast<uint8_t>(v < kTrailControls ? bocu1TrailToByte[v] : v + kTrailByteOffset);
   }
   return t;
 }
@@ -126,9 +128,9 @@ constexpr Tables makeTables() {
 constexpr Tables kTables = makeTables();
 
 inline int32_t nextPrev(int32_t c) {
-  if (c < 0x3040) return (c & ~0x7F) + kAsciiPrev;  // the common case: a small script
-  if (c <= 0x309F) return 0x3070;                    // Hiragana, not 128-aligned
-  if (c >= 0x4E00 && c <= 0x9FA5) return 0x4E00 - kReachNeg2;  // CJK ideographs: 0x7711
+  if (c < 0x3040) return (c & ~0x7F) + kAsciiPrev;               // the common case: a small script
+  if (c <= 0x309F) return 0x3070;                                // Hiragana, not 128-aligned
+  if (c >= 0x4E00 && c <= 0x9FA5) return 0x4E00 - kReachNeg2;    // CJK ideographs: 0x7711
   if (c >= 0xAC00 && c <= 0xD7A3) return (0xD7A3 + 0xAC00) / 2;  // Hangul: 0xC1D1
   return (c & ~0x7F) + kAsciiPrev;
 }
@@ -213,7 +215,8 @@ void logIllegalSequence(const uint8_t* src, const uint8_t* at) {
 // Writes the packed sequence's bytes, lead byte first.
 inline uint8_t* putPacked(uint8_t* q, int32_t packed, int length) {
   auto v = static_cast<uint32_t>(packed);
-  for (int shift = 8 * (length - 1); shift >= 0; shift -= 8) *q++ = static_cast<uint8_t>(v >> shift);
+  for (int shift = 8 * (length - 1); shift >= 0; shift -= 8)
+    *q++ = static_cast<uint8_t>(v >> shift);
   return q;
 }
 

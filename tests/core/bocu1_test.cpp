@@ -97,7 +97,8 @@ Decoded decodeWithPrimitive(const Bytes& bytes) {
       d.result = -1;
       d.text.clear();
       char line[96];
-      std::snprintf(line, sizeof line, "error: illegal BOCU-1 sequence at file byte index %d {c=%d}\n",
+      std::snprintf(line, sizeof line,
+                    "error: illegal BOCU-1 sequence at file byte index %d {c=%d}\n",
                     static_cast<int>(i), r);
       d.log.push_back(line);
       return d;
@@ -113,12 +114,12 @@ struct Range {
   char32_t first, last;
 };
 const Range kScripts[] = {
-    {0x21, 0x7E},       {0x09, 0x0D},       {0x20, 0x20},       {0xA0, 0x24F},
-    {0x370, 0x3FF},     {0x400, 0x4FF},     {0x5D0, 0x5EA},     {0x600, 0x6FF},
-    {0xE00, 0xE7F},     {0x3000, 0x303F},   {0x3040, 0x309F},   {0x30A0, 0x30FF},
-    {0x4E00, 0x9FA5},   {0xAC00, 0xD7A3},   {0xE000, 0xF8FF},   {0xFF00, 0xFFEF},
-    {0x10000, 0x1007F}, {0x1F300, 0x1F6FF}, {0x20000, 0x2A6DF}, {0xE0000, 0xE007F},
-    {0x10FF80, 0x10FFFF}, {0x1, 0x1F},      {0x21, 0x10FFFF},
+    {0x21, 0x7E},         {0x09, 0x0D},       {0x20, 0x20},       {0xA0, 0x24F},
+    {0x370, 0x3FF},       {0x400, 0x4FF},     {0x5D0, 0x5EA},     {0x600, 0x6FF},
+    {0xE00, 0xE7F},       {0x3000, 0x303F},   {0x3040, 0x309F},   {0x30A0, 0x30FF},
+    {0x4E00, 0x9FA5},     {0xAC00, 0xD7A3},   {0xE000, 0xF8FF},   {0xFF00, 0xFFEF},
+    {0x10000, 0x1007F},   {0x1F300, 0x1F6FF}, {0x20000, 0x2A6DF}, {0xE0000, 0xE007F},
+    {0x10FF80, 0x10FFFF}, {0x1, 0x1F},        {0x21, 0x10FFFF},
 };
 
 std::u16string randomText(std::mt19937& rng) {
@@ -210,9 +211,9 @@ TEST(Bocu1Test, StringDecoderMatchesPrimitiveOnArbitraryBytes) {
 struct DecodeCase {
   const char* name;
   Bytes bytes;
-  std::u16string text;     // expected when result >= 0
-  int32_t result;          // -1: illegal
-  const char* logLine;     // expected single log line, or null
+  std::u16string text;  // expected when result >= 0
+  int32_t result;       // -1: illegal
+  const char* logLine;  // expected single log line, or null
 };
 
 TEST(Bocu1Test, DecodeCases) {
@@ -224,14 +225,26 @@ TEST(Bocu1Test, DecodeCases) {
       {"nul ends the text", {0x91, 0x00, 0x92}, u"A", 1, nullptr},
       {"lead byte cut by the end", {0x91, 0xD0}, u"A", 1, nullptr},
       {"four-byte sequence cut", {0x91, 0xFE, 0x30, 0x30}, u"A", 1, nullptr},
-      {"control where a trail is due", {0x91, 0xD0, 0x07}, u"", -1,
+      {"control where a trail is due",
+       {0x91, 0xD0, 0x07},
+       u"",
+       -1,
        "error: illegal BOCU-1 sequence at file byte index 2 {c=-99}\n"},
-      {"space where a trail is due", {0xFE, 0x30, 0x20}, u"", -1,
+      {"space where a trail is due",
+       {0xFE, 0x30, 0x20},
+       u"",
+       -1,
        "error: illegal BOCU-1 sequence at file byte index 2 {c=-99}\n"},
       // The largest four-byte difference from 0x40 lies past U+10FFFF.
-      {"beyond the last code point", {0xFE, 0xFF, 0xFF, 0xFF}, u"", -1,
+      {"beyond the last code point",
+       {0xFE, 0xFF, 0xFF, 0xFF},
+       u"",
+       -1,
        "error: illegal BOCU-1 sequence at file byte index 3 {c=-99}\n"},
-      {"below code point 0", {0x21, 0x01, 0x01, 0x01}, u"", -1,
+      {"below code point 0",
+       {0x21, 0x01, 0x01, 0x01},
+       u"",
+       -1,
        "error: illegal BOCU-1 sequence at file byte index 3 {c=-99}\n"},
       {"controls pass through", {0x09, 0x0A, 0x0D, 0x20}, u"\t\n\r ", 4, nullptr},
   };
@@ -353,9 +366,9 @@ TEST(Bocu1Test, PackDiffLengthsAtReachBoundaries) {
     int32_t diff;
     int length;
   } const cases[] = {
-      {0, 1},       {63, 1},       {-64, 1},      {64, 2},      {-65, 2},
-      {10512, 2},   {-10513, 2},   {10513, 3},    {-10514, 3},  {187659, 3},
-      {-187660, 3}, {187660, 4},   {-187661, 4},  {0x10FFBF, 4}, {-0x10FFBF, 4},
+      {0, 1},       {63, 1},     {-64, 1},     {64, 2},       {-65, 2},
+      {10512, 2},   {-10513, 2}, {10513, 3},   {-10514, 3},   {187659, 3},
+      {-187660, 3}, {187660, 4}, {-187661, 4}, {0x10FFBF, 4}, {-0x10FFBF, 4},
   };
   for (const auto& c : cases) {
     int32_t packed = packDiff(c.diff);
@@ -381,10 +394,9 @@ TEST(Bocu1Test, Reference) {
   struct {
     int32_t c, prev;
   } const cases[] = {
-      {0x41, 0x40},      {0x7F, 0x40},      {0x80, 0xC0},      {0x3040, 0x3070},
-      {0x309F, 0x3070},  {0x30A0, 0x30C0},  {0x4E00, 0x7711},  {0x9FA5, 0x7711},
-      {0x9FA6, 0x9FC0},  {0xAC00, 0xC1D1},  {0xD7A3, 0xC1D1},  {0xD7A4, 0xD7C0},
-      {0x10FFFF, 0x10FFC0},
+      {0x41, 0x40},     {0x7F, 0x40},     {0x80, 0xC0},         {0x3040, 0x3070}, {0x309F, 0x3070},
+      {0x30A0, 0x30C0}, {0x4E00, 0x7711}, {0x9FA5, 0x7711},     {0x9FA6, 0x9FC0}, {0xAC00, 0xC1D1},
+      {0xD7A3, 0xC1D1}, {0xD7A4, 0xD7C0}, {0x10FFFF, 0x10FFC0},
   };
   for (const auto& c : cases) EXPECT_EQ(bocu1Prev(c.c), c.prev) << std::hex << c.c;
 }

@@ -97,9 +97,9 @@ TEST(StringBridgeTest, Omit0ALogsTheByteCountOfAnIllegalText) {
   const uint8_t bytes[] = {0x91, 0x92, 0xD0, 0x07, 0x93};
   CapturingLogSink sink;
   EXPECT_FALSE(CreateNSStringWithBOCU1_omit0A(bytes, 5).has_value());
-  EXPECT_EQ(sink.lines(),
-            (std::vector<std::string>{"error: illegal BOCU-1 sequence at file byte index 3 {c=-99}\n",
-                                      "erroneus bocu string (len = 5)"}));
+  EXPECT_EQ(sink.lines(), (std::vector<std::string>{
+                              "error: illegal BOCU-1 sequence at file byte index 3 {c=-99}\n",
+                              "erroneus bocu string (len = 5)"}));
 }
 
 TEST(StringBridgeTest, EncodesWholeCharactersWithinTheBuffer) {
@@ -142,9 +142,13 @@ struct Insert0ACase {
 
 TEST(StringBridgeTest, Insert0A) {
   const Insert0ACase cases[] = {
-      {"line feed after the carriage return", u"a\rb", 8,
+      {"line feed after the carriage return",
+       u"a\rb",
+       8,
        {0xB1, 0x0D, 0x0A, 0xB2, 0x00, 0xEE, 0xEE, 0x00}},
-      {"a line feed already there gets a second", u"a\r\nb", 6,
+      {"a line feed already there gets a second",
+       u"a\r\nb",
+       6,
        {0xB1, 0x0D, 0x0A, 0x0A, 0xB2, 0x00}},
       {"size ends right after the carriage return", u"a\rb", 3, {0xB1, 0x0D, 0x00}},
       {"size ends right after the line feed", u"a\rb", 4, {0xB1, 0x0D, 0x0A, 0x00}},
