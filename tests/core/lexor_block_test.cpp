@@ -12,6 +12,7 @@
 #include "platform/log.h"
 #include "tests/core/lexor_file_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tools/writer/lexor_writer.h"
 
 namespace lexor {
 namespace {
@@ -197,6 +198,43 @@ TEST_F(LexorBlock, DamagedFilesHandOutOnlyWholeBlocks) {
     }
     SCOPED_TRACE(round);
     check(file);
+  }
+}
+
+// A second reading of the layout: every index entry of a written dictionary names a whole block,
+// and looking up an index word lands on its own entry, across versions and block-number widths.
+TEST_F(LexorBlock, WrittenDictionariesReadBack) {
+  std::vector<writer::Entry> entries;
+  for (int i = 0; i < 400; ++i) {
+    writer::Entry entry;
+    entry.headWord = u("word" + std::to_string(1000 + i));
+    entry.translation = u("translation " + std::to_string(i));
+    entries.push_back(entry);
+  }
+  for (int version : {2, 3, 4, 5}) {
+    for (int width : {2, 4}) {
+      if (width == 4 && version < 4) continue;
+      SCOPED_TRACE(std::to_string(version) + " width " + std::to_string(width));
+      writer::Options options;
+      options.version = version;
+      options.blockBytes = 512;
+      options.blockNumberWidth = width;
+      writer::Report report;
+      auto dic = open(writer::buildDictionary(entries, options, &report));
+      ASSERT_TRUE(dic);
+      ASSERT_EQ(dic->blockbyte(), width);
+      const uint32_t usable = dic->usableIndexEntries();
+      ASSERT_GT(usable, 2u);
+      EXPECT_EQ(usable, static_cast<uint32_t>(dic->nIndexEntry()));
+      std::vector<uint8_t> block;
+      for (uint32_t n = 0; n < usable; ++n) {
+        ASSERT_TRUE(dic->loadDatablock(static_cast<int32_t>(n), block)) << n;
+        std::string word(reinterpret_cast<const char*>(dic->indexWord(n)));
+        std::string until = word;
+        until.back() = static_cast<char>(until.back() + 1);
+        EXPECT_EQ(dic->lookupIndex(bytes(word.c_str()), bytes(until.c_str())), (IndexRange{n, 1}));
+      }
+    }
   }
 }
 
