@@ -74,8 +74,8 @@ EntryStatus readEntryHead(const uint8_t* block, size_t limit, size_t offset, Ent
   return EntryStatus::kEntry;
 }
 
-bool decompressHeadWord(const uint8_t* tail, size_t tailLength, uint32_t prefixCount,
-                        uint8_t* word, size_t* wordLength) {
+bool decompressHeadWord(const uint8_t* tail, size_t tailLength, uint32_t prefixCount, uint8_t* word,
+                        size_t* wordLength) {
   if (prefixCount > *wordLength) return false;
   if (tailLength > kMaxHeadWordBytes - prefixCount) return false;
   std::memcpy(word + prefixCount, tail, tailLength);
@@ -116,9 +116,14 @@ EntryBody readEntryBody(uint8_t* body, size_t size, bool extended, int fieldWidt
       }
       std::span<const uint8_t> text(body + q, *textEnd - q);
       switch (tag & kTextTypeMask) {
-        case kExampleType: result.example = text; break;
-        case kPronunciationType: result.pronunciation = text; break;
-        default: break;
+        case kExampleType:
+          result.example = text;
+          break;
+        case kPronunciationType:
+          result.pronunciation = text;
+          break;
+        default:
+          break;
       }
       q = *textEnd + 1;
     } else if (kind == kBinaryFieldKind || kind == kBinaryFieldKindAlt) {

@@ -27,7 +27,8 @@
 // Body of an extended entry (bit 4 set): the translation and a NUL, then extension fields, each
 // starting with a tag byte:
 //   tag & 0x80                 end of the fields
-//   tag & 0x70 == 0x00         text field: bytes, then a NUL; tag & 0x0F: 1 example, 2 pronunciation
+//   tag & 0x70 == 0x00         text field: bytes, then a NUL; type tag & 0x0F: 1 example,
+//                              2 pronunciation, others skipped
 //   tag & 0x70 == 0x10, 0x50   binary field: a w-byte length, then that many bytes
 //   any other tag & 0x70       the tag alone
 #pragma once
@@ -40,15 +41,15 @@
 
 namespace lexor {
 
-inline constexpr size_t kBlockEntriesOffset = 2;   // entries follow the block head word
-inline constexpr size_t kMaxHeadWordBytes = 248;   // fits a 249-byte buffer with its NUL
+inline constexpr size_t kBlockEntriesOffset = 2;  // entries follow the block head word
+inline constexpr size_t kMaxHeadWordBytes = 248;  // fits a 249-byte buffer with its NUL
 inline constexpr uint32_t kWideFieldLengthFlag = 0x8000;
 inline constexpr uint32_t kBlockUnitsMask = 0x7FFF;
 inline constexpr uint8_t kLevelMask = 0x0F;
 inline constexpr uint8_t kExtendedEntryFlag = 0x10;
 
 struct EntryLayout {
-  int fieldWidth = 2;   // 2 or 4
+  int fieldWidth = 2;  // 2 or 4
   bool bocu = false;
 };
 
@@ -62,16 +63,16 @@ size_t usableBlockSize(const std::vector<uint8_t>& block);
 struct EntryHead {
   uint32_t prefixCount = 0;
   uint8_t attribute = 0;
-  size_t tail = 0;         // offset of the head-word tail
-  size_t tailLength = 0;   // bytes before its NUL
-  size_t body = 0;         // offset of the body
-  size_t end = 0;          // offset one past the entry; the next entry starts here
+  size_t tail = 0;        // offset of the head-word tail
+  size_t tailLength = 0;  // bytes before its NUL
+  size_t body = 0;        // offset of the body
+  size_t end = 0;         // offset one past the entry; the next entry starts here
 };
 
 enum class EntryStatus {
-  kEntry,        // *head describes a whole entry that lies inside the block
-  kEndOfBlock,   // the end-of-block mark
-  kCorrupt,      // the bytes at this offset do not form an entry inside the block
+  kEntry,       // *head describes a whole entry that lies inside the block
+  kEndOfBlock,  // the end-of-block mark
+  kCorrupt,     // the bytes at this offset do not form an entry inside the block
 };
 
 // Reads the entry starting at `offset` of block[0, limit).
@@ -81,8 +82,8 @@ EntryStatus readEntryHead(const uint8_t* block, size_t limit, size_t offset, Ent
 // Rebuilds the head word in place: the first prefixCount bytes of `word` (the previous head word,
 // of *wordLength bytes) followed by the tail, then a NUL. False, with `word` untouched, when the
 // prefix count exceeds the previous head word or the result would not fit kMaxHeadWordBytes.
-bool decompressHeadWord(const uint8_t* tail, size_t tailLength, uint32_t prefixCount,
-                        uint8_t* word, size_t* wordLength);
+bool decompressHeadWord(const uint8_t* tail, size_t tailLength, uint32_t prefixCount, uint8_t* word,
+                        size_t* wordLength);
 
 // The fields of an entry's body. Spans point into the block; the translation is writable because
 // code-page translations get their line breaks rewritten in place.
@@ -90,7 +91,7 @@ struct EntryBody {
   std::optional<std::span<uint8_t>> translation;
   std::optional<std::span<const uint8_t>> example;
   std::optional<std::span<const uint8_t>> pronunciation;
-  bool complete = true;   // false when a field broke the layout and reading stopped there
+  bool complete = true;  // false when a field broke the layout and reading stopped there
 };
 
 // Reads body[0, size). Broken data never reads outside it: an extended translation without its

@@ -15,8 +15,8 @@
 
 namespace lexor {
 
-inline constexpr size_t kNeedleSize = 256;   // 255 bytes and a NUL
-inline constexpr size_t kEwordSize = 249;    // 248 bytes and a NUL
+inline constexpr size_t kNeedleSize = 256;  // 255 bytes and a NUL
+inline constexpr size_t kEwordSize = 249;   // 248 bytes and a NUL
 
 using LexorList = std::vector<std::shared_ptr<Lexor>>;
 
@@ -40,7 +40,9 @@ class LexorRecordset {
 
   // For tests and the hosts: what the recordset holds.
   size_t dicCount() const { return _dics ? _dics->size() : 0; }
-  std::shared_ptr<Lexor> dicAt(size_t i) const { return _dics && i < _dics->size() ? (*_dics)[i] : nullptr; }
+  std::shared_ptr<Lexor> dicAt(size_t i) const {
+    return _dics && i < _dics->size() ? (*_dics)[i] : nullptr;
+  }
   int32_t currentDicPosition() const { return _curr_dic; }
   const uint8_t* needle() const { return _needle.data(); }
   const uint8_t* upperBound() const { return _needlf.data(); }
@@ -55,8 +57,8 @@ class LexorRecordset {
   std::array<uint8_t, kNeedleSize> _needlf{};
   IndexRange _index_range;
   int32_t _curr_index_no = 0;
-  std::vector<uint8_t> _datablock;   // empty: no block loaded
-  std::optional<size_t> _p;          // offset of the current entry in _datablock
+  std::vector<uint8_t> _datablock;  // empty: no block loaded
+  std::optional<size_t> _p;         // offset of the current entry in _datablock
   int32_t _fieldlength_byte = 2;
   std::array<uint8_t, kEwordSize> _eword{};
   int32_t _eword_len = 0;
@@ -83,11 +85,11 @@ class LexorRecordset {
   // The query word as the walk needs it: unlike _needle_nsstr it outlives clear_, because every
   // dictionary whose head words use another encoding gets the needle rebuilt from it.
   std::optional<UString> _walk_word;
-  std::optional<NeedleEncoding> _needle_encoding;   // none: no word, the needle is empty
+  std::optional<NeedleEncoding> _needle_encoding;  // none: no word, the needle is empty
   size_t _needle_len = 0;
-  bool _range_looked_up = false;   // the current dictionary's range has been looked up
-  int64_t _range_end = 0;          // one past the last index entry of the range to walk
-  size_t _next_p = 0;              // where the entry after the current one begins
+  bool _range_looked_up = false;  // the current dictionary's range has been looked up
+  int64_t _range_end = 0;         // one past the last index entry of the range to walk
+  size_t _next_p = 0;             // where the entry after the current one begins
 };
 
 }  // namespace lexor

@@ -20,8 +20,8 @@ std::optional<UString> decodeTerminatedBocu(const uint8_t* bytes, size_t length)
 // so that an embedded NUL ends it as it would end a stored string.
 std::optional<UString> decodeUnterminatedBocu(std::span<const uint8_t> bytes) {
   const void* nul = std::memchr(bytes.data(), 0, bytes.size());
-  const size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes.data())
-                            : bytes.size();
+  const size_t length =
+      nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes.data()) : bytes.size();
   std::string copy(reinterpret_cast<const char*>(bytes.data()), length);
   return CreateNSStringWithBOCU1(reinterpret_cast<const uint8_t*>(copy.c_str()),
                                  static_cast<int32_t>(length));

@@ -14,9 +14,9 @@ namespace lexor {
 // How a dictionary's texts are stored.
 struct DictionaryTexts {
   bool bocu = false;
-  CodePage headWordPage = kCodePageNone;     // also the example field's code page
+  CodePage headWordPage = kCodePageNone;  // also the example field's code page
   CodePage translationPage = kCodePageNone;
-  bool syllableMode = false;                 // Chinese syllables lead the translation
+  bool syllableMode = false;  // Chinese syllables lead the translation
 
   static DictionaryTexts of(bool bocu, Signature signature);
 };

@@ -10,8 +10,8 @@
 namespace lexor {
 namespace {
 
-using testing::Bytes;
 using testing::bocuEntry;
+using testing::Bytes;
 using testing::cpEntry;
 
 // Entries laid out at offset 2, as in a block, with `slack` bytes of padding after them.
@@ -41,7 +41,8 @@ TEST(EntryLayout, ReadsBothLayouts) {
     ASSERT_EQ(readEntryHead(block.data(), block.size(), 2, c.layout, &head), EntryStatus::kEntry);
     EXPECT_EQ(head.prefixCount, 3u);
     EXPECT_EQ(head.attribute, 0x11);
-    EXPECT_EQ(std::string(block.begin() + head.tail, block.begin() + head.tail + head.tailLength), "le");
+    EXPECT_EQ(std::string(block.begin() + head.tail, block.begin() + head.tail + head.tailLength),
+              "le");
     EXPECT_EQ(std::string(block.begin() + head.body, block.begin() + head.end), "Y");
     EXPECT_EQ(head.end, 2 + c.entry.size());
     // The padding after the entry reads as the end-of-block mark.
@@ -65,7 +66,7 @@ TEST(EntryLayout, BrokenEntriesAreReportedNotRead) {
   struct Case {
     const char* name;
     EntryLayout layout;
-    Bytes bytes;   // from offset 0 of the block; the entry starts at 2
+    Bytes bytes;  // from offset 0 of the block; the entry starts at 2
   };
   const Case cases[] = {
       {"length runs past the block", {2, false}, blockOf(cpEntry(2, 0, "a", 0, "x", 0xFFFF))},
@@ -94,21 +95,23 @@ TEST(EntryLayout, DecompressionStaysInsideTheHeadWordBuffer) {
   uint8_t word[kMaxHeadWordBytes + 1] = {};
   size_t length = 0;
   const std::string app = "app";
-  ASSERT_TRUE(decompressHeadWord(reinterpret_cast<const uint8_t*>(app.data()), 3, 0, word, &length));
+  ASSERT_TRUE(
+      decompressHeadWord(reinterpret_cast<const uint8_t*>(app.data()), 3, 0, word, &length));
   const std::string le = "le";
   ASSERT_TRUE(decompressHeadWord(reinterpret_cast<const uint8_t*>(le.data()), 2, 3, word, &length));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(word)), "apple");
 
   // A prefix longer than the previous head word, and a result over 248 bytes, leave it alone.
-  EXPECT_FALSE(decompressHeadWord(reinterpret_cast<const uint8_t*>(le.data()), 2, 6, word, &length));
+  EXPECT_FALSE(
+      decompressHeadWord(reinterpret_cast<const uint8_t*>(le.data()), 2, 6, word, &length));
   const std::string longTail(244, 'z');
-  EXPECT_FALSE(decompressHeadWord(reinterpret_cast<const uint8_t*>(longTail.data()), 244, 5, word,
-                                  &length));
+  EXPECT_FALSE(
+      decompressHeadWord(reinterpret_cast<const uint8_t*>(longTail.data()), 244, 5, word, &length));
   EXPECT_EQ(length, 5u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(word)), "apple");
   // Exactly 248 bytes fit, and a prefix of 0 replaces the whole word.
-  EXPECT_TRUE(decompressHeadWord(reinterpret_cast<const uint8_t*>(longTail.data()), 243, 5, word,
-                                 &length));
+  EXPECT_TRUE(
+      decompressHeadWord(reinterpret_cast<const uint8_t*>(longTail.data()), 243, 5, word, &length));
   EXPECT_EQ(length, kMaxHeadWordBytes);
   EXPECT_TRUE(decompressHeadWord(reinterpret_cast<const uint8_t*>(le.data()), 2, 0, word, &length));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(word)), "le");
@@ -131,18 +134,44 @@ TEST(EntryLayout, ReadsExtensionFields) {
     bool complete;
   };
   const Case cases[] = {
-      {"example and pronunciation", 2, "tr\0\x01" "ex\0\x02pr\0\x80"s, "tr", "ex", "pr", true},
-      {"binary field skipped", 2, "t\0\x10\x03\x00" "abc\x01" "ex\0\x80"s, "t", "ex", "<absent>", true},
-      {"binary field, 4-byte length", 4, "t\0\x50\x01\0\0\0z\x01" "ex\0\x80"s, "t", "ex", "<absent>", true},
-      {"tag-only fields", 2, "t\0\x20\x30\x01" "ex\0\x80"s, "t", "ex", "<absent>", true},
+      {"example and pronunciation", 2,
+       "tr\0\x01"
+       "ex\0\x02pr\0\x80"s,
+       "tr", "ex", "pr", true},
+      {"binary field skipped", 2,
+       "t\0\x10\x03\x00"
+       "abc\x01"
+       "ex\0\x80"s,
+       "t", "ex", "<absent>", true},
+      {"binary field, 4-byte length", 4,
+       "t\0\x50\x01\0\0\0z\x01"
+       "ex\0\x80"s,
+       "t", "ex", "<absent>", true},
+      {"tag-only fields", 2,
+       "t\0\x20\x30\x01"
+       "ex\0\x80"s,
+       "t", "ex", "<absent>", true},
       {"other text types skipped", 2, "t\0\x03zz\0\x80"s, "t", "<absent>", "<absent>", true},
       {"the later field wins", 2, "t\0\x01one\0\x01two\0\x80"s, "t", "two", "<absent>", true},
-      {"end tag first", 2, "t\0\x80\x01" "ex\0"s, "t", "<absent>", "<absent>", true},
+      {"end tag first", 2,
+       "t\0\x80\x01"
+       "ex\0"s,
+       "t", "<absent>", "<absent>", true},
       {"translation without NUL", 2, "tr"s, "<absent>", "<absent>", "<absent>", false},
-      {"text field without NUL", 2, "t\0\x01" "ex\0\x02pr"s, "t", "ex", "<absent>", false},
-      {"binary length past the entry", 2, "t\0\x01" "ex\0\x10\x09\x00" "ab\x80"s, "t", "ex", "<absent>", false},
+      {"text field without NUL", 2,
+       "t\0\x01"
+       "ex\0\x02pr"s,
+       "t", "ex", "<absent>", false},
+      {"binary length past the entry", 2,
+       "t\0\x01"
+       "ex\0\x10\x09\x00"
+       "ab\x80"s,
+       "t", "ex", "<absent>", false},
       {"binary length cut", 4, "t\0\x10\x01\x00"s, "t", "<absent>", "<absent>", false},
-      {"no end tag", 2, "t\0\x01" "ex\0"s, "t", "ex", "<absent>", false},
+      {"no end tag", 2,
+       "t\0\x01"
+       "ex\0"s,
+       "t", "ex", "<absent>", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -22,7 +22,9 @@ inline void appendLE(Bytes& out, uint64_t value, int width) {
   for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-inline void appendText(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+inline void appendText(Bytes& out, const std::string& text) {
+  out.insert(out.end(), text.begin(), text.end());
+}
 
 // The BOCU-1 form of UTF-8 text, without its NUL.
 inline std::string bocu(const std::string& utf8) {
@@ -73,8 +75,8 @@ inline Bytes dataBlock(int w, const std::vector<Bytes>& entries, bool endMark = 
 }
 
 struct HandBlock {
-  std::string indexWord;   // the block's leading word as stored in the index
-  Bytes bytes;             // the whole block, head word included
+  std::string indexWord;  // the block's leading word as stored in the index
+  Bytes bytes;            // the whole block, head word included
 };
 
 // A version 5 file: 256-byte header, the index (2-byte block numbers), then the blocks.

@@ -46,7 +46,8 @@ std::vector<writer::Entry> randomEntries(std::mt19937& random, size_t count) {
 
 std::vector<ModelEntry> model(bool bocuTexts, const std::vector<writer::Entry>& entries) {
   std::vector<ModelEntry> sorted;
-  for (const writer::Entry& e : entries) sorted.push_back({encodeHeadWord(bocuTexts, e.headWord), e});
+  for (const writer::Entry& e : entries)
+    sorted.push_back({encodeHeadWord(bocuTexts, e.headWord), e});
   std::sort(sorted.begin(), sorted.end(),
             [](const ModelEntry& a, const ModelEntry& b) { return a.stored < b.stored; });
   return sorted;
@@ -81,7 +82,8 @@ TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
   CapturingLogSink log;
 
   // Two dictionaries of the same kind, searched one after the other.
-  std::vector<std::vector<writer::Entry>> sources = {randomEntries(random, 300), randomEntries(random, 60)};
+  std::vector<std::vector<writer::Entry>> sources = {randomEntries(random, 300),
+                                                     randomEntries(random, 60)};
   LexorList dics;
   std::vector<std::vector<ModelEntry>> models;
   for (size_t d = 0; d < sources.size(); ++d) {

@@ -14,15 +14,19 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-std::string cString(const uint8_t* bytes) { return std::string(reinterpret_cast<const char*>(bytes)); }
+std::string cString(const uint8_t* bytes) {
+  return std::string(reinterpret_cast<const char*>(bytes));
+}
 
 class RecordsetQuery : public ::testing::Test {
  protected:
-  std::shared_ptr<Lexor> dictionary(const std::string& name, bool bocuTexts, const std::string& word) {
+  std::shared_ptr<Lexor> dictionary(const std::string& name, bool bocuTexts,
+                                    const std::string& word) {
     auto dic = openDictionary(
         dir_, name,
-        assembleDictionary(bocuTexts, {{word, dataBlock(2, {bocuTexts ? bocuEntry(2, 0, 0, word, "t")
-                                                                       : cpEntry(2, 0, word, 0, "t")})}}));
+        assembleDictionary(bocuTexts,
+                           {{word, dataBlock(2, {bocuTexts ? bocuEntry(2, 0, 0, word, "t")
+                                                           : cpEntry(2, 0, word, 0, "t")})}}));
     EXPECT_TRUE(dic);
     return dic;
   }
@@ -91,7 +95,8 @@ TEST_F(RecordsetQuery, LongWordsAreCutAfterTheLastWholeCharacter) {
   EXPECT_TRUE(log_.lines().empty());
   const std::string needle = cString(shiftJis->needle());
   EXPECT_EQ(needle.size(), 255u);
-  EXPECT_EQ(decodeCodePage(kCodePageShiftJIS, reinterpret_cast<const uint8_t*>(needle.data()), needle.size()),
+  EXPECT_EQ(decodeCodePage(kCodePageShiftJIS, reinterpret_cast<const uint8_t*>(needle.data()),
+                           needle.size()),
             longWord.substr(0, 128));
 
   // "ab" first: 2 + 2 * 126 = 254, since the 127th character would need bytes 255 and 256.

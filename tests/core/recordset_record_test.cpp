@@ -31,7 +31,8 @@ class RecordsetRecord : public ::testing::Test {
                                        const std::vector<std::pair<std::string, Bytes>>& entries,
                                        int width = 2) {
     std::vector<HandBlock> blocks;
-    for (const auto& [indexWord, entry] : entries) blocks.push_back({indexWord, dataBlock(width, {entry})});
+    for (const auto& [indexWord, entry] : entries)
+      blocks.push_back({indexWord, dataBlock(width, {entry})});
     auto dic = openDictionary(dir_, name, assembleDictionary(bocuTexts, blocks));
     EXPECT_TRUE(dic);
     return LexorRecordset::initWithDic(dic);
@@ -46,15 +47,17 @@ class RecordsetRecord : public ::testing::Test {
 
 TEST_F(RecordsetRecord, CodePageEntries) {
   // Head words are Windows Latin 1 and translations Shift_JIS in this dictionary.
-  const Bytes goEx = {0x0B, 0x00, 0x00, 0x67, 0x6F, 0x00, 0x10, 0x58, 0x00, 0x01, 0x65, 0x78, 0x00, 0x80};
-  auto rs = open("fr.dic", false,
-                 {{"e01", cpEntry(2, 0, "e01", 0x00, "")},
-                  {"e02", cpEntry(2, 0, "e02", 0x1F, "t\0\x80"s)},
-                  {"e03", cpEntry(2, 0, "e03", 0x10, "\x82\xA0\0\x02\x40\x61\0\x01\xE9\0\x80"s)},
-                  {"e04", cpEntry(2, 0, "e04", 0x03, "ok\x81"s)},
-                  {"e06", cpEntry(2, 0, "e06", 0x10, "a\0\x80\x01never\0"s)},
-                  {"go", goEx},
-                  {"\xE9t\xE9", cpEntry(2, 0, "\xE9t\xE9", 0x10, "x\0\x01\xE9\0\x01second\0\x80"s)}});
+  const Bytes goEx = {0x0B, 0x00, 0x00, 0x67, 0x6F, 0x00, 0x10,
+                      0x58, 0x00, 0x01, 0x65, 0x78, 0x00, 0x80};
+  auto rs =
+      open("fr.dic", false,
+           {{"e01", cpEntry(2, 0, "e01", 0x00, "")},
+            {"e02", cpEntry(2, 0, "e02", 0x1F, "t\0\x80"s)},
+            {"e03", cpEntry(2, 0, "e03", 0x10, "\x82\xA0\0\x02\x40\x61\0\x01\xE9\0\x80"s)},
+            {"e04", cpEntry(2, 0, "e04", 0x03, "ok\x81"s)},
+            {"e06", cpEntry(2, 0, "e06", 0x10, "a\0\x80\x01never\0"s)},
+            {"go", goEx},
+            {"\xE9t\xE9", cpEntry(2, 0, "\xE9t\xE9", 0x10, "x\0\x01\xE9\0\x01second\0\x80"s)}});
   struct Case {
     const char* word;
     Expected expected;
@@ -93,18 +96,22 @@ TEST_F(RecordsetRecord, LineBreaksOfCodePageTranslationsAreRewrittenOnce) {
     EXPECT_EQ(fetch(*rs, word)->jword, first->jword);
   }
 
-  auto bocuRs = open("lines-b.dic", true, {{bocu("s"), bocuEntry(2, 0, 0, bocu("s"), bocu("a\r\nb"))}});
+  auto bocuRs =
+      open("lines-b.dic", true, {{bocu("s"), bocuEntry(2, 0, 0, bocu("s"), bocu("a\r\nb"))}});
   EXPECT_EQ(fetch(*bocuRs, "s")->jword, u"a\r\nb");
 }
 
 TEST_F(RecordsetRecord, BocuEntries) {
-  auto rs = open("test-u.dic", true,
-                 {{bocu("b1"), bocuEntry(4, 0, 0x02, bocu("b1"), bocu("日本語"))},
-                  {bocu("b2"), bocuEntry(4, 0, 0x10, bocu("b2"),
-                                         bocu("tr") + "\0\x02"s + bocu("prn") + "\0\x01"s + bocu("ex") + "\0\x80"s)},
-                  {bocu("b3"), bocuEntry(4, 0, 0x00, bocu("b3"), "")},
-                  {bocu("b4"), bocuEntry(4, 0, 0x10, bocu("b4"), bocu("t") + "\0\x10\x03\0\0\0xyz\x01"s + bocu("e") + "\0\x80"s)}},
-                 4);
+  auto rs = open(
+      "test-u.dic", true,
+      {{bocu("b1"), bocuEntry(4, 0, 0x02, bocu("b1"), bocu("日本語"))},
+       {bocu("b2"),
+        bocuEntry(4, 0, 0x10, bocu("b2"),
+                  bocu("tr") + "\0\x02"s + bocu("prn") + "\0\x01"s + bocu("ex") + "\0\x80"s)},
+       {bocu("b3"), bocuEntry(4, 0, 0x00, bocu("b3"), "")},
+       {bocu("b4"), bocuEntry(4, 0, 0x10, bocu("b4"),
+                              bocu("t") + "\0\x10\x03\0\0\0xyz\x01"s + bocu("e") + "\0\x80"s)}},
+      4);
   struct Case {
     const char* word;
     Expected expected;
@@ -127,15 +134,14 @@ TEST_F(RecordsetRecord, ChineseSyllables) {
   auto simple = [](const std::string& word, const std::string& translation) {
     return std::pair{bocu(word), bocuEntry(2, 0, 0x00, bocu(word), bocu(translation))};
   };
-  auto extended = [](const std::string& word, const std::string& translation, const std::string& fields) {
-    return std::pair{bocu(word), bocuEntry(2, 0, 0x10, bocu(word), bocu(translation) + '\0' + fields + '\x80')};
+  auto extended = [](const std::string& word, const std::string& translation,
+                     const std::string& fields) {
+    return std::pair{bocu(word),
+                     bocuEntry(2, 0, 0x10, bocu(word), bocu(translation) + '\0' + fields + '\x80')};
   };
   auto rs = open("cj.dic", true,
-                 {simple("c1", "zhong1guo2 China"),
-                  simple("c2", "China"),
-                  simple("c3", " China"),
-                  simple("c4", "hao3\nxx yy"),
-                  extended("c5", "hao3\nxx yy", ""),
+                 {simple("c1", "zhong1guo2 China"), simple("c2", "China"), simple("c3", " China"),
+                  simple("c4", "hao3\nxx yy"), extended("c5", "hao3\nxx yy", ""),
                   extended("c6", "lv4\tgreen", "\x02"s + bocu("given") + '\0'),
                   extended("c7", "ni3 you", "")});
   struct Case {
@@ -146,9 +152,9 @@ TEST_F(RecordsetRecord, ChineseSyllables) {
       {"c1", {"c1", "zhōng guó", {}, "China", {}}},
       {"c2", {"c2", {}, {}, "China", {}}},
       {"c3", {"c3", "", {}, "China", {}}},
-      {"c4", {"c4", "hǎo", {}, "xx yy", {}}},         // a simple entry splits at the line break
-      {"c5", {"c5", "hǎo \nxx", {}, "yy", {}}},       // an extended one only at a space
-      {"c6", {"c6", "given", {}, "green", {}}},       // a pronunciation field wins over the syllables
+      {"c4", {"c4", "hǎo", {}, "xx yy", {}}},    // a simple entry splits at the line break
+      {"c5", {"c5", "hǎo \nxx", {}, "yy", {}}},  // an extended one only at a space
+      {"c6", {"c6", "given", {}, "green", {}}},  // a pronunciation field wins over the syllables
       {"c7", {"c7", "nǐ", {}, "you", {}}},
   };
   for (const Case& c : cases) {
@@ -166,18 +172,22 @@ TEST_F(RecordsetRecord, ChineseSyllables) {
 TEST_F(RecordsetRecord, BrokenBodiesKeepTheirWholeFields) {
   auto rs = open("broken.dic", false,
                  {{"k1", cpEntry(2, 0, "k1", 0x10, "no nul"s)},
-                  {"k2", cpEntry(2, 0, "k2", 0x10, "t\0\x01" "ex\0\x02\x61\x62"s)},
-                  {"k3", cpEntry(2, 0, "k3", 0x10, "t\0\x01" "ex\0\x10\xFF\xFF\x02\x61\0\x80"s)},
+                  {"k2", cpEntry(2, 0, "k2", 0x10,
+                                 "t\0\x01"
+                                 "ex\0\x02\x61\x62"s)},
+                  {"k3", cpEntry(2, 0, "k3", 0x10,
+                                 "t\0\x01"
+                                 "ex\0\x10\xFF\xFF\x02\x61\0\x80"s)},
                   {"k4", cpEntry(2, 0, "k4", 0x10, "t\0\x02\x61\0"s)}});
   struct Case {
     const char* word;
     Expected expected;
   };
   const Case cases[] = {
-      {"k1", {"k1", {}, {}, {}, {}}},        // translation without its NUL: left out
-      {"k2", {"k2", {}, {}, "t", "ex"}},     // pronunciation without its NUL: left out
-      {"k3", {"k3", {}, {}, "t", "ex"}},     // binary length past the entry: reading stops
-      {"k4", {"k4", "a", {}, "t", {}}},      // no end tag: whole fields are kept
+      {"k1", {"k1", {}, {}, {}, {}}},     // translation without its NUL: left out
+      {"k2", {"k2", {}, {}, "t", "ex"}},  // pronunciation without its NUL: left out
+      {"k3", {"k3", {}, {}, "t", "ex"}},  // binary length past the entry: reading stops
+      {"k4", {"k4", "a", {}, "t", {}}},   // no end tag: whole fields are kept
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.word);

@@ -13,7 +13,7 @@ using Words = std::vector<std::string>;
 
 // The spec-sized example: "app" (translation X) and "apple" (translation Y, level 1).
 Bytes exampleBlock() {
-  Bytes b = {0x01, 0x00, 0x06, 0x00, 0x00, 'a', 'p', 'p', 0x00, 0x00, 0x58,
+  Bytes b = {0x01, 0x00, 0x06, 0x00, 0x00, 'a',  'p',  'p',  0x00, 0x00, 0x58,
              0x05, 0x00, 0x03, 'l',  'e',  0x00, 0x01, 0x59, 0x00, 0x00};
   b.resize(256, 0);
   return b;
@@ -28,7 +28,8 @@ Bytes cpBlock(int w, const Words& words) {
 
 Bytes bocuBlock(int w, const Words& words) {
   std::vector<Bytes> entries;
-  for (const std::string& word : words) entries.push_back(bocuEntry(w, 0, 0, bocu(word), bocu(word)));
+  for (const std::string& word : words)
+    entries.push_back(bocuEntry(w, 0, 0, bocu(word), bocu(word)));
   return dataBlock(w, entries);
 }
 
@@ -121,8 +122,8 @@ TEST_F(RecordsetWalk, FieldLengthOf256AndBothWidths) {
   ASSERT_EQ(longEntry[1], 0x01);
   Bytes wide = dataBlock(4, {cpEntry(4, 0, "longer", 0, "a"), cpEntry(4, 6, "s", 0, "b")});
   auto rs = LexorRecordset::initWithDic(
-      cp("widths.dic", {{"long", dataBlock(2, {longEntry, cpEntry(2, 4, "e", 0, "z")})},
-                        {"longer", wide}}));
+      cp("widths.dic",
+         {{"long", dataBlock(2, {longEntry, cpEntry(2, 4, "e", 0, "z")})}, {"longer", wide}}));
   EXPECT_EQ(query(*rs, "long"), (Words{"long", "longe", "longer", "longers"}));
   ASSERT_TRUE(rs->queryWithWord(u"long"));
   EXPECT_EQ(rs->getRecordAsDictionary()->jword, fromUtf8(body));
@@ -131,8 +132,8 @@ TEST_F(RecordsetWalk, FieldLengthOf256AndBothWidths) {
 TEST_F(RecordsetWalk, PrefixCountZeroReplacesALongHeadWord) {
   const std::string longWord(248, 'm');
   auto rs = LexorRecordset::initWithDic(
-      cp("replace.dic", {{"m", dataBlock(2, {cpEntry(2, 0, longWord, 0, "a"),
-                                              cpEntry(2, 0, "n", 0, "b")})}}));
+      cp("replace.dic",
+         {{"m", dataBlock(2, {cpEntry(2, 0, longWord, 0, "a"), cpEntry(2, 0, "n", 0, "b")})}}));
   EXPECT_EQ(query(*rs, "m"), Words{longWord});
   EXPECT_EQ(query(*rs, "n"), Words{"n"});
 }
@@ -148,7 +149,8 @@ TEST_F(RecordsetWalk, NeedleBeforeTheFirstIndexWordStillFindsItsMatches) {
 
   // In a later dictionary too, and a dictionary entered that way does not end the walk.
   auto other = cp("second.dic", {{"b", cpBlock(2, {"b", "ba"})}, {"c", cpBlock(2, {"c"})}});
-  auto both = LexorRecordset::initWithDics(std::make_shared<LexorList>(LexorList{other, rs->dicAt(0)}));
+  auto both =
+      LexorRecordset::initWithDics(std::make_shared<LexorList>(LexorList{other, rs->dicAt(0)}));
   EXPECT_EQ(query(*both, "ab"), (Words{"abc", "abd", "abd2"}));
   EXPECT_EQ(query(*both, "b"), (Words{"b", "ba", "b"}));
 }
@@ -166,8 +168,7 @@ TEST_F(RecordsetWalk, UnloadableBlockIsSkipped) {
   auto second = cp("second.dic", {{"kab4", cpBlock(2, {"kab4"})}});
   auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(LexorList{first, second}));
   EXPECT_EQ(query(*rs, "kab"), (Words{"kab", "kab3", "kab4"}));
-  EXPECT_EQ(log_.lines(),
-            (Words{"cannot allocate datablock\n", "cannot allocate datablock\n"}));
+  EXPECT_EQ(log_.lines(), (Words{"cannot allocate datablock\n", "cannot allocate datablock\n"}));
 }
 
 // The needle follows each dictionary's head-word encoding.
@@ -177,7 +178,8 @@ TEST_F(RecordsetWalk, MixedEncodingsFindTheMatchesOfEach) {
   auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(LexorList{shiftJis, bocu1}));
   EXPECT_EQ(query(*rs, "ab"), (Words{"ab", "abc", "abc", "abd"}));
 
-  auto reversed = LexorRecordset::initWithDics(std::make_shared<LexorList>(LexorList{bocu1, shiftJis}));
+  auto reversed =
+      LexorRecordset::initWithDics(std::make_shared<LexorList>(LexorList{bocu1, shiftJis}));
   EXPECT_EQ(query(*reversed, "ab"), (Words{"abc", "abd", "ab", "abc"}));
   EXPECT_TRUE(log_.lines().empty());
 }
@@ -187,8 +189,8 @@ TEST_F(RecordsetWalk, DictionaryThatCannotHoldTheWordIsSkipped) {
   auto latin = cp("fr.dic", {{"\xE9t\xE9", cpBlock(2, {"\xE9t\xE9"})}});
   auto shiftJis = cp("alpha.dic", {{"a", cpBlock(2, {"a"})}});
   auto bocu1 = bocuDic("beta.dic", {{bocu("été"), bocuBlock(2, {"été", "étés"})}});
-  auto rs = LexorRecordset::initWithDics(
-      std::make_shared<LexorList>(LexorList{latin, shiftJis, bocu1}));
+  auto rs =
+      LexorRecordset::initWithDics(std::make_shared<LexorList>(LexorList{latin, shiftJis, bocu1}));
   ASSERT_TRUE(rs->queryWithWord(u"\u00E9t\u00E9"));
   EXPECT_EQ(rs->getRecordAsDictionary()->eword, u"\u00E9t\u00E9");
   ASSERT_TRUE(rs->moveNext());
@@ -248,10 +250,12 @@ TEST_F(RecordsetWalk, BrokenBlocksEndOnlyTheirOwnWalk) {
   };
   const Case cases[] = {
       {"head word over 248 bytes",
-       dataBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 0, tooLong, 0, "b"), cpEntry(2, 0, "qz", 0, "c")}),
+       dataBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 0, tooLong, 0, "b"),
+                     cpEntry(2, 0, "qz", 0, "c")}),
        {"q"}},
       {"prefix count over the previous head word",
-       dataBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 9, "x", 0, "b"), cpEntry(2, 0, "qz", 0, "c")}),
+       dataBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 9, "x", 0, "b"),
+                     cpEntry(2, 0, "qz", 0, "c")}),
        {"q"}},
       {"first entry with a prefix count", dataBlock(2, {cpEntry(2, 1, "q", 0, "a")}), {}},
       {"entry running past the block",
@@ -267,9 +271,9 @@ TEST_F(RecordsetWalk, BrokenBlocksEndOnlyTheirOwnWalk) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto rs = LexorRecordset::initWithDic(
-        cp(std::string("broken") + std::to_string(&c - cases) + ".dic",
-           {{"q", c.block}, {"qzz", cpBlock(2, {"qzz"})}}));
+    auto rs =
+        LexorRecordset::initWithDic(cp(std::string("broken") + std::to_string(&c - cases) + ".dic",
+                                       {{"q", c.block}, {"qzz", cpBlock(2, {"qzz"})}}));
     Words expected = c.found;
     expected.push_back("qzz");
     EXPECT_EQ(query(*rs, "q"), expected);
