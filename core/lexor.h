@@ -26,9 +26,9 @@ struct IndexRange {
 // The index area as read, with the position of each usable entry's word in it. Immutable once
 // built, so opens of an unchanged file can share it.
 struct LexorIndex {
-  std::vector<uint8_t> bytes;          // the index area, NUL-padded by one byte
-  std::vector<uint32_t> wordOffsets;   // offset in `bytes` of entry i's word
-  int32_t blockbyte = 2;               // width of the block number before each word
+  std::vector<uint8_t> bytes;         // the index area, NUL-padded by one byte
+  std::vector<uint32_t> wordOffsets;  // offset in `bytes` of entry i's word
+  int32_t blockbyte = 2;              // width of the block number before each word
   // The words stand in ascending byte order, as a sound file has them; only then may a look-up
   // search instead of scanning.
   bool sorted = true;
@@ -58,7 +58,7 @@ class Lexor {
 
   // Entries of the index that were actually found (at most _nIndexEntry). Reads the index.
   uint32_t usableIndexEntries();
-  const uint8_t* indexWord(uint32_t i) const;   // valid after loadIndex, i < usableIndexEntries()
+  const uint8_t* indexWord(uint32_t i) const;  // valid after loadIndex, i < usableIndexEntries()
   uint32_t indexBlockNumber(uint32_t i) const;
   // The index as read (null before loadIndex); opens of an unchanged file share it.
   std::shared_ptr<const LexorIndex> sharedIndex() const { return _index; }

@@ -141,7 +141,8 @@ void Lexor::loadHeader(bool verbose) {
   logFormat(": ljapa        = %d\n", ljapa);
   logFormat(": block_size   = %d\n", blockSize);
   logFormat("/ header         = %d bytes\n", static_cast<int>(_headerSize));
-  if (major >= kVersion4) logFormat("/ ext. header    = %d bytes\n", static_cast<int>(_extheaderSize));
+  if (major >= kVersion4)
+    logFormat("/ ext. header    = %d bytes\n", static_cast<int>(_extheaderSize));
   logFormat("/ index          = %d bytes (%d blocks), %d entries\n", static_cast<int>(_indexSize),
             _indexBlocks, _nIndexEntry);
   logFormat("/ data           = %d bytes (%d blocks), %d words\n", static_cast<int>(_dataSize),

@@ -73,26 +73,13 @@ TEST_F(LexorBlock, BlocksStandInWholeUnitsFromTheDataArea) {
   }
 }
 
-TEST_F(LexorBlock, BitFifteenPlaysNoPartInTheSize) {
-  for (uint16_t head : {0x0003, 0x8003}) {
-    TestDictionary d;
-    d.index = {{0, "a"}};
-    d.data = dataBlock(3, head, 0x11);
-    auto dic = open(d.build());
-    std::vector<uint8_t> block;
-    ASSERT_TRUE(dic->loadDatablock(0, block));
-    EXPECT_EQ(block.size(), 768u);
-    EXPECT_EQ(getUShortAt(block.data()), head);  // the head word is part of the block
-  }
-}
-
 TEST_F(LexorBlock, RefusedRequestsLeaveTheBlockEmpty) {
   TestDictionary d = threeBlocks(0x0500, 2);
-  d.index.push_back({1, "h"});        // block 1: head word without length bits
-  d.index.push_back({7, "j"});        // block 7: past the end of the file
-  d.index.push_back({0xFFFF, "l"});   // far past the end
-  d.index.push_back({0, ""});         // ends the index early
-  d.index.push_back({0, "n"});        // counted in the header, but not usable
+  d.index.push_back({1, "h"});       // block 1: head word without length bits
+  d.index.push_back({7, "j"});       // block 7: past the end of the file
+  d.index.push_back({0xFFFF, "l"});  // far past the end
+  d.index.push_back({0, ""});        // ends the index early
+  d.index.push_back({0, "n"});       // counted in the header, but not usable
   d.data[256] = d.data[257] = 0;
   auto file = d.build();
   auto dic = open(file);

@@ -28,18 +28,18 @@ struct HeaderFields {
   uint16_t blockSize = 256;
   uint16_t indexBlocks = 0;
   uint16_t headerSize = 256;
-  uint32_t indexSize = 0;         // versions 2, 3 (16 bits stored)
-  uint32_t emptyBlockAt = 0;      // 16 bits in versions 2, 3
-  uint32_t indexEntries = 0;      // 16 bits in versions 2, 3
-  uint32_t dataBlocks = 0;        // 16 bits in versions 2, 3
+  uint32_t indexSize = 0;     // versions 2, 3 (16 bits stored)
+  uint32_t emptyBlockAt = 0;  // 16 bits in versions 2, 3
+  uint32_t indexEntries = 0;  // 16 bits in versions 2, 3
+  uint32_t dataBlocks = 0;    // 16 bits in versions 2, 3
   uint32_t nword = 0;
   uint8_t dicorder = 0;
   uint8_t dictype = 0;
   uint8_t attrlen = 0;
   uint32_t olenumber = 0;
   uint8_t os = 0;
-  uint32_t extheaderSize = 0;     // versions 4, 5
-  uint8_t blockbyteFlag = 0;      // versions 4, 5
+  uint32_t extheaderSize = 0;  // versions 4, 5
+  uint8_t blockbyteFlag = 0;   // versions 4, 5
 };
 
 inline std::array<uint8_t, kHeaderBlockSize> headerBlock(const HeaderFields& f) {
@@ -114,7 +114,7 @@ struct TestDictionary {
   uint16_t version = 0x0500;
   int blockbyte = 2;
   uint16_t headerSize = 256;
-  uint32_t extheaderSize = 0;          // versions 4, 5
+  uint32_t extheaderSize = 0;  // versions 4, 5
   std::vector<IndexEntrySpec> index;
   std::optional<uint32_t> indexEntries;  // stored count; default: index.size()
   std::vector<uint8_t> data;

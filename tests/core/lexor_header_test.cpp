@@ -10,8 +10,8 @@
 namespace lexor {
 namespace {
 
-using testing::HeaderFields;
 using testing::headerBlock;
+using testing::HeaderFields;
 
 // Distinct values in every field, so that a read from the wrong offset shows.
 HeaderFields distinctFields(uint16_t version) {
@@ -202,8 +202,8 @@ TEST(LexorHeader, VerboseLogLinesDependOnVersion) {
     EXPECT_EQ(has(log.lines(), "/ ext. header"), c.extHeader);
     EXPECT_EQ(has(log.lines(), ": olenumber"), c.olenumber);
     EXPECT_EQ(has(log.lines(), ": blockbyte"), c.blockbyte);
-    EXPECT_TRUE(has(log.lines(), c.version == 0x0200 ? ": os           = 0x0\n"
-                                                      : ": os           = 0x44\n"));
+    EXPECT_TRUE(has(log.lines(),
+                    c.version == 0x0200 ? ": os           = 0x0\n" : ": os           = 0x44\n"));
   }
 }
 
@@ -255,30 +255,12 @@ TEST(LexorHeader, SignedFieldsAndWrappingProducts) {
     HeaderFields f;
     f.version = 0x0400;
     f.blockSize = 0x4000;
-    f.dataBlocks = 0x40000;   // 2^14 x 2^18 = 2^32
-    f.indexBlocks = 0xFFFF;   // -1
+    f.dataBlocks = 0x40000;  // 2^14 x 2^18 = 2^32
+    f.indexBlocks = 0xFFFF;  // -1
     auto dic = Lexor::withHeaderBlock(headerBlock(f), false);
     EXPECT_EQ(dic->dataSize(), 0u);
     EXPECT_EQ(dic->indexSize(), 0xFFFFC000u);
   }
-}
-
-TEST(LexorHeader, Version4ReadsUnalignedFields) {
-  HeaderFields f;
-  f.version = 0x0400;
-  f.olenumber = 0x89ABCDEF;
-  f.extheaderSize = 0x01020304;
-  f.emptyBlockAt = 0x05060708;
-  f.indexEntries = 0x0A0B0C0D;
-  f.dataBlocks = 0x11121314;
-  CapturingLogSink log;
-  auto dic = Lexor::withHeaderBlock(headerBlock(f), true);
-  EXPECT_EQ(dic->extheaderSize(), 0x01020304u);
-  EXPECT_EQ(dic->emptyBlockAt(), 0x05060708u);
-  EXPECT_EQ(dic->nIndexEntry(), 0x0A0B0C0D);
-  EXPECT_EQ(dic->dataBlocks(), 0x11121314);
-  ASSERT_EQ(log.lines().size(), 17u);
-  EXPECT_EQ(log.lines()[15], ": olenumber    = " + std::to_string(int32_t(0x89ABCDEF)) + "\n");
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "core/lexor_index.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "core/lexor.h"
-#include "core/lexor_index.h"
 #include "platform/log.h"
 #include "tests/core/lexor_file_builder.h"
 #include "tests/support/temp_dir.h"
@@ -48,7 +49,8 @@ IndexRange linearLookup(const std::vector<std::string>& words, const std::string
   return {static_cast<uint32_t>(first), static_cast<uint32_t>(last - first + 1)};
 }
 
-std::shared_ptr<const LexorIndex> indexOf(const std::vector<std::string>& words, int blockbyte = 2) {
+std::shared_ptr<const LexorIndex> indexOf(const std::vector<std::string>& words,
+                                          int blockbyte = 2) {
   std::vector<IndexEntrySpec> entries;
   for (size_t i = 0; i < words.size(); ++i) entries.push_back({static_cast<uint32_t>(i), words[i]});
   return buildLexorIndex(testing::indexBytes(entries, blockbyte),
@@ -73,7 +75,7 @@ TEST(LexorIndex, LookUpTable) {
       {bdf, "a", "b", {kBefore, 1}},
       {bdf, "a", "c", {kBefore, 2}},
       {bdf, "", "", {kBefore, 1}},
-      {bdf, "b", "c", {0, 1}},                  // a word equal to an entry stands in its block
+      {bdf, "b", "c", {0, 1}},                     // a word equal to an entry stands in its block
       {{"ab", "d", "f"}, "a", "b", {kBefore, 2}},  // a proper prefix sorts before the entry
       {{}, "a", "b", {kBefore, 1}},
       {{}, "", "", {kBefore, 1}},
@@ -142,9 +144,9 @@ TEST(LexorIndex, WalkStopsWithinTheBytesAndAtAnEmptyWord) {
     size_t usable;
   } cases[] = {
       {full, 3, 3},
-      {full, 2, 2},           // the count ends the walk
-      {full, 100000, 3},      // a count larger than the bytes can hold
-      {full, -5, 0},          // a negative count (a sign-extended 16-bit field)
+      {full, 2, 2},                            // the count ends the walk
+      {full, 100000, 3},                       // a count larger than the bytes can hold
+      {full, -5, 0},                           // a negative count (a sign-extended 16-bit field)
       {{full.begin(), full.end() - 1}, 3, 2},  // last word without its NUL
       {{full.begin(), full.end() - 2}, 3, 2},  // last word missing
       {{full.begin(), full.end() - 3}, 3, 2},  // half a block number
