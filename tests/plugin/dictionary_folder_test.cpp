@@ -53,14 +53,6 @@ TEST(DiscoveryTest, OrdinaryFileIsNoFolder) {
   EXPECT_EQ(peek->_dicCount(), 0);
 }
 
-TEST(DiscoveryTest, LinkToAFileIsNoFolder) {
-  PeekTestHome home;
-  const std::string target = home.dir().write("elsewhere.txt", "x");
-  fs::create_directories(home.home() + "/Library");
-  fs::create_symlink(target, home.folder());
-  EXPECT_EQ(discoveryLog(home), std::vector<std::string>{": isDir=f"});
-}
-
 TEST(DiscoveryTest, LinkToAFolderIsUsedUnderItsOwnPath) {
   PeekTestHome home;
   fs::create_directories(home.home() + "/real");

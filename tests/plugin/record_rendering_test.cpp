@@ -61,12 +61,5 @@ TEST(RecordRenderingTest, ListHasFiveValuesWithNullForEachAbsentOne) {
   EXPECT_EQ(recordAsList(Record{}), (ScriptList{null, null, null, null, null}));
 }
 
-TEST(RecordRenderingTest, LongFieldsAreNeverCut) {
-  const std::string longText(20000, 'x');
-  const Record r = record("w", std::nullopt, std::nullopt, longText.c_str(), std::nullopt);
-  EXPECT_EQ(recordAsText(r).size(), 1 + 4 + longText.size());
-  EXPECT_NE(toUtf8(recordAsHTML(r)).find(longText + "</span>"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace lexor
