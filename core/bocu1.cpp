@@ -194,10 +194,12 @@ inline int32_t packDiffImpl(int32_t diff) {
 }
 
 // Writes the code point c as UTF-16, dropping surrogate code points, which have no place in
-// well-formed text.
+// well-formed text, and U+0000, which only a crafted sequence yields (the encoder writes it as
+// the terminating byte): a NUL inside a string would end it for every later reader, so the text
+// would not survive encoding and decoding again.
 inline char16_t* putCodePoint(char16_t* q, int32_t c) {
   if (c < 0xD800) {
-    *q++ = static_cast<char16_t>(c);
+    if (c != 0) *q++ = static_cast<char16_t>(c);
   } else if (c <= 0xFFFF) {
     if (c > 0xDFFF) *q++ = static_cast<char16_t>(c);
   } else {
@@ -257,6 +259,18 @@ int32_t encodeUnits(const char16_t* src, size_t count, uint8_t* dst, int32_t siz
   uint8_t* const end = dst + (size - 1);  // the terminating NUL goes here at the latest
   int32_t prev = kAsciiPrev;
   while (!kCounted || s != send) {
+    // Hot path: while the reference is the ASCII one, every unit from 0x01 to 0x7F is one byte
+    // (itself up to the space, else 0x50 above it) and leaves the reference where it is, so a
+    // run of Latin text needs no branch on spaces or on the length of a sequence.
+    if (prev == kAsciiPrev) {
+      while ((!kCounted || s != send) && q != end) {
+        const uint32_t u = *s;
+        if (u - 1 >= 0x7F || (kLineFeedAfterCr && u == 0x0D)) break;
+        *q++ = static_cast<uint8_t>(u <= 0x20 ? u : u + (kMiddle - kAsciiPrev));
+        ++s;
+      }
+      if (kCounted && s == send) break;
+    }
     int32_t c = *s;
     if (c <= 0x20) {
       if (c == 0 || q == end) break;
@@ -371,7 +385,8 @@ int32_t bocu1_decode_to16(char16_t* dst, const uint8_t* src) {
       int32_t c = prev + static_cast<int32_t>(b) - kMiddle;
       ++p;
       if (c < 0x3040) {
-        *q++ = static_cast<char16_t>(c);
+        *q = static_cast<char16_t>(c);
+        q += c != 0;  // U+0000 is dropped, as putCodePoint does, without a branch
         prev = (c & ~0x7F) + kAsciiPrev;
       } else {
         q = putCodePoint(q, c);
@@ -405,7 +420,8 @@ int32_t bocu1_decode_to16(char16_t* dst, const uint8_t* src) {
       if (static_cast<uint32_t>(c) > static_cast<uint32_t>(kMaxCodePoint)) goto illegal;
       ++p;
       if (c < 0xD800) {
-        *q++ = static_cast<char16_t>(c);
+        *q = static_cast<char16_t>(c);
+        q += c != 0;
       } else {
         q = putCodePoint(q, c);
       }
