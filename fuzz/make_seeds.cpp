@@ -1,0 +1,85 @@
+// Writes the seed corpus of every fuzz target, one folder per target:
+//   make_seeds OUTPUT_FOLDER
+// The seeds are made fresh by the dictionary writer, so none are kept in the source tree.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/string_bridge.h"
+#include "fuzz/fuzz_input.h"
+#include "fuzz/seed_dictionaries.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeSeed(const fs::path& folder, size_t n, const std::vector<uint8_t>& bytes) {
+  fs::create_directories(folder);
+  std::ofstream out(folder / ("seed-" + std::to_string(n)), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> utf16Bytes(const lexor::UString& text) {
+  std::vector<uint8_t> bytes;
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(unit >> 8));
+  }
+  return bytes;
+}
+
+uint8_t nameChoice(const std::string& fileName) {
+  const auto& names = lexor::fuzz::dictionaryFileNames();
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == fileName) return static_cast<uint8_t>(i);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: make_seeds OUTPUT_FOLDER\n", stderr);
+    return 2;
+  }
+  const fs::path out = argv[1];
+  using namespace lexor::fuzz;
+  const std::vector<lexor::UString> words = seedQueryWords();
+
+  size_t n = 0;
+  for (const SeedDictionary& seed : seedDictionaries()) {
+    // Two words each, taken in turn, so that every word meets every layout somewhere.
+    const std::vector<lexor::UString> pair = {words[n % words.size()], words[(n + 3) % words.size()]};
+    writeSeed(out / "dictionary_file", n++, writeDictionaryInput(nameChoice(seed.fileName), pair, seed.bytes));
+  }
+  n = 0;
+  for (const std::vector<uint8_t>& block : seedBlocks()) writeSeed(out / "data_block", n++, block);
+
+  n = 0;
+  for (const lexor::UString& word : words) {
+    writeSeed(out / "bocu1", n++, utf16Bytes(word));
+    // The encoded form too, so that the byte-first half starts from valid BOCU-1.
+    std::vector<uint8_t> encoded(word.size() * 4 + 1);
+    lexor::CreateBOCU1StringWithNSString(word, encoded.data(), static_cast<int32_t>(encoded.size()));
+    encoded.resize(std::strlen(reinterpret_cast<const char*>(encoded.data())));
+    writeSeed(out / "bocu1", n++, encoded);
+  }
+
+  n = 0;
+  for (const std::string& name : dictionaryFileNames()) {
+    writeSeed(out / "file_name", n++, utf16Bytes(lexor::fromUtf8(name)));
+  }
+  writeSeed(out / "file_name", n++, utf16Bytes(u"jaes2.dic"));
+  writeSeed(out / "file_name", n++, utf16Bytes(u"gdig1w.dic"));
+  writeSeed(out / "file_name", n++, utf16Bytes(u"ambora\uff15\uff12.dic"));
+
+  n = 0;
+  for (const std::string& session : seedSessions()) {
+    writeSeed(out / "script_request", n++, std::vector<uint8_t>(session.begin(), session.end()));
+  }
+  return 0;
+}

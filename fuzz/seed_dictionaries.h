@@ -1,0 +1,33 @@
+// Small dictionaries made by the dictionary writer: the seeds of the fuzz targets and the folder
+// that the script-request target looks words up in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ustring.h"
+
+namespace lexor::fuzz {
+
+struct SeedDictionary {
+  std::string fileName;  // chooses the signature, and with it the code pages
+  std::vector<uint8_t> bytes;
+};
+
+// The same entries in every version, text kind, field width and block size the format has.
+std::vector<SeedDictionary> seedDictionaries();
+
+// Words to look up in the seed dictionaries: present, prefixes, absent, both scripts.
+std::vector<UString> seedQueryWords();
+
+// Single data blocks as the data-block target reads them (flags byte first).
+std::vector<std::vector<uint8_t>> seedBlocks();
+
+// The suite's four files, a code-page and a BOCU-1 dictionary, written into the folder.
+void writeSeedFolder(const std::string& folder);
+
+// Request lines of page sessions against that folder, one session a string.
+std::vector<std::string> seedSessions();
+
+}  // namespace lexor::fuzz
