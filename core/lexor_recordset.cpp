@@ -61,6 +61,7 @@ void LexorRecordset::clear_() {
   _curr_index_no = -1;
   _range_looked_up = false;
   _range_end = 0;
+  _walked_until = 0;
   releaseBlock();
   _eword[0] = 0;
   _eword_len = 0;
@@ -186,6 +187,14 @@ bool LexorRecordset::findInRange(Lexor& dic) {
   for (;;) {
     if (_datablock.empty()) {
       if (_curr_index_no >= _range_end) return false;
+      // A sound index names each block once, in ascending order. A crafted one may name a block
+      // again, or one that overlaps the last: walking it twice would repeat its matches and make
+      // the work of one query grow with the square of the file's size, so such entries are passed.
+      const uint64_t blockNumber = dic.indexBlockNumber(static_cast<uint32_t>(_curr_index_no));
+      if (blockNumber < _walked_until) {
+        ++_curr_index_no;
+        continue;
+      }
       if (!dic.loadDatablock(_curr_index_no, _datablock)) {
         // One unreadable block does not hide the matches of the blocks and dictionaries after it.
         logFormat("cannot allocate datablock\n");
@@ -193,6 +202,7 @@ bool LexorRecordset::findInRange(Lexor& dic) {
         ++_curr_index_no;
         continue;
       }
+      _walked_until = blockNumber + _datablock.size() / kBlockUnit;
       _fieldlength_byte = fieldWidthOfBlock(_datablock);
       _eword[0] = 0;
       _eword_len = 0;

@@ -90,6 +90,7 @@ class LexorRecordset {
   bool _range_looked_up = false;  // the current dictionary's range has been looked up
   int64_t _range_end = 0;         // one past the last index entry of the range to walk
   size_t _next_p = 0;             // where the entry after the current one begins
+  uint64_t _walked_until = 0;     // data-area unit one past the last block walked in this dictionary
 };
 
 }  // namespace lexor
