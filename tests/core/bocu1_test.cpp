@@ -103,7 +103,8 @@ Decoded decodeWithPrimitive(const Bytes& bytes) {
       d.log.push_back(line);
       return d;
     }
-    if (r >= 0 && (r < 0xD800 || r > 0xDFFF)) appendCodePoint(&d.text, static_cast<char32_t>(r));
+    // The string decoder drops U+0000 and surrogate code points, which crafted bytes can yield.
+    if (r > 0 && (r < 0xD800 || r > 0xDFFF)) appendCodePoint(&d.text, static_cast<char32_t>(r));
   }
   d.result = static_cast<int32_t>(d.text.size());
   return d;
