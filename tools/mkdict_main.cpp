@@ -34,6 +34,8 @@ void printUsage(FILE* out) {
       "                          width of the index's block numbers (default: 2, or 4 when\n"
       "                          versions 4 and 5 need it)\n"
       "  --limit N               use only the first N entries of the input\n"
+      "  --plain                 dictd input: texts as they are, lines joined with CR LF\n"
+      "                          (default: &, < and > escaped, lines joined with <br>)\n"
       "  --help                  show this text\n"
       "\n"
       "tsv input: UTF-8 lines of head word TAB translation [TAB pronunciation [TAB example\n"
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
   options.blockNumberWidth = 0;
   std::string from;
   std::optional<uint64_t> limit;
+  lexor::writer::DictdText dictdText = lexor::writer::DictdText::kMarkup;
   std::vector<std::string> positional;
 
   for (int i = 1; i < argc; ++i) {
@@ -73,6 +76,10 @@ int main(int argc, char** argv) {
     }
     if (arg == "--bocu") {
       options.bocu = true;
+      continue;
+    }
+    if (arg == "--plain") {
+      dictdText = lexor::writer::DictdText::kPlain;
       continue;
     }
     if (arg.starts_with("--")) {
@@ -124,9 +131,9 @@ int main(int argc, char** argv) {
   if (from.empty()) from = std::string_view(input).ends_with(".index") ? "dictd" : "tsv";
 
   std::string error;
-  std::optional<std::vector<Entry>> entries = from == "dictd"
-                                                  ? lexor::writer::readDictd(input, &error)
-                                                  : lexor::writer::readTabSeparated(input, &error);
+  std::optional<std::vector<Entry>> entries =
+      from == "dictd" ? lexor::writer::readDictd(input, dictdText, &error)
+                      : lexor::writer::readTabSeparated(input, &error);
   if (!entries) {
     std::fprintf(stderr, "lexor-mkdict: %s\n", error.c_str());
     return kExitFailure;

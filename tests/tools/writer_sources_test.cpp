@@ -91,23 +91,85 @@ std::string writeDictd(const TempDir& dir,
 TEST(DictdTest, ReadsDefinitionsAndLeavesMetadataOut) {
   TempDir dir;
   std::string padding(5000, '.');  // pushes later offsets past one base-64 digit
-  std::string indexPath =
-      writeDictd(dir, {{"00-database-info", "about this dictionary\n"},
-                       {"apple", "apple /ˈæpəl/ //ˈæp.əl// <n>\n1. りんご\nfruit\n\n"},
-                       {"pad", "pad\n" + padding + "\n"},
-                       {"bare", "bare\nはだかの\n"},
-                       {"other", "Other spelling\nべつ\n"}});
+  std::string indexPath = writeDictd(dir, {{"00-database-info", "about this dictionary\n"},
+                                           {"pad", "pad\n" + padding + "\n"},
+                                           {"bare", "bare\nはだかの\n\n"}});
   std::string error;
   auto entries = readDictd(indexPath, &error);
   ASSERT_TRUE(entries) << error;
-  ASSERT_EQ(entries->size(), 4u);
-  EXPECT_EQ((*entries)[0].headWord, u("apple"));
-  EXPECT_EQ((*entries)[0].translation, u("<n>\r\n1. りんご\r\nfruit"));
-  EXPECT_EQ((*entries)[0].pronunciation, u("ˈæpəl, ˈæp.əl"));
-  EXPECT_EQ((*entries)[1].translation, u(padding));
-  EXPECT_EQ((*entries)[2].translation, u("はだかの"));
-  EXPECT_EQ((*entries)[2].pronunciation, std::nullopt);
-  EXPECT_EQ((*entries)[3].translation, u("Other spelling\r\nべつ"));  // not a repeat: kept
+  ASSERT_EQ(entries->size(), 2u);
+  EXPECT_EQ((*entries)[0].headWord, u("pad"));
+  EXPECT_EQ((*entries)[0].translation, u(padding));
+  EXPECT_EQ((*entries)[1].translation, u("はだかの"));
+  EXPECT_EQ((*entries)[1].pronunciation, std::nullopt);
+}
+
+// The head-word line of both sides of an English-Japanese pair of dictionaries.
+TEST(DictdTest, TakesTheHeadWordLineApart) {
+  struct Case {
+    const char* headWord;
+    const char* definition;
+    const char* pronunciation;  // nullptr: none
+    const char* translation;
+  };
+  const Case cases[] = {
+      // English: broad transcriptions kept, the narrow one only stands in when there is no
+      // broad one; the part of speech leads the first line.
+      {"cat", "cat //kat// //kæt// /[kʰæt]/ <n>\n猫\nfeline & <small>\n", "kat, kæt",
+       "(n) 猫<br>feline &amp; &lt;small&gt;"},
+      {"ox", "ox /[ɒks]/ <n>\n雄牛\n", "ɒks", "(n) 雄牛"},
+      {"in a nutshell", "in a nutshell //ɪn ə ˈnʌtʃɛl// <phraseologicalUnit>\n", "ɪn ə ˈnʌtʃɛl",
+       "(phraseological unit)"},
+      // The spelling the index word lost is kept; a slash inside a word is no transcription.
+      {"911", "9/11 //naɪn.əˈlɛ.vən// <pn>\n同時多発テロ\n", "naɪn.əˈlɛ.vən",
+       "(pn) 9/11<br>同時多発テロ"},
+      // Japanese: frequency marks and notes dropped; the ideographic forms' guesses skipped for
+      // the first reading's transcription; readings before the other written forms.
+      {"行く",
+       " [ichi1]  行く /kˈɯᵝ/,  (word containing out-dated kanji)  往く /kˈɯᵝ/,  [ichi1]  "
+       "いく /ˈikɯᵝ/,  [ichi1] ゆく /jˈɯᵝkɯᵝ/\n1. (Godan verb)\n (intransitive verb)\nto go\n",
+       "ˈikɯᵝ", "いく, ゆく, 往く<br>1. (Godan verb)<br>(intransitive verb)<br>to go"},
+      {"ゆく", " [ichi1]  行く /kˈɯᵝ/,  [ichi1]  いく /ˈikɯᵝ/,  [ichi1] ゆく /jˈɯᵝkɯᵝ/\nto go\n",
+       "jˈɯᵝkɯᵝ", "いく, 行く<br>to go"},
+      {"猫",
+       " [ichi1]  [news1]  [nf07]  猫 /(en)tʃˈaɪniːz(ja)lˈe̞tə/,  [news1] ねこ /nˈe̞ko̞/,  () "
+       "ネコ /nˈe̞ko̞/\n\n1. cat\n\n         Note: archaism\n",
+       "nˈe̞ko̞", "ねこ, ネコ<br>1. cat<br>Note: archaism"},
+      // A spelled-out language switch is no pronunciation, nor a full-width letter's name.
+      {"おしゃｐ", "おしゃＰ /ˈo̞ (en)ɕˈi(ja)/, おしゃピー /o̞ɕˈäpiː/\nfashion\n", "o̞ɕˈäpiː",
+       "おしゃＰ, おしゃピー<br>fashion"},
+      {"ｐ", "Ｐ /lˈe̞təpˈiː/\nthe letter\n", nullptr, "Ｐ<br>the letter"},
+      // First lines that are no head-word line stay as they are.
+      {"other", "Other spelling\nべつ\n", nullptr, "Other spelling<br>べつ"},
+      {"either", "either / or\n", nullptr, "either / or"},
+      {"open", "open /ɔ <v\n", nullptr, "open /ɔ &lt;v"},
+  };
+  std::vector<std::pair<std::string, std::string>> defs;
+  for (const Case& c : cases) defs.emplace_back(c.headWord, c.definition);
+  TempDir dir;
+  std::string error;
+  auto entries = readDictd(writeDictd(dir, defs), &error);
+  ASSERT_TRUE(entries) << error;
+  ASSERT_EQ(entries->size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Entry& entry = (*entries)[i];
+    EXPECT_EQ(entry.headWord, u(cases[i].headWord));
+    EXPECT_EQ(toUtf8(entry.translation), cases[i].translation) << cases[i].headWord;
+    std::optional<UString> pronunciation;
+    if (cases[i].pronunciation) pronunciation = u(cases[i].pronunciation);
+    EXPECT_EQ(entry.pronunciation, pronunciation) << cases[i].headWord;
+  }
+}
+
+TEST(DictdTest, PlainTextKeepsTheDataAndBreaksLinesWithCrLf) {
+  TempDir dir;
+  std::string indexPath = writeDictd(dir, {{"cat", "cat //kæt// <n>\n猫\nfeline & <small>\n"}});
+  std::string error;
+  auto entries = readDictd(indexPath, DictdText::kPlain, &error);
+  ASSERT_TRUE(entries) << error;
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ((*entries)[0].translation, u("(n) 猫\r\nfeline & <small>"));
+  EXPECT_EQ((*entries)[0].pronunciation, u("kæt"));
 }
 
 TEST(DictdTest, RefusesIndexLinesThatDoNotFitTheData) {

@@ -7,16 +7,13 @@
 //               file unchanged).
 //
 // Each index line becomes an entry: the index word is the head word, the definition the
-// translation. The 00-database-... entries (the dictionary's own metadata) are left out. A
-// definition usually begins with a line that repeats the head word, perhaps followed by
-// pronunciations between slashes (/.../ or //...//) and a part of speech; the repeated word is
-// dropped, the pronunciations become the entry's pronunciation (joined with ", "), and what is
-// left of that line stays as the translation's first line. Lines are joined with CR LF, the
-// format's line break; trailing blanks and blank lines at either end are dropped.
+// translation (dictd_definition.cpp takes the definition apart). The 00-database-... entries
+// (the dictionary's own metadata) are left out.
 #include <zlib.h>
 
 #include <fstream>
 
+#include "tools/writer/dictd_definition.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::writer {
@@ -75,71 +72,14 @@ std::optional<std::string> readWholeData(const std::string& path, std::string* e
   return data;
 }
 
-std::string_view trimRight(std::string_view text) {
-  size_t end = text.find_last_not_of(" \t\r");
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
-
-std::string_view trimLeft(std::string_view text) {
-  size_t start = text.find_first_not_of(" \t");
-  return start == std::string_view::npos ? std::string_view() : text.substr(start);
-}
-
-// Takes the leading /.../ and //...// pieces off `rest`; empty when it starts with none.
-std::string takePronunciations(std::string_view* rest) {
-  std::string pronunciation;
-  while (!rest->empty() && rest->front() == '/') {
-    size_t slashes = rest->find_first_not_of('/');
-    if (slashes == std::string_view::npos) break;
-    std::string_view delimiter = rest->substr(0, slashes);
-    size_t close = rest->find(delimiter, slashes);
-    if (close == std::string_view::npos) break;
-    if (!pronunciation.empty()) pronunciation += ", ";
-    pronunciation += rest->substr(slashes, close - slashes);
-    *rest = trimLeft(rest->substr(close + delimiter.size()));
-  }
-  return pronunciation;
-}
-
-struct Definition {
-  std::string translation;
-  std::string pronunciation;
-};
-
-Definition splitDefinition(std::string_view headWord, std::string_view definition) {
-  Definition result;
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start <= definition.size()) {
-    size_t end = definition.find('\n', start);
-    if (end == std::string_view::npos) end = definition.size();
-    lines.push_back(trimRight(definition.substr(start, end - start)));
-    start = end + 1;
-  }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  size_t first = 0;
-  while (first < lines.size() && lines[first].empty()) ++first;
-  if (first < lines.size()) {
-    std::string_view headLine = trimLeft(lines[first]);
-    if (headLine == headWord) {
-      ++first;
-    } else if (headLine.starts_with(headWord) && headLine.size() > headWord.size() &&
-               (headLine[headWord.size()] == ' ' || headLine[headWord.size()] == '\t')) {
-      lines[first] = trimLeft(headLine.substr(headWord.size()));
-      result.pronunciation = takePronunciations(&lines[first]);
-    }
-  }
-  while (first < lines.size() && lines[first].empty()) ++first;
-  for (size_t i = first; i < lines.size(); ++i) {
-    if (i > first) result.translation += "\r\n";
-    result.translation += lines[i];
-  }
-  return result;
-}
-
 }  // namespace
 
 std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, std::string* error) {
+  return readDictd(indexPath, DictdText::kMarkup, error);
+}
+
+std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, DictdText text,
+                                            std::string* error) {
   std::string ignored;
   if (!error) error = &ignored;
   if (!std::string_view(indexPath).ends_with(kIndexExtension)) {
@@ -184,7 +124,7 @@ std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, std::s
     }
     if (isMetadata(headWord)) continue;
     std::string_view definition(data->data() + *offset, static_cast<size_t>(*length));
-    Definition parts = splitDefinition(headWord, definition);
+    DefinitionParts parts = splitDefinition(headWord, definition, text);
     Entry entry;
     entry.headWord = fromUtf8(headWord);
     entry.translation = fromUtf8(parts.translation);

@@ -81,9 +81,17 @@ std::vector<uint8_t> buildDataBlock(const std::vector<RawEntry>& entries, bool b
 // Reading sources: tab-separated UTF-8 lines (head word, translation, [pronunciation, [example,
 // [level]]]; \n, \t and \\ escapes in translation and example, a line break becoming CR LF),
 // and dictd dictionaries (NAME.index with NAME.dict.dz or NAME.dict; the index word is the head
-// word, the definition the translation, with a leading line that repeats the head word taken
-// apart: its /pronunciations/ become the pronunciation). std::nullopt and `error` on bad input.
+// word, the definition the translation; the definition's leading head-word line is taken apart:
+// the head word's /pronunciation/ becomes the pronunciation, its <part of speech> and the other
+// written forms the translation's first line). std::nullopt and `error` on bad input.
 std::optional<std::vector<Entry>> readTabSeparated(const std::string& path, std::string* error);
+
+// How a dictd definition's text is stored. Record texts may carry markup (the page shows them as
+// HTML), so by default the data's own &, < and > are escaped and lines are joined with "<br>";
+// kPlain keeps the text as it is and joins lines with CR LF, the code pages' line break.
+enum class DictdText { kMarkup, kPlain };
 std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, std::string* error);
+std::optional<std::vector<Entry>> readDictd(const std::string& indexPath, DictdText text,
+                                            std::string* error);
 
 }  // namespace lexor::writer
