@@ -152,6 +152,15 @@ TEST_F(CliTest, LookupInChosenFiles) {
   EXPECT_EQ(run({"lookup", "--", "-x"}).status, 1);
 }
 
+TEST_F(CliTest, TextFormatMakesMarkupPlain) {
+  const char* translation =
+      "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
+  dictionary("uni2.dic", {entry("x", translation, "&quot;ks&#39;")}, true);
+  EXPECT_EQ(run({"lookup", "x"}).out, "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n");
+  EXPECT_EQ(run({"lookup", "x", "--format", "json"}).out,
+            std::string("[\"x\",\"&quot;ks&#39;\",null,\"") + translation + "\",null]\n");
+}
+
 TEST_F(CliTest, UsageErrors) {
   suite();
   const std::vector<std::vector<std::string>> cases = {
