@@ -34,29 +34,44 @@ using DirPtr = std::unique_ptr<DIR, DirCloser>;
 // it also bounds the open descriptors and the stack of the walk.
 constexpr int kMaxListingDepth = 256;
 
-// The names in a folder other than "." and "..", in byte order.
-std::vector<std::string> sortedNames(DIR* dir) {
-  std::vector<std::string> names;
+struct FolderItem {
+  std::string name;
+  unsigned char type;  // d_type: DT_UNKNOWN when the file system does not say
+  bool operator<(const FolderItem& other) const { return name < other.name; }
+};
+
+// The names in a folder other than "." and "..", in byte order, with the type the folder gives.
+std::vector<FolderItem> sortedItems(DIR* dir) {
+  std::vector<FolderItem> items;
   while (const dirent* entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    names.emplace_back(name);
+    items.push_back({std::string(name), entry->d_type});
   }
-  std::sort(names.begin(), names.end());
-  return names;
+  std::sort(items.begin(), items.end());
+  return items;
+}
+
+// Whether `name` in the folder `parentFd` is a folder itself, a link to one not counting. The
+// folder's own record of the type spares a stat call per file; only file systems that do not
+// keep it need one.
+bool isSubfolder(int parentFd, const FolderItem& item) {
+  if (item.type != DT_UNKNOWN) return item.type == DT_DIR;
+  struct stat info;
+  return fstatat(parentFd, item.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISDIR(info.st_mode);
 }
 
 // Lists the folder open as `dir` below `prefix`. Sub-folders are opened relative to their parent
 // and without following links, so a link to a folder (or a link cycle) is listed, never entered.
 void listFolder(DIR* dir, const std::string& prefix, int depth, std::vector<UString>* out) {
   const int parentFd = dirfd(dir);
-  for (const std::string& name : sortedNames(dir)) {
+  for (const FolderItem& item : sortedItems(dir)) {
+    const std::string& name = item.name;
     const std::string relative = prefix.empty() ? name : prefix + "/" + name;
     out->push_back(fromNativePath(relative));
     if (depth >= kMaxListingDepth) continue;
-    struct stat info;
-    if (fstatat(parentFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (!S_ISDIR(info.st_mode)) continue;
+    if (!isSubfolder(parentFd, item)) continue;
     const int childFd =
         openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (childFd < 0) continue;  // an unreadable sub-folder is listed but not its contents
