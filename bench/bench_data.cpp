@@ -57,8 +57,11 @@ std::string englishWord(Rng& rng) {
 
 std::string englishHeadWord(Rng& rng) {
   std::string w = englishWord(rng);
-  if (chance(rng, 0.15)) w += " " + englishWord(rng);
-  if (chance(rng, 0.04)) w += " " + englishWord(rng);
+  for (const double p : {0.15, 0.04}) {
+    if (!chance(rng, p)) continue;
+    w += ' ';
+    w += englishWord(rng);
+  }
   if (chance(rng, 0.05)) w[0] = static_cast<char>(w[0] - 'a' + 'A');
   return w;
 }
