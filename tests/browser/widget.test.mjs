@@ -76,65 +76,58 @@ async function choose(label) {
   await page.selectOption('#dictionary', value);
 }
 
+const shot = (name) => page.screenshot({ path: path.join(screenshots, `${name}.png`) });
+const firstTranslation = () => entries().first().locator('.f4').textContent();
+
 describe('the widget', () => {
   test('lists the dictionaries with their display names as text', async () => {
     await openWidget();
     const labels = await page.locator('#dictionary option').allTextContents();
-    assert.ok(labels.includes('英<不規則>'), labels.join(' | '));
-    assert.ok(labels.includes('(蘭-英&独)'), labels.join(' | '));
-    assert.ok(labels.includes('サンプル辞書'));
+    for (const name of ['英<不規則>', '(蘭-英&独)', 'サンプル辞書']) assert.ok(labels.includes(name), labels.join(' | '));
     assert.ok(labels.some((label) => label.startsWith('Ambora suite')));
     // The names were not read as markup: no element came out of "<不規則>".
     assert.equal(await page.locator('#dictionary *:not(option):not(optgroup)').count(), 0);
-    await page.screenshot({ path: path.join(screenshots, 'widget-dictionaries.png') });
+    await shot('widget-dictionaries');
   });
 
-  test('looks a word up as it is typed and renders the entry fragments', async () => {
+  test('looks a word up as it is typed, steps with the keys, says when nothing matches', async () => {
     await openWidget();
     await choose('サンプル辞書');
     await lookUp('go');
     assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
-    const first = entries().first();
-    assert.equal(await first.locator('.f2').textContent(), '[gou]');
-    assert.equal(await first.locator('.f4').textContent(), '行く');
-    assert.equal(await state(), 'results');
-    await page.screenshot({ path: path.join(screenshots, 'widget-go.png') });
+    assert.equal(await entries().first().locator('.f2').textContent(), '[gou]');
+    assert.equal(await firstTranslation(), '行く');
+    await shot('widget-go');
+    await page.press('#word', 'ArrowDown');
+    await page.press('#word', 'ArrowDown');
+    assert.equal(await page.locator('#results .entry.active .f1').textContent(), 'goal');
+    await lookUp('bold', 'enter');  // harmless markup of a translation stays
+    assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
+    await lookUp('zzz', 'enter');
+    assert.equal(await state(), 'no-match');
+    assert.match(await page.textContent('#status'), /No entries begin with “zzz”/);
+    await page.press('#word', 'Escape');
+    await page.waitForFunction(() => document.getElementById('widget').dataset.word === '');
+    assert.equal(await page.inputValue('#word'), '');
   });
 
-  test('follows a dark colour scheme', async () => {
+  test('switches dictionaries and looks the word up again, in a dark colour scheme', async () => {
     await page.emulateMedia({ colorScheme: 'dark' });
     await openWidget();
     await choose('サンプル辞書');
     await lookUp('go', 'enter');
-    const [background, text] = await page.evaluate(() => {
-      const style = getComputedStyle(document.querySelector('.widget'));
-      return [style.backgroundColor, style.color];
-    });
-    const lightness = (rgb) => rgb.match(/\d+/g).slice(0, 3).reduce((a, b) => a + Number(b), 0) / 3;
-    assert.ok(lightness(background) < 64, background);
-    assert.ok(lightness(text) > 192, text);
-    await page.screenshot({ path: path.join(screenshots, 'widget-go-dark.png') });
-  });
-
-  test('keeps harmless markup of a translation', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('bold', 'enter');
-    assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
-  });
-
-  test('switches dictionaries and looks the word up again', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('go', 'enter');
+    await shot('widget-go-dark');
+    const lightness = await page.evaluate(() => ['backgroundColor', 'color'].map((key) => getComputedStyle(
+      document.querySelector('.widget'))[key].match(/\d+/g).slice(0, 3).reduce((a, b) => a + Number(b), 0) / 3));
+    assert.ok(lightness[0] < 64 && lightness[1] > 192, String(lightness));
     await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
     await choose('英<不規則>');
     await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'go');
     assert.deepEqual(await headWords(), ['go']);
-    assert.equal(await entries().first().locator('.f4').textContent(), 'went, gone');
+    assert.equal(await firstTranslation(), 'went, gone');
     await choose('(蘭-英&独)');
     await lookUp('gaan', 'enter');
-    assert.equal(await entries().first().locator('.f4').textContent(), 'to go; gehen');
+    assert.equal(await firstTranslation(), 'to go; gehen');
   });
 
   test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
@@ -142,11 +135,11 @@ describe('the widget', () => {
     assert.equal(await page.inputValue('#dictionary'), 'suite');
     await lookUp('go', 'enter');
     assert.deepEqual(await headWords(), ['go', 'going', 'good']);
-    assert.equal(await entries().first().locator('.f4').textContent(), '行く');
+    assert.equal(await firstTranslation(), '行く');
     await lookUp('行', 'enter');
     assert.deepEqual(await headWords(), ['行く', '行儀']);
-    assert.equal(await entries().first().locator('.f4').textContent(), 'go');
-    await page.screenshot({ path: path.join(screenshots, 'widget-suite.png') });
+    assert.equal(await firstTranslation(), 'go');
+    await shot('widget-suite');
   });
 
   test('shows a page of entries at a time and more on request', async () => {
@@ -154,109 +147,57 @@ describe('the widget', () => {
     await choose('サンプル辞書');
     await lookUp('many', 'enter');
     assert.equal(await entries().count(), 100);
-    assert.ok(await page.locator('#more').isVisible());
     await page.click('#more');
     await page.waitForFunction(() => document.querySelectorAll('#results .entry').length === 150);
     await page.waitForFunction(() => document.getElementById('more').hidden);
     const words = await headWords();
-    assert.equal(words[0], 'many000');
-    assert.equal(words[149], 'many149');
-    assert.equal(new Set(words).size, 150);
+    assert.deepEqual([words[0], words[149], new Set(words).size], ['many000', 'many149', 150]);
   });
 
-  test('moves through the entries with the arrow keys and clears with Escape', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('go', 'enter');
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'ArrowDown');  // stays on the last entry
-    await page.press('#word', 'ArrowUp');
-    assert.equal(await page.getAttribute('#word', 'aria-activedescendant'), 'entry-1');
-    assert.equal(await page.locator('#results .entry.active .f1').textContent(), 'goal');
-    await page.press('#word', 'Escape');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === '');
-    assert.equal(await page.inputValue('#word'), '');
-    assert.equal(await entries().count(), 0);
-  });
-
-  test('says so when nothing matches', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('zzz', 'enter');
-    assert.equal(await state(), 'no-match');
-    assert.match(await page.textContent('#status'), /No entries begin with “zzz”/);
-  });
-
-  test('runs nothing that a dictionary text carries', async () => {
+  test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
     await openWidget();
     await choose('サンプル辞書');
     await lookUp('xss', 'enter');
     assert.equal(await entries().count(), 4);
     await page.hover('#results .entry >> nth=3');
+    await page.evaluate(() => {  // outside the sanitizer, the content security policy still holds
+      const holder = document.createElement('div');
+      holder.innerHTML = '<img src="x" onerror="window.__lexorPwned = 7">';
+      document.body.appendChild(holder);
+    });
     await page.waitForTimeout(300);  // time for an image error or a frame to have fired
     assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
     assert.deepEqual(dialogs, []);
     const dangerous = ['img', 'script', 'svg', 'iframe', 'a', '[onerror]', '[onload]',
       '[onmouseover]', '[style]'].map((s) => `#results ${s}`).join(', ');
-    const left = await page.locator(dangerous).evaluateAll((nodes) => nodes.map((n) => n.outerHTML));
-    assert.deepEqual(left, []);
-    // The text around the markup is still there.
-    assert.equal(await page.locator('#results .entry >> nth=0').locator('.f4').textContent(), '画像');
-  });
-
-  test('the content security policy stops inline script even outside the sanitizer', async () => {
-    await openWidget();
-    const ran = await page.evaluate(async () => {
-      const holder = document.createElement('div');
-      holder.innerHTML = '<img src="x" onerror="window.__lexorPwned = 7">';
-      document.body.appendChild(holder);
-      await new Promise((resolve) => setTimeout(resolve, 300));
-      return window.__lexorPwned;
-    });
-    assert.equal(ran, undefined);
+    assert.deepEqual(await page.locator(dangerous).evaluateAll((nodes) => nodes.map((n) => n.outerHTML)), []);
+    assert.equal(await firstTranslation(), '画像');  // the text around the markup is still there
   });
 });
 
-describe('the LexorPeek object of the page', () => {
-  test('answers synchronously, as a page written for an in-process bridge expects', async () => {
-    await openWidget();
-    const answers = await page.evaluate(() => {
-      LexorPeek.useNthDic(LexorPeek.dicNamesInDir().indexOf('サンプル辞書'));
-      const found = LexorPeek.queryWithWord('go');
-      return { found, html: LexorPeek.getRecordAsHTML(), record: LexorPeek.getRecord(),
-               names: Object.keys(LexorPeek).filter((k) => k !== 'async').length };
-    });
-    assert.equal(answers.found, true);
-    assert.match(answers.html, /<span class="f1">go<\/span>/);
-    assert.equal(answers.record.length, 5);
-    assert.equal(answers.names, 16);
+test('the page\'s LexorPeek answers synchronously and as promises, errors as Errors', async () => {
+  await openWidget();
+  const answers = await page.evaluate(async () => {
+    LexorPeek.useNthDic(LexorPeek.dicNamesInDir().indexOf('サンプル辞書'));
+    const found = LexorPeek.queryWithWord('go');
+    let syncError = null;
+    try { LexorPeek.useNthDic('first'); } catch (e) { syncError = e instanceof Error && e.message; }
+    let asyncError = null;
+    await LexorPeek.async.queryWithWord().catch((e) => { asyncError = e.message; });
+    return { found, html: LexorPeek.getRecordAsHTML(), fields: LexorPeek.getRecord().length,
+      names: Object.keys(LexorPeek).filter((k) => k !== 'async').length,
+      count: await LexorPeek.async.dicCount(), syncError, asyncError, frozen: Object.isFrozen(LexorPeek) };
   });
-
-  test('offers the same calls as promises and turns protocol errors into Errors', async () => {
-    await openWidget();
-    const answers = await page.evaluate(async () => {
-      const count = await LexorPeek.async.dicCount();
-      let syncError = null;
-      try { LexorPeek.useNthDic('first'); } catch (e) { syncError = e instanceof Error && e.message; }
-      let asyncError = null;
-      await LexorPeek.async.queryWithWord().catch((e) => { asyncError = e.message; });
-      return { count, syncError, asyncError, frozen: Object.isFrozen(LexorPeek) };
-    });
-    assert.equal(answers.count, 5);
-    assert.ok(answers.syncError, 'a wrong argument type throws');
-    assert.ok(answers.asyncError, 'a missing argument rejects');
-    assert.equal(answers.frozen, true);
-  });
+  assert.match(answers.html, /<span class="f1">go<\/span>/);
+  assert.ok(answers.syncError && answers.asyncError, 'a wrong or missing argument throws or rejects');
+  delete answers.html; delete answers.syncError; delete answers.asyncError;
+  assert.deepEqual(answers, { found: true, fields: 5, names: 16, count: 5, frozen: true });
 });
 
-describe('without a dictionary folder', { skip: !bareUrl }, () => {
-  test('the widget says where dictionaries go', async () => {
-    await openWidget(bareUrl);
-    assert.equal(await state(), 'no-folder');
-    assert.match(await page.textContent('#status'), /~\/Library\/Lexor/);
-    assert.ok(await page.locator('#word').isDisabled());
-    await page.screenshot({ path: path.join(screenshots, 'widget-no-folder.png') });
-  });
+test('without a dictionary folder the widget says where dictionaries go', { skip: !bareUrl }, async () => {
+  await openWidget(bareUrl);
+  assert.equal(await state(), 'no-folder');
+  assert.match(await page.textContent('#status'), /~\/Library\/Lexor/);
+  assert.ok(await page.locator('#word').isDisabled());
+  await shot('widget-no-folder');
 });

@@ -1,6 +1,7 @@
 // Finding ~/Library/Lexor and listing its dictionaries, with the suite's positions and versions.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "platform/log.h"
@@ -12,64 +13,42 @@ namespace {
 namespace fs = std::filesystem;
 using testing::PeekTestHome;
 using testing::utf8;
+using Lines = std::vector<std::string>;
 
-std::vector<std::string> discoveryLog(const PeekTestHome& home) {
-  CapturingLogSink log;
-  home.construct();
-  return log.lines();
+TEST(DiscoveryTest, MissingFolderOrDanglingLinkLogsTheAliasAttemptThenBothFailures) {
+  for (bool dangling : {false, true}) {
+    PeekTestHome home;
+    if (dangling) {
+      fs::create_directories(home.home() + "/Library");
+      fs::create_symlink(home.home() + "/nowhere", home.folder());
+    }
+    CapturingLogSink log;
+    std::shared_ptr<LexorPeek> peek = home.construct();
+    EXPECT_EQ(log.lines(),
+              (Lines{"resolveAlias(" + home.folder() + ")", ": resolvedPath = " + home.folder(),
+                     ": bResult=f", ": isDir=f"}));
+    EXPECT_EQ(peek->_getDicDir(), std::nullopt);
+    EXPECT_EQ(peek->_dicCount(), 0);
+    EXPECT_EQ(peek->_isAmboraAvailable(), 0);
+  }
 }
 
-TEST(DiscoveryTest, MissingFolderLogsAliasAttemptThenBothFailures) {
-  PeekTestHome home;
+TEST(DiscoveryTest, OrdinaryFileIsNoFolderAndALinkToOneIsUsedUnderItsOwnPath) {
+  PeekTestHome file;
+  file.dir().write("Library/Lexor", "not a folder");
   CapturingLogSink log;
-  std::shared_ptr<LexorPeek> peek = home.construct();
-  const std::vector<std::string> expected = {
-      "resolveAlias(" + home.folder() + ")",
-      ": resolvedPath = " + home.folder(),
-      ": bResult=f",
-      ": isDir=f",
-  };
-  EXPECT_EQ(log.lines(), expected);
-  EXPECT_EQ(peek->_getDicDir(), std::nullopt);
-  EXPECT_EQ(peek->_dicCount(), 0);
-  EXPECT_TRUE(peek->_dicPathsInDir().empty());
-  EXPECT_EQ(peek->_isAmboraAvailable(), 0);
-}
+  EXPECT_EQ(file.construct()->_getDicDir(), std::nullopt);
+  EXPECT_EQ(log.lines(), Lines{": isDir=f"});
 
-TEST(DiscoveryTest, DanglingLinkCountsAsNothing) {
-  PeekTestHome home;
-  fs::create_directories(home.home() + "/Library");
-  fs::create_symlink(home.home() + "/nowhere", home.folder());
-  EXPECT_EQ(discoveryLog(home).size(), 4u);
-}
-
-TEST(DiscoveryTest, OrdinaryFileIsNoFolder) {
-  PeekTestHome home;
-  home.dir().write("Library/Lexor", "not a folder");
-  CapturingLogSink log;
-  std::shared_ptr<LexorPeek> peek = home.construct();
-  EXPECT_EQ(log.lines(), std::vector<std::string>{": isDir=f"});
-  EXPECT_EQ(peek->_getDicDir(), std::nullopt);
-  EXPECT_EQ(peek->_dicCount(), 0);
-}
-
-TEST(DiscoveryTest, LinkToAFolderIsUsedUnderItsOwnPath) {
-  PeekTestHome home;
-  fs::create_directories(home.home() + "/real");
-  home.dir().write("real/german.dic", "");
-  fs::create_directories(home.home() + "/Library");
-  fs::create_symlink(home.home() + "/real", home.folder());
-  CapturingLogSink log;
-  std::shared_ptr<LexorPeek> peek = home.construct();
+  PeekTestHome linked;
+  linked.dir().write("real/german.dic", "");
+  fs::create_directories(linked.home() + "/Library");
+  fs::create_symlink(linked.home() + "/real", linked.folder());
+  log.clear();
+  std::shared_ptr<LexorPeek> peek = linked.construct();
   EXPECT_TRUE(log.lines().empty());
-  EXPECT_EQ(peek->_getDicDir(), fromUtf8(home.folder()));
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), std::vector<std::string>{"german.dic"});
-}
-
-TEST(ResolveAliasTest, NoneGivesNoneWithoutLog) {
-  CapturingLogSink log;
-  EXPECT_EQ(resolveAlias(std::nullopt), std::nullopt);
-  EXPECT_TRUE(log.lines().empty());
+  EXPECT_EQ(peek->_getDicDir(), fromUtf8(linked.folder()));
+  EXPECT_EQ(utf8(peek->_dicPathsInDir()), Lines{"german.dic"});
 }
 
 TEST(ResolveAliasTest, LinkResolvesToItsTargetAndAnythingElseToItself) {
@@ -79,153 +58,104 @@ TEST(ResolveAliasTest, LinkResolvesToItsTargetAndAnythingElseToItself) {
   fs::create_symlink(target, link);
   const std::string plain = home.dir().write("plain.dic", "");
   const std::string missing = home.home() + "/missing.dic";
-
-  for (const auto& [path, resolved] : {std::pair{link, target}, std::pair{plain, plain}, std::pair{missing, missing}}) {
+  for (const auto& [path, resolved] :
+       {std::pair{link, target}, {plain, plain}, {missing, missing}}) {
     CapturingLogSink log;
     EXPECT_EQ(resolveAlias(fromUtf8(path)), fromUtf8(resolved));
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"resolveAlias(" + path + ")", ": resolvedPath = " + resolved}));
+    EXPECT_EQ(log.lines(), (Lines{"resolveAlias(" + path + ")", ": resolvedPath = " + resolved}));
   }
+  CapturingLogSink log;
+  EXPECT_EQ(resolveAlias(std::nullopt), std::nullopt);
+  EXPECT_TRUE(log.lines().empty());
 }
 
-class ScanTest : public ::testing::Test {
- protected:
-  void SetUp() override { home_.makeFolder(); }
-  std::shared_ptr<LexorPeek> scan() {
-    std::shared_ptr<LexorPeek> peek = home_.construct();
-    peek->_dicCount();
-    return peek;
-  }
-  PeekTestHome home_;
-  CapturingLogSink log_;  // keeps expected log lines of opening out of the test output
+struct ScanCase {
+  const char* what;
+  std::vector<const char*> files;
+  Lines listed;
+  std::array<int32_t, 4> positions;  // of abbora, ambora, exora, revora in the list
+  std::array<int32_t, 3> versions;   // ambora's, revora's, and the suite's
 };
 
-TEST_F(ScanTest, FiveOtherDictionariesAndEverySuiteFile) {
-  for (const char* name : {"b1.dic", "b2.dic", "b3.dic", "b4.dic", "b5.dic", "b6.dic", "b7.dic", "abbora1.dic",
-                           "ambora52.dic", "exora1.dic", "revora48.dic"}) {
-    home_.touch(name);
-  }
-  std::shared_ptr<LexorPeek> peek = scan();
-  // Listed in byte order; exora and revora come after the fifth other file and still count.
-  const std::vector<std::string> expected = {"abbora1.dic", "ambora52.dic", "b1.dic", "b2.dic", "b3.dic",
-                                             "b4.dic",      "b5.dic",       "exora1.dic", "revora48.dic"};
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), expected);
-  EXPECT_EQ(peek->_dicCount(), 9);
-  EXPECT_EQ(peek->abboraDicID(), 0);
-  EXPECT_EQ(peek->amboraDicID(), 1);
-  EXPECT_EQ(peek->exoraDicID(), 7);
-  EXPECT_EQ(peek->revoraDicID(), 8);
-  EXPECT_EQ(peek->amboraVer(), 52);
-  EXPECT_EQ(peek->revoraVer(), 48);
-  EXPECT_EQ(peek->_isAmboraAvailable(), 48);
-
-  const std::vector<UString> names = peek->_dicNamesInDir();
-  ASSERT_EQ(names.size(), 9u);
-  EXPECT_EQ(names[2], u"b1.dic");  // unknown to the file key table: its path is its name
-  EXPECT_NE(names[1], u"ambora52.dic");
-  EXPECT_NE(names[8], u"revora48.dic");
-}
-
-TEST_F(ScanTest, ExtensionInAnyCaseAndOtherFilesDoNotCount) {
-  for (const char* name : {"a.txt", "a.dicx", "a.dic.bak", "adic", "c1.DIC", "c2.Dic", "c3.dIc", "c4.dic",
-                           "c5.dic", "c6.dic"}) {
-    home_.touch(name);
-  }
-  std::shared_ptr<LexorPeek> peek = scan();
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()),
-            (std::vector<std::string>{"c1.DIC", "c2.Dic", "c3.dIc", "c4.dic", "c5.dic"}));
-}
-
-TEST_F(ScanTest, SubFoldersAndFoldersNamedLikeDictionaries) {
-  home_.touch("sub/deeper/german.dic");
-  home_.touch("x.dic/inner.dic");
-  home_.touch("sub/notes.txt");
-  std::shared_ptr<LexorPeek> peek = scan();
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()),
-            (std::vector<std::string>{"sub/deeper/german.dic", "x.dic", "x.dic/inner.dic"}));
-  const std::vector<UString> names = peek->_dicNamesInDir();
-  EXPECT_NE(names[0], u"sub/deeper/german.dic");  // a known dictionary keeps its display name
-  EXPECT_EQ(names[1], u"x.dic");
-  EXPECT_EQ(names[2], u"x.dic/inner.dic");
-}
-
-// Versions come from the file name alone: a suite file in a sub-folder keeps its version.
-TEST_F(ScanTest, SuiteFileInSubFolderKeepsItsVersion) {
-  home_.touch("sub/ambora52.dic");
-  home_.touch("s/revora48.dic");
-  std::shared_ptr<LexorPeek> peek = scan();
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), (std::vector<std::string>{"s/revora48.dic", "sub/ambora52.dic"}));
-  EXPECT_EQ(peek->amboraVer(), 52);
-  EXPECT_EQ(peek->revoraVer(), 48);
-  EXPECT_EQ(peek->amboraDicID(), 1);
-  EXPECT_EQ(peek->revoraDicID(), 0);
-  EXPECT_EQ(peek->_isAmboraAvailable(), 48);
-}
-
-TEST(ScanVersionTest, VersionIsTheNumberAtTheSeventhAndEighthCharacters) {
-  struct Case {
-    const char* name;
-    int32_t version;
+TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
+  const ScanCase cases[] = {
+      {"five ordinary files in any case of extension, every suite file, no other files",
+       {"b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic", "b6.dic", "b7.dic", "abbora1.dic",
+        "ambora52.dic", "exora1.dic", "revora48.dic", "a.txt", "a.dicx", "a.dic.bak", "adic"},
+       {"abbora1.dic", "ambora52.dic", "b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic",
+        "exora1.dic", "revora48.dic"},
+       {0, 1, 7, 8},
+       {52, 48, 48}},
+      {"suite files in sub-folders keep their versions",
+       {"sub/ambora52.dic", "s/revora48.dic"},
+       {"s/revora48.dic", "sub/ambora52.dic"},
+       {-1, 1, -1, 0},
+       {52, 48, 48}},
+      {"the later of two ambora files wins",
+       {"ambora50.dic", "ambora52.dic", "sub/ambora3.dic", "revora60.dic"},
+       {"ambora50.dic", "ambora52.dic", "revora60.dic", "sub/ambora3.dic"},
+       {-1, 3, -1, 2},
+       {3, 60, 3}},
+      {"versions are read at the seventh character",
+       {"AMBORA07.DIC", "revora123.dic"},
+       {"AMBORA07.DIC", "revora123.dic"},
+       {-1, 0, -1, 1},
+       {7, 12, 7}},
+      {"a version ends at its first non-digit",
+       {"ambora9x.dic", "revora5.dic"},
+       {"ambora9x.dic", "revora5.dic"},
+       {-1, 0, -1, 1},
+       {9, 5, 5}},
+      {"the suite needs both versions",
+       {"ambora52.dic", "revora.dic"},
+       {"ambora52.dic", "revora.dic"},
+       {-1, 0, -1, 1},
+       {52, 0, 0}},
+      {"and both main files",
+       {"ambora52.dic", "exora1.dic"},
+       {"ambora52.dic", "exora1.dic"},
+       {-1, 0, 1, -1},
+       {52, 0, 0}},
+      {"a folder named like a dictionary is listed, and what it holds",
+       {"sub/deeper/german.dic", "x.dic/inner.dic", "sub/notes.txt"},
+       {"sub/deeper/german.dic", "x.dic", "x.dic/inner.dic"},
+       {-1, -1, -1, -1},
+       {0, 0, 0}},
   };
-  for (const Case& c : {Case{"ambora52.dic", 52}, Case{"AMBORA07.DIC", 7}, Case{"ambora5.dic", 5},
-                        Case{"ambora.dic", 0}, Case{"ambora123.dic", 12}, Case{"ambora9x.dic", 9}}) {
+  for (const ScanCase& c : cases) {
+    SCOPED_TRACE(c.what);
     PeekTestHome home;
-    home.touch(c.name);
+    for (const char* file : c.files) home.touch(file);
+    CapturingLogSink log;
     std::shared_ptr<LexorPeek> peek = home.construct();
-    EXPECT_EQ(peek->amboraDicID(), 0) << c.name;
-    EXPECT_EQ(peek->amboraVer(), c.version) << c.name;
+    EXPECT_EQ(utf8(peek->_dicPathsInDir()), c.listed);
+    EXPECT_EQ(peek->_dicCount(), static_cast<int32_t>(c.listed.size()));
+    EXPECT_EQ((std::array{peek->abboraDicID(), peek->amboraDicID(), peek->exoraDicID(),
+                          peek->revoraDicID()}),
+              c.positions);
+    EXPECT_EQ((std::array{peek->amboraVer(), peek->revoraVer(), peek->_isAmboraAvailable()}),
+              c.versions);
   }
 }
 
-TEST_F(ScanTest, LaterOfTwoAmboraFilesWins) {
-  home_.touch("ambora50.dic");
-  home_.touch("ambora52.dic");
-  home_.touch("sub/ambora3.dic");
-  home_.touch("revora60.dic");
-  std::shared_ptr<LexorPeek> peek = scan();
-  EXPECT_EQ(peek->_dicCount(), 4);
-  EXPECT_EQ(peek->amboraDicID(), 3);  // sub/ambora3.dic is listed last
-  EXPECT_EQ(peek->amboraVer(), 3);
-  EXPECT_EQ(peek->_isAmboraAvailable(), 3);
-}
-
-TEST_F(ScanTest, SuiteNeedsBothMainFilesWithAVersion) {
-  home_.touch("ambora52.dic");
-  home_.touch("revora.dic");
-  std::shared_ptr<LexorPeek> peek = scan();
-  EXPECT_EQ(peek->revoraDicID(), 1);
-  EXPECT_EQ(peek->revoraVer(), 0);
-  EXPECT_EQ(peek->_isAmboraAvailable(), 0);
-
-  fs::remove(home_.inFolder("revora.dic"));
-  EXPECT_EQ(peek->_dicCount(), 1);
-  EXPECT_EQ(peek->revoraDicID(), -1);
-  EXPECT_EQ(peek->_isAmboraAvailable(), 0);
-}
-
-TEST_F(ScanTest, RescanForgetsRemovedSuiteFiles) {
-  for (const char* name : {"abbora1.dic", "ambora52.dic", "exora1.dic", "revora48.dic"}) home_.touch(name);
-  std::shared_ptr<LexorPeek> peek = scan();
-  EXPECT_EQ(peek->_isAmboraAvailable(), 48);
-  for (const char* name : {"abbora1.dic", "ambora52.dic", "exora1.dic", "revora48.dic"}) {
-    fs::remove(home_.inFolder(name));
-  }
-  EXPECT_TRUE(peek->_dicPathsInDir().empty());
-  EXPECT_EQ(peek->amboraDicID(), -1);
-  EXPECT_EQ(peek->revoraDicID(), -1);
-  EXPECT_EQ(peek->abboraDicID(), -1);
-  EXPECT_EQ(peek->exoraDicID(), -1);
+TEST(ScanTest, NamesAreTheLastScansAndARescanForgetsRemovedFiles) {
+  PeekTestHome home;
+  const char* files[] = {"abbora1.dic", "ambora52.dic", "b.dic", "exora1.dic", "revora48.dic"};
+  for (const char* name : files) home.touch(name);
+  CapturingLogSink log;
+  std::shared_ptr<LexorPeek> peek = home.construct();
+  std::vector<UString> names = peek->_dicNamesInDir();
+  EXPECT_NE(names[1], u"ambora52.dic");  // a known file has its display name,
+  EXPECT_EQ(names[2], u"b.dic");         // any other its path
+  for (const char* name : files) fs::remove(home.inFolder(name));
+  EXPECT_EQ(peek->_dicNamesInDir(), names);
+  EXPECT_EQ(peek->_dicCount(), 0);
+  EXPECT_TRUE(peek->_dicNamesInDir().empty());
+  for (int32_t id :
+       {peek->amboraDicID(), peek->revoraDicID(), peek->abboraDicID(), peek->exoraDicID()})
+    EXPECT_EQ(id, -1);
   EXPECT_EQ(peek->amboraVer(), 0);
   EXPECT_EQ(peek->revoraVer(), 0);
-  EXPECT_TRUE(peek->_dicNamesInDir().empty());
-}
-
-TEST_F(ScanTest, NamesListIsTheLastScansAndDoesNotScan) {
-  home_.touch("b1.dic");
-  std::shared_ptr<LexorPeek> peek = scan();
-  home_.touch("b2.dic");
-  EXPECT_EQ(peek->_dicNamesInDir().size(), 1u);
-  EXPECT_EQ(peek->_dicCount(), 2);
-  EXPECT_EQ(peek->_dicNamesInDir().size(), 2u);
 }
 
 }  // namespace

@@ -23,26 +23,17 @@ class PeekTestHome {
     hadHome_ = previous != nullptr;
     setenv("HOME", home().c_str(), 1);
   }
-  ~PeekTestHome() {
-    if (hadHome_) {
-      setenv("HOME", previousHome_.c_str(), 1);
-    } else {
-      unsetenv("HOME");
-    }
-  }
-  PeekTestHome(const PeekTestHome&) = delete;
-  PeekTestHome& operator=(const PeekTestHome&) = delete;
-
+  ~PeekTestHome() { hadHome_ ? setenv("HOME", previousHome_.c_str(), 1) : unsetenv("HOME"); }
   std::string home() const { return dir_.path().string(); }
   std::string folder() const { return home() + "/Library/Lexor"; }
   std::string inFolder(const std::string& relative) const { return folder() + "/" + relative; }
 
-  void makeFolder() const { std::filesystem::create_directories(folder()); }
   // An empty file (not a dictionary) at the path relative to the dictionary folder.
   std::string touch(const std::string& relative) const {
     return dir_.write("Library/Lexor/" + relative, std::string_view());
   }
-  std::string writeDictionary(const std::string& relative, const std::vector<writer::Entry>& entries,
+  std::string writeDictionary(const std::string& relative,
+                              const std::vector<writer::Entry>& entries,
                               writer::Options options = {}) const {
     const std::string path = inFolder(relative);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
