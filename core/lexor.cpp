@@ -24,6 +24,7 @@ namespace {
 
 constexpr size_t kHeadWordSize = 2;
 constexpr uint32_t kBlockUnitsMask = 0x7FFF;
+constexpr size_t kFirstReadBytes = 4096;
 
 }  // namespace
 
@@ -64,18 +65,24 @@ bool Lexor::loadDatablock(int32_t n, std::vector<uint8_t>& block) {
   const uint64_t fileSize = _fh->size();
   if (offset > fileSize || fileSize - offset < kHeadWordSize) return false;
 
-  uint8_t head[kHeadWordSize];
-  if (_fh->readAt(offset, head, kHeadWordSize) != kHeadWordSize) return false;
-  const uint64_t size = (getUShortAt(head) & kBlockUnitsMask) * kBlockUnit;
+  // One read usually brings the whole block with its head word, since most blocks are a few
+  // units long; only a longer block needs a second read for the rest. The first read lands on
+  // the stack, so that nothing is allocated before the head word has been checked.
+  const uint64_t available = fileSize - offset;
+  uint8_t first[kFirstReadBytes];
+  const size_t got = _fh->readAt(offset, first, std::min<uint64_t>(sizeof first, available));
+  if (got < kHeadWordSize) return false;
+  const uint64_t size = (getUShortAt(first) & kBlockUnitsMask) * kBlockUnit;
   // A block of no units cannot even hold its head word, and one that reaches past the end of the
   // file would have to be made up: both are refused, so that a block handed out always has every
   // byte its head word promises, and nothing is allocated beyond what the file holds.
-  if (size == 0 || fileSize - offset < size) return false;
+  if (size == 0 || available < size) return false;
 
   block.resize(static_cast<size_t>(size));
-  std::copy(head, head + kHeadWordSize, block.begin());
-  const size_t rest = block.size() - kHeadWordSize;
-  if (_fh->readAt(offset + kHeadWordSize, block.data() + kHeadWordSize, rest) != rest) {
+  const size_t copied = std::min(got, block.size());
+  std::copy(first, first + copied, block.begin());
+  const size_t rest = block.size() - copied;
+  if (rest > 0 && _fh->readAt(offset + copied, block.data() + copied, rest) != rest) {
     block.clear();  // the file has shrunk since it was opened
     return false;
   }
