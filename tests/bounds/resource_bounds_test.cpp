@@ -214,7 +214,9 @@ TEST(QueryBounds, WordOf64KiB) {
   writer::Options codePage;
   writer::Options bocu;
   bocu.bocu = true;
-  const std::vector<writer::Entry> entries = {{u"apple", u"りんご"}, {u"アップル", u"apple"}};
+  const std::vector<writer::Entry> entries = {
+      {u"apple", u"りんご", std::nullopt, std::nullopt, 0},
+      {u"アップル", u"apple", std::nullopt, std::nullopt, 0}};
   const std::string paths[] = {dir.file("ambora52.dic"), dir.file("unknown.dic")};
   ASSERT_TRUE(writer::writeDictionary(paths[0], entries, codePage).error.empty());
   ASSERT_TRUE(writer::writeDictionary(paths[1], entries, bocu).error.empty());
