@@ -33,6 +33,11 @@ class AllocationProbe {
 
 }  // namespace lexor::testing
 
+// The replacements pair malloc with free; GCC cannot see that they replace new and delete.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 #define ALLOCATION_PROBE_DEFINE                                                       \
   void* operator new(std::size_t size) {                                             \
     lexor::testing::noteAllocation(size);                                            \
