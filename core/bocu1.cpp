@@ -379,6 +379,16 @@ int32_t bocu1_decode_to16(char16_t* dst, const uint8_t* src) {
   char16_t* q = dst;
   int32_t prev = kAsciiPrev;
   for (;;) {
+    // Hot path, the mirror of the encoder's: under the ASCII reference the bytes 01..20 stand
+    // for themselves and 71..CF for 21..7F, and none of them moves the reference.
+    if (prev == kAsciiPrev) {
+      for (;;) {
+        const uint32_t a = *p;
+        if (a - 1 >= 0x20 && a - 0x71 >= 0x5F) break;
+        *q++ = static_cast<char16_t>(a <= 0x20 ? a : a - (kMiddle - kAsciiPrev));
+        ++p;
+      }
+    }
     uint32_t b = *p;
     if (b - kStartNeg2 < static_cast<uint32_t>(kStartPos2 - kStartNeg2)) {
       // A single-byte difference: the bulk of alphabetic text.
