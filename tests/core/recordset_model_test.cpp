@@ -9,8 +9,7 @@
 #include "core/lexor_recordset.h"
 #include "platform/code_page.h"
 #include "platform/log.h"
-#include "tests/core/recordset_fixture.h"
-#include "tools/writer/lexor_writer.h"
+#include "tests/core/dictionary_bytes.h"
 
 namespace lexor::testing {
 namespace {
@@ -21,8 +20,7 @@ struct ModelEntry {
 };
 
 std::string encodeHeadWord(bool bocuTexts, const UString& text) {
-  if (bocuTexts) return bocu(toUtf8(text));
-  return encodeCodePage(kCodePageShiftJIS, text).value_or("");
+  return bocuTexts ? bocu(toUtf8(text)) : encodeCodePage(kCodePageShiftJIS, text).value_or("");
 }
 
 std::vector<writer::Entry> randomEntries(std::mt19937& random, size_t count) {
@@ -31,36 +29,13 @@ std::vector<writer::Entry> randomEntries(std::mt19937& random, size_t count) {
   std::vector<writer::Entry> entries;
   while (entries.size() < count) {
     UString word;
-    const int length = 1 + static_cast<int>(random() % 7);
-    for (int i = 0; i < length; ++i) word += letters[random() % 5];
+    for (int i = 1 + static_cast<int>(random() % 7); i > 0; --i) word += letters[random() % 5];
     if (!seen.insert(word).second) continue;
-    writer::Entry e;
-    e.headWord = word;
-    e.translation = u"t" + word;
-    e.level = static_cast<int>(random() % 16);
+    writer::Entry e{word, u"t" + word, {}, {}, static_cast<int>(random() % 16)};
     if (random() % 3 == 0) e.example = u"ex" + word;
     entries.push_back(e);
   }
   return entries;
-}
-
-std::vector<ModelEntry> model(bool bocuTexts, const std::vector<writer::Entry>& entries) {
-  std::vector<ModelEntry> sorted;
-  for (const writer::Entry& e : entries)
-    sorted.push_back({encodeHeadWord(bocuTexts, e.headWord), e});
-  std::sort(sorted.begin(), sorted.end(),
-            [](const ModelEntry& a, const ModelEntry& b) { return a.stored < b.stored; });
-  return sorted;
-}
-
-// The model's answer: entries whose stored head word begins with the stored needle.
-std::vector<const writer::Entry*> matches(bool bocuTexts, const std::vector<ModelEntry>& sorted,
-                                          const UString& word) {
-  const std::string needle = encodeHeadWord(bocuTexts, word);
-  std::vector<const writer::Entry*> found;
-  for (const ModelEntry& m : sorted)
-    if (m.stored.compare(0, needle.size(), needle) == 0) found.push_back(&m.entry);
-  return found;
 }
 
 struct Parameters {
@@ -81,40 +56,42 @@ TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
   TempDir dir;
   CapturingLogSink log;
 
-  // Two dictionaries of the same kind, searched one after the other.
-  std::vector<std::vector<writer::Entry>> sources = {randomEntries(random, 300),
-                                                     randomEntries(random, 60)};
+  // Two dictionaries of the same kind, searched one after the other; the model is each one's
+  // entries sorted by their stored head words.
   LexorList dics;
   std::vector<std::vector<ModelEntry>> models;
-  for (size_t d = 0; d < sources.size(); ++d) {
+  std::set<UString> queries = {u"z", u"\u3046", u"A"};
+  for (size_t count : {300, 60}) {
+    const std::vector<writer::Entry> source = randomEntries(random, count);
     writer::Options options;
     options.bocu = p.bocu;
     options.blockBytes = p.blockBytes;
     options.fieldWidths = p.widths;
     options.version = p.version;
-    const std::string path = dir.file("model" + std::to_string(d) + ".dic");
-    const writer::Report report = writer::writeDictionary(path, sources[d], options);
+    const std::string path = dir.file("model" + std::to_string(count) + ".dic");
+    const writer::Report report = writer::writeDictionary(path, source, options);
     ASSERT_EQ(report.error, "");
-    ASSERT_EQ(report.written, sources[d].size());
+    ASSERT_EQ(report.written, source.size());
     dics.push_back(Lexor::initWithFilePath(fromUtf8(path)));
     ASSERT_TRUE(dics.back());
-    models.push_back(model(p.bocu, sources[d]));
+    std::vector<ModelEntry>& model = models.emplace_back();
+    for (const writer::Entry& e : source) {
+      model.push_back({encodeHeadWord(p.bocu, e.headWord), e});
+      for (size_t n = 1; n <= e.headWord.size(); ++n) queries.insert(e.headWord.substr(0, n));
+    }
+    std::sort(model.begin(), model.end(),
+              [](const ModelEntry& a, const ModelEntry& b) { return a.stored < b.stored; });
   }
   auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(dics));
-
-  std::set<UString> queries = {u"z", u"\u3046", u"A"};
-  for (const auto& source : sources)
-    for (const writer::Entry& e : source)
-      for (size_t n = 1; n <= e.headWord.size(); ++n) queries.insert(e.headWord.substr(0, n));
 
   size_t totalMatches = 0;
   for (const UString& word : queries) {
     SCOPED_TRACE(toUtf8(word));
+    const std::string needle = encodeHeadWord(p.bocu, word);
     std::vector<const writer::Entry*> expected;
-    for (const auto& m : models) {
-      const auto found = matches(p.bocu, m, word);
-      expected.insert(expected.end(), found.begin(), found.end());
-    }
+    for (const auto& model : models)
+      for (const ModelEntry& m : model)
+        if (m.stored.starts_with(needle)) expected.push_back(&m.entry);
     size_t i = 0;
     for (bool ok = rs->queryWithWord(word); ok; ok = rs->moveNext(), ++i) {
       ASSERT_LT(i, expected.size());
@@ -142,36 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Parameters{"BocuWideFields", true, 768, writer::FieldWidths::kFour, 5},
                       Parameters{"BocuMixedWidths", true, 256, writer::FieldWidths::kMixed, 3}),
     [](const ::testing::TestParamInfo<Parameters>& info) { return std::string(info.param.name); });
-
-// A code-page and a BOCU-1 dictionary in one list: each is searched in its own encoding.
-TEST(RecordsetModelMixed, CodePageThenBocu) {
-  std::mt19937 random(7);
-  TempDir dir;
-  const std::vector<writer::Entry> cpEntries = randomEntries(random, 120);
-  const std::vector<writer::Entry> bocuEntries = randomEntries(random, 120);
-  writer::Options cpOptions;
-  cpOptions.blockBytes = 256;
-  writer::Options bocuOptions = cpOptions;
-  bocuOptions.bocu = true;
-  ASSERT_EQ(writer::writeDictionary(dir.file("mixa.dic"), cpEntries, cpOptions).error, "");
-  ASSERT_EQ(writer::writeDictionary(dir.file("mixb.dic"), bocuEntries, bocuOptions).error, "");
-  auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(
-      LexorList{Lexor::initWithFilePath(fromUtf8(dir.file("mixa.dic"))),
-                Lexor::initWithFilePath(fromUtf8(dir.file("mixb.dic")))}));
-  const auto cpModel = model(false, cpEntries);
-  const auto bocuModel = model(true, bocuEntries);
-  for (const UString word : {u"a", u"ab", u"\u3042", u"c\u3044", u"b"}) {
-    SCOPED_TRACE(toUtf8(word));
-    std::vector<UString> expected;
-    for (const auto* e : matches(false, cpModel, word)) expected.push_back(e->headWord);
-    for (const auto* e : matches(true, bocuModel, word)) expected.push_back(e->headWord);
-    std::vector<UString> found;
-    for (bool ok = rs->queryWithWord(word); ok; ok = rs->moveNext())
-      found.push_back(*rs->getRecordAsDictionary()->eword);
-    EXPECT_EQ(found, expected);
-    EXPECT_FALSE(expected.empty());
-  }
-}
 
 }  // namespace
 }  // namespace lexor::testing

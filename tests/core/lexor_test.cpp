@@ -1,0 +1,485 @@
+// One dictionary file: its header by version, the index walk and look-up, and the loading of
+// blocks, sound and damaged.
+#include "core/lexor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/data_util.h"
+#include "core/lexor_index.h"
+#include "platform/log.h"
+#include "tests/core/dictionary_bytes.h"
+
+namespace lexor {
+namespace {
+
+using testing::Bytes;
+using testing::fillerBlock;
+using testing::headerBlock;
+using testing::HeaderFields;
+using testing::TestDictionary;
+using Lines = std::vector<std::string>;
+
+constexpr uint32_t kBefore = 0xFFFFFFFF;
+
+const uint8_t* bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.c_str()); }
+
+TEST(LexorHeader, EachVersionReadsItsOwnLayout) {
+  const struct {
+    uint16_t version;
+    uint8_t flag;
+    uint32_t indexSize, extheaderSize, dataSize;
+    int32_t blockbyte;
+  } cases[] = {
+      {0x0200, 1, 0x123, 0, 0x20 * 9, 2},       // no block-number flag before version 4
+      {0x0300, 1, 0x123, 0, 0x20 * 16 * 9, 2},  // version 3 counts the block size in 16s
+      {0x03FF, 1, 0x123, 0, 0x20 * 16 * 9, 2},  // the minor version plays no part
+      {0x0400, 1, 0x20 * 3, 0x11, 0x20 * 9, 4},
+      {0x0500, 2, 0x20 * 3, 0x11, 0x20 * 9, 2},  // only a flag of 1 means 4 bytes
+      {0x8500, 1, 0x20 * 3, 0x11, 0x20 * 9, 4},  // nor does bit 15
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version);
+    // Distinct values in every field, so that a read from the wrong offset shows.
+    const HeaderFields f{.version = c.version,
+                         .blockSize = 0x20,
+                         .indexBlocks = 3,
+                         .headerSize = 300,
+                         .indexSize = 0x123,
+                         .emptyBlockAt = 0x45,
+                         .indexEntries = 7,
+                         .dataBlocks = 9,
+                         .extheaderSize = 0x11,
+                         .blockbyteFlag = c.flag};
+    auto dic = Lexor::withHeaderBlock(headerBlock(f), false);
+    EXPECT_EQ(dic->version(), static_cast<int16_t>(c.version));
+    EXPECT_EQ(dic->headerSize(), 300u);
+    EXPECT_EQ(dic->indexSize(), c.indexSize);
+    EXPECT_EQ(dic->extheaderSize(), c.extheaderSize);
+    EXPECT_EQ(dic->nIndexEntry(), 7);
+    EXPECT_EQ(dic->dataBlocks(), 9);
+    EXPECT_EQ(dic->dataSize(), c.dataSize);
+    EXPECT_EQ(dic->emptyBlockAt(), 0x45u);
+    EXPECT_EQ(dic->blockbyte(), c.blockbyte);
+    // Other versions leave every size zero, and log nothing even when verbose.
+    for (uint8_t major : {0x00, 0x01, 0x06, 0x7F}) {
+      auto block = headerBlock(f);
+      block[141] = major;
+      CapturingLogSink log;
+      auto other = Lexor::withHeaderBlock(block, true);
+      EXPECT_TRUE(log.lines().empty());
+      EXPECT_EQ(other->indexSize() + other->extheaderSize() + other->dataSize(), 0u);
+      EXPECT_EQ(other->nIndexEntry() + other->blockbyte(), 0);
+    }
+  }
+  // BOCU-1 texts need dictype bit 0x08 and os bit 0x20; version 2 has no os byte.
+  const std::tuple<uint16_t, uint8_t, uint8_t, bool> bits[] = {
+      {0x0300, 0x08, 0x20, true},  {0x0400, 0x18, 0x60, true},  {0x0500, 0x08, 0x20, true},
+      {0x0500, 0xF7, 0xFF, false}, {0x0400, 0xFF, 0xDF, false}, {0x0200, 0x08, 0x20, false},
+  };
+  for (const auto& [version, dictype, os, bocu] : bits) {
+    auto block = headerBlock({.version = version, .dictype = dictype});
+    block[167] = block[171] = os;
+    EXPECT_EQ(Lexor::withHeaderBlock(block, false)->isBOCU(), bocu) << std::hex << version;
+  }
+}
+
+TEST(LexorHeader, VerboseLog) {
+  CapturingLogSink log;
+  Lexor::withHeaderBlock(headerBlock({.version = 0x0401,
+                                      .lword = 12,
+                                      .ljapa = 34,
+                                      .indexBlocks = 2,
+                                      .emptyBlockAt = 0x7a,
+                                      .indexEntries = 30,
+                                      .dataBlocks = 40,
+                                      .nword = 1000,
+                                      .olenumber = 0x12345678,
+                                      .dicorder = 1,
+                                      .dictype = 0x08,
+                                      .attrlen = 2,
+                                      .os = 0x20,
+                                      .extheaderSize = 64,
+                                      .blockbyteFlag = 1}),
+                         true);
+  EXPECT_EQ(log.lines(), (Lines{
+                             ": version      = 0x401\n",
+                             ": lword        = 12\n",
+                             ": ljapa        = 34\n",
+                             ": block_size   = 256\n",
+                             "/ header         = 256 bytes\n",
+                             "/ ext. header    = 64 bytes\n",
+                             "/ index          = 512 bytes (2 blocks), 30 entries\n",
+                             "/ data           = 10240 bytes (40 blocks), 1000 words\n",
+                             ": empty_block_at = # 7a\n",
+                             ": nword        = 1000\n",
+                             ": dicorder     = 1\n",
+                             ": dictype      = 0x8\n",
+                             ": attrlen      = 2\n",
+                             ": os           = 0x20\n",
+                             ": isBOCU       = TRUE\n",
+                             ": olenumber    = 305419896\n",
+                             ": blockbyte    = 4\n",
+                         }));
+
+  // Versions 2 and 3 have no ext. header, blockbyte or (version 2) olenumber line; their 16-bit
+  // fields are signed, and a stored block size of 16 is 256 bytes in version 3; bit 15 of the
+  // version shows sign-extended.
+  for (uint16_t version : {0x0200, 0x0300, 0x8300}) {
+    log.clear();
+    auto dic = Lexor::withHeaderBlock(headerBlock({.version = version,
+                                                   .lword = 0xFFFF,
+                                                   .blockSize = 16,
+                                                   .headerSize = 0xFFFF,
+                                                   .emptyBlockAt = 0xFFFF,
+                                                   .indexEntries = 0x8000}),
+                                      true);
+    EXPECT_EQ(dic->headerSize(), 0xFFFFFFFFu);
+    EXPECT_EQ(dic->nIndexEntry(), -32768);
+    const Lines& lines = log.lines();
+    ASSERT_EQ(lines.size(), version == 0x0200 ? 14u : 15u);
+    if (version == 0x8300) EXPECT_EQ(lines[0], ": version      = 0xffff8300\n");
+    EXPECT_EQ(lines[1], ": lword        = -1\n");
+    EXPECT_EQ(lines[3], version == 0x0200 ? ": block_size   = 16\n" : ": block_size   = 256\n");
+    EXPECT_EQ(lines[4], "/ header         = -1 bytes\n");
+    EXPECT_EQ(lines[7], ": empty_block_at = # ffffffff\n");
+  }
+}
+
+// The look-up exactly as defined: one pass over the entries in order, settling the first bound
+// and then the last.
+IndexRange linearLookup(const std::vector<std::string>& words, const std::string& s,
+                        const std::string& u) {
+  int64_t first = -1, last = -1;
+  bool firstFound = false, lastFound = false;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const char* e = words[i].c_str();
+    if (!firstFound && std::strcmp(e, s.c_str()) <= 0) {
+      first = static_cast<int64_t>(i);
+      continue;
+    }
+    firstFound = true;
+    if (!lastFound && std::strcmp(e, u.c_str()) < 0) {
+      last = static_cast<int64_t>(i);
+    } else {
+      lastFound = true;
+    }
+  }
+  if (last == -1) last = first;
+  return {static_cast<uint32_t>(first), static_cast<uint32_t>(last - first + 1)};
+}
+
+std::shared_ptr<const LexorIndex> indexOf(const std::vector<std::string>& words) {
+  TestDictionary d;
+  for (size_t i = 0; i < words.size(); ++i) d.index.push_back({static_cast<uint32_t>(i), words[i]});
+  return buildLexorIndex(d.indexBytes(), static_cast<int32_t>(words.size()), 2);
+}
+
+// Short words over an alphabet with the extreme bytes, so that prefixes, duplicates and bounds
+// whose last byte wrapped are common.
+std::string randomWord(std::mt19937& rng, size_t maxLength) {
+  static const char alphabet[] = {'\x01', 'a', 'b', '\x7F', '\x80', '\xFF'};
+  std::string w(std::uniform_int_distribution<size_t>(0, maxLength)(rng), ' ');
+  for (char& c : w) c = alphabet[rng() % sizeof alphabet];
+  return w;
+}
+
+bool byBytes(const std::string& a, const std::string& b) {
+  return std::strcmp(a.c_str(), b.c_str()) < 0;
+}
+
+TEST(LexorIndex, LookUpAgreesWithTheSinglePass) {
+  const std::vector<std::string> bdf = {"b", "d", "f"};
+  const struct {
+    std::vector<std::string> index;
+    std::string word, until;
+    IndexRange expected;
+  } cases[] = {
+      {bdf, "a", "c", {kBefore, 2}},
+      {bdf, "b", "c", {0, 1}},                   // a word equal to an entry stands in its block
+      {bdf, "d\xFF", "d", {1, 1}},               // a wrapped bound sorts before the word
+      {{"b", "d", "d", "f"}, "d", "e", {2, 1}},  // equal leading words: the last of them
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(lookupIndexRange(*indexOf(c.index), bytes(c.word), bytes(c.until)), c.expected);
+    EXPECT_EQ(linearLookup(c.index, c.word, c.until), c.expected);
+  }
+
+  std::mt19937 rng(20240601);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<std::string> words(rng() % 13);
+    for (auto& w : words) {
+      do w = randomWord(rng, 4);
+      while (w.empty());
+    }
+    // Most indexes are sorted as a sound file has them; some are not, as a damaged one may be.
+    if (round % 5 != 0) std::sort(words.begin(), words.end(), byBytes);
+    const auto index = indexOf(words);
+    ASSERT_EQ(index->wordOffsets.size(), words.size());
+    for (int q = 0; q < 20; ++q) {
+      const std::string word = randomWord(rng, 5);
+      std::string until = randomWord(rng, 5);
+      if (q % 2 && !word.empty()) {  // the recordset's bound: the last byte increased
+        until = word;
+        until.back() = static_cast<char>(until.back() + 1);
+        until.resize(std::strlen(until.c_str()));
+      }
+      ASSERT_EQ(lookupIndexRange(*index, bytes(word), bytes(until)),
+                linearLookup(words, word, until))
+          << "round " << round << " query " << q;
+    }
+  }
+}
+
+// Whether the words are in order chooses between search and single pass; long words that tie on
+// their first 8 bytes, and words of 7 to 9 bytes, are where a shortcut in that decision errs.
+TEST(LexorIndex, OrderIsJudgedAsStrcmpJudgesIt) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 1000; ++round) {
+    std::vector<std::string> words(2 + rng() % 5);
+    for (auto& w : words) {
+      w = "abcdefg" + randomWord(rng, 6);
+      if (round % 3 == 0) w.resize(7 + rng() % 3, 'a');
+    }
+    if (round % 2) std::sort(words.begin(), words.end(), byBytes);
+    ASSERT_EQ(indexOf(words)->sorted, std::is_sorted(words.begin(), words.end(), byBytes))
+        << "round " << round;
+  }
+}
+
+TEST(LexorIndex, WalkStopsWithinTheBytesAndAtAnEmptyWord) {
+  TestDictionary d;
+  d.index = {{10, "b"}, {11, "d"}, {12, "f"}};
+  const Bytes full = d.indexBytes();  // 0A 00 'b' 00 | 0B 00 'd' 00 | 0C 00 'f' 00
+  d.index[1].word = "";
+  const struct {
+    Bytes bytes;
+    int32_t count;
+    size_t usable;
+  } cases[] = {
+      {full, 2, 2},
+      {full, 100000, 3},                       // more than the bytes can hold
+      {full, -5, 0},                           // a sign-extended 16-bit count
+      {{full.begin(), full.end() - 1}, 3, 2},  // last word without its NUL
+      {{full.begin(), full.end() - 3}, 3, 2},  // half a block number
+      {{}, 3, 0},
+      {d.indexBytes(), 3, 1},  // ended by an empty word
+  };
+  for (const auto& c : cases) {
+    const auto index = buildLexorIndex(c.bytes, c.count, 2);
+    EXPECT_EQ(index->wordOffsets.size(), c.usable) << c.bytes.size() << " bytes, count " << c.count;
+    EXPECT_LE(index->wordOffsets.capacity(), c.bytes.size());
+  }
+}
+
+class LexorFile : public ::testing::Test {
+ protected:
+  void SetUp() override { clearLexorIndexCache(); }
+  std::shared_ptr<Lexor> open(const Bytes& file) {
+    auto dic = testing::openDictionary(dir, "d" + std::to_string(++files) + ".dic", file);
+    if (dic) dic->lookupIndex(bytes("a"), bytes("b"));  // as the recordset does first
+    return dic;
+  }
+  testing::TempDir dir;
+  int files = 0;
+};
+
+TEST_F(LexorFile, LyingHeadersReadNoMoreThanTheFileHolds) {
+  TestDictionary d;
+  d.version = 0x0300;
+  d.index = {{0, "b"}, {1, "d"}, {2, "f"}};
+  const Bytes good = d.build();
+  auto with = [&](size_t at, uint16_t value) {
+    Bytes file = good;
+    testing::putLE(file, at, value, 2);
+    return file;
+  };
+  const struct {
+    const char* what;
+    Bytes file;
+    uint32_t usable;
+  } cases[] = {
+      {"huge index size", with(152, 0x7FFF), 3},
+      {"negative index size", with(152, 0xFFFF), 3},
+      {"huge entry count", with(156, 0x7FFF), 3},
+      {"negative entry count", with(156, 0x8000), 0},
+      {"index past the end", with(150, 0x7FFF), 0},
+      {"negative header size", with(150, 0xFFFF), 0},
+      {"unsupported version", with(140, 0x0600), 0},
+      {"cut in the last word", {good.begin(), good.end() - 2}, 2},
+      {"cut in the header", {good.begin(), good.begin() + 100}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto dic = open(c.file);
+    ASSERT_TRUE(dic);
+    EXPECT_EQ(dic->usableIndexEntries(), c.usable);
+    EXPECT_LE(dic->sharedIndex()->bytes.capacity(), c.file.size() + 1);
+    const IndexRange expected = c.usable == 0 ? IndexRange{kBefore, 1} : IndexRange{0, c.usable};
+    EXPECT_EQ(dic->lookupIndex(bytes("c"), bytes("g")), expected);
+    EXPECT_EQ(dic->indexWord(c.usable), nullptr);
+  }
+}
+
+TEST_F(LexorFile, LogLinesWithoutAFile) {
+  CapturingLogSink log;
+  const std::string path = dir.file("missing.dic");
+  EXPECT_EQ(Lexor::initWithFilePath(u(path)), nullptr);
+  EXPECT_EQ(log.lines(), Lines{"cannot get filehandle for path " + path + "\n"});
+
+  // A header without its file: the index is missing once, and each block the header counts.
+  HeaderFields f;
+  f.indexEntries = 2;
+  auto dic = Lexor::withHeaderBlock(headerBlock(f), false);
+  log.clear();
+  Bytes block;
+  EXPECT_EQ(dic->lookupIndex(bytes("a"), bytes("b")), (IndexRange{kBefore, 1}));
+  EXPECT_EQ(dic->lookupIndex(bytes("a"), bytes("b")), (IndexRange{kBefore, 1}));
+  EXPECT_FALSE(dic->loadDatablock(-1, block));
+  EXPECT_FALSE(dic->loadDatablock(2, block));
+  EXPECT_FALSE(dic->loadDatablock(1, block));
+  EXPECT_EQ(log.lines(), (Lines{"loadIndex: fh = nil.\n", "loadDatablock: fh = nil.\n"}));
+}
+
+TEST_F(LexorFile, UnchangedFileSharesItsIndexAndAChangedOneIsReadAgain) {
+  TestDictionary d;
+  d.index = {{0, "b"}, {1, "d"}, {2, "f"}};
+  const std::string path = dir.write("shared.dic", d.build());
+  auto first = Lexor::initWithFilePath(u(path));
+  EXPECT_EQ(first->lookupIndex(bytes("d"), bytes("e")), (IndexRange{1, 1}));
+  const LexorIndex* read = first->sharedIndex().get();
+  first.reset();  // still shared after every holder has let it go
+  auto second = Lexor::initWithFilePath(u(path));
+  second->usableIndexEntries();
+  EXPECT_EQ(second->sharedIndex().get(), read);
+
+  d.index = {{0, "a"}, {1, "c"}};
+  d.data = fillerBlock(1, 1, 0);  // a different size, whatever the clock's resolution
+  dir.write("shared.dic", d.build());
+  auto changed = Lexor::initWithFilePath(u(path));
+  EXPECT_EQ(changed->lookupIndex(bytes("b"), bytes("c")), (IndexRange{0, 1}));
+  EXPECT_EQ(second->usableIndexEntries(), 3u) << "a held index stays as it was";
+}
+
+// Block 0 (one unit), block 3 (three units, bit 15 set) and block 6 (one unit), each filled with
+// its own byte; units 1 and 2 hold an unindexed block of filler.
+TestDictionary threeBlocks(uint16_t version, int blockbyte) {
+  TestDictionary d;
+  d.version = version;
+  d.blockbyte = blockbyte;
+  d.extheaderSize = 100;  // versions 4 and 5 only; an odd size, so offsets are unaligned
+  d.index = {{0, "b"}, {3, "d"}, {6, "f"}};
+  for (const Bytes& part : {fillerBlock(1, 0x0001, 0xB0), fillerBlock(2, 0x0002, 0xEE),
+                            fillerBlock(3, 0x8003, 0xB3), fillerBlock(1, 0x0001, 0xB6)}) {
+    d.data.insert(d.data.end(), part.begin(), part.end());
+  }
+  return d;
+}
+
+TEST_F(LexorFile, BlocksStandInWholeUnitsFromTheDataArea) {
+  for (uint16_t version : {0x0200, 0x0300, 0x0400, 0x0500}) {
+    for (int width : {2, 4}) {
+      if (width == 4 && version < 0x0400) continue;
+      SCOPED_TRACE(std::to_string(version) + " width " + std::to_string(width));
+      auto dic = open(threeBlocks(version, width).build());
+      ASSERT_TRUE(dic);
+      const std::tuple<int32_t, size_t, uint8_t> expected[] = {
+          {0, 256, 0xB0}, {1, 768, 0xB3}, {2, 256, 0xB6}};
+      Bytes block;
+      for (const auto& [n, size, fill] : expected) {
+        ASSERT_TRUE(dic->loadDatablock(n, block)) << n;
+        ASSERT_EQ(block.size(), size);
+        EXPECT_EQ(block[2], fill);
+        EXPECT_EQ(block.back(), fill);
+      }
+    }
+  }
+}
+
+TEST_F(LexorFile, RefusedBlocksLeaveTheBlockEmpty) {
+  TestDictionary d = threeBlocks(0x0500, 2);
+  d.index.push_back({1, "h"});       // block 1: head word without length bits
+  d.index.push_back({7, "j"});       // just past the end of the file
+  d.index.push_back({0xFFFF, "l"});  // far past it
+  d.index.push_back({0, ""});        // ends the index early
+  d.index.push_back({0, "n"});       // counted in the header, but not usable
+  d.data[256] = d.data[257] = 0;
+  auto dic = open(d.build());
+  ASSERT_EQ(dic->usableIndexEntries(), 6u);
+  EXPECT_EQ(dic->indexBlockNumber(5), 0xFFFFu);
+  CapturingLogSink log;
+  Bytes block;
+  for (int32_t n : {-1, 3, 4, 5, 6, 7, INT32_MIN, INT32_MAX}) {
+    block.assign(10, 0xAA);
+    EXPECT_FALSE(dic->loadDatablock(n, block)) << n;
+    EXPECT_TRUE(block.empty()) << n;
+  }
+  EXPECT_TRUE(log.lines().empty());
+
+  // A block whose head word reaches one byte past the end, or claims the largest size on a small
+  // file, is refused before anything is allocated for it.
+  d = TestDictionary{};
+  d.add("a", fillerBlock(1, 0x0001, 0x11)).add("b", fillerBlock(2, 0x0002, 0x22));
+  Bytes file = d.build();
+  file.pop_back();
+  dic = open(file);
+  EXPECT_TRUE(dic->loadDatablock(0, block));
+  EXPECT_FALSE(dic->loadDatablock(1, block));
+  testing::putLE(file, file.size() - 2 * 256 + 1, 0x7FFF, 2);
+  dic = open(file);
+  Bytes big;
+  EXPECT_FALSE(dic->loadDatablock(1, big));
+  EXPECT_EQ(big.capacity(), 0u);
+}
+
+TEST_F(LexorFile, OffsetsDoNotWrapAt4GiB) {
+  // Block 0x01000000 lies 4 GiB into the data area. Offsets that wrapped at 32 bits would land on
+  // block 0 and hand out its bytes as if they were that block.
+  TestDictionary d;
+  d.blockbyte = 4;
+  d.index = {{0, "a"}, {0x01000000, "b"}};
+  d.data = fillerBlock(1, 0x0001, 0x11);
+  auto dic = open(d.build());
+  Bytes block;
+  EXPECT_TRUE(dic->loadDatablock(0, block));
+  EXPECT_FALSE(dic->loadDatablock(1, block));
+}
+
+// Cut a sound file at every length and flip bytes of its header and index: whatever survives, a
+// block handed out is whole, as long as its head word says, and bytes of the file.
+TEST_F(LexorFile, DamagedFilesHandOutOnlyWholeBlocks) {
+  const Bytes good = threeBlocks(0x0400, 4).build();
+  auto check = [&](const Bytes& file) {
+    auto dic = open(file);
+    ASSERT_TRUE(dic);
+    Bytes block;
+    for (int32_t n = -1; n <= 4; ++n) {
+      if (!dic->loadDatablock(n, block)) continue;
+      ASSERT_EQ(block.size(), (getUShortAt(block.data()) & 0x7FFF) * 256u);
+      ASSERT_GE(block.size(), 2u);
+      EXPECT_NE(std::search(file.begin(), file.end(), block.begin(), block.end()), file.end());
+    }
+  };
+  for (size_t length = 0; length <= good.size(); length += 13) {
+    SCOPED_TRACE(length);
+    check({good.begin(), good.begin() + length});
+  }
+  std::mt19937 rng(7);
+  const size_t dataStart = good.size() - 7 * 256;
+  for (int round = 0; round < 100; ++round) {
+    Bytes file = good;
+    for (int flips = 0; flips < 3; ++flips)
+      file[140 + rng() % (dataStart - 140)] ^= static_cast<uint8_t>(1u << (rng() % 8));
+    SCOPED_TRACE(round);
+    check(file);
+  }
+}
+
+}  // namespace
+}  // namespace lexor

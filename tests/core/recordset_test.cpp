@@ -1,0 +1,447 @@
+// Stepping through the matches of a word in one or more dictionaries, the records of the entries
+// found, and entries whose bytes break the layout.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/entry_layout.h"
+#include "core/lexor_recordset.h"
+#include "platform/log.h"
+#include "tests/core/dictionary_bytes.h"
+
+namespace lexor::testing {
+namespace {
+
+using std::string_literals::operator""s;
+using Words = std::vector<std::string>;
+
+// A code-page entry as stored: length, prefix count, tail, NUL, attribute, body. `length`
+// replaces the true field length when not 0.
+Bytes cpEntry(int w, uint8_t prefix, const std::string& tail, uint8_t attrib,
+              const std::string& body, uint64_t length = 0) {
+  Bytes out;
+  putLE(out, 0, length ? length : tail.size() + 2 + body.size(), w);
+  out.push_back(prefix);
+  out.insert(out.end(), tail.begin(), tail.end());
+  out.push_back(0);
+  out.push_back(attrib);
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+// A block of hand-laid entries: head word, entries, the end-of-block mark unless `endMark` is
+// false, zeros up to whole units.
+Bytes handBlock(int w, const std::vector<Bytes>& entries, bool endMark = true) {
+  Bytes out(2, 0);
+  for (const Bytes& e : entries) out.insert(out.end(), e.begin(), e.end());
+  if (endMark) out.resize(out.size() + w, 0);
+  const size_t units = (out.size() + 255) / 256;
+  out.resize(units * 256, 0);
+  putLE(out, 0, units | (w == 4 ? 0x8000u : 0u), 2);
+  return out;
+}
+
+// A block of whole head words in order, each its own translation.
+Bytes wordsBlock(const Words& words, bool bocuTexts = false) {
+  std::vector<writer::RawEntry> entries;
+  for (const std::string& w : words) {
+    const std::string stored = bocuTexts ? bocu(w) : w;
+    entries.push_back({stored, 0, stored});
+  }
+  return writer::buildDataBlock(entries, bocuTexts, 2);
+}
+
+std::string cString(const uint8_t* bytes) { return reinterpret_cast<const char*>(bytes); }
+
+// Every head word the recordset yields from its current position on, the current one first.
+Words drain(LexorRecordset& rs, bool positioned) {
+  Words words;
+  for (bool ok = positioned; ok; ok = rs.moveNext()) {
+    auto record = rs.getRecordAsDictionary();
+    words.push_back(record && record->eword ? toUtf8(*record->eword) : "<none>");
+  }
+  return words;
+}
+
+Words query(LexorRecordset& rs, const std::string& word) {
+  return drain(rs, rs.queryWithWord(fromUtf8(word)));
+}
+
+class RecordsetTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<Lexor> open(const std::string& name, const TestDictionary& d) {
+    auto dic = openDictionary(dir_, name, d.build());
+    EXPECT_TRUE(dic);
+    return dic;
+  }
+  // A dictionary of blocks, each named in the index by its own first word.
+  std::shared_ptr<Lexor> open(const std::string& name, const std::vector<Words>& blocks,
+                              bool bocuTexts = false) {
+    TestDictionary d;
+    d.bocu = bocuTexts;
+    for (const Words& words : blocks)
+      d.add(bocuTexts ? bocu(words[0]) : words[0], wordsBlock(words, bocuTexts));
+    return open(name, d);
+  }
+  static std::shared_ptr<LexorRecordset> over(const LexorList& dics) {
+    return LexorRecordset::initWithDics(std::make_shared<LexorList>(dics));
+  }
+  TempDir dir_;
+  CapturingLogSink log_;
+};
+
+// "app" (translation X) and "apple" (translation Y, level 1), byte for byte.
+TEST_F(RecordsetTest, ExampleBlock) {
+  Bytes block = {0x01, 0x00, 0x06, 0x00, 0x00, 'a',  'p',  'p',  0x00, 0x00, 0x58,
+                 0x05, 0x00, 0x03, 'l',  'e',  0x00, 0x01, 0x59, 0x00, 0x00};
+  block.resize(256, 0);
+  ASSERT_EQ(writer::buildDataBlock({{"app", 0, "X"}, {"apple", 1, "Y"}}, false, 2), block);
+  TestDictionary d;
+  auto rs = LexorRecordset::initWithDic(open("example.dic", d.add("app", block)));
+  ASSERT_TRUE(rs->queryWithWord(u"app"));
+  EXPECT_EQ(rs->getRecordAsDictionary(), (Record{u"app", {}, {}, u"X", {}}));
+  ASSERT_TRUE(rs->moveNext());
+  EXPECT_EQ(rs->getRecordAsDictionary(), (Record{u"apple", {}, 1, u"Y", {}}));
+  EXPECT_FALSE(rs->moveNext());
+  EXPECT_TRUE(rs->isEOF());
+  EXPECT_FALSE(rs->getRecordAsDictionary());
+  EXPECT_FALSE(rs->moveNext());
+  EXPECT_TRUE(log_.lines().empty());
+}
+
+TEST_F(RecordsetTest, States) {
+  auto dic = open("states.dic", {{"app", "apple"}});
+  auto rs = LexorRecordset::init();
+  EXPECT_FALSE(rs->isEOF());  // fresh
+  EXPECT_FALSE(rs->getRecordAsDictionary());
+  // Before any query the needle is empty and a step finds nothing.
+  rs->addDic(dic);
+  EXPECT_FALSE(rs->moveNext());
+  EXPECT_TRUE(rs->isEOF());
+
+  // Adding to a positioned recordset clears it; a step then walks again with the last needle.
+  ASSERT_TRUE(rs->queryWithWord(u"apple"));
+  rs->addDic(dic);
+  EXPECT_TRUE(rs->isEOF());
+  EXPECT_FALSE(rs->getRecordAsDictionary());
+  EXPECT_EQ(drain(*rs, rs->moveNext()), (Words{"apple", "apple"}));
+  EXPECT_TRUE(log_.lines().empty());
+}
+
+TEST_F(RecordsetTest, QueryFailuresEndTheQueryWithOneLogLine) {
+  auto shiftJis = open("sjis.dic", {{"a"}});
+  auto bocu1 = open("uni.dic", {{"a"}}, true);
+  const struct {
+    const char* name;
+    std::shared_ptr<LexorRecordset> recordset;
+    UString word;
+    const char* line;
+  } cases[] = {
+      {"no list", LexorRecordset::init(), u"a", "queryWithWord : dic count = 0\n"},
+      {"empty list", over({}), u"a", "queryWithWord : dic count = 0\n"},
+      {"absent first dictionary", LexorRecordset::initWithDic(nullptr), u"a",
+       "queryWithWord : dic not available.\n"},
+      {"empty word, code page", LexorRecordset::initWithDic(shiftJis), u"", "invalid needle.\n"},
+      {"empty word, BOCU-1", LexorRecordset::initWithDic(bocu1), u"", "invalid needle.\n"},
+      {"not in Shift_JIS", LexorRecordset::initWithDic(shiftJis), u"\U0001F600",
+       "needle too long, maybe.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    log_.clear();
+    EXPECT_FALSE(c.recordset->queryWithWord(c.word));
+    EXPECT_TRUE(c.recordset->isEOF());
+    EXPECT_EQ(log_.lines(), Words{c.line});
+    EXPECT_FALSE(c.recordset->moveNext());
+  }
+  // The list survives a failure, and the next query runs at once.
+  EXPECT_EQ(query(*cases[3].recordset, "a"), Words{"a"});
+}
+
+TEST_F(RecordsetTest, NeedleAndItsUpperBound) {
+  // In Windows Latin 1 "ÿ" is 0xFF: increased, it wraps to the NUL that ends the bound.
+  auto latin = LexorRecordset::initWithDic(open("fr.dic", {{"a\xFF"}}));
+  EXPECT_TRUE(latin->queryWithWord(u"a\u00FF"));
+  EXPECT_EQ(cString(latin->needle()), "a\xFF");
+  EXPECT_EQ(cString(latin->upperBound()), "a");
+
+  // "a" and 200 two-byte characters in Shift_JIS: 401 bytes, cut after the last whole character
+  // that fits 255.
+  const UString longWord = u"a" + UString(200, u'\u3042');
+  auto shiftJis = LexorRecordset::initWithDic(open("sjis.dic", {{"a"}}));
+  EXPECT_FALSE(shiftJis->queryWithWord(longWord));  // no head word is that long
+  EXPECT_TRUE(log_.lines().empty());
+  EXPECT_EQ(cString(shiftJis->needle()).size(), 255u);
+  shiftJis->queryWithWord(u"b" + longWord);
+  EXPECT_EQ(cString(shiftJis->needle()).size(), 254u);
+}
+
+// The look-up's range may begin before the first index word: the walk then starts at entry 0.
+TEST_F(RecordsetTest, NeedleBeforeTheFirstIndexWordStillFindsItsMatches) {
+  auto first = open("first.dic", {{"abc", "abd"}, {"abd2", "b"}});
+  auto rs = LexorRecordset::initWithDic(first);
+  EXPECT_EQ(query(*rs, "ab"), (Words{"abc", "abd", "abd2"}));
+  EXPECT_EQ(query(*rs, "A"), Words{});  // sorts before everything: nothing, and no block past it
+  EXPECT_TRUE(log_.lines().empty());
+
+  // In a later dictionary too, and a dictionary entered that way does not end the walk.
+  auto other = open("second.dic", {{"b", "ba"}, {"c"}});
+  auto both = over({other, first});
+  EXPECT_EQ(query(*both, "ab"), (Words{"abc", "abd", "abd2"}));
+  EXPECT_EQ(query(*both, "b"), (Words{"b", "ba", "b"}));
+}
+
+// A block that cannot be loaded costs its log line, not the rest of the query.
+TEST_F(RecordsetTest, UnloadableBlockIsSkipped) {
+  Bytes broken = wordsBlock({"kab2"});
+  broken[0] = broken[1] = 0;  // a block of no units
+  TestDictionary d;
+  d.add("ka", wordsBlock({"ka", "kab"})).add("kab2", broken).add("kab3", wordsBlock({"kab3"}));
+  d.add("kab5", broken);
+  auto rs = over({open("first.dic", d), open("second.dic", {{"kab4"}})});
+  EXPECT_EQ(query(*rs, "kab"), (Words{"kab", "kab3", "kab4"}));
+  EXPECT_EQ(log_.lines(), (Words{"cannot allocate datablock\n", "cannot allocate datablock\n"}));
+}
+
+// The needle follows each dictionary's head-word encoding; a dictionary that cannot hold the
+// word is passed over.
+TEST_F(RecordsetTest, EachDictionaryIsSearchedInItsOwnEncoding) {
+  auto latin = open("fr.dic", {{"ab", "\xE9t\xE9"}});  // Windows Latin 1 head words
+  auto shiftJis = open("alpha.dic", {{"ab", "abc", "b"}});
+  auto bocu1 = open("beta.dic", {{"abc", "abd", "été", "étés"}}, true);
+  EXPECT_EQ(query(*over({shiftJis, bocu1}), "ab"), (Words{"ab", "abc", "abc", "abd"}));
+  EXPECT_EQ(query(*over({bocu1, shiftJis}), "ab"), (Words{"abc", "abd", "ab", "abc"}));
+  EXPECT_EQ(query(*over({latin, shiftJis, bocu1}), "été"), (Words{"été", "été", "étés"}));
+
+  // A step after adding a dictionary of another encoding encodes the word for it.
+  auto rs = LexorRecordset::initWithDic(shiftJis);
+  ASSERT_TRUE(rs->queryWithWord(u"abc"));
+  rs->addDic(bocu1);
+  EXPECT_EQ(drain(*rs, rs->moveNext()), (Words{"abc", "abc"}));
+  EXPECT_TRUE(log_.lines().empty());
+}
+
+// Each case is a block after which comes a sound one; a broken entry ends only its own block's
+// walk, after the matches before it.
+TEST_F(RecordsetTest, BrokenBlocksEndOnlyTheirOwnWalk) {
+  const std::string longest = "q" + std::string(247, 'y');  // what the head-word buffer holds
+  const struct {
+    const char* name;
+    Bytes block;
+    Words found;
+  } cases[] = {
+      {"head word of 248 bytes",
+       handBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 1, longest.substr(1), 0, "b")}),
+       {"q", longest}},
+      {"head word of 249 bytes",
+       handBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 1, longest.substr(1) + "y", 0, "b"),
+                     cpEntry(2, 0, "qz", 0, "c")}),
+       {"q"}},
+      {"prefix count over the previous head word",
+       handBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 2, "x", 0, "b")}),
+       {"q"}},
+      {"first entry with a prefix count", handBlock(2, {cpEntry(2, 1, "q", 0, "a")}), {}},
+      {"entry running past the block",
+       handBlock(4, {cpEntry(4, 0, "q", 0, "a"), cpEntry(4, 0, "qy", 0, "b", 0xFFFFFFF0)}),
+       {"q"}},
+      {"no room for the end-of-block mark",
+       handBlock(2, {cpEntry(2, 0, "q", 0, std::string(248, 'x'))}, false),
+       {"q"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestDictionary d;
+    d.add("q", c.block).add("qzz", wordsBlock({"qzz"}));
+    auto rs = LexorRecordset::initWithDic(open("broken" + std::to_string(&c - cases) + ".dic", d));
+    Words expected = c.found;
+    expected.push_back("qzz");
+    EXPECT_EQ(query(*rs, "q"), expected);
+  }
+}
+
+TEST(EntryLayout, EntryHeadsThatBreakTheBlock) {
+  auto inBlock = [](const Bytes& entry) {
+    Bytes out(2, 0);
+    out.insert(out.end(), entry.begin(), entry.end());
+    return out;
+  };
+  // A field length of 256 is stored 00 01: its low byte alone is no end-of-block mark.
+  Bytes length256 = inBlock(cpEntry(2, 0, "w", 0, std::string(253, 'x')));
+  length256.resize(length256.size() + 2, 0);
+  const struct {
+    const char* name;
+    EntryLayout layout;
+    Bytes block;  // the entry starts at offset 2
+    EntryStatus status;
+  } cases[] = {
+      {"field length 256", {2, false}, length256, EntryStatus::kEntry},
+      {"length past the block",
+       {2, false},
+       inBlock(cpEntry(2, 0, "a", 0, "x", 0xFFFF)),
+       EntryStatus::kCorrupt},
+      {"4-byte length near 2^32",
+       {4, true},
+       inBlock(cpEntry(4, 0, "a", 0, "x", 0xFFFFFFFF)),
+       EntryStatus::kCorrupt},
+      {"no room for the end-of-block mark", {2, false}, {0, 0, 0}, EntryStatus::kCorrupt},
+      {"no room for the prefix count", {2, false}, {0, 0, 5, 0}, EntryStatus::kCorrupt},
+      {"no room for the BOCU-1 attribute", {2, true}, {0, 0, 5, 0, 0}, EntryStatus::kCorrupt},
+      {"tail without its NUL",
+       {2, false},
+       {0, 0, 3, 0, 0, 'a', 'b', 'c', 0, 0},
+       EntryStatus::kCorrupt},
+      {"no attribute after the tail",
+       {2, false},
+       {0, 0, 3, 0, 0, 'a', 'b', 0},
+       EntryStatus::kCorrupt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EntryHead head;
+    EXPECT_EQ(readEntryHead(c.block.data(), c.block.size(), 2, c.layout, &head), c.status);
+  }
+  EntryHead head;
+  EXPECT_EQ(readEntryHead(length256.data(), 4, 5, {2, false}, &head), EntryStatus::kCorrupt)
+      << "an offset past the limit";
+}
+
+std::string text(const auto& field) {
+  return field ? std::string(field->begin(), field->end()) : "<absent>";
+}
+
+TEST(EntryLayout, ExtensionFields) {
+  const struct {
+    const char* name;
+    int width;
+    std::string body;
+    std::string translation, example, pronunciation;
+    bool complete;
+  } cases[] = {
+      {"example and pronunciation", 2,
+       "tr\0\x01"s
+       "ex\0\x02pr\0\x80"s,
+       "tr", "ex", "pr", true},
+      {"binary field skipped", 2,
+       "t\0\x10\x03\0abc\x01"s
+       "ex\0\x80"s,
+       "t", "ex", "<absent>", true},
+      {"binary field, 4-byte length", 4,
+       "t\0\x50\x01\0\0\0z\x01"s
+       "ex\0\x80"s,
+       "t", "ex", "<absent>", true},
+      {"tag-only fields, other types", 2,
+       "t\0\x20\x03zz\0\x30\x01"s
+       "ex\0\x80"s,
+       "t", "ex", "<absent>", true},
+      {"end tag first", 2,
+       "t\0\x80\x01"s
+       "ex\0"s,
+       "t", "<absent>", "<absent>", true},
+      {"translation without NUL", 2, "tr"s, "<absent>", "<absent>", "<absent>", false},
+      {"text field without NUL", 2,
+       "t\0\x01"s
+       "ex\0\x02pr"s,
+       "t", "ex", "<absent>", false},
+      {"binary length past the entry", 2,
+       "t\0\x01"s
+       "ex\0\x10\x09\0ab\x80"s,
+       "t", "ex", "<absent>", false},
+      {"binary length cut", 4, "t\0\x10\x01\0"s, "t", "<absent>", "<absent>", false},
+      {"no end tag", 2, "t\0\x02pr\0"s, "t", "<absent>", "pr", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes body(c.body.begin(), c.body.end());
+    const EntryBody fields = readEntryBody(body.data(), body.size(), true, c.width);
+    EXPECT_EQ(text(fields.translation), c.translation);
+    EXPECT_EQ(text(fields.example), c.example);
+    EXPECT_EQ(text(fields.pronunciation), c.pronunciation);
+    EXPECT_EQ(fields.complete, c.complete);
+  }
+  Bytes simple = {'a', 0x0D, 0x0A, 0, 'b'};
+  EXPECT_EQ(text(readEntryBody(simple.data(), simple.size(), false, 2).translation), "a\r\n\0b"s)
+      << "a simple entry's translation is its whole body";
+}
+
+struct RecordCase {
+  std::string headWord;
+  uint8_t attribute;
+  std::string body;  // as stored
+  Record expected;
+};
+
+class RecordsetRecords : public RecordsetTest {
+ protected:
+  // One entry per block, so that each head word can be queried alone.
+  void check(const std::string& name, bool bocuTexts, int width,
+             const std::vector<RecordCase>& cases) {
+    TestDictionary d;
+    d.bocu = bocuTexts;
+    for (const RecordCase& c : cases)
+      d.add(c.headWord,
+            writer::buildDataBlock({{c.headWord, c.attribute, c.body}}, bocuTexts, width));
+    auto rs = LexorRecordset::initWithDic(open(name, d));
+    for (const RecordCase& c : cases) {
+      SCOPED_TRACE(c.expected.eword ? toUtf8(*c.expected.eword) : c.headWord);
+      ASSERT_TRUE(rs->queryWithWord(*c.expected.eword));
+      EXPECT_EQ(rs->getRecordAsDictionary(), c.expected);
+      // Asked again, and after a fresh query that loads the block anew: the same record, so a
+      // translation rewritten in place is rewritten once.
+      EXPECT_EQ(rs->getRecordAsDictionary(), c.expected);
+      ASSERT_TRUE(rs->queryWithWord(*c.expected.eword));
+      EXPECT_EQ(rs->getRecordAsDictionary(), c.expected);
+    }
+    EXPECT_TRUE(log_.lines().empty());
+  }
+};
+
+// Head words in Windows Latin 1, translations in Shift_JIS, pronunciations in the phonetic table.
+TEST_F(RecordsetRecords, CodePageEntries) {
+  // "go": translation X, example "ex", byte for byte.
+  TestDictionary exact;
+  const Bytes goEx = {0x0B, 0x00, 0x00, 'g', 'o', 0x00, 0x10,
+                      'X',  0x00, 0x01, 'e', 'x', 0x00, 0x80};
+  auto rs = LexorRecordset::initWithDic(open("go.dic", exact.add("go", handBlock(2, {goEx}))));
+  ASSERT_TRUE(rs->queryWithWord(u"go"));
+  EXPECT_EQ(rs->getRecordAsDictionary(), (Record{u"go", {}, {}, u"X", u"ex"}));
+
+  check("fr.dic", false, 2,
+        {{"e01", 0x00, "", {u"e01", {}, {}, u"", {}}},
+         {"e02", 0x1F, "t\0\x80"s, {u"e02", {}, 15, u"t", {}}},
+         {"e03",
+          0x10,
+          "\x82\xA0\0\x02\x40\x61\0\x01\xE9\0\x80"s,
+          {u"e03", u"\u0301a", {}, u"\u3042", u"\u00E9"}},
+         {"e04", 0x03, "ok\x81"s, {u"e04", {}, 3, {}, {}}},  // invalid in Shift_JIS: left out
+         {"x", 0x10, "c\r\nd\0\x80"s, {u"x", {}, {}, u"c<>d", {}}},
+         {"\xE9t\xE9", 0x00, "a\r\nb\r"s, {u"\u00E9t\u00E9", {}, {}, u"a<>b\r", {}}}});
+}
+
+TEST_F(RecordsetRecords, BocuEntriesAndChineseSyllables) {
+  auto simple = [](const std::string& word, const std::string& translation, Record expected) {
+    return RecordCase{bocu(word), 0x00, bocu(translation), expected};
+  };
+  auto extended = [](const std::string& word, const std::string& translation,
+                     const std::string& fields, Record expected) {
+    return RecordCase{bocu(word), 0x10, bocu(translation) + '\0' + fields + '\x80', expected};
+  };
+  const std::string fields = "\x02"s + bocu("prn") + "\0\x01"s + bocu("ex") + '\0';
+  check("cj.dic", true, 4,
+        {extended("b2", "tr", fields, {u"b2", u"prn", {}, u"tr", u"ex"}),
+         RecordCase{bocu("b3"), 0x02, "", {u"b3", {}, 2, u"", {}}},
+         simple("c1", "zhong1guo2 China", {u"c1", u"zhōng guó", {}, u"China", {}}),
+         simple("c3", " China", {u"c3", u"", {}, u"China", {}}),
+         // A simple entry's syllables end at a line break too; an extended entry's only at a space.
+         simple("c4", "hao3\nxx yy", {u"c4", u"hǎo", {}, u"xx yy", {}}),
+         extended("c5", "hao3\nxx yy", "", {u"c5", u"hǎo \nxx", {}, u"yy", {}}),
+         // A pronunciation field wins over the syllables.
+         extended("c6", "lv4\tgreen", "\x02"s + bocu("given") + '\0',
+                  {u"c6", u"given", {}, u"green", {}})});
+  // Outside a syllable dictionary the translation stays whole, line breaks and all.
+  check("zz-u.dic", true, 2,
+        {simple("b1", "日本語\r\n", {u"b1", {}, {}, u"日本語\r\n", {}}),
+         simple("c1", "zhong1guo2 China", {u"c1", {}, {}, u"zhong1guo2 China", {}})});
+}
+
+}  // namespace
+}  // namespace lexor::testing
