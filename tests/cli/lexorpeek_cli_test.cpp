@@ -1,15 +1,11 @@
 // The built `lexorpeek` program, run with HOME set to a scratch folder.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
@@ -18,25 +14,12 @@ namespace lexor {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
 
 struct Outcome {
   int status = -1;
   std::string out;
   std::string err;
 };
-
-std::string binary() {
-  const char* dir = getenv("LEXOR_BINARY_DIR");
-  return std::string(dir ? dir : ".") + "/bin/lexorpeek";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 writer::Entry entry(const char* head, const char* translation, const char* pron = nullptr) {
   writer::Entry e{fromUtf8(head), fromUtf8(translation), std::nullopt, std::nullopt, 0};
@@ -47,68 +30,55 @@ writer::Entry entry(const char* head, const char* translation, const char* pron 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fs::exists(binary())) << binary() << " is not built";
+    const char* dir = std::getenv("LEXOR_BINARY_DIR");
+    binary_ = std::string(dir ? dir : ".") + "/bin/lexorpeek";
+    ASSERT_TRUE(fs::exists(binary_)) << binary_ << " is not built";
     fs::create_directories(folder());
   }
 
   std::string folder() const { return dir_.path().string() + "/Library/Lexor"; }
 
-  void dictionary(const std::string& name, const std::vector<writer::Entry>& entries, bool bocu = false) {
+  void dictionary(const std::string& path, const std::vector<writer::Entry>& entries,
+                  bool bocu = false) {
     writer::Options options;
     options.bocu = bocu;
-    fs::create_directories(fs::path(folder() + "/" + name).parent_path());
-    ASSERT_TRUE(writer::writeDictionary(folder() + "/" + name, entries, options).error.empty());
+    ASSERT_EQ(writer::writeDictionary(path, entries, options).error, "");
   }
 
   void suite() {
-    dictionary("ambora52.dic", {entry("go", "行く"), entry("good", "よい<br>良好な")});
-    dictionary("revora48.dic", {entry("行く", "go")});
+    dictionary(folder() + "/ambora52.dic", {entry("go", "行く"), entry("good", "よい<br>良好な")});
+    dictionary(folder() + "/revora48.dic", {entry("行く", "go")});
+  }
+
+  std::string read(const std::string& name) const {
+    std::ifstream in(dir_.file(name), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
   }
 
   Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
-    const std::string in = dir_.write("stdin", input);
-    const std::string out = dir_.file("stdout");
-    const std::string err = dir_.file("stderr");
-    const std::string home = dir_.path().string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-      setenv("HOME", home.c_str(), 1);
-      const int fds[] = {open(in.c_str(), O_RDONLY), open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
-                         open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)};
-      for (int i = 0; i < 3; ++i) dup2(fds[i], i);
-      std::vector<char*> argv{const_cast<char*>("lexorpeek")};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(binary().c_str(), argv.data());
-      _exit(127);
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    return Outcome{WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, slurp(out), slurp(err)};
+    std::string command = "HOME='" + dir_.path().string() + "' '" + binary_ + "'";
+    for (const std::string& a : args) command += " '" + a + "'";
+    command += " <'" + dir_.write("stdin", input) + "' >'" + dir_.file("stdout") + "' 2>'" +
+               dir_.file("stderr") + "'";
+    const int status = std::system(command.c_str());
+    return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"), read("stderr")};
   }
 
-  TempDir dir_;
+  testing::TempDir dir_;
+  std::string binary_;
 };
 
-TEST_F(CliTest, ListShowsPositionsNamesPathsAndTheSuite) {
+TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
   suite();
-  dictionary("sub/notes.dic", {entry("x", "y")});
-  const Outcome r = run({"list"});
+  Outcome r = run({"list"});
   EXPECT_EQ(r.status, 0);
-  std::istringstream lines(r.out);
-  std::vector<std::string> got;
-  for (std::string line; std::getline(lines, line);) got.push_back(line);
-  ASSERT_EQ(got.size(), 4u) << r.out;
-  EXPECT_EQ(got[0].rfind("0\t", 0), 0u);
-  EXPECT_TRUE(got[0].ends_with("\tambora52.dic"));
-  EXPECT_EQ(got[2], "2\tsub/notes.dic\tsub/notes.dic");
-  EXPECT_EQ(got[3], "suite: available, version 48");
-  EXPECT_EQ(r.err, "");
-}
+  EXPECT_TRUE(r.out.starts_with("0\t")) << r.out;
+  EXPECT_TRUE(r.out.ends_with("\nsuite: available, version 48\n")) << r.out;
 
-TEST_F(CliTest, ListWithoutFolderStillSucceeds) {
   fs::remove_all(folder());
-  const Outcome r = run({"list"});
+  r = run({"list"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "suite: not available\n");
   EXPECT_NE(r.err.find(": isDir=f"), std::string::npos);
@@ -117,67 +87,45 @@ TEST_F(CliTest, ListWithoutFolderStillSucceeds) {
 
 TEST_F(CliTest, LookupFormatsAndExitStatus) {
   suite();
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-  };
-  const Case cases[] = {
+  const std::string elsewhere = dir_.file("german.dic");
+  dictionary(elsewhere, {entry("apple", "Apfel", "ˈæpl")});
+  const std::string goodHtml =
+      "<span class=\"m\"><span class=\"f1\">good</span></span><span class=\"f4\">よい<br>良好な</span>\n";
+  const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
       {{"lookup", "go"}, 0, "go\n  行く\ngood\n  よい\n  良好な\n"},
-      {{"lookup", "行"}, 0, "行く\n  go\n"},
-      {{"lookup", "goo", "--format", "html"}, 0,
-       "<span class=\"m\"><span class=\"f1\">good</span></span><span class=\"f4\">よい<br>良好な</span>\n"},
-      {{"lookup", "--format=json", "go"}, 0, "[\"go\",null,null,\"行く\",null]\n[\"good\",null,null,\"よい<br>良好な\",null]\n"},
-      {{"lookup", "go", "--nth", "1"}, 1, ""},
+      {{"lookup", "goo", "--format", "html"}, 0, goodHtml},
+      {{"lookup", "--format=json", "go"}, 0,
+       "[\"go\",null,null,\"行く\",null]\n[\"good\",null,null,\"よい<br>良好な\",null]\n"},
+      {{"lookup", "app", "--dict", elsewhere}, 0, "apple [ˈæpl]\n  Apfel\n"},
+      {{"consult", "good"}, 0, goodHtml},
       {{"lookup", "zebra"}, 1, ""},
-      {{"consult", "good"}, 0,
-       "<span class=\"m\"><span class=\"f1\">good</span></span><span class=\"f4\">よい<br>良好な</span>\n"},
       {{"consult", "zebra"}, 1, ""},
+      {{"lookup", "go", "--nth", "1"}, 1, ""},  // the second listed file lacks "go"
   };
-  for (const Case& c : cases) {
-    const Outcome r = run(c.args);
-    EXPECT_EQ(r.status, c.status) << c.args[1] << r.err;
-    EXPECT_EQ(r.out, c.out) << c.args[1];
+  for (const auto& [args, status, out] : cases) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, status) << args[1] << r.err;
+    EXPECT_EQ(r.out, out) << args[1];
   }
 }
 
-TEST_F(CliTest, LookupInChosenFiles) {
-  dictionary("uni2.dic", {entry("apple", "Apfel", "ˈæpl")}, true);
-  const std::string elsewhere = dir_.path().string() + "/german.dic";
-  writer::writeDictionary(elsewhere, {entry("apple", "りんご")}, {});
-  // Without the suite the first listed dictionary is searched.
-  EXPECT_EQ(run({"lookup", "app"}).out, "apple [ˈæpl]\n  Apfel\n");
-  EXPECT_EQ(run({"lookup", "app", "--dict", elsewhere}).out, "apple\n  りんご\n");
-  EXPECT_EQ(run({"lookup", "app", "--nth", "0", "--dict", elsewhere}).out, "apple [ˈæpl]\n  Apfel\napple\n  りんご\n");
-  EXPECT_EQ(run({"lookup", "--", "-x"}).status, 1);
-}
-
-TEST_F(CliTest, TextFormatMakesMarkupPlain) {
-  const char* translation =
-      "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
-  dictionary("uni2.dic", {entry("x", translation, "&quot;ks&#39;")}, true);
+TEST_F(CliTest, TextFormatDecodesEntitiesAndDropsTags) {
+  const char* translation = "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
+  dictionary(folder() + "/uni2.dic", {entry("x", translation, "&quot;ks&#39;")}, true);
   EXPECT_EQ(run({"lookup", "x"}).out, "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n");
-  EXPECT_EQ(run({"lookup", "x", "--format", "json"}).out,
-            std::string("[\"x\",\"&quot;ks&#39;\",null,\"") + translation + "\",null]\n");
 }
 
-TEST_F(CliTest, UsageErrors) {
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
   suite();
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"frobnicate"},
       {"lookup"},
-      {"lookup", "a", "b"},
       {"lookup", "go", "--format", "xml"},
       {"lookup", "go", "--nth", "x"},
       {"lookup", "go", "--nth", "2"},
-      {"lookup", "go", "--nth", "-1"},
-      {"lookup", "go", "--nth"},
-      {"lookup", "go", "--suite", "--nth", "0"},
       {"lookup", "go", "--dict", "/nonexistent/x.dic"},
-      {"lookup", "go", "--bogus"},
       {"list", "extra"},
-      {"repl", "--port", "1"},
       {"consult", "go", "--format", "html"},
   };
   for (const auto& args : cases) {
@@ -185,44 +133,23 @@ TEST_F(CliTest, UsageErrors) {
     EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]) << " " << r.out;
     EXPECT_EQ(r.out, "");
   }
-  for (const char* command : {"list", "lookup", "consult", "repl"}) {
-    const Outcome r = run({command, "--help"});
-    EXPECT_EQ(r.status, 0) << command;
-    EXPECT_EQ(r.out.rfind("usage: lexorpeek ", 0), 0u) << command;
-  }
-  EXPECT_EQ(run({"--help"}).status, 0);
+  const Outcome help = run({"lookup", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: lexorpeek ")) << help.out;
 }
 
-TEST_F(CliTest, ReplAnswersEachLineAndKeepsGoing) {
+TEST_F(CliTest, ReplAnswersEachLineAndRefusesAnOverlongOne) {
   suite();
-  const std::string input =
-      "{\"op\":\"dicCount\"}\n"
-      "{\"op\":\"useNthDic\",\"args\":[0]}\r\n"
-      "garbage\n"
-      "{\"op\":\"queryWithWord\",\"args\":[\"go\"]}\n"
-      "{\"op\":\"bogus\"}\n"
-      "\n"
-      "{\"op\":\"getRecordAsText\"}";  // the last line may lack its line feed
+  const std::string input = "{\"op\":\"useNthDic\",\"args\":[0]}\r\n" + std::string(3 << 20, 'x') +
+                            "\n{\"op\":\"queryWithWord\",\"args\":[\"go\"]}\n"
+                            "{\"op\":\"bogus\"}\n"
+                            "{\"op\":\"getRecordAsText\"}";  // the last line may lack its line feed
   const Outcome r = run({"repl"}, input);
   EXPECT_EQ(r.status, 0);
-  std::istringstream lines(r.out);
-  std::vector<std::string> got;
-  for (std::string line; std::getline(lines, line);) got.push_back(line);
-  ASSERT_EQ(got.size(), 7u) << r.out;
-  EXPECT_EQ(got[0], R"({"result":2})");
-  EXPECT_EQ(got[1], R"({"result":null})");
-  EXPECT_TRUE(nlohmann::json::parse(got[2]).contains("error"));
-  EXPECT_EQ(got[3], R"({"result":true})");
-  EXPECT_EQ(got[4], R"({"error":"unknown operation: bogus"})");
-  EXPECT_TRUE(nlohmann::json::parse(got[5]).contains("error"));
-  EXPECT_EQ(got[6], R"({"result":"go<br>行く"})");
-}
-
-TEST_F(CliTest, ReplRefusesAnOverlongLineAndGoesOn) {
-  const std::string input = std::string(3 << 20, 'x') + "\n{\"op\":\"dicCount\"}\n";
-  const Outcome r = run({"repl"}, input);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "{\"error\":\"request longer than 1048576 bytes\"}\n{\"result\":0}\n");
+  EXPECT_EQ(r.out,
+            "{\"result\":null}\n{\"error\":\"request longer than 1048576 bytes\"}\n"
+            "{\"result\":true}\n{\"error\":\"unknown operation: bogus\"}\n"
+            "{\"result\":\"go<br>行く\"}\n");
 }
 
 }  // namespace
