@@ -6,18 +6,14 @@
 #include <cstring>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "core/lexor.h"
 #include "core/lexor_index.h"
 #include "core/lexor_recordset.h"
-#include "core/string_bridge.h"
 #include "platform/log.h"
 #include "tests/bounds/allocation_probe.h"
-#include "tests/core/lexor_file_builder.h"
-#include "tests/support/temp_dir.h"
-#include "tools/writer/lexor_writer.h"
+#include "tests/core/dictionary_bytes.h"
 
 ALLOCATION_PROBE_DEFINE
 
@@ -25,9 +21,8 @@ namespace lexor {
 namespace {
 
 using testing::AllocationProbe;
-using testing::IndexEntrySpec;
+using testing::Bytes;
 using testing::putLE;
-using testing::TempDir;
 using testing::TestDictionary;
 
 // Bytes this process has read through read(2) and pread(2) so far.
@@ -42,7 +37,7 @@ uint64_t bytesRead() {
 }
 
 // A data block of code-page entries whose head words are the given ASCII words.
-std::vector<uint8_t> blockOf(const std::vector<std::string>& words) {
+Bytes blockOf(const std::vector<std::string>& words) {
   std::vector<writer::RawEntry> entries;
   for (const std::string& word : words) entries.push_back({word, 0x01, "translation of " + word});
   return writer::buildDataBlock(entries, false, 2);
@@ -54,8 +49,10 @@ struct Walk {
   size_t largestAllocation = 0;
 };
 
-// Opens the file afresh (no shared index), queries the word and walks every match to its end.
-Walk walkAll(const std::string& path, const std::u16string& word) {
+// Writes the file, opens it afresh (no shared index), queries the word and walks every match.
+Walk walkAll(const Bytes& file, const std::u16string& word) {
+  testing::TempDir dir;
+  const std::string path = dir.write("bounds.dic", file);
   clearLexorIndexCache();
   CapturingLogSink quiet;
   Walk walk;
@@ -74,61 +71,44 @@ Walk walkAll(const std::string& path, const std::u16string& word) {
 }
 
 // Header fields that claim far more than the file holds, each patched into a sound little file.
-struct Claim {
-  const char* name;
-  uint16_t version;
-  std::vector<std::pair<size_t, uint64_t>> patches;  // offset, 4-byte value (2 where noted)
-  int width;
-};
-
-class HeaderClaimTest : public ::testing::TestWithParam<Claim> {};
-
-TEST_P(HeaderClaimTest, AllocatesNoMoreThanTheFileCanFill) {
-  const Claim& claim = GetParam();
-  TestDictionary dic;
-  dic.version = claim.version;
-  dic.index = {{0, "apple"}};
-  dic.data = blockOf({"apple", "apply"});
-  std::vector<uint8_t> file = dic.build();
-  for (const auto& [offset, value] : claim.patches) putLE(file, offset, value, claim.width);
-  TempDir dir;
-  const std::string path = dir.write("claims.dic", file);
-
-  const Walk walk = walkAll(path, u"ap");
-  EXPECT_LE(walk.largestAllocation, file.size() + 1024) << claim.name;
-  EXPECT_LE(walk.bytesRead, 4 * file.size()) << claim.name;
+TEST(HeaderClaims, AllocateNoMoreThanTheFileCanFill) {
+  struct Claim {
+    uint16_t version;
+    std::vector<std::pair<size_t, uint32_t>> patches;  // offset, value
+    int width;
+  };
+  const Claim claims[] = {
+      {0x0500, {{146, 0x7FFF}, {148, 0x7FFF}}, 2},  // index of block size x index blocks: 1 GiB
+      {0x0500, {{192, 0x7FFFFFFF}, {196, 0x7FFFFFFF}}, 4},  // index entries, data blocks
+      {0x0500, {{184, 0xFFFFFF00}}, 4},                      // extended header
+      {0x0300, {{152, 0x7FFF}, {156, 0x7FFF}, {158, 0x7FFF}}, 2},  // index size and counts
+      {0x0300, {{150, 0xFFFF}, {152, 0xFFFF}}, 2},                // header and index size
+  };
+  for (const Claim& claim : claims) {
+    TestDictionary dic;
+    dic.version = claim.version;
+    dic.add("apple", blockOf({"apple", "apply"}));
+    Bytes file = dic.build();
+    for (const auto& [offset, value] : claim.patches) putLE(file, offset, value, claim.width);
+    const Walk walk = walkAll(file, u"ap");
+    EXPECT_LE(walk.largestAllocation, file.size() + 1024) << claim.patches[0].first;
+    EXPECT_LE(walk.bytesRead, 4 * file.size()) << claim.patches[0].first;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Claims, HeaderClaimTest,
-    ::testing::Values(
-        // Version 5: index size is block size x index blocks, both 0x7FFF (about 1 GiB).
-        Claim{"huge_index_v5", 0x0500, {{146, 0x7FFF}, {148, 0x7FFF}}, 2},
-        Claim{"index_entries_v5", 0x0500, {{192, 0x7FFFFFFF}, {196, 0x7FFFFFFF}}, 4},
-        Claim{"ext_header_v5", 0x0500, {{184, 0xFFFFFF00}}, 4},
-        Claim{"index_entries_v3", 0x0300, {{152, 0x7FFF}, {156, 0x7FFF}, {158, 0x7FFF}}, 2},
-        Claim{"negative_sizes_v3", 0x0300, {{150, 0xFFFF}, {152, 0xFFFF}}, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BlockBounds, HeadWordOfAllUnitsAtTheEndOfASmallFile) {
   for (const uint16_t headWord : {0x7FFF, 0xFFFF}) {
     TestDictionary dic;
-    dic.index = {{0, "apple"}, {1, "apq"}};
-    dic.data = blockOf({"apple", "apply"});
-    const std::vector<uint8_t> last = testing::dataBlock(1, headWord, 0x41);
-    dic.data.insert(dic.data.end(), last.begin(), last.end());
-    const std::vector<uint8_t> file = dic.build();
-    TempDir dir;
-    const std::string path = dir.write("tail.dic", file);
-
+    dic.add("apple", blockOf({"apple", "apply"})).add("apq", testing::fillerBlock(1, headWord, 0x41));
+    const Bytes file = dic.build();
     // The last block would need 8 MiB; it is refused, and the good one still answers.
-    const Walk walk = walkAll(path, u"ap");
+    const Walk walk = walkAll(file, u"ap");
     EXPECT_EQ(walk.matches, 2u) << std::hex << headWord;
     EXPECT_LE(walk.largestAllocation, file.size() + 1024) << std::hex << headWord;
 
-    auto dic2 = Lexor::initWithFilePath(fromUtf8(path));
-    std::vector<uint8_t> block;
-    EXPECT_FALSE(dic2->loadDatablock(1, block));
+    testing::TempDir dir;
+    Bytes block;
+    EXPECT_FALSE(testing::openDictionary(dir, "tail.dic", file)->loadDatablock(1, block));
     EXPECT_TRUE(block.empty());
   }
 }
@@ -144,15 +124,13 @@ TEST(IndexBounds, TensOfThousandsOfOneByteWords) {
                                  : static_cast<char>(1 + random() % 255);
       dic.index.push_back({0, std::string(1, letter)});
     }
-    const std::vector<uint8_t> file = dic.build();
-    TempDir dir;
-    const std::string path = dir.write("one-byte.dic", file);
-
-    auto lexor = Lexor::initWithFilePath(fromUtf8(path));
+    const Bytes file = dic.build();
+    testing::TempDir dir;
+    auto lexor = testing::openDictionary(dir, "one-byte.dic", file);
     EXPECT_EQ(lexor->usableIndexEntries(), kEntries);
     EXPECT_EQ(lexor->sharedIndex()->sorted, sorted);
-    for (const char16_t* word : {u"a", u"b", u"m", u"z", u"\u00ff"}) {
-      const Walk walk = walkAll(path, word);
+    for (const char16_t* word : {u"a", u"m", u"\u00ff"}) {
+      const Walk walk = walkAll(file, word);
       // Every entry names block 0: it is walked once, so no entry is found twice.
       EXPECT_LE(walk.matches, 2u) << sorted;
       EXPECT_LE(walk.bytesRead, 2 * file.size()) << sorted;
@@ -163,77 +141,54 @@ TEST(IndexBounds, TensOfThousandsOfOneByteWords) {
 
 // An index that names the same block over and over, or blocks that each claim to run to the end
 // of the data: without care each entry would load and walk the bytes again, reading (entries x
-// block size) bytes and repeating matches.
-struct Crafted {
-  const char* name;
-  size_t indexEntries;
-  bool overlapping;  // entry i names block i of one unit, which claims every unit after it
-};
-
-class CraftedIndexTest : public ::testing::TestWithParam<Crafted> {};
-
-TEST_P(CraftedIndexTest, QueryWorkGrowsWithTheFileNotItsSquare) {
-  const Crafted& crafted = GetParam();
-  TestDictionary dic;
-  size_t firstBlockWords = 0;
-  if (crafted.overlapping) {
-    for (size_t i = 0; i < crafted.indexEntries; ++i) {
-      std::vector<uint8_t> block = blockOf({"aa" + std::to_string(10000 + i)});
-      ASSERT_EQ(block.size(), kBlockUnit);
-      putLE(block, 0, crafted.indexEntries - i, 2);
-      dic.data.insert(dic.data.end(), block.begin(), block.end());
-      dic.index.push_back({static_cast<uint32_t>(i), "aa"});
+// block size) bytes and repeating matches. The fuzz target found the first.
+TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
+  for (const bool overlapping : {false, true}) {
+    TestDictionary dic;
+    size_t minMatches = 0, maxMatches = 0;
+    if (overlapping) {  // entry i names block i of one unit, which claims every unit after it
+      constexpr size_t kEntries = 2000;
+      for (size_t i = 0; i < kEntries; ++i) {
+        Bytes block = blockOf({"aa" + std::to_string(10000 + i)});
+        ASSERT_EQ(block.size(), kBlockUnit);
+        putLE(block, 0, kEntries - i, 2);
+        dic.add("aa", block);
+      }
+      minMatches = 1, maxMatches = kEntries;
+    } else {
+      std::vector<std::string> words;
+      for (int i = 0; i < 400; ++i) words.push_back("aa" + std::to_string(1000 + i));
+      dic.data = blockOf(words);
+      dic.index.assign(20000, {0, "aa"});
+      minMatches = maxMatches = words.size();
     }
-    firstBlockWords = 1;
-  } else {
-    std::vector<std::string> words;
-    for (int i = 0; i < 400; ++i) words.push_back("aa" + std::to_string(1000 + i));
-    dic.data = blockOf(words);
-    firstBlockWords = words.size();
-    for (size_t i = 0; i < crafted.indexEntries; ++i) dic.index.push_back({0, "aa"});
+    const Bytes file = dic.build();
+    const Walk walk = walkAll(file, u"a");
+    EXPECT_GE(walk.matches, minMatches) << overlapping;
+    EXPECT_LE(walk.matches, maxMatches) << overlapping;
+    EXPECT_LE(walk.bytesRead, 2 * file.size()) << overlapping;
   }
-  const std::vector<uint8_t> file = dic.build();
-  TempDir dir;
-  const std::string path = dir.write("crafted.dic", file);
-
-  const Walk walk = walkAll(path, u"a");
-  // Each block is walked once: its entries are found once, never once per index entry.
-  EXPECT_GE(walk.matches, firstBlockWords);
-  EXPECT_LE(walk.matches, crafted.overlapping ? crafted.indexEntries : firstBlockWords);
-  EXPECT_LE(walk.bytesRead, 2 * file.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Indexes, CraftedIndexTest,
-                         ::testing::Values(Crafted{"same_block_1000", 1000, false},
-                                           Crafted{"same_block_20000", 20000, false},
-                                           Crafted{"overlapping_blocks", 2000, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST(QueryBounds, WordOf64KiB) {
-  TempDir dir;
-  writer::Options codePage;
-  writer::Options bocu;
-  bocu.bocu = true;
-  const std::vector<writer::Entry> entries = {
-      {u"apple", u"りんご", std::nullopt, std::nullopt, 0},
-      {u"アップル", u"apple", std::nullopt, std::nullopt, 0}};
-  const std::string paths[] = {dir.file("ambora52.dic"), dir.file("unknown.dic")};
-  ASSERT_TRUE(writer::writeDictionary(paths[0], entries, codePage).error.empty());
-  ASSERT_TRUE(writer::writeDictionary(paths[1], entries, bocu).error.empty());
-
-  constexpr size_t kUnits = 64 * 1024;
-  for (const std::string& path : paths) {
+  testing::TempDir dir;
+  const std::vector<writer::Entry> entries = {{u"apple", u"りんご", {}, {}, 0},
+                                              {u"アップル", u"apple", {}, {}, 0}};
+  for (const bool bocu : {false, true}) {
+    writer::Options options;
+    options.bocu = bocu;
+    const std::string path = dir.file(bocu ? "unknown.dic" : "ambora52.dic");
+    ASSERT_EQ(writer::writeDictionary(path, entries, options).error, "");
+    constexpr size_t kUnits = 64 * 1024;
     for (const char16_t unit : {u'a', u'ア', u'\xD83D'}) {
-      const std::u16string word(kUnits, unit);
       CapturingLogSink quiet;
       AllocationProbe probe;
       auto recordset = LexorRecordset::initWithDic(Lexor::initWithFilePath(fromUtf8(path)));
-      EXPECT_FALSE(recordset->queryWithWord(word)) << path;
+      EXPECT_FALSE(recordset->queryWithWord(std::u16string(kUnits, unit))) << path;
       EXPECT_LT(std::strlen(reinterpret_cast<const char*>(recordset->needle())), kNeedleSize);
       // The word itself and a few copies of it; nothing in proportion to its square.
       EXPECT_LE(probe.largest(), 8 * kUnits * sizeof(char16_t)) << path;
-      // The same walk still answers a real word afterwards.
-      EXPECT_TRUE(recordset->queryWithWord(u"app")) << path;
+      EXPECT_TRUE(recordset->queryWithWord(u"app")) << path;  // and it still answers
     }
   }
 }

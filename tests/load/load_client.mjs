@@ -5,72 +5,53 @@
 //
 //   node load_client.mjs URL SERVER_PID CLIENTS SECONDS
 //
-// The server keeps one plug-in object for all its callers, as a page's calls reach it one at a
-// time. So the answers compared are those of calls that carry their whole context: the listing
-// and "consult", which looks a word up and returns every match at once. Stepping through a query
-// (queryWithWord, moveNext, getRecord...) is sent too, but as other clients step the same cursor
-// meanwhile, only its success is checked.
+// The server keeps one plug-in object for all its callers, so only calls that carry their whole
+// context are compared: the listing and "consult". Stepping through a query is sent too, but as
+// other clients step the same cursor meanwhile, only its success is checked.
 import http from 'node:http';
 import fs from 'node:fs';
 
-const [url, pidText, clientsText, secondsText] = process.argv.slice(2);
-const pid = Number(pidText);
-const clients = Number(clientsText);
-const seconds = Number(secondsText);
-const MAX_SESSIONS = 5000;                 // per client: the run is bounded in count as well
+const [url, pid, clients, seconds] = process.argv.slice(2).map((a, i) => (i ? Number(a) : a));
+const MAX_SESSIONS = 5000;
 const WARM_UP_MS = Math.min(3000, seconds * 1000 / 4);
-const MEMORY_GROWTH_LIMIT_KB = 8 * 1024;   // after warm-up
-
+const MEMORY_GROWTH_LIMIT_KB = 8 * 1024;
+const WORDS = ['a', 'ap', 'apple', 'go', 'goo', 'z', 'りんご', '行', 'Stra', 'nothing'];
 const base = new URL(url);
 const agent = new http.Agent({ keepAlive: true, maxSockets: clients + 1 });
-const WORDS = ['a', 'ap', 'apple', 'go', 'goo', 'z', 'りんご', '行', 'Stra', 'nothing'];
+let token = '';
 
-function request(method, path, body, headers = {}) {
+function request(method, path, body) {
   return new Promise((resolve, reject) => {
-    const req = http.request({
-      host: '127.0.0.1', port: base.port, path, method, agent,
-      headers: { 'Content-Type': 'application/json', Origin: base.origin, ...headers },
-    }, (res) => {
+    const headers = { 'Content-Type': 'application/json', Origin: base.origin, 'X-LexorPeek-Token': token };
+    const req = http.request({ host: '127.0.0.1', port: base.port, path, method, agent, headers }, (res) => {
       const chunks = [];
       res.on('data', (c) => chunks.push(c));
       res.on('end', () => resolve({ status: res.statusCode, body: Buffer.concat(chunks).toString('utf8') }));
     });
     req.on('error', reject);
-    if (body !== undefined) req.end(body); else req.end();
+    req.end(body);
   });
 }
 
-let token = '';
 async function call(op, args) {
-  const body = JSON.stringify(args === undefined ? { op } : { op, args });
-  const res = await request('POST', '/LexorPeek', body, { 'X-LexorPeek-Token': token });
-  if (res.status !== 200) throw new Error(`${op}: HTTP ${res.status} ${res.body}`);
-  const answer = JSON.parse(res.body);
-  if (!('result' in answer)) throw new Error(`${op}: ${res.body}`);
+  const res = await request('POST', '/LexorPeek', JSON.stringify(args === undefined ? { op } : { op, args }));
+  if (res.status !== 200 || !('result' in JSON.parse(res.body))) throw new Error(`${op}: HTTP ${res.status} ${res.body}`);
   return res.body;
 }
 
 // One page session: the listing, every word consulted, and a walk through one query.
 async function session(n, answers) {
-  const compared = [
-    ['dicCount'], ['dicNamesInDir'], ['dicPathsInDir'], ['getDicDir'], ['isAmboraAvailable'],
-    ...WORDS.map((w) => ['consult', [w]]),
-  ];
+  const compared = [['dicCount'], ['dicNamesInDir'], ['dicPathsInDir'], ['getDicDir'], ['isAmboraAvailable'],
+    ...WORDS.map((w) => ['consult', [w]])];
   for (const [op, args] of compared) answers.push([`${op} ${JSON.stringify(args ?? [])}`, await call(op, args)]);
   await call('queryWithWord', [WORDS[n % WORDS.length]]);
   for (let i = 0; i < 3; ++i) {
-    await call('getRecord');
-    await call('getRecordAsText');
-    await call('getRecordAsHTML');
-    await call('moveNext');
+    for (const op of ['getRecord', 'getRecordAsText', 'getRecordAsHTML', 'moveNext']) await call(op);
   }
   await call('isEOF');
 }
 
-function residentKb() {
-  const status = fs.readFileSync(`/proc/${pid}/status`, 'utf8');
-  return Number(/VmRSS:\s+(\d+)/.exec(status)[1]);
-}
+const residentKb = () => Number(/VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'))[1]);
 
 async function main() {
   const page = await request('GET', '/');
@@ -78,50 +59,38 @@ async function main() {
   if (page.status !== 200 || !found) throw new Error('the page has no token');
   token = found[1];
 
-  // The suite is chosen once, before the load; no session changes the choice.
-  await call('useAmbora');
-  const reference = new Map();
+  await call('useAmbora');  // chosen once, before the load; no session changes the choice
   const single = [];
   await session(0, single);
-  for (const [key, body] of single) reference.set(key, body);
+  const reference = new Map(single);
 
   const started = Date.now();
-  const deadline = started + seconds * 1000;
-  let warmKb = 0;
-  let peakKb = 0;
+  let warmKb = 0, peakKb = 0, sessions = 0, mismatches = 0;
   const sampler = setInterval(() => {
     const kb = residentKb();
-    if (Date.now() - started >= WARM_UP_MS && warmKb === 0) warmKb = kb;
+    if (!warmKb && Date.now() - started >= WARM_UP_MS) warmKb = kb;
     if (warmKb) peakKb = Math.max(peakKb, kb);
   }, 250);
-
-  let sessions = 0;
-  let requests = 0;
-  let mismatches = 0;
-  async function client(id) {
-    for (let n = 0; n < MAX_SESSIONS && Date.now() < deadline; ++n) {
+  await Promise.all(Array.from({ length: clients }, async (_, id) => {
+    for (let n = 0; n < MAX_SESSIONS && Date.now() < started + seconds * 1000; ++n, ++sessions) {
       const answers = [];
       await session(id + n, answers);
-      requests += answers.length + 14;
-      ++sessions;
       for (const [key, body] of answers) {
-        if (reference.get(key) !== body) {
-          if (mismatches++ < 5) console.error(`client ${id}: ${key} answered differently:\n  ${body.slice(0, 200)}\n  expected ${reference.get(key).slice(0, 200)}`);
+        if (reference.get(key) !== body && mismatches++ < 5) {
+          console.error(`client ${id}: ${key} answered differently:\n  ${body.slice(0, 200)}\n  expected ${reference.get(key).slice(0, 200)}`);
         }
       }
     }
-  }
-  await Promise.all(Array.from({ length: clients }, (_, id) => client(id)));
+  }));
   clearInterval(sampler);
   const endKb = residentKb();
-  if (!warmKb) warmKb = endKb;
+  warmKb ||= endKb;
   peakKb = Math.max(peakKb, endKb);
   agent.destroy();
 
   const growth = peakKb - warmKb;
-  console.log(`${clients} clients, ${seconds}s: ${sessions} sessions, ${requests} requests, ` +
-              `${mismatches} differing answers; VmRSS after warm-up ${warmKb} kB, peak ${peakKb} kB, ` +
-              `end ${endKb} kB (growth ${growth} kB, limit ${MEMORY_GROWTH_LIMIT_KB} kB)`);
+  console.log(`${clients} clients, ${seconds}s: ${sessions} sessions, ${mismatches} differing answers; ` +
+              `VmRSS after warm-up ${warmKb} kB, peak ${peakKb} kB (growth ${growth} kB, limit ${MEMORY_GROWTH_LIMIT_KB} kB)`);
   if (mismatches > 0) throw new Error('answers under load differ from a single client\'s');
   if (sessions < clients) throw new Error('some client finished no session');
   if (growth > MEMORY_GROWTH_LIMIT_KB) throw new Error('the server\'s memory grew under load');
