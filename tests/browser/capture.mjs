@@ -1,6 +1,5 @@
-// Takes a picture of the widget: node capture.mjs URL WORD OUTPUT.png [light|dark] [DICTIONARY]
-// Opens the page in headless Chromium, chooses the dictionary whose name holds DICTIONARY (else
-// keeps the default choice), looks WORD up and saves the widget as it then looks. Used for the documentation's picture.
+// The documentation's picture: opens the page in headless Chromium, chooses the dictionary whose
+// name holds DICTIONARY (else keeps the default), looks WORD up and saves the widget.
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -15,11 +14,9 @@ if (!address || !word || !output) {
 const profile = mkdtempSync(path.join(tmpdir(), 'lexorpeek-capture-'));
 const context = await chromium.launchPersistentContext(profile, {
   executablePath: process.env.LEXOR_CHROMIUM ?? '/usr/bin/chromium',
-  headless: true,
+  headless: true, viewport: { width: 820, height: 640 }, deviceScaleFactor: 2,
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  viewport: { width: 820, height: 640 },
-  deviceScaleFactor: 2,
   colorScheme: scheme === 'dark' ? 'dark' : 'light',
 });
 try {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The web host end to end: builds small dictionaries, starts `lexorpeek serve` on them, then runs
-# the HTTP security tests (tests/web) and the widget tests in headless Chromium (tests/browser).
-# Builds nothing: it uses the programs in LEXOR_BIN_DIR (default: the release build).
+# the HTTP security tests (tests/web) and the widget tests in headless Chromium, with the programs
+# in LEXOR_BIN_DIR (default: the release build).
 source "$(dirname "$0")/../../scripts/lib/common.sh"
 
 HERE="$ROOT/tests/browser"

