@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,14 +85,12 @@ struct TestDictionary {
   uint16_t version = 0x0500;
   int blockbyte = 2;
   bool bocu = false;
-  uint16_t headerSize = 256;
   uint32_t extheaderSize = 0;  // versions 4, 5
   struct IndexEntry {
     uint32_t block;
     std::string word;  // an empty word ends the index
   };
   std::vector<IndexEntry> index;
-  std::optional<uint32_t> indexEntries;  // stored count; default: index.size()
   Bytes data;
 
   // Appends a block and the index entry that names it.
@@ -118,8 +115,7 @@ struct TestDictionary {
     const bool longCounts = (version & 0x7F00) >= 0x0400;
     HeaderFields f;
     f.version = version;
-    f.headerSize = headerSize;
-    f.indexEntries = indexEntries.value_or(static_cast<uint32_t>(index.size()));
+    f.indexEntries = static_cast<uint32_t>(index.size());
     f.dataBlocks = static_cast<uint32_t>(data.size() / kBlockUnit);
     f.blockbyteFlag = blockbyte == 4;
     f.dictype = bocu ? 0x08 : 0;
@@ -133,7 +129,7 @@ struct TestDictionary {
     }
     const auto block = headerBlock(f);
     Bytes file(block.begin(), block.end());
-    file.resize(std::max<size_t>(file.size(), headerSize + (longCounts ? extheaderSize : 0)), 0);
+    file.resize(file.size() + (longCounts ? extheaderSize : 0), 0);
     file.insert(file.end(), idx.begin(), idx.end());
     file.insert(file.end(), data.begin(), data.end());
     return file;

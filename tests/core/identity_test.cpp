@@ -30,7 +30,6 @@ TEST(DicSignature, FromFileNames) {
       {u"AMBORA52.DIC", fourCharCode("EJam")},
       {u"ambora52-uni.dic", fourCharCode("EJam")},
       {u"ambora-x.dic", kUnknown},
-      {u" ambora.dic", kUnknown},
       {u"52ambora.dic", kUnknown},  // empty file key
       {u"xray.dic", kUnknown},      // first character outside 'a' to 'w'
       // Length limits count UTF-16 units.
@@ -40,27 +39,20 @@ TEST(DicSignature, FromFileNames) {
       {u"\U0001F600\U0001F600", kNo},  // 2 characters, 4 units
       // Only the last path component counts.
       {u"/home/u/Library/Lexor/REVORA.dic/", fourCharCode("JErv")},
-      {u"sub/ambora/x.dic", kUnknown},
       // Conditional rows.
       {u"JAES02.DIC", fourCharCode("Jes2")},
-      {u"jaes.dic", fourCharCode("Jes1")},
       {u"jaes20.dic", fourCharCode("Jes1")},
       {u"jaes4294967298.dic", fourCharCode("Jes1")},  // 2^32 + 2 must not wrap to 2
       {u"ESPANA3-UNI.DIC", fourCharCode("SJeU")},
       {u"espana3-unix.dic", fourCharCode("SJes")},
-      {u"espana-uni.dic", kUnknown},
       {u"gdig1w.dic", fourCharCode("IJgw")},
       {u"gdigw.dic", kUnknown},
-      // Keys that differ only in punctuation.
+      // Punctuation inside a key.
       {u"dsample-uni.dic", fourCharCode("ZEsu")},
-      {u"uni-lexorth.dic", fourCharCode("tJuS")},
       // Digits of category Nd other than ASCII end the key and count with their value.
       {u"jaes\uFF12.dic", fourCharCode("Jes2")},      // full-width 2
-      {u"jaes\u0661.dic", fourCharCode("Jes1")},      // Arabic-Indic 1
       {u"jaes\U0001D7D0.dic", fourCharCode("Jes2")},  // mathematical bold 2, outside the BMP
-      // Characters outside the BMP elsewhere, and a surrogate cut in half by the 4 dropped units.
-      {u"ambora1\U0001F600.dic", fourCharCode("EJam")},
-      {u"jaes2\U0001F600ic", fourCharCode("Jes2")},
+      // A surrogate cut in half by the 4 dropped units.
       {u"ambora\U0001F600dic", kUnknown},
   };
   for (const auto& c : cases) {
@@ -89,7 +81,7 @@ TEST(DicSignature, EveryKeyLeadsToANameAndCodePages) {
 TEST(DicIdentity, SignaturesWithoutARow) {
   // Signatures match case-sensitively; without a row there is no name, and both texts are
   // Shift_JIS.
-  for (Signature s : {kNoSignature, kUnknownSignature, fourCharCode("EJAM")}) {
+  for (Signature s : {kUnknownSignature, fourCharCode("EJAM")}) {
     EXPECT_EQ(getDicNameFromSignature(s), std::nullopt) << codeText(s);
     EXPECT_EQ(getEWordEncodingFromSignature(s), kCodePageShiftJIS) << codeText(s);
     EXPECT_EQ(getJWordEncodingFromSignature(s), kCodePageShiftJIS) << codeText(s);
@@ -111,20 +103,16 @@ TEST(BuildPinyinStr, ToneDigitsBecomeMarks) {
       {u"gui4", -1, u"gu\u00EC"},           // ui: mark on the last vowel
       {u"mei2", -1, u"m\u00E9i"},           // ei: mark on e
       {u"xie4xie5", -1, u"xi\u00E8 xie5"},  // 5 is no tone digit
-      {u"m2", -1, u"m"},              // no vowel: the digit only becomes a space, then is dropped
-      {u"Ai4", -1, u"A\u00EC"},       // capitals are no vowels
-      {u"n\u00FC3", -1, u"n\u00FC"},  // a given u-umlaut is no vowel either
-      {u"1a", -1, u" a"},
+      {u"m2", -1, u"m"},         // no vowel: the digit only becomes a space, then is dropped
+      {u"Ai4", -1, u"A\u00EC"},  // capitals are no vowels
       {u"a1 ", -1, u"\u0101 "},  // only one trailing space is dropped
       {u"hao3ma", 4, u"h\u01CEo"},
-      {u"hao3", -5, u""},
   };
   for (const auto& c : cases) {
     const UString input = c.syllables;
     const auto length = c.length == -1 ? static_cast<int32_t>(input.size()) : c.length;
     EXPECT_EQ(toUtf8(buildPinyinStr(input.data(), length)), toUtf8(c.expected)) << toUtf8(input);
   }
-  EXPECT_EQ(buildPinyinStr(nullptr, 5), u"");
   EXPECT_EQ(accentuer(u'a', 5), u'a');
   EXPECT_EQ(accentuer(u'v', 0xFFFFFFFFu), u'v');
 }
@@ -134,7 +122,6 @@ TEST(LineBreaks, Escape0AAndOmit0A) {
       {{0x0D, 0x0A, 0x0D, 0x0A}, 4, {'<', '>', '<', '>'}},
       {{0x0D, 0x0D, 0x0A, 0x0D}, 4, {0x0D, '<', '>', 0x0D}},
       {{'a', 0x0D, 0x0A}, 2, {'a', 0x0D, 0x0A}},  // the pair straddles the end
-      {{0x0D, 0x0A}, INT32_MIN, {0x0D, 0x0A}},
   };
   for (auto [buffer, length, expected] : escapes) {
     escape0A(buffer.data(), length);
@@ -147,7 +134,6 @@ TEST(LineBreaks, Escape0AAndOmit0A) {
   EXPECT_EQ(omit0A(buffer.data(), 1), 1);
   EXPECT_EQ(buffer, (Bytes{'a', 'b', 0, 0x0A, 'X'})) << "nothing removed, no NUL written";
   EXPECT_EQ(omit0A(buffer.data(), -1), 0);
-  EXPECT_EQ(omit0A(nullptr, 4), 0);
 }
 
 TEST(Sil2NSString, ReadsThroughTheTableUpToTheNulOrTheLength) {
@@ -157,7 +143,6 @@ TEST(Sil2NSString, ReadsThroughTheTableUpToTheNulOrTheLength) {
   EXPECT_EQ(sil2NSString(text, sizeof text), upToNul);
   EXPECT_EQ(sil2NSString(text, 2), (UString{u'a', u'\u0301'}));
   EXPECT_EQ(sil2NSString(nullptr), std::nullopt);
-  EXPECT_EQ(sil2NSString(nullptr, 4), u"");
 }
 
 }  // namespace
