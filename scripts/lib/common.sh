@@ -11,7 +11,7 @@ LEXOR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   clang libclang-rt-14-dev
   dict-freedict-eng-jpn dict-freedict-jpn-eng
-  nodejs npm chromium
+  chromium fonts-ipafont-gothic
 )
 
 ensure_packages() {
@@ -28,6 +28,14 @@ ensure_packages() {
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >&2
+  fi
+}
+
+# Node.js and npm for the browser and load tests. A machine may already carry them from another
+# package than Debian's (whose npm would then conflict), so the commands decide, not the packages.
+ensure_node() {
+  if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    ensure_packages nodejs npm
   fi
 }
 

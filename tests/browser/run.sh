@@ -15,8 +15,8 @@ for program in lexorpeek lexor-mkdict; do
     exit 1
   fi
 done
-command -v node >/dev/null && command -v npm >/dev/null && [ -x "$CHROMIUM" ] ||
-  ensure_packages chromium nodejs npm
+ensure_node
+[ -x "$CHROMIUM" ] || ensure_packages chromium
 # A Japanese font, so that the screenshots show the entries rather than empty boxes.
 ensure_packages fonts-ipafont-gothic
 
