@@ -68,6 +68,16 @@ fi
 mkdir -p "$SCREENSHOTS"
 export LEXOR_URL LEXOR_BARE_URL LEXOR_SCREENSHOT_DIR="$SCREENSHOTS" LEXOR_CHROMIUM="$CHROMIUM"
 LEXOR_URL="$(head -n1 "$work/dictionaries.url")"
+
+# The server listens on the loopback address alone: every listening socket on its port is bound
+# to 127.0.0.1 (0100007F in the kernel's table), never to a wildcard or another address.
+port="${LEXOR_URL##*:}"; port="${port%/}"
+listening="$(awk -v port="$(printf '%04X' "$port")" \
+  '$4 == "0A" { split($2, a, ":"); if (a[2] == port) print a[1] }' /proc/net/tcp /proc/net/tcp6)"
+if [ "$listening" != "0100007F" ]; then
+  echo "tests/browser: the server on port $port listens on: ${listening:-nothing}" >&2
+  exit 1
+fi
 LEXOR_BARE_URL="$(head -n1 "$work/bare.url")"
 
 # One file at a time: every test talks to the same plug-in object.
