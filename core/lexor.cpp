@@ -49,6 +49,15 @@ uint64_t Lexor::indexStart() const { return uint64_t{_headerSize} + _extheaderSi
 
 uint64_t Lexor::dataStart() const { return indexStart() + _indexSize; }
 
+uint32_t Lexor::blockUnits(int32_t n) {
+  if (n < 0 || n >= _nIndexEntry || !_fh) return 0;
+  if (static_cast<uint32_t>(n) >= usableIndexEntries()) return 0;
+  const uint64_t offset = dataStart() + indexBlockNumber(static_cast<uint32_t>(n)) * kBlockUnit;
+  uint8_t head[kHeadWordSize];
+  if (offset > _fh->size() || _fh->readAt(offset, head, sizeof head) != sizeof head) return 0;
+  return getUShortAt(head) & kBlockUnitsMask;
+}
+
 bool Lexor::loadDatablock(int32_t n, std::vector<uint8_t>& block) {
   block.clear();  // keeps the storage for the next block
   if (n < 0 || n >= _nIndexEntry) return false;

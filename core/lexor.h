@@ -55,6 +55,9 @@ class Lexor {
   // storage. False, with `block` empty, when there is no such block; the block handed out is
   // never shorter than its head word says, and at least 2 bytes long.
   bool loadDatablock(int32_t n, std::vector<uint8_t>& block);
+  // The length in 256-byte units that the head word of entry n's block claims, read without
+  // loading the block; 0 when there is no such block or its head word cannot be read.
+  uint32_t blockUnits(int32_t n);
 
   // Entries of the index that were actually found (at most _nIndexEntry). Reads the index.
   uint32_t usableIndexEntries();

@@ -62,6 +62,8 @@ void LexorRecordset::clear_() {
   _range_looked_up = false;
   _range_end = 0;
   _walked_until = 0;
+  _walked_blocks.clear();  // keeps its storage for the next dictionary
+  _walked_out_of_order.clear();
   releaseBlock();
   _eword[0] = 0;
   _eword_len = 0;
@@ -187,22 +189,35 @@ bool LexorRecordset::findInRange(Lexor& dic) {
   for (;;) {
     if (_datablock.empty()) {
       if (_curr_index_no >= _range_end) return false;
-      // A sound index names each block once, in ascending order. A crafted one may name a block
-      // again, or one that overlaps the last: walking it twice would repeat its matches and make
-      // the work of one query grow with the square of the file's size, so such entries are passed.
-      const uint64_t blockNumber = dic.indexBlockNumber(static_cast<uint32_t>(_curr_index_no));
+      // A sound index names each block once. A crafted one may name a block again, or blocks
+      // that overlap: walking those would repeat matches and make the work of one query grow
+      // with the square of the file's size, so a block that overlaps one already walked in this
+      // dictionary is passed. Blocks usually come in ascending order, past every block walked so
+      // far; only one that lies before is checked against the others, by its head word alone.
+      const int32_t entry = _curr_index_no;
+      const uint64_t blockNumber = dic.indexBlockNumber(static_cast<uint32_t>(entry));
       if (blockNumber < _walked_until) {
-        ++_curr_index_no;
-        continue;
+        // A head word that cannot be read is left to the load below, which reports it.
+        const uint32_t units = dic.blockUnits(entry);
+        if (units != 0 && overlapsWalkedBlock(blockNumber, blockNumber + units)) {
+          ++_curr_index_no;
+          continue;
+        }
       }
-      if (!dic.loadDatablock(_curr_index_no, _datablock)) {
+      if (!dic.loadDatablock(entry, _datablock)) {
         // One unreadable block does not hide the matches of the blocks and dictionaries after it.
         logFormat("cannot allocate datablock\n");
         _datablock.clear();
         ++_curr_index_no;
         continue;
       }
-      _walked_until = blockNumber + _datablock.size() / kBlockUnit;
+      const uint64_t blockEnd = blockNumber + _datablock.size() / kBlockUnit;
+      if (blockNumber < _walked_until && overlapsWalkedBlock(blockNumber, blockEnd)) {
+        _datablock.clear();  // the file changed between the two reads
+        ++_curr_index_no;
+        continue;
+      }
+      noteWalkedBlock(blockNumber, blockEnd);
       _fieldlength_byte = fieldWidthOfBlock(_datablock);
       _eword[0] = 0;
       _eword_len = 0;
@@ -232,6 +247,39 @@ bool LexorRecordset::findInRange(Lexor& dic) {
     }
     releaseBlock();
     ++_curr_index_no;
+  }
+}
+
+namespace {
+
+using UnitRange = std::pair<uint64_t, uint64_t>;
+
+// Whether [first, end) meets one of the disjoint ranges, given the first range that begins at or
+// after `first` (`next`) in their sorted order.
+template <typename Iterator>
+bool meets(Iterator begin, Iterator next, Iterator finish, uint64_t first, uint64_t end) {
+  if (next != finish && next->first < end) return true;
+  return next != begin && std::prev(next)->second > first;
+}
+
+}  // namespace
+
+bool LexorRecordset::overlapsWalkedBlock(uint64_t first, uint64_t end) const {
+  const UnitRange key(first, 0);
+  const auto& inOrder = _walked_blocks;
+  if (meets(inOrder.begin(), std::lower_bound(inOrder.begin(), inOrder.end(), key), inOrder.end(),
+            first, end))
+    return true;
+  const auto& others = _walked_out_of_order;
+  return meets(others.begin(), others.lower_bound(key), others.end(), first, end);
+}
+
+void LexorRecordset::noteWalkedBlock(uint64_t first, uint64_t end) {
+  if (first >= _walked_until) {
+    _walked_blocks.emplace_back(first, end);
+    _walked_until = end;
+  } else {
+    _walked_out_of_order.emplace(first, end);
   }
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "core/lexor.h"
@@ -78,6 +80,8 @@ class LexorRecordset {
   bool needleFits(const Lexor& dic);
   bool enterDictionary(Lexor& dic);
   bool findInRange(Lexor& dic);
+  bool overlapsWalkedBlock(uint64_t first, uint64_t end) const;
+  void noteWalkedBlock(uint64_t first, uint64_t end);
   bool nextDictionary();
   bool endWalk();
   void releaseBlock();
@@ -90,7 +94,14 @@ class LexorRecordset {
   bool _range_looked_up = false;  // the current dictionary's range has been looked up
   int64_t _range_end = 0;         // one past the last index entry of the range to walk
   size_t _next_p = 0;             // where the entry after the current one begins
-  uint64_t _walked_until = 0;     // data-area unit one past the last block walked in this dictionary
+  uint64_t _walked_until =
+      0;  // data-area unit one past the furthest block walked in this dictionary
+  // The blocks walked in this dictionary for this query, as [first unit, end unit), disjoint:
+  // those that came in ascending order (sorted as they came, storage kept from query to query),
+  // and the rare ones that lay before an earlier block. Consulted only for a block that lies
+  // before _walked_until.
+  std::vector<std::pair<uint64_t, uint64_t>> _walked_blocks;
+  std::set<std::pair<uint64_t, uint64_t>> _walked_out_of_order;
 };
 
 }  // namespace lexor

@@ -79,10 +79,10 @@ TEST(HeaderClaims, AllocateNoMoreThanTheFileCanFill) {
   };
   const Claim claims[] = {
       {0x0500, {{146, 0x7FFF}, {148, 0x7FFF}}, 2},  // index of block size x index blocks: 1 GiB
-      {0x0500, {{192, 0x7FFFFFFF}, {196, 0x7FFFFFFF}}, 4},  // index entries, data blocks
-      {0x0500, {{184, 0xFFFFFF00}}, 4},                      // extended header
+      {0x0500, {{192, 0x7FFFFFFF}, {196, 0x7FFFFFFF}}, 4},         // index entries, data blocks
+      {0x0500, {{184, 0xFFFFFF00}}, 4},                            // extended header
       {0x0300, {{152, 0x7FFF}, {156, 0x7FFF}, {158, 0x7FFF}}, 2},  // index size and counts
-      {0x0300, {{150, 0xFFFF}, {152, 0xFFFF}}, 2},                // header and index size
+      {0x0300, {{150, 0xFFFF}, {152, 0xFFFF}}, 2},                 // header and index size
   };
   for (const Claim& claim : claims) {
     TestDictionary dic;
@@ -99,7 +99,8 @@ TEST(HeaderClaims, AllocateNoMoreThanTheFileCanFill) {
 TEST(BlockBounds, HeadWordOfAllUnitsAtTheEndOfASmallFile) {
   for (const uint16_t headWord : {0x7FFF, 0xFFFF}) {
     TestDictionary dic;
-    dic.add("apple", blockOf({"apple", "apply"})).add("apq", testing::fillerBlock(1, headWord, 0x41));
+    dic.add("apple", blockOf({"apple", "apply"}))
+        .add("apq", testing::fillerBlock(1, headWord, 0x41));
     const Bytes file = dic.build();
     // The last block would need 8 MiB; it is refused, and the good one still answers.
     const Walk walk = walkAll(file, u"ap");
@@ -168,6 +169,24 @@ TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
     EXPECT_LE(walk.matches, maxMatches) << overlapping;
     EXPECT_LE(walk.bytesRead, 2 * file.size()) << overlapping;
   }
+}
+
+// The guard above must not cost a sound file its matches: blocks need not lie in the data area in
+// the order of their index words (a block rewritten later may sit after the others), and each is
+// still walked once.
+TEST(IndexBounds, BlocksStoredOutOfIndexOrderAreAllWalked) {
+  const std::vector<std::vector<std::string>> blocks = {{"aa1", "aa2"}, {"aa3"}, {"aa4", "aa5"}};
+  TestDictionary dic;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const size_t stored = blocks.size() - 1 - i;  // the last block first
+    dic.index.push_back({static_cast<uint32_t>(stored), blocks[i].front()});
+  }
+  for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
+    const Bytes block = blockOf(*it);
+    ASSERT_EQ(block.size(), kBlockUnit);
+    dic.data.insert(dic.data.end(), block.begin(), block.end());
+  }
+  EXPECT_EQ(walkAll(dic.build(), u"aa").matches, 5u);
 }
 
 TEST(QueryBounds, WordOf64KiB) {
