@@ -110,7 +110,12 @@ std::string plainText(std::string_view text, std::string_view lineBreak) {
 
 // Each line of a field on its own indented line.
 std::string indentedLines(const std::string& text, std::string_view indent) {
-  return std::string(indent) + plainText(text, "\n" + std::string(indent)) + "\n";
+  std::string lineBreak = "\n";
+  lineBreak += indent;
+  std::string out(indent);
+  out += plainText(text, lineBreak);
+  out += '\n';
+  return out;
 }
 
 }  // namespace
