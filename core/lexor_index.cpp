@@ -13,7 +13,6 @@
 #include <cstring>
 #include <list>
 #include <mutex>
-#include <tuple>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,7 +24,6 @@
 namespace lexor {
 namespace {
 
-constexpr uint32_t kBeforeFirstEntry = 0xFFFFFFFF;
 constexpr size_t kIndexCacheCapacity = 16;
 const uint8_t kEmptyWord[1] = {0};
 

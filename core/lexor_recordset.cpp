@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "core/entry_layout.h"
 #include "core/record_decoder.h"
