@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "core/data_util.h"
+#include "core/entry_layout.h"
 #include "core/lexor_index.h"
 #include "platform/log.h"
 
@@ -23,7 +24,6 @@ namespace lexor {
 namespace {
 
 constexpr size_t kHeadWordSize = 2;
-constexpr uint32_t kBlockUnitsMask = 0x7FFF;
 constexpr size_t kFirstReadBytes = 4096;
 
 }  // namespace
