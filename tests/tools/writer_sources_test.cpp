@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tests/support/temp_dir.h"
+#include "tools/writer/dictd_definition.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::writer {
@@ -121,6 +122,17 @@ TEST(DictdTest, TakesTheHeadWordLineApart) {
   entries = readDictd(dir.file("tiny.index"), DictdText::kPlain, &error);
   ASSERT_TRUE(entries) << error;
   EXPECT_EQ((*entries)[0].translation, u("(n) 猫\r\nfeline & <small>"));
+}
+
+// Unclosed brackets before each of many forms once made taking the line apart quadratic: a
+// corrupt source of a few megabytes took hours. Such a line is kept as text.
+TEST(DictdTest, KeepsAnOverlongFirstLineAsText) {
+  std::string line;
+  while (line.size() < 200'000) line += "( /x/, ";
+  const DefinitionParts parts = splitDefinition("x", line + "\nsecond\n", DictdText::kMarkup);
+  line.pop_back();  // trimmed
+  EXPECT_EQ(parts.translation, line + "<br>second");
+  EXPECT_EQ(parts.pronunciation, "");
 }
 
 TEST(DictdTest, RefusesIndexLinesThatDoNotFitTheData) {

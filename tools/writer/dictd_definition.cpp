@@ -31,6 +31,10 @@
 namespace lexor::writer {
 namespace {
 
+// A head line names a few forms; a longer first line is kept as text rather than taken apart,
+// since unclosed brackets and many forms make the parse quadratic in the line's length.
+constexpr size_t kMaxHeadLineBytes = 4096;
+
 struct Form {
   std::string_view text;
   std::vector<std::string_view> broad;   // /.../ and //...//
@@ -315,6 +319,10 @@ DefinitionParts splitDefinition(std::string_view headWord, std::string_view defi
     if (line.empty()) continue;
     if (!firstSeen) {
       firstSeen = true;
+      if (line.size() > kMaxHeadLineBytes) {
+        lines.emplace_back(line);
+        continue;
+      }
       HeadLine head = parseHeadLine(line);
       if (isHeadLine(head, headWord)) {
         if (!head.forms.empty()) {
