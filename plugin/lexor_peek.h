@@ -73,6 +73,8 @@ class LexorPeek : public ScriptObject {
   void openAndAdd(LexorRecordset& rs, const UString& path);
   void addListed(LexorRecordset& rs, int32_t position);
   LexorRecordset& currentRecordset() { return *_rs[_currRs]; }
+  // The record under the current cursor for the text and HTML forms, which test the end first.
+  std::optional<Record> recordUnlessAtEnd();
 
   WebView* _webView = nullptr;
   std::optional<UString> _dicDir;

@@ -95,18 +95,20 @@ std::optional<ScriptList> LexorPeek::_getRecord() {
   return recordAsList(*record);
 }
 
-std::optional<UString> LexorPeek::_getRecordAsText() {
+std::optional<Record> LexorPeek::recordUnlessAtEnd() {
   LexorRecordset& rs = currentRecordset();
   if (rs.isEOF()) return std::nullopt;
-  std::optional<Record> record = rs.getRecordAsDictionary();
+  return rs.getRecordAsDictionary();
+}
+
+std::optional<UString> LexorPeek::_getRecordAsText() {
+  std::optional<Record> record = recordUnlessAtEnd();
   if (!record) return std::nullopt;
   return recordAsText(*record);
 }
 
 std::optional<UString> LexorPeek::_getRecordAsHTML() {
-  LexorRecordset& rs = currentRecordset();
-  if (rs.isEOF()) return std::nullopt;
-  std::optional<Record> record = rs.getRecordAsDictionary();
+  std::optional<Record> record = recordUnlessAtEnd();
   if (!record) return std::nullopt;
   return recordAsHTML(*record);
 }
