@@ -9,6 +9,8 @@ LEXOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libicu-dev nlohmann-json3-dev libcpp-httplib-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
+  libboost-dev libre2-dev clang-format clang-tidy
+  dict dictd
   clang libclang-rt-14-dev
   dict-freedict-eng-jpn dict-freedict-jpn-eng
   chromium fonts-ipafont-gothic
