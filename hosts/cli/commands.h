@@ -16,6 +16,7 @@ int runList(const std::vector<std::string>& args);
 int runRepl(const std::vector<std::string>& args);
 int runLookup(const std::vector<std::string>& args);
 int runConsult(const std::vector<std::string>& args);
+int runSearch(const std::vector<std::string>& args);
 
 // "lexorpeek: MESSAGE" on standard error, then the hint to ask for help; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

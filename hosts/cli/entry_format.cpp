@@ -138,6 +138,18 @@ std::string terminalText(const ScriptList& record) {
   return out;
 }
 
+std::string formatRecord(const Record& record, EntryFormat format) {
+  switch (format) {
+    case EntryFormat::kHtml:
+      return toUtf8(recordAsHTML(record)) + "\n";
+    case EntryFormat::kJson:
+      return scriptValueToJson(ScriptValue(recordAsList(record))) + "\n";
+    case EntryFormat::kText:
+      break;
+  }
+  return terminalText(recordAsList(record));
+}
+
 std::optional<std::string> formatCurrentEntry(LexorPeek& peek, EntryFormat format) {
   switch (format) {
     case EntryFormat::kHtml: {

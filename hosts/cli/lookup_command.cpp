@@ -4,12 +4,12 @@
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/entry_format.h"
+#include "hosts/cli/selection.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::cli {
-namespace {
 
-constexpr const char* kSelectionHelp = R"(
+const char* const kSelectionHelp = R"(
 Without a choice of dictionaries: the Ambora suite when it is available, else the first
 dictionary that `lexorpeek list` shows.
   --suite          the Ambora suite: a word with Japanese characters searches its
@@ -18,6 +18,8 @@ dictionary that `lexorpeek list` shows.
   --dict PATH      a dictionary file; may be given more than once; searched after the
                    dictionary of --nth, or on its own
 )";
+
+namespace {
 
 constexpr const char* kLookupUsage = R"(usage: lexorpeek lookup WORD [--dict PATH]... [--nth N] [--suite] [--format FORMAT]
 
@@ -39,6 +41,8 @@ suite's English-side dictionaries are searched together, for any word.
 constexpr OptionSpec kLookupOptions[] = {
     {"--dict", true}, {"--nth", true}, {"--suite", false}, {"--format", true}};
 constexpr OptionSpec kConsultOptions[] = {{"--dict", true}, {"--nth", true}, {"--suite", false}};
+
+}  // namespace
 
 // Chooses the dictionaries as the options say. Returns an exit status when the choice cannot be
 // made.
@@ -82,6 +86,8 @@ std::optional<int> selectDictionaries(LexorPeek& peek, const ParsedArgs& args, s
   }
   return std::nullopt;
 }
+
+namespace {
 
 // The parts every query command shares: options, help, the one word and the choice of
 // dictionaries. Leaves *word set, or returns an exit status.

@@ -19,6 +19,7 @@ commands:
   list      the dictionaries of the folder, and whether the Ambora suite is there
   lookup    every entry whose head word begins with a word
   consult   every match as an HTML fragment, as the page's "consult" gives them
+  search    every entry whose translation or example holds the query's words
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
 
@@ -72,6 +73,7 @@ int run(int argc, char** argv) {
   if (command == "repl") return runRepl(rest);
   if (command == "lookup") return runLookup(rest);
   if (command == "consult") return runConsult(rest);
+  if (command == "search") return runSearch(rest);
   if (command == "serve") return lexor::web::runServeCommand(rest);
   return usageError("", "unknown command '" + command + "'");
 }

@@ -1,0 +1,438 @@
+#include "search/fulltext_index.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "core/entry_layout.h"
+#include "core/record_decoder.h"
+#include "platform/log.h"
+#include "search/fulltext_text.h"
+
+namespace lexor::search {
+namespace {
+
+// Bumped whenever what the index holds or how texts are folded changes: older files are rebuilt.
+constexpr const char* kFormat = "lexorpeek-fulltext 1";
+constexpr char16_t kCjkPlaceholder = 0xE000;
+constexpr int64_t kAllRows = -1;
+
+// RAII for one prepared statement.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) {
+    if (sqlite3_prepare_v2(db, sql, -1, &_stmt, nullptr) != SQLITE_OK) _stmt = nullptr;
+  }
+  ~Statement() { sqlite3_finalize(_stmt); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  explicit operator bool() const { return _stmt != nullptr; }
+  sqlite3_stmt* get() const { return _stmt; }
+  void bind(int i, const std::string& text) {
+    sqlite3_bind_text(_stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
+  void bind(int i, int64_t value) { sqlite3_bind_int64(_stmt, i, value); }
+  bool step() { return sqlite3_step(_stmt) == SQLITE_ROW; }
+  bool run() {
+    const int status = sqlite3_step(_stmt);
+    sqlite3_reset(_stmt);
+    sqlite3_clear_bindings(_stmt);
+    return status == SQLITE_DONE;
+  }
+  int64_t integer(int column) { return sqlite3_column_int64(_stmt, column); }
+  std::string text(int column) {
+    const auto* bytes = sqlite3_column_text(_stmt, column);
+    return bytes ? std::string(reinterpret_cast<const char*>(bytes),
+                               static_cast<size_t>(sqlite3_column_bytes(_stmt, column)))
+                 : std::string();
+  }
+
+ private:
+  sqlite3_stmt* _stmt = nullptr;
+};
+
+bool exec(sqlite3* db, const char* sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  logFormat("full-text index: %s\n", message ? message : "error");
+  sqlite3_free(message);
+  return false;
+}
+
+struct DictionaryState {
+  std::string path;      // UTF-8
+  std::string identity;  // size, modification time, inode
+};
+
+std::optional<DictionaryState> stateOf(const UString& path) {
+  DictionaryState state;
+  state.path = toUtf8(path);
+  struct stat info {};
+  if (::stat(state.path.c_str(), &info) != 0) return std::nullopt;
+  state.identity = std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+                   std::to_string(info.st_mtim.tv_nsec) + ":" + std::to_string(info.st_dev) + ":" +
+                   std::to_string(info.st_ino);
+  return state;
+}
+
+// 64-bit FNV-1a: a stable digest of the path, to name its index file.
+std::string digest(const std::string& text) {
+  uint64_t hash = 0xcbf29ce484222325ULL;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 0x100000001b3ULL;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string out(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) out[static_cast<size_t>(i)] = kHex[hash & 0xF];
+  return out;
+}
+
+std::string indexFileOf(const DictionaryState& state) {
+  return fulltextCacheFolder() + "/" + digest(state.path) + ".fts";
+}
+
+std::optional<std::string> metaValue(sqlite3* db, const char* key) {
+  Statement select(db, "SELECT value FROM meta WHERE key = ?1");
+  if (!select) return std::nullopt;
+  select.bind(1, std::string(key));
+  if (!select.step()) return std::nullopt;
+  return select.text(0);
+}
+
+bool matches(sqlite3* db, const DictionaryState& state) {
+  return metaValue(db, "format") == kFormat && metaValue(db, "path") == state.path &&
+         metaValue(db, "identity") == state.identity;
+}
+
+// Walks every entry of a dictionary as the query walk meets them: blocks in index order, a
+// block that overlaps one already walked or cannot be loaded passed, an entry that breaks the
+// layout ending its block. `visit` is called with each block's index entry before its entries.
+class EntryWalk {
+ public:
+  explicit EntryWalk(Lexor& dic) : _dic(dic), _texts(DictionaryTexts::of(dic.isBOCU(), dic.getDicSignature())) {}
+
+  // Loads index entry n's block; false when it is passed.
+  bool loadBlock(int32_t n, std::vector<uint8_t>& block) {
+    const uint64_t first = _dic.indexBlockNumber(static_cast<uint32_t>(n));
+    if (!_dic.loadDatablock(n, block)) return false;
+    const uint64_t end = first + block.size() / kBlockUnit;
+    auto next = _walked.lower_bound(first);
+    if ((next != _walked.end() && next->first < end) ||
+        (next != _walked.begin() && std::prev(next)->second > first))
+      return false;
+    _walked.emplace(first, end);
+    return true;
+  }
+
+  // Calls each(record) for the entries of a loaded block, in order; stops at `count` entries.
+  // Only the last of `count` entries is decoded when `lastOnly`.
+  template <typename Each>
+  static void entries(const Lexor& dic, const DictionaryTexts& texts, std::vector<uint8_t>& block,
+                      int64_t count, bool lastOnly, Each each) {
+    EntryLayout layout;
+    layout.bocu = dic.isBOCU();
+    layout.fieldWidth = fieldWidthOfBlock(block);
+    const size_t limit = usableBlockSize(block);
+    std::array<uint8_t, kMaxHeadWordBytes + 1> word{};
+    size_t wordLength = 0;
+    size_t position = kBlockEntriesOffset;
+    for (int64_t n = 0; n != count; ++n) {
+      EntryHead head;
+      if (readEntryHead(block.data(), limit, position, layout, &head) != EntryStatus::kEntry) return;
+      if (!decompressHeadWord(block.data() + head.tail, head.tailLength, head.prefixCount, word.data(),
+                              &wordLength))
+        return;
+      position = head.end;
+      if (lastOnly && n + 1 != count) continue;
+      const EntryBody body = readEntryBody(block.data() + head.body, head.end - head.body,
+                                           (head.attribute & kExtendedEntryFlag) != 0, layout.fieldWidth);
+      each(n, decodeRecord(texts, word.data(), wordLength, head.attribute, body));
+    }
+  }
+
+  const DictionaryTexts& texts() const { return _texts; }
+
+ private:
+  Lexor& _dic;
+  DictionaryTexts _texts;
+  std::map<uint64_t, uint64_t> _walked;  // [first unit, end unit) of the blocks walked
+};
+
+// The words text (each run of kana, kanji and hanzi one placeholder) and the runs themselves.
+void splitCjk(const UString& folded, UString* words, UString* runs) {
+  words->clear();
+  runs->clear();
+  bool inRun = false;
+  for (size_t i = 0; i < folded.size();) {
+    const size_t first = i;
+    char32_t c = 0;
+    U16_NEXT(folded.data(), i, folded.size(), c);
+    if (isCjk(c)) {
+      if (!inRun) {
+        words->push_back(kCjkPlaceholder);
+        if (!runs->empty()) runs->push_back(u' ');
+      }
+      runs->append(folded, first, i - first);
+      inRun = true;
+    } else {
+      words->append(folded, first, i - first);
+      inRun = false;
+    }
+  }
+}
+
+bool createTables(sqlite3* db) {
+  return exec(db,
+              "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;"
+              "PRAGMA cache_size=-65536;"
+              "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;"
+              "CREATE TABLE blocks(first INTEGER PRIMARY KEY, entry INTEGER);"
+              "CREATE VIRTUAL TABLE words USING fts5(t, content='', "
+              "  tokenize=\"unicode61 remove_diacritics 0 categories 'L* N* M* Co'\");"
+              "CREATE TABLE cjk_text(id INTEGER PRIMARY KEY, t TEXT);"
+              "CREATE VIRTUAL TABLE cjk USING fts5(t, content='cjk_text', content_rowid='id', "
+              "  tokenize='trigram case_sensitive 1');");
+}
+
+// Fills a fresh database with the dictionary's entries; false when the database fails.
+bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProgress& progress) {
+  if (!createTables(db) || !exec(db, "BEGIN")) return false;
+  Statement addBlock(db, "INSERT INTO blocks(first, entry) VALUES(?1, ?2)");
+  Statement addWords(db, "INSERT INTO words(rowid, t) VALUES(?1, ?2)");
+  Statement addRuns(db, "INSERT INTO cjk_text(id, t) VALUES(?1, ?2)");
+  Statement addTrigrams(db, "INSERT INTO cjk(rowid, t) VALUES(?1, ?2)");
+  Statement addMeta(db, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
+  if (!addBlock || !addWords || !addRuns || !addTrigrams || !addMeta) return false;
+
+  EntryWalk walk(dic);
+  const uint64_t all = static_cast<uint64_t>(std::max(dic.nWord(), 0));
+  int64_t next = 1;
+  std::vector<uint8_t> block;
+  UString words;
+  UString runs;
+  bool ok = true;
+  const uint32_t blocks = dic.usableIndexEntries();
+  for (uint32_t n = 0; n < blocks && ok; ++n) {
+    if (!walk.loadBlock(static_cast<int32_t>(n), block)) continue;
+    addBlock.bind(1, next);
+    addBlock.bind(2, static_cast<int64_t>(n));
+    ok = addBlock.run();
+    EntryWalk::entries(dic, walk.texts(), block, -1, false, [&](int64_t, const Record& record) {
+      const int64_t id = next++;
+      splitCjk(searchableText(record), &words, &runs);
+      addWords.bind(1, id);
+      addWords.bind(2, toUtf8(words));
+      ok = ok && addWords.run();
+      if (!runs.empty()) {
+        const std::string text = toUtf8(runs);
+        addRuns.bind(1, id);
+        addRuns.bind(2, text);
+        addTrigrams.bind(1, id);
+        addTrigrams.bind(2, text);
+        ok = ok && addRuns.run() && addTrigrams.run();
+      }
+    });
+    if (progress) progress(static_cast<uint64_t>(next - 1), std::max(all, static_cast<uint64_t>(next - 1)));
+  }
+  if (!ok) return false;
+  const std::pair<const char*, std::string> meta[] = {
+      {"format", kFormat}, {"path", state.path}, {"identity", state.identity},
+      {"entries", std::to_string(next - 1)}};
+  for (const auto& [key, value] : meta) {
+    addMeta.bind(1, std::string(key));
+    addMeta.bind(2, value);
+    if (!addMeta.run()) return false;
+  }
+  return exec(db, "INSERT INTO words(words) VALUES('optimize'); INSERT INTO cjk(cjk) VALUES('optimize');") &&
+         exec(db, "COMMIT");
+}
+
+sqlite3* openDatabase(const std::string& file, int flags) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  return db;
+}
+
+void warnInMemoryOnce(const std::string& folder) {
+  static std::atomic<bool> warned{false};
+  if (!warned.exchange(true)) {
+    logFormat("full-text index: cannot write %s; indexes are kept in memory\n", folder.c_str());
+  }
+}
+
+}  // namespace
+
+std::string fulltextCacheFolder() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache && cache[0] == '/') return std::string(cache) + "/lexorpeek";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.cache/lexorpeek";
+}
+
+UString searchableText(const Record& record) {
+  UString text;
+  if (record.jword) text = foldText(plainText(*record.jword));
+  if (record.example) {
+    text.push_back(u'\n');
+    text += foldText(plainText(*record.example));
+  }
+  return text;
+}
+
+FulltextIndex::~FulltextIndex() { sqlite3_close(_db); }
+
+std::unique_ptr<FulltextIndex> FulltextIndex::adopt(sqlite3* db, std::shared_ptr<Lexor> dic, bool inMemory) {
+  std::unique_ptr<FulltextIndex> index(new FulltextIndex());
+  index->_db = db;
+  index->_dic = std::move(dic);
+  index->_path = index->_dic->path();
+  index->_inMemory = inMemory;
+  if (std::optional<std::string> entries = metaValue(db, "entries")) {
+    index->_entries = std::strtoull(entries->c_str(), nullptr, 10);
+  }
+  Statement blocks(db, "SELECT first, entry FROM blocks ORDER BY first");
+  if (!blocks) return nullptr;
+  while (blocks.step()) index->_blocks.emplace_back(blocks.integer(0), static_cast<int32_t>(blocks.integer(1)));
+  return index;
+}
+
+std::unique_ptr<FulltextIndex> FulltextIndex::openCached(const UString& path) {
+  const std::optional<DictionaryState> state = stateOf(path);
+  if (!state) return nullptr;
+  sqlite3* db = openDatabase(indexFileOf(*state), SQLITE_OPEN_READONLY);
+  if (!db) return nullptr;
+  if (!matches(db, *state)) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(path);
+  if (!dic) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  dic->loadIndex(false);
+  return adopt(db, std::move(dic), false);
+}
+
+std::unique_ptr<FulltextIndex> FulltextIndex::open(const UString& path, const BuildProgress& progress,
+                                                   std::string* error) {
+  if (std::unique_ptr<FulltextIndex> cached = openCached(path)) return cached;
+  const std::optional<DictionaryState> state = stateOf(path);
+  std::shared_ptr<Lexor> dic = state ? Lexor::initWithFilePath(path) : nullptr;
+  if (!dic) {
+    *error = "cannot open dictionary '" + toUtf8(path) + "'";
+    return nullptr;
+  }
+  dic->loadIndex(false);
+
+  const std::string folder = fulltextCacheFolder();
+  const std::string file = indexFileOf(*state);
+  static std::atomic<uint64_t> builds{0};
+  const std::string temporary = file + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(builds++);
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  sqlite3* db = openDatabase(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  if (db && !exec(db, "PRAGMA user_version=0")) {  // creating the file is the test of the folder
+    sqlite3_close(db);
+    db = nullptr;
+  }
+  if (!db) {
+    std::filesystem::remove(temporary, ignored);
+    warnInMemoryOnce(folder);
+    db = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!db || !fill(db, *dic, *state, progress)) {
+      sqlite3_close(db);
+      *error = "cannot build the full-text index in memory";
+      return nullptr;
+    }
+    return adopt(db, std::move(dic), true);
+  }
+
+  const bool built = fill(db, *dic, *state, progress);
+  sqlite3_close(db);
+  if (!built || std::rename(temporary.c_str(), file.c_str()) != 0) {
+    std::filesystem::remove(temporary, ignored);
+    *error = "cannot build the full-text index " + file;
+    return nullptr;
+  }
+  db = openDatabase(file, SQLITE_OPEN_READONLY);
+  if (!db) {
+    *error = "cannot open the full-text index " + file;
+    return nullptr;
+  }
+  return adopt(db, std::move(dic), false);
+}
+
+std::vector<int64_t> FulltextIndex::search(const FulltextQuery& query, size_t limit) {
+  std::vector<int64_t> found;
+  if (query.empty()) return found;
+  const int64_t wanted = limit == 0 ? kAllRows : static_cast<int64_t>(limit);
+
+  if (!query.substring) {
+    Statement select(_db, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rank, rowid LIMIT ?2");
+    if (!select) return found;
+    select.bind(1, indexExpression(query));
+    select.bind(2, wanted);
+    while (select.step()) found.push_back(select.integer(0));
+    return found;
+  }
+
+  // A substring query narrows by its longest run of kana, kanji and hanzi: trigrams for three
+  // characters or more, a scan below that. Unless the query is that run alone, each candidate's
+  // text is then read back and searched for the whole substring.
+  const UString run = longestCjkRun(query.text);
+  const bool wholeRun = run == query.text;
+  int64_t runLength = 0;
+  for (size_t i = 0; i < run.size(); ++i) runLength += U16_IS_TRAIL(run[i]) ? 0 : 1;
+  const char* sql = runLength >= 3
+                        ? "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY rank, rowid LIMIT ?2"
+                        : "SELECT id FROM cjk_text WHERE instr(t, ?1) > 0 ORDER BY id LIMIT ?2";
+  Statement select(_db, sql);
+  if (!select) return found;
+  select.bind(1, runLength >= 3 ? "\"" + toUtf8(run) + "\"" : toUtf8(run));
+  select.bind(2, wholeRun ? wanted : kAllRows);
+  while (select.step()) {
+    const int64_t entry = select.integer(0);
+    if (!wholeRun) {
+      const std::optional<Record> text = record(entry);
+      if (!text || !matchesText(searchableText(*text), query)) continue;
+    }
+    found.push_back(entry);
+    if (wanted != kAllRows && static_cast<int64_t>(found.size()) >= wanted) break;
+  }
+  return found;
+}
+
+std::optional<Record> FulltextIndex::record(int64_t entry) {
+  auto after = std::upper_bound(_blocks.begin(), _blocks.end(), std::make_pair(entry, INT32_MAX));
+  if (entry < 1 || after == _blocks.begin()) return std::nullopt;
+  const auto& [first, indexEntry] = *std::prev(after);
+  if (_blockEntry != indexEntry) {
+    _blockEntry = -1;
+    if (!_dic->loadDatablock(indexEntry, _block)) return std::nullopt;
+    _blockEntry = indexEntry;
+  }
+  // Decoding rewrites code-page translations in place, which a second decoding leaves as it is.
+  std::optional<Record> found;
+  const DictionaryTexts texts = DictionaryTexts::of(_dic->isBOCU(), _dic->getDicSignature());
+  const int64_t wanted = entry - first;
+  EntryWalk::entries(*_dic, texts, _block, wanted + 1, true, [&](int64_t n, Record record) {
+    if (n == wanted) found = std::move(record);
+  });
+  return found;
+}
+
+}  // namespace lexor::search
