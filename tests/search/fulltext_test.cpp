@@ -1,0 +1,248 @@
+// Full-text search: folding, hit marking, the index's answers against a plain model over the
+// same entries, and the cache (fresh index for a changed file, a broken file rebuilt, an
+// unwritable folder).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/log.h"
+#include "search/fulltext_index.h"
+#include "search/fulltext_text.h"
+#include "tests/support/temp_dir.h"
+#include "tools/writer/lexor_writer.h"
+
+namespace lexor::search {
+namespace {
+
+using testing::TempDir;
+
+// Points the cache at a scratch folder for the test's lifetime.
+class ScratchCache {
+ public:
+  explicit ScratchCache(const std::string& folder) {
+    const char* old = std::getenv("XDG_CACHE_HOME");
+    if (old) _old = old;
+    setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+  }
+  ~ScratchCache() {
+    if (_old) {
+      setenv("XDG_CACHE_HOME", _old->c_str(), 1);
+    } else {
+      unsetenv("XDG_CACHE_HOME");
+    }
+  }
+
+ private:
+  std::optional<std::string> _old;
+};
+
+writer::Entry entry(const char* head, const char* translation, const char* example = nullptr) {
+  writer::Entry e;
+  e.headWord = u(head);
+  e.translation = u(translation);
+  if (example) e.example = u(example);
+  return e;
+}
+
+const std::vector<writer::Entry>& entries() {
+  static const std::vector<writer::Entry> kEntries = {
+      entry("neko", "a cat; <i>Felis</i> catus", "The cat sat."),
+      entry("koneko", "kitten, small cat"),
+      entry("catalogue", "a list (not a feline)"),
+      entry("kuroneko", "black cat", "黒い猫が好き"),
+      entry("zebra", "striped horse"),
+      entry("strasse", "Straße, road"),
+      entry("strasse2", "STRASSE in capitals"),
+      entry("uber", "über, above"),
+      entry("aerger", "Ärger: trouble"),
+      entry("cafe", "caf&#233; &amp; bar"),
+      entry("break", "cat<br>dog"),
+      entry("phrase", "dog cat black"),
+      entry("wellknown", "well-known fact, don't, c++ code, cat:dog"),
+      entry("猫", "ねこ, ネコ<br>cat"),
+      entry("黒猫", "くろねこ<br>black cat"),
+      entry("tshirt", "Tシャツ, T-shirt"),
+      entry("shatsu", "シャツ, shirt"),
+      entry("mixed", "cat 猫 dog"),
+      entry("ねこぜ", "猫背 round shoulders"),
+      entry("accent", "e\xCC\x81te\xCC\x81 (decomposed)"),
+  };
+  return kEntries;
+}
+
+// The model: every entry whose folded text matches, by its head word, in input order.
+std::vector<std::string> modelAnswer(const FulltextQuery& query) {
+  std::vector<std::string> heads;
+  for (const writer::Entry& e : entries()) {
+    Record record;
+    record.jword = e.translation;
+    record.example = e.example;
+    if (matchesText(searchableText(record), query)) heads.push_back(toUtf8(e.headWord));
+  }
+  std::sort(heads.begin(), heads.end());
+  return heads;
+}
+
+std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& query, size_t limit = 0) {
+  std::vector<std::string> heads;
+  for (int64_t id : index.search(query, limit)) {
+    std::optional<Record> record = index.record(id);
+    heads.push_back(record && record->eword ? toUtf8(*record->eword) : "?");
+  }
+  std::sort(heads.begin(), heads.end());
+  return heads;
+}
+
+class FulltextTest : public ::testing::Test {
+ protected:
+  std::string writeDictionary(const std::vector<writer::Entry>& list, const char* name = "test.dic") {
+    writer::Options options;
+    options.bocu = true;
+    options.blockBytes = 512;  // several blocks
+    const std::string path = dir.file(name);
+    EXPECT_EQ(writer::writeDictionary(path, list, options).error, "");
+    return path;
+  }
+
+  TempDir dir;
+  ScratchCache cache{dir.file("cache")};
+};
+
+TEST(FulltextTextTest, FoldsCaseAccentsAndWidthOfLettersButNotKana) {
+  const std::pair<const char*, const char*> table[] = {
+      {"Straße", "strasse"},   {"ÀÉÎõü", "aeiou"},       {"e\xCC\x81", "e"},
+      {"ǅ", "ǆ"},              {"がギ々ー", "がギ々ー"}, {"か\xE3\x82\x99", "が"},
+      {"ΣΊΣΥΦΟΣ", "σισυφοσ"}, {"Ĳ", "ĳ"},
+  };
+  for (const auto& [text, folded] : table) EXPECT_EQ(toUtf8(foldText(u(text))), folded) << text;
+}
+
+TEST(FulltextTextTest, MarksWholeWordsAndSubstringsWithoutCrossingTags) {
+  const std::tuple<const char*, const char*, const char*> table[] = {
+      {"a <b>Cat</b>s cat", "cat", "a <b><mark>Cat</mark></b>s <mark>cat</mark>"},
+      {"catalogue cat", "cat*", "<mark>catalogue</mark> <mark>cat</mark>"},
+      {"caf&#233; au lait", "cafe", "<mark>caf&#233;</mark> au lait"},
+      {"black cat, cat black", "\"black cat\"", "<mark>black</mark> <mark>cat</mark>, cat black"},
+      {"黒<br>猫と猫", "猫", "黒<br><mark>猫</mark>と<mark>猫</mark>"},
+      {"黒<br>猫", "黒 猫", "<mark>黒</mark><br><mark>猫</mark>"},
+      {"Straße", "STRASSE", "<mark>Straße</mark>"},
+      {"no hit here", "cat", "no hit here"},
+  };
+  for (const auto& [markup, text, marked] : table) {
+    std::string error;
+    const std::optional<FulltextQuery> query = parseQuery(u(text), &error);
+    ASSERT_TRUE(query) << text;
+    EXPECT_EQ(toUtf8(markHits(u(markup), *query)), marked) << text;
+  }
+}
+
+TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
+  const std::string path = writeDictionary(entries());
+  std::string error;
+  std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  EXPECT_EQ(index->entries(), entries().size());
+  // Each query with the head words it must find; the model must agree.
+  const std::pair<const char*, std::vector<std::string>> table[] = {
+      {"cat", {"break", "koneko", "kuroneko", "mixed", "neko", "phrase", "wellknown", "猫", "黒猫"}},
+      {"\"cat dog\"", {"break", "wellknown"}},
+      {"CAT catus", {"neko"}},
+      {"cat*", {"break", "koneko", "kuroneko", "mixed", "neko", "phrase", "wellknown", "猫", "黒猫"}},
+      {"\"black cat\"", {"kuroneko", "黒猫"}},
+      {"\"cat bl\"*", {"phrase"}},
+      {"strasse", {"strasse", "strasse2"}},
+      {"straße", {"strasse", "strasse2"}},
+      {"uber", {"uber"}},
+      {"ärger", {"aerger"}},
+      {"cafe", {"cafe"}},
+      {"amp", {}},
+      {"ete", {"accent"}},
+      {"catdog", {}},
+      {"zebra", {}},
+      {"well-known", {"wellknown"}},
+      {"don't c++ cat:dog", {"wellknown"}},
+      {"AND OR NOT NEAR(", {}},
+      {"猫", {"kuroneko", "mixed", "ねこぜ"}},
+      {"ねこ", {"猫", "黒猫"}},
+      {"catal*", {}},
+      {"feli*", {"catalogue", "neko"}},
+      {"猫が好", {"kuroneko"}},
+      {"くろねこ", {"黒猫"}},
+      {"tシャツ", {"tshirt"}},
+      {"\"猫背 round\"", {"ねこぜ"}},
+      {"犬", {}},
+      {"", {}},
+      {"*** \"\"", {}},
+  };
+  for (const auto& [text, expected] : table) {
+    const std::optional<FulltextQuery> query = parseQuery(u(text), &error);
+    ASSERT_TRUE(query) << text;
+    EXPECT_EQ(modelAnswer(*query), expected) << "model: " << text;
+    EXPECT_EQ(indexAnswer(*index, *query), expected) << "index: " << text;
+  }
+  const std::optional<FulltextQuery> cat = parseQuery(u"cat", &error);
+  EXPECT_EQ(index->search(*cat, 3).size(), 3u);
+
+  for (const char* unclosed : {"\"cat", "cat \"black", "猫\""}) {
+    EXPECT_FALSE(parseQuery(u(unclosed), &error)) << unclosed;
+    EXPECT_NE(error, "");
+  }
+}
+
+TEST_F(FulltextTest, ChangedDictionaryGetsAFreshIndexAndABrokenOneIsRebuilt) {
+  const std::string path = writeDictionary({entry("a", "first text")});
+  std::string error;
+  ASSERT_TRUE(FulltextIndex::open(u(path), nullptr, &error)) << error;
+  ASSERT_TRUE(FulltextIndex::openCached(u(path)));
+  const std::optional<FulltextQuery> second = parseQuery(u"second", &error);
+
+  writeDictionary({entry("a", "first text"), entry("b", "second text")});
+  EXPECT_FALSE(FulltextIndex::openCached(u(path)));
+  std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  EXPECT_EQ(index->search(*second, 0).size(), 1u);
+
+  // An index file that is not a whole index (a crash mid-write, a stray file) is never used.
+  std::vector<std::filesystem::path> files;
+  for (const auto& file : std::filesystem::directory_iterator(dir.file("cache/lexorpeek"))) files.push_back(file.path());
+  ASSERT_EQ(files.size(), 1u);
+  index.reset();
+  dir.write("cache/lexorpeek/" + files[0].filename().string(), std::string_view("SQLite format 3\0 half", 21));
+  EXPECT_FALSE(FulltextIndex::openCached(u(path)));
+  index = FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  EXPECT_FALSE(index->inMemory());
+  EXPECT_EQ(index->search(*second, 0).size(), 1u);
+}
+
+TEST_F(FulltextTest, UnwritableCacheFolderKeepsTheIndexInMemoryWithOneWarning) {
+  const std::string path = writeDictionary(entries());
+  dir.write("blocked", "a file where the cache folder would be");
+  ScratchCache blocked(dir.file("blocked"));
+  CapturingLogSink log;
+  std::string error;
+  for (int i = 0; i < 2; ++i) {
+    std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
+    ASSERT_TRUE(index) << error;
+    EXPECT_TRUE(index->inMemory());
+    EXPECT_EQ(index->search(*parseQuery(u"cat", &error), 0).size(), 9u);
+  }
+  EXPECT_EQ(std::count_if(log.lines().begin(), log.lines().end(),
+                          [](const std::string& line) { return line.find("in memory") != std::string::npos; }),
+            1);
+}
+
+TEST_F(FulltextTest, ProgressCountsUpToEveryEntry) {
+  const std::string path = writeDictionary(entries());
+  std::vector<std::pair<uint64_t, uint64_t>> steps;
+  std::string error;
+  ASSERT_TRUE(FulltextIndex::open(u(path), [&](uint64_t done, uint64_t all) { steps.emplace_back(done, all); }, &error));
+  ASSERT_GT(steps.size(), 1u);
+  EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+  EXPECT_EQ(steps.back(), std::make_pair(uint64_t{entries().size()}, uint64_t{entries().size()}));
+}
+
+}  // namespace
+}  // namespace lexor::search
