@@ -54,6 +54,19 @@ class LexorPeek : public ScriptObject {
   std::optional<UString> _getRecordAsHTML();
   std::optional<std::vector<UString>> _consult(const UString& word);
 
+  // Full-text search of the current choice (in suite mode, the side whose translations are in
+  // the query's script): the matches as "getRecordAsHTML" renders them, each hit in <mark>. An
+  // index still missing starts building in the background and the answer is the error
+  // "index building"; a bad query or limit answers what is wrong.
+  struct TextSearchAnswer {
+    std::vector<UString> fragments;
+    std::optional<std::string> error;
+  };
+  static constexpr int32_t kMaxTextSearchLimit = 10000;
+  TextSearchAnswer _searchText(const UString& query, int32_t limit);
+  // [entries indexed, entries in all] while an index is being built, else std::nullopt.
+  std::optional<std::pair<uint64_t, uint64_t>> _searchProgress();
+
   // For tests and hosts.
   LexorRecordset& recordset(int i) { return *_rs[i]; }
   int32_t currentRecordsetIndex() const { return _currRs; }

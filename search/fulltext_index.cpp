@@ -193,8 +193,6 @@ void splitCjk(const UString& folded, UString* words, UString* runs) {
 
 bool createTables(sqlite3* db) {
   return exec(db,
-              "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;"
-              "PRAGMA cache_size=-65536;"
               "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;"
               "CREATE TABLE blocks(first INTEGER PRIMARY KEY, entry INTEGER);"
               "CREATE VIRTUAL TABLE words USING fts5(t, content='', "
@@ -300,6 +298,7 @@ std::unique_ptr<FulltextIndex> FulltextIndex::adopt(sqlite3* db, std::shared_ptr
   index->_dic = std::move(dic);
   index->_path = index->_dic->path();
   index->_inMemory = inMemory;
+  index->_identity = metaValue(db, "identity").value_or("");
   if (std::optional<std::string> entries = metaValue(db, "entries")) {
     index->_entries = std::strtoull(entries->c_str(), nullptr, 10);
   }
@@ -307,6 +306,11 @@ std::unique_ptr<FulltextIndex> FulltextIndex::adopt(sqlite3* db, std::shared_ptr
   if (!blocks) return nullptr;
   while (blocks.step()) index->_blocks.emplace_back(blocks.integer(0), static_cast<int32_t>(blocks.integer(1)));
   return index;
+}
+
+bool FulltextIndex::isCurrent() const {
+  const std::optional<DictionaryState> state = stateOf(_path);
+  return state && state->identity == _identity;
 }
 
 std::unique_ptr<FulltextIndex> FulltextIndex::openCached(const UString& path) {
@@ -338,42 +342,37 @@ std::unique_ptr<FulltextIndex> FulltextIndex::open(const UString& path, const Bu
   }
   dic->loadIndex(false);
 
+  // Built in memory, then written out compacted under a temporary name and renamed into place,
+  // so that no reader ever opens a half-written index.
+  sqlite3* db = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  if (!db || !fill(db, *dic, *state, progress)) {
+    sqlite3_close(db);
+    *error = "cannot build the full-text index of '" + state->path + "'";
+    return nullptr;
+  }
   const std::string folder = fulltextCacheFolder();
   const std::string file = indexFileOf(*state);
   static std::atomic<uint64_t> builds{0};
   const std::string temporary = file + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(builds++);
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
-  sqlite3* db = openDatabase(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  if (db && !exec(db, "PRAGMA user_version=0")) {  // creating the file is the test of the folder
-    sqlite3_close(db);
-    db = nullptr;
-  }
-  if (!db) {
-    std::filesystem::remove(temporary, ignored);
-    warnInMemoryOnce(folder);
-    db = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    if (!db || !fill(db, *dic, *state, progress)) {
-      sqlite3_close(db);
-      *error = "cannot build the full-text index in memory";
-      return nullptr;
+  bool written = false;
+  {
+    Statement vacuum(db, "VACUUM INTO ?1");
+    if (vacuum) {
+      vacuum.bind(1, temporary);
+      written = vacuum.run();
     }
-    return adopt(db, std::move(dic), true);
   }
-
-  const bool built = fill(db, *dic, *state, progress);
-  sqlite3_close(db);
-  if (!built || std::rename(temporary.c_str(), file.c_str()) != 0) {
-    std::filesystem::remove(temporary, ignored);
-    *error = "cannot build the full-text index " + file;
-    return nullptr;
+  if (written && std::rename(temporary.c_str(), file.c_str()) == 0) {
+    if (sqlite3* saved = openDatabase(file, SQLITE_OPEN_READONLY)) {
+      sqlite3_close(db);
+      return adopt(saved, std::move(dic), false);
+    }
   }
-  db = openDatabase(file, SQLITE_OPEN_READONLY);
-  if (!db) {
-    *error = "cannot open the full-text index " + file;
-    return nullptr;
-  }
-  return adopt(db, std::move(dic), false);
+  std::filesystem::remove(temporary, ignored);
+  warnInMemoryOnce(folder);
+  return adopt(db, std::move(dic), true);
 }
 
 std::vector<int64_t> FulltextIndex::search(const FulltextQuery& query, size_t limit) {

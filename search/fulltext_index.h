@@ -59,6 +59,9 @@ class FulltextIndex {
   // no longer holds it.
   std::optional<Record> record(int64_t entry);
 
+  // Whether the dictionary file is still the one indexed.
+  bool isCurrent() const;
+
   const UString& path() const { return _path; }
   uint64_t entries() const { return _entries; }
   bool inMemory() const { return _inMemory; }
@@ -69,6 +72,7 @@ class FulltextIndex {
                                               bool inMemory);
 
   UString _path;
+  std::string _identity;
   std::shared_ptr<Lexor> _dic;
   sqlite3* _db = nullptr;
   bool _inMemory = false;
