@@ -3,6 +3,7 @@
 // texts', and a warm query of one word to its first 100 results, records read back.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -79,6 +80,40 @@ BENCHMARK_CAPTURE(warmQuery, water, "water")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(warmQuery, phrase, "\"make a\"")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(warmQuery, kanji1, "猫")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(warmQuery, kana3, "ねこの")->Unit(benchmark::kMillisecond);
+
+// Not a timing: every match of a few queries on the whole dictionary, against a scan of every
+// entry's text with the plain matcher. "mismatches" must be 0.
+void BM_FulltextAgreesWithModel(benchmark::State& state) {
+  const char* path = fulltextDictionary();
+  if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC is not set");
+  std::string error;
+  std::unique_ptr<search::FulltextIndex> index = search::FulltextIndex::open(fromUtf8(path), nullptr, &error);
+  if (!index) return state.SkipWithError(error.c_str());
+  const char* const kQueries[] = {"cat", "\"black cat\"", "strasse", "wat*", "猫", "ねこ", "日本語", "tシャツ"};
+  std::vector<UString> texts;
+  for (uint64_t entry = 1; entry <= index->entries(); ++entry) {
+    std::optional<Record> record = index->record(static_cast<int64_t>(entry));
+    texts.push_back(record ? search::searchableText(*record) : UString());
+  }
+  double mismatches = 0;
+  double matches = 0;
+  for (auto _ : state) {
+    for (const char* text : kQueries) {
+      const std::optional<search::FulltextQuery> query = search::parseQuery(fromUtf8(text), &error);
+      std::vector<int64_t> found = index->search(*query, 0);
+      std::sort(found.begin(), found.end());
+      std::vector<int64_t> model;
+      for (size_t i = 0; i < texts.size(); ++i) {
+        if (search::matchesText(texts[i], *query)) model.push_back(static_cast<int64_t>(i + 1));
+      }
+      if (found != model) ++mismatches;
+      matches += static_cast<double>(model.size());
+    }
+  }
+  state.counters["mismatches"] = mismatches;
+  state.counters["matches"] = matches;
+}
+BENCHMARK(BM_FulltextAgreesWithModel)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace lexor::bench
