@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/string_bridge.h"
@@ -80,6 +81,15 @@ int main(int argc, char** argv) {
   n = 0;
   for (const std::string& session : seedSessions()) {
     writeSeed(out / "script_request", n++, std::vector<uint8_t>(session.begin(), session.end()));
+  }
+
+  // A full-text query, a NUL, then markup to mark its hits in.
+  n = 0;
+  for (const std::string_view seed :
+       {std::string_view("cat\0a <b>Cat</b>s cat"), std::string_view("\"black cat\" dog*\0black cat<br>dog"),
+        std::string_view("stra\xc3\x9f" "e\0STRASSE &amp; caf&#233;"),
+        std::string_view("\xe7\x8c\xab\0\xe9\xbb\x92<br>\xe7\x8c\xab"), std::string_view("\"unclosed")}) {
+    writeSeed(out / "fulltext_query", n++, std::vector<uint8_t>(seed.begin(), seed.end()));
   }
   return 0;
 }

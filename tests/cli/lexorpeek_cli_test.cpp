@@ -58,7 +58,9 @@ class CliTest : public ::testing::Test {
   }
 
   Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
-    std::string command = "HOME='" + dir_.path().string() + "' '" + binary_ + "'";
+    // The full-text index cache stays in the scratch folder too.
+    std::string command = "HOME='" + dir_.path().string() + "' XDG_CACHE_HOME='" + dir_.file("cache") + "' '" +
+                          binary_ + "'";
     for (const std::string& a : args) command += " '" + a + "'";
     command += " <'" + dir_.write("stdin", input) + "' >'" + dir_.file("stdout") + "' 2>'" +
                dir_.file("stderr") + "'";
@@ -113,6 +115,36 @@ TEST_F(CliTest, TextFormatDecodesEntitiesAndDropsTags) {
   const char* translation = "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
   dictionary(folder() + "/uni2.dic", {entry("x", translation, "&quot;ks&#39;")}, true);
   EXPECT_EQ(run({"lookup", "x"}).out, "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n");
+}
+
+TEST_F(CliTest, SearchFindsTranslationsOnTheQuerysSideOfTheSuite) {
+  suite();
+  const std::string ambora = folder() + "/ambora52.dic";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  } table[] = {
+      {{"search", "GO"}, 0, "行く\n  go\n"},
+      {{"search", "行く"}, 0, "go\n  行く\n"},
+      {{"search", "良好", "--format", "json"}, 0, "[\"good\",null,null,\"よい<br>良好な\",null]\n"},
+      {{"search", "よい", "--format", "html", "--dict", ambora}, 0,
+       "<span class=\"m\"><span class=\"f1\">good</span></span><span class=\"f4\">よい<br>良好な</span>\n"},
+      {{"search", "行", "--nth", "0", "--limit", "1"}, 0, "go\n  行く\n"},
+      {{"search", "行", "--nth", "0", "--limit", "0"}, 0, "go\n  行く\n"},
+      {{"search", "gone"}, 1, ""},
+      {{"search", "\"go"}, 2, ""},
+      {{"search", "go", "--limit", "-1"}, 2, ""},
+      {{"search", "go", "--format", "xml"}, 2, ""},
+      {{"search"}, 2, ""},
+  };
+  for (const auto& [args, status, out] : table) {
+    Outcome r = run(args);
+    EXPECT_EQ(r.status, status) << args[1] << r.err;
+    EXPECT_EQ(r.out, out) << args[1];
+    EXPECT_EQ(r.err.find("indexing"), std::string::npos) << "no progress bar off a terminal";
+  }
+  EXPECT_TRUE(fs::exists(dir_.file("cache/lexorpeek")));
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
