@@ -234,6 +234,23 @@ TEST_F(FulltextTest, UnwritableCacheFolderKeepsTheIndexInMemoryWithOneWarning) {
             1);
 }
 
+TEST_F(FulltextTest, BlocksThatCannotBeReadArePassedAndTheRestIndexed) {
+  std::vector<writer::Entry> many;
+  for (int i = 0; i < 200; ++i) many.push_back(entry(("w" + std::to_string(1000 + i)).c_str(), "a cat and a dog"));
+  const std::string path = writeDictionary(many);
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
+  std::string error;
+  std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  EXPECT_GT(index->entries(), 0u);
+  EXPECT_LT(index->entries(), many.size());
+  const std::vector<int64_t> found = index->search(*parseQuery(u"cat", &error), 0);
+  EXPECT_EQ(found.size(), index->entries());
+  for (int64_t id : found) EXPECT_TRUE(index->record(id)) << id;
+  EXPECT_FALSE(index->record(0));
+  EXPECT_FALSE(index->record(static_cast<int64_t>(index->entries()) + 1));
+}
+
 TEST_F(FulltextTest, ProgressCountsUpToEveryEntry) {
   const std::string path = writeDictionary(entries());
   std::vector<std::pair<uint64_t, uint64_t>> steps;
