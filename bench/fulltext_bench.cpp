@@ -22,7 +22,8 @@ const char* fulltextDictionary() {
 
 void removeCachedIndexes() {
   std::error_code ignored;
-  for (const auto& file : std::filesystem::directory_iterator(search::fulltextCacheFolder(), ignored)) {
+  for (const auto& file :
+       std::filesystem::directory_iterator(search::fulltextCacheFolder(), ignored)) {
     std::filesystem::remove(file.path(), ignored);
   }
 }
@@ -50,13 +51,15 @@ void BM_FulltextBuild(benchmark::State& state) {
   }
   uint64_t indexBytes = 0;
   std::error_code ignored;
-  for (const auto& file : std::filesystem::directory_iterator(search::fulltextCacheFolder(), ignored)) {
+  for (const auto& file :
+       std::filesystem::directory_iterator(search::fulltextCacheFolder(), ignored)) {
     indexBytes += file.file_size(ignored);
   }
   state.counters["entries"] = static_cast<double>(index->entries());
   state.counters["text_bytes"] = static_cast<double>(textBytes);
   state.counters["index_bytes"] = static_cast<double>(indexBytes);
-  state.counters["index_per_text"] = textBytes ? static_cast<double>(indexBytes) / static_cast<double>(textBytes) : 0;
+  state.counters["index_per_text"] =
+      textBytes ? static_cast<double>(indexBytes) / static_cast<double>(textBytes) : 0;
 }
 BENCHMARK(BM_FulltextBuild)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -64,7 +67,8 @@ void warmQuery(benchmark::State& state, const char* text) {
   const char* path = fulltextDictionary();
   if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC is not set");
   std::string error;
-  std::unique_ptr<search::FulltextIndex> index = search::FulltextIndex::open(fromUtf8(path), nullptr, &error);
+  std::unique_ptr<search::FulltextIndex> index =
+      search::FulltextIndex::open(fromUtf8(path), nullptr, &error);
   if (!index) return state.SkipWithError(error.c_str());
   size_t found = 0;
   for (auto _ : state) {
@@ -87,9 +91,11 @@ void BM_FulltextAgreesWithModel(benchmark::State& state) {
   const char* path = fulltextDictionary();
   if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC is not set");
   std::string error;
-  std::unique_ptr<search::FulltextIndex> index = search::FulltextIndex::open(fromUtf8(path), nullptr, &error);
+  std::unique_ptr<search::FulltextIndex> index =
+      search::FulltextIndex::open(fromUtf8(path), nullptr, &error);
   if (!index) return state.SkipWithError(error.c_str());
-  const char* const kQueries[] = {"cat", "\"black cat\"", "strasse", "wat*", "猫", "ねこ", "日本語", "tシャツ"};
+  const char* const kQueries[] = {"cat", "\"black cat\"", "strasse", "wat*",
+                                  "猫",  "ねこ",          "日本語",  "tシャツ"};
   std::vector<UString> texts;
   for (uint64_t entry = 1; entry <= index->entries(); ++entry) {
     std::optional<Record> record = index->record(static_cast<int64_t>(entry));

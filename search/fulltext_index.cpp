@@ -2,9 +2,8 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <unicode/utf16.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -119,7 +118,8 @@ bool matches(sqlite3* db, const DictionaryState& state) {
 // layout ending its block. `visit` is called with each block's index entry before its entries.
 class EntryWalk {
  public:
-  explicit EntryWalk(Lexor& dic) : _dic(dic), _texts(DictionaryTexts::of(dic.isBOCU(), dic.getDicSignature())) {}
+  explicit EntryWalk(Lexor& dic)
+      : _dic(dic), _texts(DictionaryTexts::of(dic.isBOCU(), dic.getDicSignature())) {}
 
   // Loads index entry n's block; false when it is passed.
   bool loadBlock(int32_t n, std::vector<uint8_t>& block) {
@@ -148,14 +148,16 @@ class EntryWalk {
     size_t position = kBlockEntriesOffset;
     for (int64_t n = 0; n != count; ++n) {
       EntryHead head;
-      if (readEntryHead(block.data(), limit, position, layout, &head) != EntryStatus::kEntry) return;
-      if (!decompressHeadWord(block.data() + head.tail, head.tailLength, head.prefixCount, word.data(),
-                              &wordLength))
+      if (readEntryHead(block.data(), limit, position, layout, &head) != EntryStatus::kEntry)
+        return;
+      if (!decompressHeadWord(block.data() + head.tail, head.tailLength, head.prefixCount,
+                              word.data(), &wordLength))
         return;
       position = head.end;
       if (lastOnly && n + 1 != count) continue;
-      const EntryBody body = readEntryBody(block.data() + head.body, head.end - head.body,
-                                           (head.attribute & kExtendedEntryFlag) != 0, layout.fieldWidth);
+      const EntryBody body =
+          readEntryBody(block.data() + head.body, head.end - head.body,
+                        (head.attribute & kExtendedEntryFlag) != 0, layout.fieldWidth);
       each(n, decodeRecord(texts, word.data(), wordLength, head.attribute, body));
     }
   }
@@ -240,18 +242,22 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
         ok = ok && addRuns.run() && addTrigrams.run();
       }
     });
-    if (progress) progress(static_cast<uint64_t>(next - 1), std::max(all, static_cast<uint64_t>(next - 1)));
+    if (progress)
+      progress(static_cast<uint64_t>(next - 1), std::max(all, static_cast<uint64_t>(next - 1)));
   }
   if (!ok) return false;
-  const std::pair<const char*, std::string> meta[] = {
-      {"format", kFormat}, {"path", state.path}, {"identity", state.identity},
-      {"entries", std::to_string(next - 1)}};
+  const std::pair<const char*, std::string> meta[] = {{"format", kFormat},
+                                                      {"path", state.path},
+                                                      {"identity", state.identity},
+                                                      {"entries", std::to_string(next - 1)}};
   for (const auto& [key, value] : meta) {
     addMeta.bind(1, std::string(key));
     addMeta.bind(2, value);
     if (!addMeta.run()) return false;
   }
-  return exec(db, "INSERT INTO words(words) VALUES('optimize'); INSERT INTO cjk(cjk) VALUES('optimize');") &&
+  return exec(db,
+              "INSERT INTO words(words) VALUES('optimize'); INSERT INTO cjk(cjk) "
+              "VALUES('optimize');") &&
          exec(db, "COMMIT");
 }
 
@@ -292,7 +298,8 @@ UString searchableText(const Record& record) {
 
 FulltextIndex::~FulltextIndex() { sqlite3_close(_db); }
 
-std::unique_ptr<FulltextIndex> FulltextIndex::adopt(sqlite3* db, std::shared_ptr<Lexor> dic, bool inMemory) {
+std::unique_ptr<FulltextIndex> FulltextIndex::adopt(sqlite3* db, std::shared_ptr<Lexor> dic,
+                                                    bool inMemory) {
   std::unique_ptr<FulltextIndex> index(new FulltextIndex());
   index->_db = db;
   index->_dic = std::move(dic);
@@ -304,7 +311,8 @@ std::unique_ptr<FulltextIndex> FulltextIndex::adopt(sqlite3* db, std::shared_ptr
   }
   Statement blocks(db, "SELECT first, entry FROM blocks ORDER BY first");
   if (!blocks) return nullptr;
-  while (blocks.step()) index->_blocks.emplace_back(blocks.integer(0), static_cast<int32_t>(blocks.integer(1)));
+  while (blocks.step())
+    index->_blocks.emplace_back(blocks.integer(0), static_cast<int32_t>(blocks.integer(1)));
   return index;
 }
 
@@ -331,7 +339,8 @@ std::unique_ptr<FulltextIndex> FulltextIndex::openCached(const UString& path) {
   return adopt(db, std::move(dic), false);
 }
 
-std::unique_ptr<FulltextIndex> FulltextIndex::open(const UString& path, const BuildProgress& progress,
+std::unique_ptr<FulltextIndex> FulltextIndex::open(const UString& path,
+                                                   const BuildProgress& progress,
                                                    std::string* error) {
   if (std::unique_ptr<FulltextIndex> cached = openCached(path)) return cached;
   const std::optional<DictionaryState> state = stateOf(path);
@@ -353,7 +362,8 @@ std::unique_ptr<FulltextIndex> FulltextIndex::open(const UString& path, const Bu
   const std::string folder = fulltextCacheFolder();
   const std::string file = indexFileOf(*state);
   static std::atomic<uint64_t> builds{0};
-  const std::string temporary = file + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(builds++);
+  const std::string temporary =
+      file + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(builds++);
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
   bool written = false;
@@ -381,7 +391,8 @@ std::vector<int64_t> FulltextIndex::search(const FulltextQuery& query, size_t li
   const int64_t wanted = limit == 0 ? kAllRows : static_cast<int64_t>(limit);
 
   if (!query.substring) {
-    Statement select(_db, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rank, rowid LIMIT ?2");
+    Statement select(_db,
+                     "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rank, rowid LIMIT ?2");
     if (!select) return found;
     select.bind(1, indexExpression(query));
     select.bind(2, wanted);

@@ -26,7 +26,8 @@ void addTerm(UStringView text, bool prefix, FulltextQuery* query) {
   const UString folded = foldText(text);
   QueryTerm term;
   term.prefix = prefix;
-  for (const auto& [first, end] : wordsOf(folded)) term.words.push_back(folded.substr(first, end - first));
+  for (const auto& [first, end] : wordsOf(folded))
+    term.words.push_back(folded.substr(first, end - first));
   if (!term.words.empty()) query->terms.push_back(std::move(term));
 }
 
@@ -35,9 +36,11 @@ bool termAt(UStringView folded, const std::vector<Range>& words, size_t k, const
   const size_t n = term.words.size();
   if (k + n > words.size()) return false;
   for (size_t i = 0; i < n; ++i) {
-    const UStringView word = folded.substr(words[k + i].first, words[k + i].second - words[k + i].first);
+    const UStringView word =
+        folded.substr(words[k + i].first, words[k + i].second - words[k + i].first);
     const bool last = i + 1 == n;
-    if (last && term.prefix ? !word.starts_with(term.words[i]) : word != term.words[i]) return false;
+    if (last && term.prefix ? !word.starts_with(term.words[i]) : word != term.words[i])
+      return false;
   }
   return true;
 }

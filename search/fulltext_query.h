@@ -25,9 +25,9 @@ struct QueryTerm {
 };
 
 struct FulltextQuery {
-  bool substring = false;          // a kana, kanji or hanzi query
-  UString text;                    // the folded substring
-  std::vector<QueryTerm> terms;    // the words of any other query; all must match
+  bool substring = false;        // a kana, kanji or hanzi query
+  UString text;                  // the folded substring
+  std::vector<QueryTerm> terms;  // the words of any other query; all must match
   // A query that can match nothing (no word in it).
   bool empty() const { return substring ? text.empty() : terms.empty(); }
 };

@@ -12,8 +12,8 @@ FulltextService& FulltextService::shared() {
   return *service;
 }
 
-FulltextService::Answer FulltextService::search(const std::vector<UString>& paths, const UString& text,
-                                                size_t limit) {
+FulltextService::Answer FulltextService::search(const std::vector<UString>& paths,
+                                                const UString& text, size_t limit) {
   Answer answer;
   std::optional<FulltextQuery> query = parseQuery(text, &answer.error);
   if (!query) {
@@ -59,7 +59,8 @@ FulltextService::Answer FulltextService::search(const std::vector<UString>& path
     FulltextIndex& index = *known->second;
     const size_t wanted = limit == 0 ? 0 : limit - answer.records.size();
     for (int64_t entry : index.search(answer.query, wanted)) {
-      if (std::optional<Record> record = index.record(entry)) answer.records.push_back(std::move(*record));
+      if (std::optional<Record> record = index.record(entry))
+        answer.records.push_back(std::move(*record));
     }
     if (limit != 0 && answer.records.size() >= limit) break;
   }

@@ -110,15 +110,15 @@ bool foldsToItself(char32_t c) {
 }  // namespace
 
 bool isCjk(char32_t c) {
-  return (c >= 0x3040 && c <= 0x30FF) ||    // hiragana, katakana
-         (c >= 0x31F0 && c <= 0x31FF) ||    // katakana phonetic extensions
-         (c >= 0xFF66 && c <= 0xFF9F) ||    // half-width katakana
-         (c >= 0x3005 && c <= 0x3007) ||    // iteration mark, closing mark, ideographic zero
-         c == 0x303B ||                     // vertical iteration mark
-         (c >= 0x3400 && c <= 0x4DBF) ||    // ideographs, extension A
-         (c >= 0x4E00 && c <= 0x9FFF) ||    // unified ideographs
-         (c >= 0xF900 && c <= 0xFAFF) ||    // compatibility ideographs
-         (c >= 0x20000 && c <= 0x3FFFF);    // supplementary ideographic planes
+  return (c >= 0x3040 && c <= 0x30FF) ||  // hiragana, katakana
+         (c >= 0x31F0 && c <= 0x31FF) ||  // katakana phonetic extensions
+         (c >= 0xFF66 && c <= 0xFF9F) ||  // half-width katakana
+         (c >= 0x3005 && c <= 0x3007) ||  // iteration mark, closing mark, ideographic zero
+         c == 0x303B ||                   // vertical iteration mark
+         (c >= 0x3400 && c <= 0x4DBF) ||  // ideographs, extension A
+         (c >= 0x4E00 && c <= 0x9FFF) ||  // unified ideographs
+         (c >= 0xF900 && c <= 0xFAFF) ||  // compatibility ideographs
+         (c >= 0x20000 && c <= 0x3FFFF);  // supplementary ideographic planes
 }
 
 bool holdsCjk(UStringView text) {
@@ -152,7 +152,8 @@ UString plainText(UStringView markup, SourceSpans* spans) {
     } else if (c == u'&') {
       const size_t semicolon = markup.substr(i, kLongestReference).find(u';');
       if (semicolon != UStringView::npos) {
-        if (std::optional<char32_t> decoded = referencedCharacter(markup.substr(i + 1, semicolon - 1))) {
+        if (std::optional<char32_t> decoded =
+                referencedCharacter(markup.substr(i + 1, semicolon - 1))) {
           const size_t before = out.size();
           append(*decoded, &out);
           note(spans, out.size() - before, at, static_cast<uint32_t>(i + semicolon + 1));
@@ -201,7 +202,8 @@ UString foldText(UStringView text, SourceSpans* spans) {
 
 bool isWordCharacter(char32_t c) {
   constexpr uint32_t kWordCategories = U_GC_L_MASK | U_GC_N_MASK | U_GC_M_MASK | U_GC_CO_MASK;
-  if (c < 0x80) return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
+  if (c < 0x80)
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
   return (U_GET_GC_MASK(c) & kWordCategories) != 0;
 }
 

@@ -12,7 +12,8 @@
 namespace lexor::cli {
 namespace {
 
-constexpr const char* kSearchUsage = R"(usage: lexorpeek search QUERY [--limit N] [--format FORMAT] [--dict PATH]... [--nth N] [--suite]
+constexpr const char* kSearchUsage =
+    R"(usage: lexorpeek search QUERY [--limit N] [--format FORMAT] [--dict PATH]... [--nth N] [--suite]
 
 Prints the entries whose translation or example holds the query, best matches first, each
 dictionary in turn, as `lookup` prints entries.
@@ -46,8 +47,8 @@ class ProgressBar {
     constexpr int kWidth = 30;
     const int filled = percent * kWidth / 100;
     std::cerr << "\rindexing " << _name << " [" << std::string(static_cast<size_t>(filled), '#')
-              << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << done << "/" << all
-              << std::flush;
+              << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << done << "/"
+              << all << std::flush;
   }
 
  private:
@@ -84,7 +85,8 @@ int runSearch(const std::vector<std::string>& words) {
   size_t limit = kDefaultLimit;
   if (std::optional<std::string> text = args->value("--limit")) {
     std::optional<int32_t> value = parseInt32(*text);
-    if (!value || *value < 0) return usageError("search", "--limit wants a count (0: all), not '" + *text + "'");
+    if (!value || *value < 0)
+      return usageError("search", "--limit wants a count (0: all), not '" + *text + "'");
     limit = static_cast<size_t>(*value);
   }
   const UString queryText = fromUtf8(args->positionals.front());
@@ -95,7 +97,8 @@ int runSearch(const std::vector<std::string>& words) {
   if (std::optional<int> status = selectDictionaries(*peek, *args, "search")) return *status;
   // The suite's side is the one whose translations are in the query's script.
   const bool englishJapaneseSide = !peek->amboraMode() || search::holdsCjk(queryText);
-  const std::vector<std::shared_ptr<Lexor>> dics = dictionariesOf(peek->recordset(englishJapaneseSide ? 0 : 1));
+  const std::vector<std::shared_ptr<Lexor>> dics =
+      dictionariesOf(peek->recordset(englishJapaneseSide ? 0 : 1));
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   size_t printed = 0;

@@ -14,6 +14,7 @@ extern const char* const kSelectionHelp;
 
 // Chooses the dictionaries as the options say. Returns an exit status when the choice cannot be
 // made.
-std::optional<int> selectDictionaries(LexorPeek& peek, const ParsedArgs& args, std::string_view command);
+std::optional<int> selectDictionaries(LexorPeek& peek, const ParsedArgs& args,
+                                      std::string_view command);
 
 }  // namespace lexor::cli

@@ -85,7 +85,8 @@ std::vector<std::string> modelAnswer(const FulltextQuery& query) {
   return heads;
 }
 
-std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& query, size_t limit = 0) {
+std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& query,
+                                     size_t limit = 0) {
   std::vector<std::string> heads;
   for (int64_t id : index.search(query, limit)) {
     std::optional<Record> record = index.record(id);
@@ -97,7 +98,8 @@ std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& 
 
 class FulltextTest : public ::testing::Test {
  protected:
-  std::string writeDictionary(const std::vector<writer::Entry>& list, const char* name = "test.dic") {
+  std::string writeDictionary(const std::vector<writer::Entry>& list,
+                              const char* name = "test.dic") {
     writer::Options options;
     options.bocu = true;
     options.blockBytes = 512;  // several blocks
@@ -112,9 +114,8 @@ class FulltextTest : public ::testing::Test {
 
 TEST(FulltextTextTest, FoldsCaseAccentsAndWidthOfLettersButNotKana) {
   const std::pair<const char*, const char*> table[] = {
-      {"Straße", "strasse"},   {"ÀÉÎõü", "aeiou"},       {"e\xCC\x81", "e"},
-      {"ǅ", "ǆ"},              {"がギ々ー", "がギ々ー"}, {"か\xE3\x82\x99", "が"},
-      {"ΣΊΣΥΦΟΣ", "σισυφοσ"}, {"Ĳ", "ĳ"},
+      {"Straße", "strasse"},    {"ÀÉÎõü", "aeiou"},       {"e\xCC\x81", "e"},     {"ǅ", "ǆ"},
+      {"がギ々ー", "がギ々ー"}, {"か\xE3\x82\x99", "が"}, {"ΣΊΣΥΦΟΣ", "σισυφοσ"}, {"Ĳ", "ĳ"},
   };
   for (const auto& [text, folded] : table) EXPECT_EQ(toUtf8(foldText(u(text))), folded) << text;
 }
@@ -146,10 +147,12 @@ TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
   EXPECT_EQ(index->entries(), entries().size());
   // Each query with the head words it must find; the model must agree.
   const std::pair<const char*, std::vector<std::string>> table[] = {
-      {"cat", {"break", "koneko", "kuroneko", "mixed", "neko", "phrase", "wellknown", "猫", "黒猫"}},
+      {"cat",
+       {"break", "koneko", "kuroneko", "mixed", "neko", "phrase", "wellknown", "猫", "黒猫"}},
       {"\"cat dog\"", {"break", "wellknown"}},
       {"CAT catus", {"neko"}},
-      {"cat*", {"break", "koneko", "kuroneko", "mixed", "neko", "phrase", "wellknown", "猫", "黒猫"}},
+      {"cat*",
+       {"break", "koneko", "kuroneko", "mixed", "neko", "phrase", "wellknown", "猫", "黒猫"}},
       {"\"black cat\"", {"kuroneko", "黒猫"}},
       {"\"cat bl\"*", {"phrase"}},
       {"strasse", {"strasse", "strasse2"}},
@@ -206,10 +209,12 @@ TEST_F(FulltextTest, ChangedDictionaryGetsAFreshIndexAndABrokenOneIsRebuilt) {
 
   // An index file that is not a whole index (a crash mid-write, a stray file) is never used.
   std::vector<std::filesystem::path> files;
-  for (const auto& file : std::filesystem::directory_iterator(dir.file("cache/lexorpeek"))) files.push_back(file.path());
+  for (const auto& file : std::filesystem::directory_iterator(dir.file("cache/lexorpeek")))
+    files.push_back(file.path());
   ASSERT_EQ(files.size(), 1u);
   index.reset();
-  dir.write("cache/lexorpeek/" + files[0].filename().string(), std::string_view("SQLite format 3\0 half", 21));
+  dir.write("cache/lexorpeek/" + files[0].filename().string(),
+            std::string_view("SQLite format 3\0 half", 21));
   EXPECT_FALSE(FulltextIndex::openCached(u(path)));
   index = FulltextIndex::open(u(path), nullptr, &error);
   ASSERT_TRUE(index) << error;
@@ -230,13 +235,16 @@ TEST_F(FulltextTest, UnwritableCacheFolderKeepsTheIndexInMemoryWithOneWarning) {
     EXPECT_EQ(index->search(*parseQuery(u"cat", &error), 0).size(), 9u);
   }
   EXPECT_EQ(std::count_if(log.lines().begin(), log.lines().end(),
-                          [](const std::string& line) { return line.find("in memory") != std::string::npos; }),
+                          [](const std::string& line) {
+                            return line.find("in memory") != std::string::npos;
+                          }),
             1);
 }
 
 TEST_F(FulltextTest, BlocksThatCannotBeReadArePassedAndTheRestIndexed) {
   std::vector<writer::Entry> many;
-  for (int i = 0; i < 200; ++i) many.push_back(entry(("w" + std::to_string(1000 + i)).c_str(), "a cat and a dog"));
+  for (int i = 0; i < 200; ++i)
+    many.push_back(entry(("w" + std::to_string(1000 + i)).c_str(), "a cat and a dog"));
   const std::string path = writeDictionary(many);
   std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
   std::string error;
@@ -255,7 +263,8 @@ TEST_F(FulltextTest, ProgressCountsUpToEveryEntry) {
   const std::string path = writeDictionary(entries());
   std::vector<std::pair<uint64_t, uint64_t>> steps;
   std::string error;
-  ASSERT_TRUE(FulltextIndex::open(u(path), [&](uint64_t done, uint64_t all) { steps.emplace_back(done, all); }, &error));
+  ASSERT_TRUE(FulltextIndex::open(
+      u(path), [&](uint64_t done, uint64_t all) { steps.emplace_back(done, all); }, &error));
   ASSERT_GT(steps.size(), 1u);
   EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
   EXPECT_EQ(steps.back(), std::make_pair(uint64_t{entries().size()}, uint64_t{entries().size()}));
