@@ -73,6 +73,11 @@ std::optional<FulltextQuery> parseQuery(UStringView query, std::string* error) {
     }
     parsed.substring = true;
     parsed.text = foldText(text);
+    if (parsed.text.size() > kMaxSubstringUnits) {
+      *error =
+          "the query is too long (at most " + std::to_string(kMaxSubstringUnits) + " characters)";
+      return std::nullopt;
+    }
     return parsed;
   }
   size_t i = 0;
@@ -95,6 +100,20 @@ std::optional<FulltextQuery> parseQuery(UStringView query, std::string* error) {
       addTerm(word, prefix, &parsed);
       i = end;
     }
+  }
+  // Repeating a term changes nothing; past that, the work of a query grows with its terms.
+  std::vector<QueryTerm> distinct;
+  size_t words = 0;
+  for (QueryTerm& term : parsed.terms) {
+    if (std::find(distinct.begin(), distinct.end(), term) != distinct.end()) continue;
+    words += term.words.size();
+    distinct.push_back(std::move(term));
+  }
+  parsed.terms = std::move(distinct);
+  if (parsed.terms.size() > kMaxTerms || words > kMaxWords) {
+    *error = "the query has too many words (at most " + std::to_string(kMaxWords) +
+             ", in at most " + std::to_string(kMaxTerms) + " terms)";
+    return std::nullopt;
   }
   return parsed;
 }

@@ -6,8 +6,8 @@
 //   word*      the same, the last word as a prefix
 //   "a b c"    the words in a row; a "*" right after the closing quote makes the last a prefix
 // Nothing else is syntax: "-", ":", "+", "(" are ordinary characters. An unclosed quote is the
-// only error. A query holding any kana, kanji or hanzi is instead one substring of the text,
-// spaces included (outer quotes dropped).
+// only syntax error; a query past the bounds below is refused too. A query holding any kana, kanji
+// or hanzi is instead one substring of the text, spaces included (outer quotes dropped).
 #pragma once
 
 #include <optional>
@@ -19,9 +19,16 @@
 
 namespace lexor::search {
 
+// Bounds on the work one query may ask for: repeated terms are dropped, and beyond these a query
+// is refused rather than left to run for seconds on a large dictionary.
+inline constexpr size_t kMaxTerms = 32;
+inline constexpr size_t kMaxWords = 64;
+inline constexpr size_t kMaxSubstringUnits = 256;
+
 struct QueryTerm {
   std::vector<UString> words;  // folded, in a row
   bool prefix = false;         // the last word is a prefix
+  bool operator==(const QueryTerm&) const = default;
 };
 
 struct FulltextQuery {

@@ -188,8 +188,16 @@ TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
   const std::optional<FulltextQuery> cat = parseQuery(u"cat", &error);
   EXPECT_EQ(index->search(*cat, 3).size(), 3u);
 
-  for (const char* unclosed : {"\"cat", "cat \"black", "猫\""}) {
-    EXPECT_FALSE(parseQuery(u(unclosed), &error)) << unclosed;
+  std::string manyTerms;
+  std::string repeated;
+  for (int i = 0; i < 33; ++i) manyTerms += "w" + std::to_string(i) + "* ";
+  for (int i = 0; i < 100; ++i) repeated += "cat ";
+  EXPECT_EQ(parseQuery(u(repeated), &error)->terms.size(), 1u);
+  const std::string longPhrase = "\"" + repeated + "\"";
+  const std::string longKana = std::string(257, 'x') + "ね";
+  for (const std::string& refused : {std::string("\"cat"), std::string("cat \"black"),
+                                     std::string("猫\""), manyTerms, longPhrase, longKana}) {
+    EXPECT_FALSE(parseQuery(u(refused), &error)) << refused;
     EXPECT_NE(error, "");
   }
 }
