@@ -15,9 +15,12 @@ namespace {
 
 constexpr size_t kFirstResults = 100;
 
+// The dictionary, or nullptr when it is not given or the cache folder is not a scratch one named
+// by XDG_CACHE_HOME (the build benchmark empties the cache folder).
 const char* fulltextDictionary() {
   const char* path = std::getenv("LEXOR_FULLTEXT_DIC");
-  return path && *path ? path : nullptr;
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  return path && *path && cache && *cache ? path : nullptr;
 }
 
 void removeCachedIndexes() {
@@ -30,7 +33,7 @@ void removeCachedIndexes() {
 
 void BM_FulltextBuild(benchmark::State& state) {
   const char* path = fulltextDictionary();
-  if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC is not set");
+  if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC and XDG_CACHE_HOME must be set");
   std::unique_ptr<search::FulltextIndex> index;
   for (auto _ : state) {
     state.PauseTiming();
@@ -65,7 +68,7 @@ BENCHMARK(BM_FulltextBuild)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRe
 
 void warmQuery(benchmark::State& state, const char* text) {
   const char* path = fulltextDictionary();
-  if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC is not set");
+  if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC and XDG_CACHE_HOME must be set");
   std::string error;
   std::unique_ptr<search::FulltextIndex> index =
       search::FulltextIndex::open(fromUtf8(path), nullptr, &error);
@@ -89,7 +92,7 @@ BENCHMARK_CAPTURE(warmQuery, kana3, "ねこの")->Unit(benchmark::kMillisecond);
 // entry's text with the plain matcher. "mismatches" must be 0.
 void BM_FulltextAgreesWithModel(benchmark::State& state) {
   const char* path = fulltextDictionary();
-  if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC is not set");
+  if (!path) return state.SkipWithError("LEXOR_FULLTEXT_DIC and XDG_CACHE_HOME must be set");
   std::string error;
   std::unique_ptr<search::FulltextIndex> index =
       search::FulltextIndex::open(fromUtf8(path), nullptr, &error);
