@@ -412,7 +412,13 @@ std::vector<int64_t> FulltextIndex::search(const FulltextQuery& query, size_t li
                         : "SELECT id FROM cjk_text WHERE instr(t, ?1) > 0 ORDER BY id LIMIT ?2";
   Statement select(_db, sql);
   if (!select) return found;
-  select.bind(1, runLength >= 3 ? "\"" + toUtf8(run) + "\"" : toUtf8(run));
+  // A trigram query is a quoted string (the run holds no quote); the scan takes the run as it is.
+  std::string needle = toUtf8(run);
+  if (runLength >= 3) {
+    needle.insert(needle.begin(), '"');
+    needle.push_back('"');
+  }
+  select.bind(1, needle);
   select.bind(2, wholeRun ? wanted : kAllRows);
   while (select.step()) {
     const int64_t entry = select.integer(0);
