@@ -115,7 +115,7 @@ bool matches(sqlite3* db, const DictionaryState& state) {
 
 // Walks every entry of a dictionary as the query walk meets them: blocks in index order, a
 // block that overlaps one already walked or cannot be loaded passed, an entry that breaks the
-// layout ending its block. `visit` is called with each block's index entry before its entries.
+// layout ending its block.
 class EntryWalk {
  public:
   explicit EntryWalk(Lexor& dic)
@@ -134,8 +134,8 @@ class EntryWalk {
     return true;
   }
 
-  // Calls each(record) for the entries of a loaded block, in order; stops at `count` entries.
-  // Only the last of `count` entries is decoded when `lastOnly`.
+  // Calls each(n, record) for the entries of a loaded block in order, n counting from 0; stops
+  // after `count` entries (-1: all). When `lastOnly`, only entry count - 1 is decoded.
   template <typename Each>
   static void entries(const Lexor& dic, const DictionaryTexts& texts, std::vector<uint8_t>& block,
                       int64_t count, bool lastOnly, Each each) {
