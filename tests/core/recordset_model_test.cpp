@@ -39,7 +39,7 @@ std::optional<std::string> stored(TextKind kind, const UString& word) {
 // entries take more than a unit, and every kind of optional field.
 std::vector<writer::Entry> randomEntries(TextKind kind, std::mt19937& random, int count) {
   const std::vector<std::string> syllables =
-      kind == TextKind::kBocu       ? std::vector<std::string>{"ap", "ple", "é", "日本", "𝄞", "z"}
+      kind == TextKind::kBocu ? std::vector<std::string>{"ap", "ple", "é", "日本", "𝄞", "z"}
       : kind == TextKind::kShiftJis ? std::vector<std::string>{"ap", "ple", "ア", "カ", "z", "-"}
                                     : std::vector<std::string>{"ap", "ple", "é", "ß", "z", " "};
   const std::string translation = kind == TextKind::kLatin1 ? "übersetzung " : "訳語 ";
