@@ -15,12 +15,14 @@ using Bytes = std::vector<uint8_t>;
 TEST(DataBlockTest, LaysOutEntriesByteForByte) {
   const std::vector<RawEntry> entries = {{"app", 0x00, "\x58"}, {"apple", 0x01, "\x59"}};
   using namespace std::string_view_literals;
+  // clang-format off
   const std::tuple<bool, int, std::string_view> cases[] = {
       {false, 2, "\x01\x00" "\x06\x00\x00" "app\0\0\x58" "\x05\x00\x03" "le\0\x01\x59" "\0\0"sv},
       // BOCU-1: the attribute comes before the tail, and L does not count it.
       {true, 2, "\x01\x00" "\x05\x00\x00" "\0app\0\x58" "\x04\x00\x03" "\x01le\0\x59" "\0\0"sv},
       {false, 4, "\x01\x80" "\x06\0\0\0\x00" "app\0\0\x58" "\x05\0\0\0\x03" "le\0\x01\x59" "\0\0\0\0"sv},
   };
+  // clang-format on
   for (const auto& [bocu, width, bytes] : cases) {
     Bytes expected(bytes.begin(), bytes.end());
     expected.resize(256, 0);
@@ -65,7 +67,8 @@ TEST(BuildDictionaryTest, RefusesWhatTheHeaderCannotState) {
 
   // 170 long leading words make an index beyond the 16-bit size of versions 2 and 3.
   std::vector<RawEntry> raw;
-  for (int i = 0; i < 170; ++i) raw.push_back({std::to_string(1000 + i) + std::string(200, 'a'), 0, "t"});
+  for (int i = 0; i < 170; ++i)
+    raw.push_back({std::to_string(1000 + i) + std::string(200, 'a'), 0, "t"});
   options = Options{};
   options.blockBytes = 256;
   std::string error;
