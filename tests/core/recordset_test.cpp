@@ -154,21 +154,6 @@ TEST_F(RecordsetTest, NeedleAndItsUpperBound) {
   EXPECT_EQ(cString(shiftJis->needle()).size(), 254u);
 }
 
-// The look-up's range may begin before the first index word: the walk then starts at entry 0.
-TEST_F(RecordsetTest, NeedleBeforeTheFirstIndexWordStillFindsItsMatches) {
-  auto first = open("first.dic", {{"abc", "abd"}, {"abd2", "b"}});
-  auto rs = LexorRecordset::initWithDic(first);
-  EXPECT_EQ(query(*rs, "ab"), (Words{"abc", "abd", "abd2"}));
-  EXPECT_EQ(query(*rs, "A"), Words{});  // sorts before everything: nothing, and no block past it
-  EXPECT_TRUE(log_.lines().empty());
-
-  // In a later dictionary too, and a dictionary entered that way does not end the walk.
-  auto other = open("second.dic", {{"b", "ba"}, {"c"}});
-  auto both = over({other, first});
-  EXPECT_EQ(query(*both, "ab"), (Words{"abc", "abd", "abd2"}));
-  EXPECT_EQ(query(*both, "b"), (Words{"b", "ba", "b"}));
-}
-
 // A block that cannot be loaded costs its log line, not the rest of the query.
 TEST_F(RecordsetTest, UnloadableBlockIsSkipped) {
   Bytes broken = wordsBlock({"kab2"});
@@ -349,10 +334,8 @@ TEST_F(RecordsetRecords, BocuEntriesAndChineseSyllables) {
                      const std::string& fields, Record expected) {
     return RecordCase{bocu(word), 0x10, bocu(translation) + '\0' + fields + '\x80', expected};
   };
-  const std::string fields = "\x02"s + bocu("prn") + "\0\x01"s + bocu("ex") + '\0';
   check("cj.dic", true, 4,
-        {extended("b2", "tr", fields, {u"b2", u"prn", {}, u"tr", u"ex"}),
-         simple("c1", "zhong1guo2 China", {u"c1", u"zhōng guó", {}, u"China", {}}),
+        {simple("c1", "zhong1guo2 China", {u"c1", u"zhōng guó", {}, u"China", {}}),
          // A simple entry's syllables end at a line break too; an extended entry's only at a space.
          simple("c4", "hao3\nxx yy", {u"c4", u"hǎo", {}, u"xx yy", {}}),
          extended("c5", "hao3\nxx yy", "", {u"c5", u"hǎo \nxx", {}, u"yy", {}}),
