@@ -308,14 +308,6 @@ class RecordsetRecords : public RecordsetTest {
 
 // Head words in Windows Latin 1, translations in Shift_JIS, pronunciations in the phonetic table.
 TEST_F(RecordsetRecords, CodePageEntries) {
-  // "go": translation X, example "ex", byte for byte.
-  TestDictionary exact;
-  const Bytes goEx = {0x0B, 0x00, 0x00, 'g', 'o', 0x00, 0x10,
-                      'X',  0x00, 0x01, 'e', 'x', 0x00, 0x80};
-  auto rs = LexorRecordset::initWithDic(open("go.dic", exact.add("go", handBlock({goEx}))));
-  ASSERT_TRUE(rs->queryWithWord(u"go"));
-  EXPECT_EQ(rs->getRecordAsDictionary(), (Record{u"go", {}, {}, u"X", u"ex"}));
-
   check("fr.dic", false, 2,
         {{"e02", 0x1F, "t\0\x80"s, {u"e02", {}, 15, u"t", {}}},
          {"e03",
