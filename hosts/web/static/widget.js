@@ -57,11 +57,16 @@
   const HTML_NAMESPACE = 'http://www.w3.org/1999/xhtml';
   const MAX_DEPTH = 32;
 
+  // Each fragment is parsed alone into a template of a document that has no window: it is inert
+  // (its scripts never run, its images never load), and its unclosed elements end with it. One
+  // template serves every entry, far cheaper than a new parser for each.
+  const holder = document.implementation.createHTMLDocument('').createElement('template');
+
   function sanitize(html) {
-    // A parsed document is inert: its scripts never run and its images never load.
-    const parsed = new DOMParser().parseFromString(html, 'text/html');
+    holder.innerHTML = html;
     const clean = document.createDocumentFragment();
-    copyAllowed(parsed.body, clean, 0);
+    copyAllowed(holder.content, clean, 0);
+    holder.innerHTML = '';
     return clean;
   }
 
