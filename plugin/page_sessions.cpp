@@ -48,9 +48,11 @@ PageSessions::~PageSessions() = default;
 PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now) {
   expire(now);
   if (sessions_.size() >= limits_.maxSessions) {
-    auto idlest = std::min_element(sessions_.begin(), sessions_.end(),
-                                   [](const auto& a, const auto& b) { return a->lastUsed < b->lastUsed; });
-    if (idlest == sessions_.end() || now - (*idlest)->lastUsed < limits_.evictableIdle) return Opened::kFull;
+    auto idlest =
+        std::min_element(sessions_.begin(), sessions_.end(),
+                         [](const auto& a, const auto& b) { return a->lastUsed < b->lastUsed; });
+    if (idlest == sessions_.end() || now - (*idlest)->lastUsed < limits_.evictableIdle)
+      return Opened::kFull;
     sessions_.erase(idlest);
   }
   auto session = std::make_unique<Session>();
@@ -77,7 +79,8 @@ LexorPeek* PageSessions::find(std::string_view token, Clock::time_point now) {
 }
 
 void PageSessions::expire(Clock::time_point now) {
-  std::erase_if(sessions_, [&](const auto& session) { return now - session->lastUsed >= limits_.idleExpiry; });
+  std::erase_if(sessions_,
+                [&](const auto& session) { return now - session->lastUsed >= limits_.idleExpiry; });
 }
 
 }  // namespace lexor

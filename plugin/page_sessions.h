@@ -21,7 +21,8 @@ class PageSessions {
   struct Limits {
     size_t maxSessions = 64;
     Clock::duration idleExpiry = std::chrono::minutes(30);  // an idle session ends after this
-    Clock::duration evictableIdle = std::chrono::seconds(60);  // a full table gives up one this idle
+    Clock::duration evictableIdle =
+        std::chrono::seconds(60);  // a full table gives up one this idle
   };
 
   enum class Opened { kOpened, kFull, kFailed };

@@ -1,18 +1,17 @@
 #include "hosts/net/server.h"
 
 // GCC 12 in C++20 needs <utility> ahead of Asio's headers.
-#include <utility>
-
-#include <array>
-#include <cstdlib>
-#include <list>
 #include <signal.h>
 
+#include <array>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
+#include <cstdlib>
+#include <list>
+#include <utility>
 
 namespace lexor::net {
 namespace {
@@ -28,6 +27,7 @@ constexpr size_t kReadChunk = 16 * 1024;
 // client has read the answer.
 constexpr size_t kMaxDrainedBytes = 1 << 20;
 constexpr std::chrono::milliseconds kDrainTime{2000};
+constexpr std::chrono::milliseconds kAcceptPause{100};
 
 std::chrono::milliseconds environmentMillis(const char* name, std::chrono::milliseconds fallback) {
   const char* value = std::getenv(name);
@@ -43,8 +43,10 @@ ServerLimits ServerLimits::fromEnvironment() {
   ServerLimits limits;
   limits.requestTimeout = environmentMillis("LEXOR_NET_REQUEST_TIMEOUT_MS", limits.requestTimeout);
   limits.idleTimeout = environmentMillis("LEXOR_NET_IDLE_TIMEOUT_MS", limits.idleTimeout);
-  limits.maxConnections = static_cast<size_t>(
-      environmentMillis("LEXOR_NET_MAX_CONNECTIONS", std::chrono::milliseconds(limits.maxConnections)).count());
+  limits.maxConnections =
+      static_cast<size_t>(environmentMillis("LEXOR_NET_MAX_CONNECTIONS",
+                                            std::chrono::milliseconds(limits.maxConnections))
+                              .count());
   return limits;
 }
 
@@ -76,6 +78,7 @@ struct Server::Impl {
   asio::io_context io{1};
   tcp::acceptor acceptor{io};
   asio::signal_set signals{io, SIGINT, SIGTERM};
+  asio::steady_timer acceptPause{io};
   std::list<std::shared_ptr<Connection>> connections;
   std::list<std::unique_ptr<Periodic>> periodic;
   ServerLimits limits;
@@ -90,7 +93,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   enum class Phase { kRequest, kIdle, kWriting, kDraining };
 
   Connection(Server::Impl& server, tcp::socket socket)
-      : server_(server), socket_(std::move(socket)), timer_(server.io),
+      : server_(server),
+        socket_(std::move(socket)),
+        timer_(server.io),
         protocol_(server.factory()) {}
 
   void start(std::list<std::shared_ptr<Connection>>::iterator self) {
@@ -130,11 +135,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   void read() {
-    socket_.async_read_some(asio::buffer(in_), [self = shared_from_this()](error_code ec, size_t n) {
-      if (self->closed_) return;
-      if (ec) return self->close();
-      self->onReceived(std::string_view(self->in_.data(), n));
-    });
+    socket_.async_read_some(asio::buffer(in_),
+                            [self = shared_from_this()](error_code ec, size_t n) {
+                              if (self->closed_) return;
+                              if (ec) return self->close();
+                              self->onReceived(std::string_view(self->in_.data(), n));
+                            });
   }
 
   void onReceived(std::string_view bytes) {
@@ -151,21 +157,22 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void write() {
     phase_ = Phase::kWriting;
     armTimer(server_.limits.requestTimeout);
-    asio::async_write(socket_, asio::buffer(out_), [self = shared_from_this()](error_code ec, size_t) {
-      if (self->closed_) return;
-      if (ec) return self->close();
-      self->out_.clear();
-      if (!self->keepOpen_) return self->drainThenClose();
-      if (self->protocol_->midRequest()) {
-        self->phase_ = Phase::kRequest;
-        self->armTimer(self->server_.limits.requestTimeout);
-      } else {
-        self->phase_ = Phase::kIdle;
-        self->idleSince_ = Clock::now();
-        self->armTimer(self->server_.limits.idleTimeout);
-      }
-      self->read();
-    });
+    asio::async_write(socket_, asio::buffer(out_),
+                      [self = shared_from_this()](error_code ec, size_t) {
+                        if (self->closed_) return;
+                        if (ec) return self->close();
+                        self->out_.clear();
+                        if (!self->keepOpen_) return self->drainThenClose();
+                        if (self->protocol_->midRequest()) {
+                          self->phase_ = Phase::kRequest;
+                          self->armTimer(self->server_.limits.requestTimeout);
+                        } else {
+                          self->phase_ = Phase::kIdle;
+                          self->idleSince_ = Clock::now();
+                          self->armTimer(self->server_.limits.idleTimeout);
+                        }
+                        self->read();
+                      });
   }
 
   void drainThenClose() {
@@ -177,12 +184,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   void drain() {
-    socket_.async_read_some(asio::buffer(in_), [self = shared_from_this()](error_code ec, size_t n) {
-      if (self->closed_) return;
-      self->drained_ += n;
-      if (ec || self->drained_ > kMaxDrainedBytes) return self->close();
-      self->drain();
-    });
+    socket_.async_read_some(asio::buffer(in_),
+                            [self = shared_from_this()](error_code ec, size_t n) {
+                              if (self->closed_) return;
+                              self->drained_ += n;
+                              if (ec || self->drained_ > kMaxDrainedBytes) return self->close();
+                              self->drain();
+                            });
   }
 
   Server::Impl& server_;
@@ -202,8 +210,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
 void Server::Impl::accept() {
   acceptor.async_accept([this](error_code ec, tcp::socket socket) {
     if (stopping) return;
-    if (!ec) admit(std::move(socket));
-    accept();
+    if (!ec) {
+      admit(std::move(socket));
+      return accept();
+    }
+    // Out of descriptors or memory: accepting again at once would spin; the connections that
+    // end meanwhile make room.
+    acceptPause.expires_after(kAcceptPause);
+    acceptPause.async_wait([this](error_code waitError) {
+      if (!waitError && !stopping) accept();
+    });
   });
 }
 
@@ -211,7 +227,8 @@ void Server::Impl::admit(tcp::socket socket) {
   if (connections.size() >= limits.maxConnections) {
     std::shared_ptr<Connection> idlest;
     for (const auto& connection : connections) {
-      if (connection->isIdle() && (!idlest || connection->idleSince() < idlest->idleSince())) idlest = connection;
+      if (connection->isIdle() && (!idlest || connection->idleSince() < idlest->idleSince()))
+        idlest = connection;
     }
     if (!idlest) {
       error_code ignored;
@@ -229,6 +246,7 @@ void Server::Impl::stop() {
   stopping = true;
   error_code ignored;
   acceptor.close(ignored);
+  acceptPause.cancel();
   while (!connections.empty()) connections.front()->close();
   for (auto& task : periodic) task->timer.cancel();
   io.stop();
@@ -259,7 +277,8 @@ std::optional<uint16_t> Server::listen(uint16_t port, std::string* error) {
 }
 
 void Server::every(std::chrono::milliseconds period, std::function<void()> task) {
-  auto& periodic = impl_->periodic.emplace_back(std::make_unique<Periodic>(impl_->io, period, std::move(task)));
+  auto& periodic =
+      impl_->periodic.emplace_back(std::make_unique<Periodic>(impl_->io, period, std::move(task)));
   periodic->arm();
 }
 

@@ -11,14 +11,13 @@
 #pragma once
 
 // GCC 12 in C++20 needs <utility> ahead of Asio's headers, which Beast includes.
-#include <utility>
-
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "hosts/net/connection_protocol.h"
 

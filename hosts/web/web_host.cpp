@@ -25,10 +25,13 @@ std::string_view pathOf(std::string_view target) { return target.substr(0, targe
 
 }  // namespace
 
-HttpResponse WebHost::respond(http::status status, std::string body, std::string_view contentType) const {
+HttpResponse WebHost::respond(http::status status, std::string body,
+                              std::string_view contentType) const {
   HttpResponse response(status, 11);
-  response.set(http::field::content_type, boost::beast::string_view(contentType.data(), contentType.size()));
-  response.set("Content-Security-Policy", boost::beast::string_view(kContentSecurityPolicy.data(), kContentSecurityPolicy.size()));
+  response.set(http::field::content_type,
+               boost::beast::string_view(contentType.data(), contentType.size()));
+  response.set("Content-Security-Policy", boost::beast::string_view(kContentSecurityPolicy.data(),
+                                                                    kContentSecurityPolicy.size()));
   response.set("X-Content-Type-Options", "nosniff");
   response.set("Referrer-Policy", "no-referrer");
   response.set(http::field::x_frame_options, "DENY");
@@ -44,8 +47,10 @@ HttpResponse WebHost::refusal(http::status status, std::string_view why) {
 
 HttpResponse WebHost::answer(const HttpRequest& request) {
   // Host and Origin name this very server, or the request comes from a page that does not.
-  if (!isOwnHost(view(request[http::field::host]), port_)) return refusal(http::status::forbidden, "forbidden: unknown host");
-  if (request.count(http::field::origin) > 0 && !isOwnOrigin(view(request[http::field::origin]), port_)) {
+  if (!isOwnHost(view(request[http::field::host]), port_))
+    return refusal(http::status::forbidden, "forbidden: unknown host");
+  if (request.count(http::field::origin) > 0 &&
+      !isOwnOrigin(view(request[http::field::origin]), port_)) {
     return refusal(http::status::forbidden, "forbidden: foreign origin");
   }
   const std::string_view path = pathOf(view(request.target()));
@@ -53,7 +58,8 @@ HttpResponse WebHost::answer(const HttpRequest& request) {
     if (path != kScriptPath) return refusal(http::status::not_found, "not found");
     return answerScriptCall(request);
   }
-  if (request.method() != http::verb::get) return refusal(http::status::method_not_allowed, "method not allowed");
+  if (request.method() != http::verb::get)
+    return refusal(http::status::method_not_allowed, "method not allowed");
   const WidgetFile* file = files_.find(path);
   if (!file) return refusal(http::status::not_found, "not found");
   if (file->isPage) return servePage(request, *file);
@@ -70,9 +76,11 @@ HttpResponse WebHost::servePage(const HttpRequest& request, const WidgetFile& pa
   std::optional<std::string> token = makeToken();
   if (!token) return refusal(http::status::internal_server_error, "no random bytes for a session");
   switch (sessions_.open(*token, PageSessions::Clock::now())) {
-    case PageSessions::Opened::kOpened: break;
+    case PageSessions::Opened::kOpened:
+      break;
     case PageSessions::Opened::kFull:
-      return refusal(http::status::service_unavailable, "too many pages open; try again in a minute");
+      return refusal(http::status::service_unavailable,
+                     "too many pages open; try again in a minute");
     case PageSessions::Opened::kFailed:
       return refusal(http::status::internal_server_error, "cannot create the plug-in object");
   }
@@ -80,9 +88,12 @@ HttpResponse WebHost::servePage(const HttpRequest& request, const WidgetFile& pa
 }
 
 HttpResponse WebHost::answerScriptCall(const HttpRequest& request) {
-  LexorPeek* peek = sessions_.find(view(request[boost::beast::string_view(kTokenHeader.data(), kTokenHeader.size())]), PageSessions::Clock::now());
+  LexorPeek* peek = sessions_.find(
+      view(request[boost::beast::string_view(kTokenHeader.data(), kTokenHeader.size())]),
+      PageSessions::Clock::now());
   if (!peek) {
-    return refusal(http::status::forbidden, "forbidden: unknown or expired session; reload the page");
+    return refusal(http::status::forbidden,
+                   "forbidden: unknown or expired session; reload the page");
   }
   return respond(http::status::ok, handleScriptRequest(*peek, request.body()), kJson);
 }

@@ -40,7 +40,8 @@ TEST_F(PageSessionsTest, EachSessionKeepsItsOwnChoiceAndCursor) {
   a->_moveNext();
   EXPECT_EQ(a->_getRecordAsText(), u"going<br>行くこと");
   EXPECT_EQ(b->_getRecordAsText(), u"gehen<br>to go");
-  for (const char* unknown : {"", "a", "aaa", "ab", "AA"}) EXPECT_EQ(sessions.find(unknown, t0_), nullptr) << unknown;
+  for (const char* unknown : {"", "a", "aaa", "ab", "AA"})
+    EXPECT_EQ(sessions.find(unknown, t0_), nullptr) << unknown;
 }
 
 TEST_F(PageSessionsTest, IdleSessionsExpireAndUseKeepsThemAlive) {
@@ -65,7 +66,8 @@ TEST_F(PageSessionsTest, AFullTableGivesUpTheIdlestSessionOnlyAfterAMinute) {
   EXPECT_EQ(sessions.size(), 3u);
   EXPECT_EQ(sessions.open("s3", t0_ + 61s), Opened::kOpened);
   EXPECT_EQ(sessions.find("s1", t0_ + 61s), nullptr);
-  for (const char* live : {"s0", "s2", "s3"}) EXPECT_NE(sessions.find(live, t0_ + 61s), nullptr) << live;
+  for (const char* live : {"s0", "s2", "s3"})
+    EXPECT_NE(sessions.find(live, t0_ + 61s), nullptr) << live;
 }
 
 }  // namespace

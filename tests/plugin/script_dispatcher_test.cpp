@@ -43,7 +43,8 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {std::string(100000, '['), "request is not JSON"},
       {"7", "request must be a JSON object"},
       {"[]", "a batch holds 1 to 1000 calls, got 0"},
-      {batchOf(1001, R"({"op":"useNthDic","args":[1]})"), "a batch holds 1 to 1000 calls, got 1001"},
+      {batchOf(1001, R"({"op":"useNthDic","args":[1]})"),
+       "a batch holds 1 to 1000 calls, got 1001"},
       {R"([{"op":"useNthDic","args":[1]},"dicCount"])", "batch call 1 must be a JSON object"},
       {R"({"args":[]})", "request needs \"op\""},
       {R"({"op":"_useAmbora"})", "unknown operation: _useAmbora"},
@@ -83,7 +84,8 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
 // A batch answers what its calls answer one by one, in order, an error not stopping the rest.
 TEST(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
   testing::PeekTestHome home;
-  home.writeDictionary("ambora52.dic", {entry("go", "行く"), entry("going", "行くこと"), entry("gone", "行った")});
+  home.writeDictionary("ambora52.dic",
+                       {entry("go", "行く"), entry("going", "行くこと"), entry("gone", "行った")});
   home.writeDictionary("revora48.dic", {entry("行く", "go")});
   CapturingLogSink log;
   const json calls = json::parse(R"([
@@ -93,7 +95,8 @@ TEST(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
     {"op":"queryWithWord","args":["行"]}, {"op":"getRecord"}, {"op":"consult","args":["gon"]}])");
   std::shared_ptr<LexorPeek> single = home.construct();
   json oneByOne = json::array();
-  for (const json& call : calls) oneByOne.push_back(json::parse(handleScriptRequest(*single, call.dump())));
+  for (const json& call : calls)
+    oneByOne.push_back(json::parse(handleScriptRequest(*single, call.dump())));
 
   std::shared_ptr<LexorPeek> batched = home.construct();
   const json answers = json::parse(handleScriptRequest(*batched, calls.dump()));

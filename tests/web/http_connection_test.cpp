@@ -14,8 +14,9 @@ class EchoHandler : public HttpHandler {
  public:
   HttpResponse answer(const HttpRequest& request) override {
     HttpResponse response(http::status::ok, 11);
-    response.body() = std::string(view(request.method_string())) + " " + std::string(view(request.target())) +
-                      " " + std::to_string(request.body().size());
+    response.body() = std::string(view(request.method_string())) + " " +
+                      std::string(view(request.target())) + " " +
+                      std::to_string(request.body().size());
     return response;
   }
   HttpResponse refusal(http::status status, std::string_view why) override {
@@ -37,7 +38,8 @@ Exchange feed(const std::string& bytes, size_t piece = 1 << 20) {
   HttpConnection connection(handler);
   Exchange exchange;
   for (size_t at = 0; at < bytes.size() && exchange.keepOpen; at += piece) {
-    exchange.keepOpen = connection.received(std::string_view(bytes).substr(at, piece), exchange.out);
+    exchange.keepOpen =
+        connection.received(std::string_view(bytes).substr(at, piece), exchange.out);
   }
   exchange.midRequest = connection.midRequest();
   return exchange;
@@ -45,7 +47,8 @@ Exchange feed(const std::string& bytes, size_t piece = 1 << 20) {
 
 std::vector<std::string> statusLines(const std::string& out) {
   std::vector<std::string> lines;
-  for (size_t at = out.find("HTTP/1.1 "); at != std::string::npos; at = out.find("HTTP/1.1 ", at + 1)) {
+  for (size_t at = out.find("HTTP/1.1 "); at != std::string::npos;
+       at = out.find("HTTP/1.1 ", at + 1)) {
     lines.push_back(out.substr(at + 9, 3));
   }
   return lines;
@@ -55,7 +58,8 @@ std::string headOfSize(size_t size, const std::string& start = "GET / HTTP/1.1\r
   std::string head = start;
   for (int i = 0; head.size() + 2 < size; ++i) {
     const std::string line = "X-" + std::to_string(i) + ": ";
-    head += line + std::string(std::min<size_t>(60, size - head.size() - line.size() - 4), 'a') + "\r\n";
+    head += line + std::string(std::min<size_t>(60, size - head.size() - line.size() - 4), 'a') +
+            "\r\n";
   }
   return head + "\r\n";
 }
@@ -74,7 +78,8 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
   } cases[] = {
       {"head of 16 KiB in many lines", headOfSize(16 * 1024 - 64), "200", true},
       {"head over 16 KiB in many lines", headOfSize(16 * 1024 + 64), "431", false},
-      {"head over 16 KiB in one line", "GET /" + std::string(17 * 1024, 'a') + " HTTP/1.1\r\n\r\n", "431", false},
+      {"head over 16 KiB in one line", "GET /" + std::string(17 * 1024, 'a') + " HTTP/1.1\r\n\r\n",
+       "431", false},
       {"body of 64 KiB", post("Content-Length: 65536\r\n", body64k), "200", true},
       {"body over 64 KiB", post("Content-Length: 65537\r\n", body64k + "b"), "413", false},
       {"two equal lengths", post("Content-Length: 2\r\nContent-Length: 2\r\n", "{}"), "400", false},
@@ -99,7 +104,8 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
 }
 
 TEST(HttpConnectionTest, PipelinedRequestsAreAnsweredInOrder) {
-  const std::string requests = "GET /one HTTP/1.1\r\nHost: h\r\n\r\n" + post("Content-Length: 5\r\n", "12345") +
+  const std::string requests = "GET /one HTTP/1.1\r\nHost: h\r\n\r\n" +
+                               post("Content-Length: 5\r\n", "12345") +
                                "GET /three HTTP/1.1\r\nHost: h\r\n\r\nGET /fou";
   for (size_t piece : {size_t{1} << 20, size_t{7}, size_t{1}}) {
     const Exchange exchange = feed(requests, piece);
