@@ -130,7 +130,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void armTimer(std::chrono::milliseconds timeout) {
     timer_.expires_after(timeout);
     timer_.async_wait([self = shared_from_this()](error_code ec) {
-      if (!ec) self->close();
+      // A wait that ended just before the deadline moved on is queued without an error; the
+      // deadline itself says whether it passed.
+      if (!ec && self->timer_.expiry() <= asio::steady_timer::clock_type::now()) self->close();
     });
   }
 
