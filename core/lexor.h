@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/dic_identity.h"
@@ -34,10 +35,32 @@ struct LexorIndex {
   bool sorted = true;
 };
 
+// Why a dictionary, or one of its blocks, cannot be used; kOk when it can.
+enum class LexorStatus : uint8_t {
+  kOk,
+  kCannotOpen,      // no readable regular file at the path
+  kEmptyFile,       // a file of no bytes
+  kShortHeader,     // shorter than the header block
+  kUnknownVersion,  // the header's version is none this reader knows
+  kIndexPastEnd,    // the index begins at or after the end of the file
+  kNoIndexEntry,    // not even the index's first entry can be read
+  kDataPastEnd,     // the data area begins at or after the end of the file
+  kNoSuchBlock,     // an entry number outside the index as read
+  kBlockPastEnd,    // the block, or the length its head word claims, runs past the end
+  kEmptyBlock,      // a head word claiming no units, which cannot even hold itself
+  kFileChanged,     // the file was replaced or rewritten since the dictionary was opened
+};
+
+// A few words on the status, for messages ("index past the end of the file").
+std::string_view describeLexorStatus(LexorStatus status);
+
 class Lexor {
  public:
-  // Opens the file and decodes its header; nullptr (after the log line) when it cannot be opened.
-  static std::shared_ptr<Lexor> initWithFilePath(const UString& path);
+  // Opens the file and decodes its header; nullptr (after the log line) when it cannot be opened,
+  // with the reason in *status when asked. The file is not kept open: each read reaches it
+  // through the process's small cache of open files, and only while it is unchanged.
+  static std::shared_ptr<Lexor> initWithFilePath(const UString& path,
+                                                 LexorStatus* status = nullptr);
   // A dictionary with no file whose header block is the given bytes (decoded at once, verbose as
   // asked); for inspecting headers.
   static std::shared_ptr<Lexor> withHeaderBlock(const std::array<uint8_t, kHeaderBlockSize>& block,
@@ -45,6 +68,9 @@ class Lexor {
   ~Lexor();
 
   void loadHeader(bool verbose);
+  // What the decoded header and the file's size allow: kOk, or why nothing can be read. Reads
+  // only the index's first entry, so it costs little more than the open.
+  LexorStatus usability();
   bool isBOCU() const { return _isBOCU; }
   Signature getDicSignature() const { return _dicSignature; }
 
@@ -54,7 +80,11 @@ class Lexor {
   // Loads the whole block of index entry n (head word included) into `block`, reusing its
   // storage. False, with `block` empty, when there is no such block; the block handed out is
   // never shorter than its head word says, and at least 2 bytes long.
-  bool loadDatablock(int32_t n, std::vector<uint8_t>& block);
+  bool loadDatablock(int32_t n, std::vector<uint8_t>& block) {
+    return readDatablock(n, block) == LexorStatus::kOk;
+  }
+  // The same, saying why a block could not be loaded.
+  LexorStatus readDatablock(int32_t n, std::vector<uint8_t>& block);
   // The length in 256-byte units that the head word of entry n's block claims, read without
   // loading the block; 0 when there is no such block or its head word cannot be read.
   uint32_t blockUnits(int32_t n);
@@ -85,9 +115,14 @@ class Lexor {
   // Where the index and the data areas begin, in 64-bit arithmetic so that no sum wraps.
   uint64_t indexStart() const;
   uint64_t dataStart() const;
+  // The file as it was when opened, or nullptr (kFileChanged in *status) once it is not.
+  std::shared_ptr<const FileHandle> file(LexorStatus* status) const;
+  uint64_t fileSize() const { return _identity.size; }
 
   UString _dict_path;
-  std::unique_ptr<FileHandle> _fh;
+  bool _hasFile = false;
+  FileIdentity _identity;
+  LexorStatus _headerStatus = LexorStatus::kOk;
   std::array<uint8_t, kHeaderBlockSize> _headerblock{};
   std::shared_ptr<const LexorIndex> _index;  // _indexblock and _index of the file format's reader
   int16_t _version = 0;

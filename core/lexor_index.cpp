@@ -230,24 +230,29 @@ size_t lexorIndexCacheSize() { return indexCache().size(); }
 
 void Lexor::loadIndex(bool /*unused*/) {
   if (_index) return;  // read at most once per object
-  if (!_fh) {
+  if (!_hasFile) {
     _index = buildLexorIndex({}, 0, _blockbyte);
     logFormat("loadIndex: fh = nil.\n");
     return;
   }
-  IndexCacheKey key{_dict_path, _fh->identity(), indexStart(),
-                    _indexSize, _nIndexEntry,    _blockbyte};
+  IndexCacheKey key{_dict_path, _identity, indexStart(), _indexSize, _nIndexEntry, _blockbyte};
   if ((_index = indexCache().find(key))) return;
+  LexorStatus status = LexorStatus::kOk;
+  const std::shared_ptr<const FileHandle> fh = file(&status);
+  if (!fh) {  // changed since the header was read: its blocks cannot be trusted either
+    _index = buildLexorIndex({}, 0, _blockbyte);
+    return;
+  }
 
   // Never more than the file can fill, whatever size the header claims.
   const uint64_t start = indexStart();
-  const uint64_t fileSize = _fh->size();
+  const uint64_t fileSize = fh->size();
   const uint64_t available = start < fileSize ? fileSize - start : 0;
   const auto want = static_cast<size_t>(std::min<uint64_t>(_indexSize, available));
   std::vector<uint8_t> bytes;
   bytes.reserve(want + 1);  // room for the pad, so the buffer is allocated once
   bytes.resize(want);
-  if (want > 0) bytes.resize(_fh->readAt(start, bytes.data(), want));
+  if (want > 0) bytes.resize(fh->readAt(start, bytes.data(), want));
   _index = buildLexorIndex(std::move(bytes), _nIndexEntry, _blockbyte);
   indexCache().insert(std::move(key), _index);
 }
