@@ -82,7 +82,7 @@ LexorStatus Lexor::usability() {
   if (_headerStatus != LexorStatus::kOk) return _headerStatus;
   if (indexStart() >= fileSize()) return LexorStatus::kIndexPastEnd;
   if (dataStart() >= fileSize()) return LexorStatus::kDataPastEnd;
-  if (_index) return usableIndexEntries() > 0 ? LexorStatus::kOk : LexorStatus::kNoIndexEntry;
+  if (_index) return hasIndexEntry(0) ? LexorStatus::kOk : LexorStatus::kNoIndexEntry;
   // The first entry alone: a block number, a word of at least one byte and its NUL.
   LexorStatus status = LexorStatus::kOk;
   const std::shared_ptr<const FileHandle> fh = file(&status);
@@ -106,7 +106,7 @@ uint64_t Lexor::dataStart() const { return indexStart() + _indexSize; }
 
 uint32_t Lexor::blockUnits(int32_t n) {
   if (n < 0 || n >= _nIndexEntry || !_hasFile) return 0;
-  if (static_cast<uint32_t>(n) >= usableIndexEntries()) return 0;
+  if (!hasIndexEntry(static_cast<uint32_t>(n))) return 0;
   const uint64_t offset = dataStart() + indexBlockNumber(static_cast<uint32_t>(n)) * kBlockUnit;
   LexorStatus status = LexorStatus::kOk;
   const std::shared_ptr<const FileHandle> fh = file(&status);
@@ -123,7 +123,7 @@ LexorStatus Lexor::readDatablock(int32_t n, std::vector<uint8_t>& block) {
     return LexorStatus::kCannotOpen;
   }
   // Only entries actually found in the index have a block number.
-  if (static_cast<uint32_t>(n) >= usableIndexEntries()) return LexorStatus::kNoSuchBlock;
+  if (!hasIndexEntry(static_cast<uint32_t>(n))) return LexorStatus::kNoSuchBlock;
   // A file that changed since its index was read may hold anything where a block was: nothing is
   // read from it until the dictionary is opened again.
   LexorStatus status = LexorStatus::kOk;

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +37,31 @@ struct LexorIndex {
   bool sorted = true;
 };
 
+// The index of one unchanged file as every open of it shares it: the bytes as read, and the entry
+// table, built once on first need. The first look-up of all needs no table: one pass over the
+// bytes answers it (see Lexor::lookupIndex), so a process that makes one look-up never builds it.
+class SharedIndex {
+ public:
+  SharedIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry, int32_t blockbyte);
+  // The bytes read, NUL-padded by one byte past size().
+  const uint8_t* bytes() const { return _index.bytes.data(); }
+  size_t size() const { return _size; }
+  int32_t claimedEntries() const { return _claimed; }
+  int32_t blockbyte() const { return _index.blockbyte; }
+  // The table, built on the first call (by whichever thread comes first).
+  const LexorIndex& table() const;
+  bool hasTable() const { return _built.load(std::memory_order_acquire); }
+  // True for the first caller only.
+  bool takeFirstLookup() const { return !_lookedUp.exchange(true); }
+
+ private:
+  mutable LexorIndex _index;  // `bytes` fixed at construction; the rest filled by table()
+  size_t _size;
+  int32_t _claimed;
+  mutable std::once_flag _once;
+  mutable std::atomic<bool> _built{false};
+  mutable std::atomic<bool> _lookedUp{false};
+};
 // Why a dictionary, or one of its blocks, cannot be used; kOk when it can.
 enum class LexorStatus : uint8_t {
   kOk,
@@ -89,12 +116,19 @@ class Lexor {
   // loading the block; 0 when there is no such block or its head word cannot be read.
   uint32_t blockUnits(int32_t n);
 
-  // Entries of the index that were actually found (at most _nIndexEntry). Reads the index.
+  // Entries of the index that were actually found (at most _nIndexEntry). Reads the index and
+  // builds its entry table.
   uint32_t usableIndexEntries();
+  // Whether entry n was found in the index; without building the table when the look-up's pass
+  // has already seen it.
+  bool hasIndexEntry(uint32_t n);
   const uint8_t* indexWord(uint32_t i) const;  // valid after loadIndex, i < usableIndexEntries()
   uint32_t indexBlockNumber(uint32_t i) const;
-  // The index as read (null before loadIndex); opens of an unchanged file share it.
-  std::shared_ptr<const LexorIndex> sharedIndex() const { return _index; }
+  // The index as read, with its entry table (null before loadIndex); opens of an unchanged file
+  // share it.
+  std::shared_ptr<const LexorIndex> sharedIndex() const {
+    return _index ? std::shared_ptr<const LexorIndex>(_index, &_index->table()) : nullptr;
+  }
 
   const UString& path() const { return _dict_path; }
   int16_t version() const { return _version; }
@@ -118,13 +152,21 @@ class Lexor {
   // The file as it was when opened, or nullptr (kFileChanged in *status) once it is not.
   std::shared_ptr<const FileHandle> file(LexorStatus* status) const;
   uint64_t fileSize() const { return _identity.size; }
+  // The first look-up as one pass over the index bytes, noting the entries it names.
+  IndexRange walkIndex(const uint8_t* word, const uint8_t* until);
 
   UString _dict_path;
   bool _hasFile = false;
   FileIdentity _identity;
   LexorStatus _headerStatus = LexorStatus::kOk;
   std::array<uint8_t, kHeaderBlockSize> _headerblock{};
-  std::shared_ptr<const LexorIndex> _index;  // _indexblock and _index of the file format's reader
+  std::shared_ptr<const SharedIndex> _index;  // _indexblock and _index of the file format's reader
+  // What the pass of walkIndex learnt: the offsets of the words of entries _windowFirst on, the
+  // number of entries it saw, and whether it saw the index's end.
+  uint32_t _windowFirst = 0;
+  std::vector<uint32_t> _windowOffsets;
+  uint32_t _walkedEntries = 0;
+  bool _walkedToEnd = false;
   int16_t _version = 0;
   uint32_t _headerSize = 0;
   uint32_t _extheaderSize = 0;
