@@ -56,6 +56,54 @@ size_t findNul(const uint8_t* data, size_t from, size_t limit) {
   return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - data) : limit;
 }
 
+// Finds NULs in bytes [0, limit) for a walk that moves forward through them: one test of 64
+// bytes at once gives a mask that usually serves the next few words too, where findNul would
+// test each word's bytes on their own.
+class NulScanner {
+ public:
+  NulScanner(const uint8_t* data, size_t limit) : data_(data), limit_(limit) { load(0); }
+
+  // Offset of the first NUL at or after `from` (>= every earlier `from`), or `limit` if none.
+  size_t next(size_t from) {
+    for (;;) {
+      if (from >= limit_) return limit_;
+      if (from - chunk_ >= kSpan) load(from - from % kSpan);
+      // No bit is set at or past `limit`.
+      const uint64_t m = mask_ >> (from - chunk_);
+      if (m != 0) return from + static_cast<size_t>(__builtin_ctzll(m));
+      from = chunk_ + kSpan;
+    }
+  }
+
+ private:
+  static constexpr size_t kSpan = 64;
+
+  void load(size_t chunk) {
+    chunk_ = chunk;
+    mask_ = 0;
+    if (chunk >= limit_) return;
+#if defined(__SSE2__)
+    if (limit_ - chunk >= kSpan) {
+      const __m128i zero = _mm_setzero_si128();
+      const auto* at = reinterpret_cast<const __m128i*>(data_ + chunk);
+      for (int i = 0; i < 4; ++i) {
+        const auto bits = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + i), zero)));
+        mask_ |= uint64_t{bits} << (16 * i);
+      }
+      return;
+    }
+#endif
+    const size_t n = std::min(kSpan, limit_ - chunk);
+    for (size_t i = 0; i < n; ++i) mask_ |= uint64_t{data_[chunk + i] == 0} << i;
+  }
+
+  const uint8_t* data_;
+  size_t limit_;
+  size_t chunk_ = 0;
+  uint64_t mask_ = 0;
+};
+
 // The first 8 bytes of a word of `length` bytes, zero-padded past its end, as a big-endian
 // number: two such keys that differ order their words as strcmp does. Without a loop whose length
 // varies from word to word, so that the walk below mispredicts no branch on it; `word` must have
@@ -302,9 +350,14 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
   const size_t untilLength = std::strlen(reinterpret_cast<const char*>(until));
   const uint64_t wordKey = leadingKey(word, wordLength, false);
   const uint64_t untilKey = leadingKey(until, untilLength, false);
-  // Entry against needle by their first 8 bytes, by strcmp only when those tie.
-  const auto compare = [](const uint8_t* entry, uint64_t entryKey, const uint8_t* needle, uint64_t needleKey) {
-    if (entryKey != needleKey) return entryKey < needleKey ? -1 : 1;
+  // Entry against needle: by the first byte, which nearly always decides; then by the first 8
+  // bytes as one number; by strcmp only when those tie too.
+  const auto compare = [limit, base](const uint8_t* entry, size_t length, const uint8_t* needle,
+                                     size_t needleLength, uint64_t needleKey) {
+    if (entry[0] != needle[0]) return entry[0] < needle[0] ? -1 : 1;
+    const uint64_t key = leadingKey(entry, length, limit - static_cast<size_t>(entry - base) >= 8);
+    if (key != needleKey) return key < needleKey ? -1 : 1;
+    if (length < 8 && needleLength < 8) return 0;
     return compareWords(entry, needle);
   };
 
@@ -313,19 +366,30 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
   int64_t first = -1, last = -1;
   uint32_t firstOffset = 0;
   bool firstFound = false;
+  NulScanner nuls(base, limit);
   size_t p = 0;
   size_t i = 0;
   for (; i < claimed; ++i) {
     if (limit - p < width + 1) break;  // the same ends of the index as the entry table's
     const size_t w = p + width;
-    if (base[w] == 0) break;
-    const size_t nul = findNul(base, w, limit);
-    if (nul == limit) break;
     const uint8_t* entry = base + w;
-    const uint64_t key = leadingKey(entry, nul - w, limit - w >= 8);
+    // Hot path: the entries before the word, half the index on average. Their first byte is
+    // below the word's, which settles them without their length.
+    if (!firstFound && entry[0] != 0 && entry[0] < word[0]) {
+      const size_t nul = nuls.next(w + 1);
+      if (nul == limit) break;
+      first = static_cast<int64_t>(i);
+      firstOffset = static_cast<uint32_t>(w);
+      p = nul + 1;
+      continue;
+    }
+    if (entry[0] == 0) break;
+    const size_t nul = nuls.next(w + 1);
+    if (nul == limit) break;
+    const size_t length = nul - w;
     p = nul + 1;
     if (!firstFound) {
-      if (compare(entry, key, word, wordKey) <= 0) {
+      if (compare(entry, length, word, wordLength, wordKey) <= 0) {
         first = static_cast<int64_t>(i);
         firstOffset = static_cast<uint32_t>(w);
         continue;
@@ -334,7 +398,7 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
       _windowFirst = first < 0 ? 0 : static_cast<uint32_t>(first);
       if (first >= 0) _windowOffsets.push_back(firstOffset);
     }
-    if (compare(entry, key, until, untilKey) >= 0) {
+    if (compare(entry, length, until, untilLength, untilKey) >= 0) {
       _walkedToEnd = false;
       ++i;  // this entry was seen too
       break;
