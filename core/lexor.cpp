@@ -13,6 +13,7 @@
 #include "core/lexor.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "core/data_util.h"
@@ -92,9 +93,9 @@ LexorStatus Lexor::usability() {
   const size_t want = static_cast<size_t>(
       std::min<uint64_t>({entry.size(), _indexSize, fileSize() - indexStart()}));
   const size_t got = fh->readAt(indexStart(), entry.data(), want);
-  if (_nIndexEntry <= 0 || got < width + 2 || entry[width] == 0 ||
-      std::find(entry.begin() + static_cast<ptrdiff_t>(width), entry.begin() + static_cast<ptrdiff_t>(got), 0) ==
-          entry.begin() + static_cast<ptrdiff_t>(got)) {
+  const uint8_t* word = entry.data() + width;
+  if (_nIndexEntry <= 0 || got < width + 2 || word[0] == 0 ||
+      std::memchr(word, 0, got - width) == nullptr) {
     return LexorStatus::kNoIndexEntry;
   }
   return LexorStatus::kOk;

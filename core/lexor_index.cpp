@@ -87,8 +87,8 @@ class NulScanner {
       const __m128i zero = _mm_setzero_si128();
       const auto* at = reinterpret_cast<const __m128i*>(data_ + chunk);
       for (int i = 0; i < 4; ++i) {
-        const auto bits = static_cast<uint32_t>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + i), zero)));
+        const auto bits =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + i), zero)));
         mask_ |= uint64_t{bits} << (16 * i);
       }
       return;
@@ -345,7 +345,8 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
   const uint8_t* base = _index->bytes();
   const size_t limit = _index->size();
   const size_t width = static_cast<size_t>(_index->blockbyte());
-  const size_t claimed = _index->claimedEntries() > 0 ? static_cast<size_t>(_index->claimedEntries()) : 0;
+  const size_t claimed =
+      _index->claimedEntries() > 0 ? static_cast<size_t>(_index->claimedEntries()) : 0;
   const size_t wordLength = std::strlen(reinterpret_cast<const char*>(word));
   const size_t untilLength = std::strlen(reinterpret_cast<const char*>(until));
   const uint64_t wordKey = leadingKey(word, wordLength, false);

@@ -45,7 +45,9 @@ int main(int argc, char** argv) {
       waitpid(pid, &status, 0);
     }
     const auto end = std::chrono::steady_clock::now();
-    std::printf("%lld %d\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(end - start).count()),
+    std::printf("%lld %d\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(end - start).count()),
                 WIFEXITED(status) ? WEXITSTATUS(status) : -1);
   }
   posix_spawn_file_actions_destroy(&actions);

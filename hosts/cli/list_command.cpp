@@ -33,7 +33,8 @@ int runList(const std::vector<std::string>& args) {
   const std::vector<UString> paths = peek->_dicPathsInDir();
   const std::vector<UString> names = peek->_dicNamesInDir();
   for (size_t i = 0; i < paths.size() && i < names.size(); ++i) {
-    std::cout << i << '\t' << terminalSafe(toUtf8(names[i])) << '\t' << terminalSafe(toUtf8(paths[i])) << '\n';
+    std::cout << i << '\t' << terminalSafe(toUtf8(names[i])) << '\t'
+              << terminalSafe(toUtf8(paths[i])) << '\n';
   }
   if (const int32_t version = peek->_isAmboraAvailable(); version > 0) {
     std::cout << "suite: available, version " << version << '\n';

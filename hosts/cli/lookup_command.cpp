@@ -1,11 +1,11 @@
 // `lexorpeek lookup` and `lexorpeek consult`: one query on a chosen set of dictionaries.
 #include <iostream>
 
+#include "core/lexor.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/entry_format.h"
 #include "hosts/cli/terminal_safe.h"
-#include "core/lexor.h"
 #include "platform/path.h"
 #include "plugin/lexor_peek.h"
 
@@ -47,9 +47,11 @@ constexpr OptionSpec kConsultOptions[] = {{"--dict", true}, {"--nth", true}, {"-
 // is an error of the input, told apart from a search that found nothing.
 std::optional<int> checkDictionary(const UString& path) {
   LexorStatus status = LexorStatus::kOk;
-  if (std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(path, &status)) status = dic->usability();
+  if (std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(path, &status))
+    status = dic->usability();
   if (status == LexorStatus::kOk) return std::nullopt;
-  printError(toUtf8(path) + ": not a Lexor dictionary (" + std::string(describeLexorStatus(status)) + ")");
+  printError(toUtf8(path) + ": not a Lexor dictionary (" +
+             std::string(describeLexorStatus(status)) + ")");
   return kExitUsage;
 }
 
@@ -58,14 +60,16 @@ std::optional<int> checkListed(const LexorPeek& peek, std::span<const int32_t> p
   const std::vector<UString> listed = peek.listedPaths();
   for (const int32_t position : positions) {
     if (position < 0 || static_cast<size_t>(position) >= listed.size()) continue;
-    if (auto status = checkDictionary(joinPath(folder.value_or(UString()), listed[static_cast<size_t>(position)])))
+    if (auto status = checkDictionary(
+            joinPath(folder.value_or(UString()), listed[static_cast<size_t>(position)])))
       return status;
   }
   return std::nullopt;
 }
 
 std::optional<int> checkSuite(const LexorPeek& peek) {
-  const int32_t members[] = {peek.amboraDicID(), peek.abboraDicID(), peek.exoraDicID(), peek.revoraDicID()};
+  const int32_t members[] = {peek.amboraDicID(), peek.abboraDicID(), peek.exoraDicID(),
+                             peek.revoraDicID()};
   return checkListed(peek, members);
 }
 

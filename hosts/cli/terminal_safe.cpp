@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-bool isControl(UChar32 c) { return (c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7F && c <= 0x9F); }
+bool isControl(UChar32 c) {
+  return (c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7F && c <= 0x9F);
+}
 
 }  // namespace
 

@@ -2,7 +2,6 @@
 // fill, work on a query that grows with the file and not with its square, and words of any
 // length. Work is counted in bytes read (the kernel's count for this process), never timed.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <cstdlib>
@@ -229,11 +228,13 @@ int addUnderDescriptorLimit(const std::vector<std::string>& paths, const std::st
   auto peek = LexorPeek::initWithWebView(nullptr);
   for (const std::string& path : paths) peek->_addDictionary(fromUtf8(path));
   size_t matches = 0;
-  for (bool more = peek->_queryWithWord(u"gon"); more && !peek->_isEOF(); more = peek->_moveNext()) ++matches;
+  for (bool more = peek->_queryWithWord(u"gon"); more && !peek->_isEOF(); more = peek->_moveNext())
+    ++matches;
   const LexorRecordset& rs = peek->recordset(0);
-  const bool sharedWhenSame = paths[0] != paths[1] || rs.dicAt(0)->sharedIndex() == rs.dicAt(1)->sharedIndex();
-  return rs.dicCount() == paths.size() && matches == paths.size() && cachedFileCount() <= kOpenFileLimit &&
-                 sharedWhenSame
+  const bool sharedWhenSame =
+      paths[0] != paths[1] || rs.dicAt(0)->sharedIndex() == rs.dicAt(1)->sharedIndex();
+  return rs.dicCount() == paths.size() && matches == paths.size() &&
+                 cachedFileCount() <= kOpenFileLimit && sharedWhenSame
              ? 0
              : 1;
 }
@@ -245,10 +246,13 @@ TEST(FileBounds, ThousandsOfDictionariesUnderSixtyFourDescriptors) {
   testing::TempDir dir;
   const Bytes file = TestDictionary().add("go", blockOf({"go", "gone"})).build();
   std::vector<std::string> distinct;
-  for (int i = 0; i < kDictionaries; ++i) distinct.push_back(dir.write("d" + std::to_string(i) + ".dic", file));
+  for (int i = 0; i < kDictionaries; ++i)
+    distinct.push_back(dir.write("d" + std::to_string(i) + ".dic", file));
   const std::vector<std::string> same(kDictionaries, distinct.front());
-  EXPECT_EXIT(std::_Exit(addUnderDescriptorLimit(distinct, dir.path().string())), ::testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(std::_Exit(addUnderDescriptorLimit(same, dir.path().string())), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::_Exit(addUnderDescriptorLimit(distinct, dir.path().string())),
+              ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::_Exit(addUnderDescriptorLimit(same, dir.path().string())),
+              ::testing::ExitedWithCode(0), "");
 }
 
 // A file rewritten or replaced after its dictionary was opened is not read any more: its blocks
@@ -265,7 +269,8 @@ TEST(FileBounds, AChangedFileIsNotReadUntilOpenedAgain) {
     if (replace) std::filesystem::remove(path);
     {
       std::ofstream out(path, std::ios::binary | (replace ? std::ios::trunc : std::ios::app));
-      out.write(reinterpret_cast<const char*>(second.data()), static_cast<std::streamsize>(second.size()));
+      out.write(reinterpret_cast<const char*>(second.data()),
+                static_cast<std::streamsize>(second.size()));
     }
     EXPECT_EQ(dic->readDatablock(0, block), LexorStatus::kFileChanged) << replace;
     EXPECT_TRUE(block.empty());

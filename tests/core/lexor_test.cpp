@@ -325,7 +325,8 @@ TEST_F(LexorFile, FirstLookUpByOnePassAgreesWithTheSearch) {
     }
     if (round % 4 != 0) std::sort(words.begin(), words.end(), byBytes);
     TestDictionary d;
-    for (size_t i = 0; i < words.size(); ++i) d.index.push_back({static_cast<uint32_t>(i * 3), words[i]});
+    for (size_t i = 0; i < words.size(); ++i)
+      d.index.push_back({static_cast<uint32_t>(i * 3), words[i]});
     const Bytes file = d.build();
     const std::string word = randomWord(rng, 3);
     std::string until = word.empty() ? randomWord(rng, 3) : word;
@@ -336,10 +337,13 @@ TEST_F(LexorFile, FirstLookUpByOnePassAgreesWithTheSearch) {
     const IndexRange range = walked->lookupIndex(bytes(word), bytes(until));
     const auto searched = testing::openDictionary(dir, "walk.dic", file);
     searched->loadIndex(false);
-    ASSERT_EQ(range, lookupIndexRange(*searched->sharedIndex(), bytes(word), bytes(until))) << "round " << round;
+    ASSERT_EQ(range, lookupIndexRange(*searched->sharedIndex(), bytes(word), bytes(until)))
+        << "round " << round;
     const uint32_t from = range.location == kBefore ? 0 : range.location;
-    const uint32_t end = range.location == kBefore ? range.length - 1 : range.location + range.length;
-    for (uint32_t e = from; e < end; ++e) ASSERT_EQ(walked->indexBlockNumber(e), e * 3) << "round " << round;
+    const uint32_t end =
+        range.location == kBefore ? range.length - 1 : range.location + range.length;
+    for (uint32_t e = from; e < end; ++e)
+      ASSERT_EQ(walked->indexBlockNumber(e), e * 3) << "round " << round;
     ASSERT_EQ(walked->hasIndexEntry(static_cast<uint32_t>(words.size())), false);
   }
 }
@@ -357,7 +361,8 @@ TEST_F(LexorFile, UsabilityNamesWhatIsWrong) {
       {{good.begin(), good.begin() + 200}, LexorStatus::kShortHeader},
       {Bytes(300, 'x'), LexorStatus::kUnknownVersion},
       {{good.begin(), good.begin() + kHeaderBlockSize}, LexorStatus::kIndexPastEnd},
-      {{good.begin(), good.end() - static_cast<ptrdiff_t>(d.data.size())}, LexorStatus::kDataPastEnd},
+      {{good.begin(), good.end() - static_cast<ptrdiff_t>(d.data.size())},
+       LexorStatus::kDataPastEnd},
       {noEntry, LexorStatus::kNoIndexEntry},
   };
   for (const auto& [file, status] : cases) {
