@@ -18,7 +18,6 @@ using nlohmann::json;
 enum class Argument {
   kNone,
   kString,
-  kPath,     // a string, or null for none: the operation accepts a missing path
   kInteger,  // 32-bit signed
 };
 
@@ -40,16 +39,11 @@ ScriptValue orNone(std::optional<T> value) {
   return value ? ScriptValue(std::move(*value)) : none();
 }
 
-std::optional<UString> pathArgument(const ScriptValue& value) {
-  if (value.isNull()) return std::nullopt;
-  return value.asString();
-}
-
 // In the order of the script-name table.
 const std::array<Operation, 16>& operations() {
   static const std::array<Operation, 16> kOperations = {{
-      {"addDictionary", Argument::kPath,
-       [](LexorPeek& p, const auto& a) { p._addDictionary(pathArgument(a[0])); return none(); }},
+      {"addDictionary", Argument::kString,
+       [](LexorPeek& p, const auto& a) { p._addDictionary(a[0].asString()); return none(); }},
       {"removeDictionaries", Argument::kNone, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
       {"consult", Argument::kString,
        [](LexorPeek& p, const auto& a) {
@@ -88,7 +82,6 @@ size_t argumentCount(Argument argument) { return argument == Argument::kNone ? 0
 const char* argumentTypeName(Argument argument) {
   switch (argument) {
     case Argument::kString: return "a string";
-    case Argument::kPath: return "a string or null";
     case Argument::kInteger: return "a 32-bit integer";
     case Argument::kNone: break;
   }
@@ -98,7 +91,6 @@ const char* argumentTypeName(Argument argument) {
 bool argumentFits(Argument argument, const ScriptValue& value) {
   switch (argument) {
     case Argument::kString: return value.isString();
-    case Argument::kPath: return value.isString() || value.isNull();
     case Argument::kInteger: return value.isInt();
     case Argument::kNone: break;
   }
