@@ -94,8 +94,9 @@ bool withinOneEdit(std::string_view a, std::string_view b) {
                         (prefix < b.size() && isTrailByte(b[prefix]))))
     --prefix;
   size_t suffix = 0;
+  // A suffix that begins inside a character leaves only trail bytes of it in the rests, which
+  // codePoints does not count.
   while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
-  while (suffix > 0 && isTrailByte(a[a.size() - suffix])) --suffix;
   const std::string_view restA = a.substr(prefix, a.size() - prefix - suffix);
   const std::string_view restB = b.substr(prefix, b.size() - prefix - suffix);
   return codePoints(restA) <= 1 && codePoints(restB) <= 1;
