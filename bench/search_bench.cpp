@@ -35,7 +35,8 @@ void BM_HeadWordTableBuild(benchmark::State& state) {
     table = HeadWordTable::build(*dic);
     benchmark::DoNotOptimize(table);
   }
-  const double budget = 2.0 * static_cast<double>(table->storedUtf8Bytes()) + 16.0 * static_cast<double>(table->size());
+  const double budget = 2.0 * static_cast<double>(table->storedUtf8Bytes()) +
+                        16.0 * static_cast<double>(table->size());
   state.counters["entries"] = static_cast<double>(table->size());
   state.counters["memory_MB"] = static_cast<double>(table->memoryBytes()) / 1e6;
   state.counters["budget_MB"] = budget / 1e6;
@@ -64,7 +65,8 @@ void runStrategy(benchmark::State& state, const LexorList& dics, MatchStrategy s
     matched += found.perDictionary[0].size();
     benchmark::DoNotOptimize(found);
   }
-  state.counters["matches_per_call"] = static_cast<double>(matched) / static_cast<double>(state.iterations());
+  state.counters["matches_per_call"] =
+      static_cast<double>(matched) / static_cast<double>(state.iterations());
 }
 
 // The strategies' words: a sample of head words (a Japanese head word stands for itself), and for

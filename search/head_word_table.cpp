@@ -26,7 +26,9 @@ constexpr uint32_t kMaxArenaBytes = std::numeric_limits<uint32_t>::max() - 1;
 class HeadWordTable::Builder {
  public:
   Builder(Lexor& dic, HeadWordTable& table)
-      : _dic(dic), _table(table), _texts(DictionaryTexts::of(dic.isBOCU(), dic.getDicSignature())) {}
+      : _dic(dic),
+        _table(table),
+        _texts(DictionaryTexts::of(dic.isBOCU(), dic.getDicSignature())) {}
 
   void run() {
     const uint32_t blocks = _dic.usableIndexEntries();
@@ -61,7 +63,8 @@ class HeadWordTable::Builder {
     size_t position = kBlockEntriesOffset;
     for (;;) {
       EntryHead head;
-      if (readEntryHead(block.data(), limit, position, layout, &head) != EntryStatus::kEntry) return;
+      if (readEntryHead(block.data(), limit, position, layout, &head) != EntryStatus::kEntry)
+        return;
       if (!decompressHeadWord(block.data() + head.tail, head.tailLength, head.prefixCount, word,
                               &wordLength))
         return;
@@ -149,8 +152,9 @@ std::string_view HeadWordTable::stored(size_t i) const {
 }
 
 size_t HeadWordTable::entryAt(size_t at) const {
-  const auto after = std::upper_bound(_entries.begin(), _entries.end() - 1, at,
-                                      [](size_t offset, const Entry& entry) { return offset < entry.text; });
+  const auto after =
+      std::upper_bound(_entries.begin(), _entries.end() - 1, at,
+                       [](size_t offset, const Entry& entry) { return offset < entry.text; });
   return static_cast<size_t>(after - _entries.begin()) - 1;
 }
 

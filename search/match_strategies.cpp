@@ -1,13 +1,13 @@
 #include "search/match_strategies.h"
 
 #include <re2/re2.h>
+#include <string.h>  // memmem
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <string.h>  // memmem
 #include <unordered_set>
 
 #include "core/entry_layout.h"
@@ -39,7 +39,8 @@ bool isTrailByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80
 
 // The punctuation that separates a head word's words, besides white space.
 bool isWordSeparator(UChar32 c) {
-  if (c < 0x80) return std::strchr(" \t\n\v\f\r-,.;:'\"()/!?", static_cast<int>(c)) != nullptr && c != 0;
+  if (c < 0x80)
+    return std::strchr(" \t\n\v\f\r-,.;:'\"()/!?", static_cast<int>(c)) != nullptr && c != 0;
   return u_isUWhiteSpace(c);
 }
 
@@ -55,7 +56,9 @@ void forEachWord(std::string_view text, Visit visit) {
     UChar32 c;
     U8_NEXT(bytes, i, length, c);
     if (isWordSeparator(c)) {
-      if (start >= 0 && !visit(text.substr(static_cast<size_t>(start), static_cast<size_t>(at - start)))) return;
+      if (start >= 0 &&
+          !visit(text.substr(static_cast<size_t>(start), static_cast<size_t>(at - start))))
+        return;
       start = -1;
     } else if (start < 0) {
       start = at;
@@ -78,7 +81,8 @@ bool containsSeparator(std::string_view text) {
 }
 
 size_t codePoints(std::string_view text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !isTrailByte(c); }));
+  return static_cast<size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return !isTrailByte(c); }));
 }
 
 // Levenshtein distance at most 1, in code points, of two valid UTF-8 strings: after their common
@@ -87,8 +91,9 @@ bool withinOneEdit(std::string_view a, std::string_view b) {
   const size_t longer = std::max(a.size(), b.size());
   const size_t shorter = std::min(a.size(), b.size());
   if (longer - shorter > kMaxSequenceBytes) return false;
-  size_t prefix = static_cast<size_t>(std::mismatch(a.begin(), a.begin() + static_cast<ptrdiff_t>(shorter),
-                                                    b.begin()).first - a.begin());
+  size_t prefix = static_cast<size_t>(
+      std::mismatch(a.begin(), a.begin() + static_cast<ptrdiff_t>(shorter), b.begin()).first -
+      a.begin());
   if (prefix == longer) return true;  // equal
   while (prefix > 0 && ((prefix < a.size() && isTrailByte(a[prefix])) ||
                         (prefix < b.size() && isTrailByte(b[prefix]))))
@@ -96,7 +101,8 @@ bool withinOneEdit(std::string_view a, std::string_view b) {
   size_t suffix = 0;
   // A suffix that begins inside a character leaves only trail bytes of it in the rests, which
   // codePoints does not count.
-  while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
+  while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+    ++suffix;
   const std::string_view restA = a.substr(prefix, a.size() - prefix - suffix);
   const std::string_view restB = b.substr(prefix, b.size() - prefix - suffix);
   return codePoints(restA) <= 1 && codePoints(restB) <= 1;
@@ -116,7 +122,8 @@ void forEachContaining(const HeadWordTable& table, std::string_view needle, Visi
   }
   size_t from = 0;
   while (from < arena.size()) {
-    const void* hit = memmem(arena.data() + from, arena.size() - from, needle.data(), needle.size());
+    const void* hit =
+        memmem(arena.data() + from, arena.size() - from, needle.data(), needle.size());
     if (hit == nullptr) return;
     const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - arena.data());
     const size_t entry = table.entryAt(at);
@@ -128,7 +135,8 @@ void forEachContaining(const HeadWordTable& table, std::string_view needle, Visi
 
 class WordMatcher final : public HeadWordMatcher {
  public:
-  WordMatcher(MatchStrategy strategy, std::string folded) : _strategy(strategy), _word(std::move(folded)) {
+  WordMatcher(MatchStrategy strategy, std::string folded)
+      : _strategy(strategy), _word(std::move(folded)) {
     // A word with a separator in it can never be one of a head word's words.
     _impossible = _word.find('\0') != std::string::npos ||
                   (isWordwise() && (_word.empty() || containsSeparator(_word)));
@@ -137,10 +145,14 @@ class WordMatcher final : public HeadWordMatcher {
   bool matches(std::string_view folded, std::string_view /*stored*/) const override {
     if (_impossible) return false;
     switch (_strategy) {
-      case MatchStrategy::kExact: return folded == _word;
-      case MatchStrategy::kPrefix: return folded.starts_with(_word);
-      case MatchStrategy::kSubstring: return folded.find(_word) != std::string_view::npos;
-      case MatchStrategy::kSuffix: return folded.ends_with(_word);
+      case MatchStrategy::kExact:
+        return folded == _word;
+      case MatchStrategy::kPrefix:
+        return folded.starts_with(_word);
+      case MatchStrategy::kSubstring:
+        return folded.find(_word) != std::string_view::npos;
+      case MatchStrategy::kSuffix:
+        return folded.ends_with(_word);
       case MatchStrategy::kWord: {
         bool found = false;
         forEachWord(folded, [&](std::string_view word) { return !(found = word == _word); });
@@ -162,24 +174,31 @@ class WordMatcher final : public HeadWordMatcher {
         });
         return !last.empty() && last == _word;
       }
-      case MatchStrategy::kLev: return withinOneEdit(folded, _word);
+      case MatchStrategy::kLev:
+        return withinOneEdit(folded, _word);
       case MatchStrategy::kRe:
-      case MatchStrategy::kRegexp: break;
+      case MatchStrategy::kRegexp:
+        break;
     }
     return false;
   }
 
-  void forEachMatch(const HeadWordTable& table, const std::function<bool(size_t)>& visit) const override {
+  void forEachMatch(const HeadWordTable& table,
+                    const std::function<bool(size_t)>& visit) const override {
     if (_impossible) return;
     switch (_strategy) {
       case MatchStrategy::kExact:
-      case MatchStrategy::kPrefix: return fromFoldedOrder(table, visit);
-      case MatchStrategy::kSubstring: return forEachContaining(table, _word, visit);
+      case MatchStrategy::kPrefix:
+        return fromFoldedOrder(table, visit);
+      case MatchStrategy::kSubstring:
+        return forEachContaining(table, _word, visit);
       case MatchStrategy::kWord:
       case MatchStrategy::kFirst:
       case MatchStrategy::kLast:
-        return forEachContaining(table, _word, [&](size_t i) { return !matches(table.folded(i), {}) || visit(i); });
-      default: return HeadWordMatcher::forEachMatch(table, visit);
+        return forEachContaining(
+            table, _word, [&](size_t i) { return !matches(table.folded(i), {}) || visit(i); });
+      default:
+        return HeadWordMatcher::forEachMatch(table, visit);
     }
   }
 
@@ -195,7 +214,8 @@ class WordMatcher final : public HeadWordMatcher {
     auto first = std::partition_point(order.begin(), order.end(),
                                       [&](uint32_t i) { return table.folded(i) < _word; });
     std::vector<size_t> found;
-    for (auto it = first; it != order.end() && matches(table.folded(*it), {}); ++it) found.push_back(*it);
+    for (auto it = first; it != order.end() && matches(table.folded(*it), {}); ++it)
+      found.push_back(*it);
     std::sort(found.begin(), found.end());
     for (size_t i : found) {
       if (!visit(i)) return;
@@ -213,7 +233,8 @@ class PatternMatcher final : public HeadWordMatcher {
 
   bool matches(std::string_view folded, std::string_view stored) const override {
     return RE2::PartialMatch(folded, *_pattern) ||
-           (stored.data() != folded.data() && !stored.empty() && RE2::PartialMatch(stored, *_pattern));
+           (stored.data() != folded.data() && !stored.empty() &&
+            RE2::PartialMatch(stored, *_pattern));
   }
 
  private:
@@ -244,8 +265,8 @@ size_t copyBracket(std::string_view pattern, size_t i, std::string* out) {
   if (j < pattern.size() && pattern[j] == '^') ++j;
   if (j < pattern.size() && pattern[j] == ']') ++j;  // a leading ']' is a member
   while (j < pattern.size() && pattern[j] != ']') {
-    if (pattern[j] == '[' && j + 1 < pattern.size() && std::strchr(":.=", pattern[j + 1]) != nullptr &&
-        pattern[j + 1] != '\0') {
+    if (pattern[j] == '[' && j + 1 < pattern.size() &&
+        std::strchr(":.=", pattern[j + 1]) != nullptr && pattern[j + 1] != '\0') {
       const char kind = pattern[j + 1];
       const size_t close = pattern.find(std::string{kind, ']'}, j + 2);
       if (close == std::string_view::npos) return std::string_view::npos;
@@ -341,7 +362,8 @@ std::optional<std::string> basicToExtendedPattern(std::string_view pattern, std:
   return out;
 }
 
-void HeadWordMatcher::forEachMatch(const HeadWordTable& table, const std::function<bool(size_t)>& visit) const {
+void HeadWordMatcher::forEachMatch(const HeadWordTable& table,
+                                   const std::function<bool(size_t)>& visit) const {
   for (size_t i = 0; i < table.size(); ++i) {
     if (matches(table.folded(i), table.stored(i)) && !visit(i)) return;
   }
@@ -363,8 +385,8 @@ std::unique_ptr<HeadWordMatcher> HeadWordMatcher::create(MatchStrategy strategy,
   return std::make_unique<PatternMatcher>(std::move(compiled));
 }
 
-std::unique_ptr<HeadWordMatcher> HeadWordMatcher::create(std::string_view strategy, UStringView word,
-                                                         std::string* error) {
+std::unique_ptr<HeadWordMatcher> HeadWordMatcher::create(std::string_view strategy,
+                                                         UStringView word, std::string* error) {
   const std::optional<MatchStrategy> known = matchStrategyNamed(strategy);
   if (!known) {
     *error = "unknown strategy: " + std::string(strategy);
@@ -401,7 +423,8 @@ std::string forEachDictionary(const LexorList& dics, std::string_view strategy, 
 
 }  // namespace
 
-HeadWordMatches matchHeadWords(const LexorList& dics, std::string_view strategy, UStringView word, size_t limit) {
+HeadWordMatches matchHeadWords(const LexorList& dics, std::string_view strategy, UStringView word,
+                               size_t limit) {
   HeadWordMatches result;
   result.perDictionary.resize(dics.size());
   result.error = forEachDictionary(
@@ -413,7 +436,8 @@ HeadWordMatches matchHeadWords(const LexorList& dics, std::string_view strategy,
   return result;
 }
 
-EntryMatches matchEntries(const LexorList& dics, std::string_view strategy, UStringView word, size_t limit) {
+EntryMatches matchEntries(const LexorList& dics, std::string_view strategy, UStringView word,
+                          size_t limit) {
   EntryMatches result;
   result.perDictionary.resize(dics.size());
   result.error = forEachDictionary(
@@ -424,7 +448,33 @@ EntryMatches matchEntries(const LexorList& dics, std::string_view strategy, UStr
   return result;
 }
 
-std::vector<Record> recordsOfEntries(Lexor& dic, const HeadWordTable& table, std::span<const size_t> entries) {
+std::vector<UString> suggestHeadWords(const LexorList& dics, UStringView word, size_t limit) {
+  std::vector<UString> suggestions;
+  auto gather = [&](std::string_view strategy, UStringView query) {
+    // Each dictionary gives at most `limit`, so that the words left after dropping repeats still
+    // fill the list.
+    for (const std::shared_ptr<Lexor>& dic : dics) {
+      HeadWordMatches matches = matchHeadWords({dic}, strategy, query, limit);
+      for (UString& found : matches.perDictionary[0]) {
+        if (suggestions.size() < limit &&
+            std::find(suggestions.begin(), suggestions.end(), found) == suggestions.end())
+          suggestions.push_back(std::move(found));
+      }
+    }
+  };
+  gather("lev", word);
+  if (suggestions.empty() && !word.empty()) {
+    size_t cut = word.size() - 1;
+    if (cut > 0 && word[cut] >= 0xDC00 && word[cut] < 0xE000 && word[cut - 1] >= 0xD800 &&
+        word[cut - 1] < 0xDC00)
+      --cut;  // the whole last character
+    if (cut > 0) gather("prefix", word.substr(0, cut));
+  }
+  return suggestions;
+}
+
+std::vector<Record> recordsOfEntries(Lexor& dic, const HeadWordTable& table,
+                                     std::span<const size_t> entries) {
   std::vector<Record> records;
   records.reserve(entries.size());
   const DictionaryTexts texts = DictionaryTexts::of(dic.isBOCU(), dic.getDicSignature());
@@ -451,13 +501,15 @@ std::vector<Record> recordsOfEntries(Lexor& dic, const HeadWordTable& table, std
     for (;;) {
       EntryHead head;
       if (readEntryHead(block.data(), limit, position, layout, &head) != EntryStatus::kEntry ||
-          !decompressHeadWord(block.data() + head.tail, head.tailLength, head.prefixCount, word, &wordLength)) {
+          !decompressHeadWord(block.data() + head.tail, head.tailLength, head.prefixCount, word,
+                              &wordLength)) {
         loaded.reset();  // the block changed since the table was built
         break;
       }
       if (position == where.offset) {
-        const EntryBody body = readEntryBody(block.data() + head.body, head.end - head.body,
-                                             (head.attribute & kExtendedEntryFlag) != 0, layout.fieldWidth);
+        const EntryBody body =
+            readEntryBody(block.data() + head.body, head.end - head.body,
+                          (head.attribute & kExtendedEntryFlag) != 0, layout.fieldWidth);
         records.push_back(decodeRecord(texts, word, wordLength, head.attribute, body));
         position = head.end;
         break;

@@ -22,7 +22,18 @@
 
 namespace lexor {
 
-enum class MatchStrategy { kExact, kPrefix, kSubstring, kSuffix, kWord, kFirst, kLast, kRe, kRegexp, kLev };
+enum class MatchStrategy {
+  kExact,
+  kPrefix,
+  kSubstring,
+  kSuffix,
+  kWord,
+  kFirst,
+  kLast,
+  kRe,
+  kRegexp,
+  kLev
+};
 
 struct MatchStrategyInfo {
   MatchStrategy strategy;
@@ -52,7 +63,8 @@ class HeadWordMatcher {
   virtual bool matches(std::string_view folded, std::string_view stored) const = 0;
   // Calls visit with every matching entry of the table, in dictionary order, until it answers
   // false. Faster than asking matches() of each entry.
-  virtual void forEachMatch(const HeadWordTable& table, const std::function<bool(size_t)>& visit) const;
+  virtual void forEachMatch(const HeadWordTable& table,
+                            const std::function<bool(size_t)>& visit) const;
 
  protected:
   HeadWordMatcher() = default;
@@ -81,8 +93,13 @@ struct EntryMatches {
 EntryMatches matchEntries(const LexorList& dics, std::string_view strategy, UStringView word,
                           size_t limit);
 
+// Near head words for a word that found nothing: those one edit away (lev), else those that
+// begin with the word less its last character; at most `limit`, each once, in dictionary order.
+std::vector<UString> suggestHeadWords(const LexorList& dics, UStringView word, size_t limit);
+
 // The records of the given table entries (ascending, as forEachMatch gives them), read from the
 // dictionary's blocks; an entry whose block no longer reads is left out.
-std::vector<Record> recordsOfEntries(Lexor& dic, const HeadWordTable& table, std::span<const size_t> entries);
+std::vector<Record> recordsOfEntries(Lexor& dic, const HeadWordTable& table,
+                                     std::span<const size_t> entries);
 
 }  // namespace lexor

@@ -38,8 +38,8 @@ void appendUtf8(const UChar* units, int32_t length, std::string* out) {
   out->resize(start + static_cast<size_t>(length) * 3);  // a UTF-16 unit never needs more
   UErrorCode status = U_ZERO_ERROR;
   int32_t written = 0;
-  u_strToUTF8WithSub(out->data() + start, static_cast<int32_t>(out->size() - start), &written, units,
-                     length, kReplacementCharacter, nullptr, &status);
+  u_strToUTF8WithSub(out->data() + start, static_cast<int32_t>(out->size() - start), &written,
+                     units, length, kReplacementCharacter, nullptr, &status);
   out->resize(U_SUCCESS(status) ? start + static_cast<size_t>(written) : start);
 }
 
@@ -76,8 +76,9 @@ void appendFoldedText(UStringView text, std::string* out) {
 
   scratch.folded.resize(static_cast<size_t>(length) * kFoldGrowth + 1);
   status = U_ZERO_ERROR;
-  const int32_t folded = u_strFoldCase(scratch.folded.data(), static_cast<int32_t>(scratch.folded.size()),
-                                       units, length, U_FOLD_CASE_DEFAULT, &status);
+  const int32_t folded =
+      u_strFoldCase(scratch.folded.data(), static_cast<int32_t>(scratch.folded.size()), units,
+                    length, U_FOLD_CASE_DEFAULT, &status);
   if (U_FAILURE(status)) {
     appendUtf8(units, length, out);  // cannot happen with the buffer sized above
     return;

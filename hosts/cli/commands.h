@@ -2,6 +2,7 @@
 // status: 0 something matched or the command succeeded, 1 nothing matched, 2 a usage error.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,11 @@ int runList(const std::vector<std::string>& args);
 int runRepl(const std::vector<std::string>& args);
 int runLookup(const std::vector<std::string>& args);
 int runConsult(const std::vector<std::string>& args);
+int runMatch(const std::vector<std::string>& args);
+
+struct ParsedArgs;
+// The strategy that --strategy or -s names (the last given), if any.
+std::optional<std::string> strategyOption(const ParsedArgs& args);
 
 // "lexorpeek: MESSAGE" on standard error, then the hint to ask for help; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

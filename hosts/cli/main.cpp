@@ -19,6 +19,7 @@ commands:
   list      the dictionaries of the folder, and whether the Ambora suite is there
   lookup    every entry whose head word begins with a word
   consult   every match as an HTML fragment, as the page's "consult" gives them
+  match     the head words that match a word by a strategy (exact, substring, lev, re, ...)
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
 
@@ -27,7 +28,7 @@ options:
   --help    this text; `lexorpeek COMMAND --help` tells about one command
 
 exit status: 0 something matched (or the command succeeded), 1 nothing matched,
-2 usage error
+2 usage error (or an invalid pattern)
 )";
 
 // --quiet may stand anywhere before a "--", so it is taken out before the command sees its words.
@@ -72,6 +73,7 @@ int run(int argc, char** argv) {
   if (command == "repl") return runRepl(rest);
   if (command == "lookup") return runLookup(rest);
   if (command == "consult") return runConsult(rest);
+  if (command == "match") return runMatch(rest);
   if (command == "serve") return lexor::web::runServeCommand(rest);
   return usageError("", "unknown command '" + command + "'");
 }

@@ -1,5 +1,7 @@
 // Every strategy against a plain model over the same entries, written as code-page and BOCU-1
 // dictionaries; the two pattern syntaxes by example; and the head-word table's sharing.
+#include "search/match_strategies.h"
+
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>
 
@@ -8,7 +10,6 @@
 
 #include "platform/code_page.h"
 #include "platform/log.h"
-#include "search/match_strategies.h"
 #include "search/text_fold.h"
 #include "tests/core/dictionary_bytes.h"
 
@@ -18,19 +19,22 @@ namespace {
 // Duplicates (same head word, other translation), case variants, spaces, hyphens and
 // punctuation; a German list with sharp s and umlauts (one decomposed); a Japanese list.
 const std::vector<std::string> kEnglish = {
-    "ice", "ice", "Ice", "ICE", "ice cream", "ice-cream", "Ice-Cream", "cream, ice", "(ice)", "i.c.e.",
-    "dice", "nice", "ace", "iced", "ic", "vice versa", "a - b", "x/y!?", "peek", "peek", "Peeking"};
-const std::vector<std::string> kGerman = {"Straße", "STRASSE", "strasse", "Maß", "Masse", "Äpfel",
-                                          "A\xCC\x88pfel", "Apfel", "über", "Über-Größe", "groß", "Öl"};
-const std::vector<std::string> kJapanese = {"ねこ", "ねこ", "猫", "こねこ", "ねこぜ", "ネコ", "いぬ",
-                                            "子 猫", "ねこ・いぬ", "ね", "ぬこ"};
+    "ice",        "ice",        "Ice",    "ICE",   "ice cream", "ice-cream", "Ice-Cream",
+    "cream, ice", "(ice)",      "i.c.e.", "dice",  "nice",      "ace",       "iced",
+    "ic",         "vice versa", "a - b",  "x/y!?", "peek",      "peek",      "Peeking"};
+const std::vector<std::string> kGerman = {"Straße", "STRASSE",    "strasse",       "Maß",
+                                          "Masse",  "Äpfel",      "A\xCC\x88pfel", "Apfel",
+                                          "über",   "Über-Größe", "groß",          "Öl"};
+const std::vector<std::string> kJapanese = {
+    "ねこ", "ねこ", "猫", "こねこ", "ねこぜ", "ネコ", "いぬ", "子 猫", "ねこ・いぬ", "ね", "ぬこ"};
 
 std::u32string toUtf32(std::string_view utf8) {
   std::u32string out;
   const UString text = fromUtf8(utf8);
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
     out.push_back(c);
   }
   return out;
@@ -70,15 +74,24 @@ bool modelMatches(MatchStrategy strategy, const std::string& headWord, const USt
   const std::u32string q = toUtf32(foldText(query));
   const std::vector<std::u32string> w = words(h);
   switch (strategy) {
-    case MatchStrategy::kExact: return h == q;
-    case MatchStrategy::kPrefix: return h.starts_with(q);
-    case MatchStrategy::kSubstring: return h.find(q) != std::u32string::npos;
-    case MatchStrategy::kSuffix: return h.ends_with(q);
-    case MatchStrategy::kWord: return std::find(w.begin(), w.end(), q) != w.end();
-    case MatchStrategy::kFirst: return !w.empty() && w.front() == q;
-    case MatchStrategy::kLast: return !w.empty() && w.back() == q;
-    case MatchStrategy::kLev: return levenshtein(h, q) <= 1;
-    default: return false;
+    case MatchStrategy::kExact:
+      return h == q;
+    case MatchStrategy::kPrefix:
+      return h.starts_with(q);
+    case MatchStrategy::kSubstring:
+      return h.find(q) != std::u32string::npos;
+    case MatchStrategy::kSuffix:
+      return h.ends_with(q);
+    case MatchStrategy::kWord:
+      return std::find(w.begin(), w.end(), q) != w.end();
+    case MatchStrategy::kFirst:
+      return !w.empty() && w.front() == q;
+    case MatchStrategy::kLast:
+      return !w.empty() && w.back() == q;
+    case MatchStrategy::kLev:
+      return levenshtein(h, q) <= 1;
+    default:
+      return false;
   }
 }
 
@@ -105,7 +118,8 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     const Kind& kind = GetParam();
     const CodePage page = name == "sjis.dic" ? kCodePageShiftJIS : kCodePageWindowsLatin1;
     if (!kind.bocu) {  // the code page cannot hold a combining mark
-      std::erase_if(headWords, [&](const std::string& w) { return !encodeCodePage(page, fromUtf8(w)); });
+      std::erase_if(headWords,
+                    [&](const std::string& w) { return !encodeCodePage(page, fromUtf8(w)); });
     }
     std::vector<writer::Entry> entries;
     for (size_t i = 0; i < headWords.size(); ++i) {
@@ -125,8 +139,9 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     auto stored = [&](const std::string& w) {
       return kind.bocu ? bocu(w) : encodeCodePage(page, fromUtf8(w)).value_or("");
     };
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [&](const std::string& a, const std::string& b) { return stored(a) < stored(b); });
+    std::stable_sort(
+        ordered.begin(), ordered.end(),
+        [&](const std::string& a, const std::string& b) { return stored(a) < stored(b); });
     models_.push_back(ordered);
   }
 
@@ -136,7 +151,8 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
       std::vector<UString>& found = expected.emplace_back();
       for (const std::string& headWord : list) {
         const UString word = fromUtf8(headWord);
-        if (modelMatches(strategy, headWord, query) && std::find(found.begin(), found.end(), word) == found.end())
+        if (modelMatches(strategy, headWord, query) &&
+            std::find(found.begin(), found.end(), word) == found.end())
           found.push_back(word);
       }
     }
@@ -149,10 +165,12 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
 };
 
 TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
-  std::set<UString> queries = {u"", u"ICE", u"cream", u"Cream", u"i", u"ce", u"ices", u"STRASSE", u"strase",
-                               u"Straße", u"ÄPFEL", u"Äpfe", u"größe", u"GROSS", u"b", u"x", u"y",
-                               u"ねこ", u"ね", u"猫", u"いぬ", u"子", u"ice cream", u"versa",
-                               u"\u0308pf", u"äx"};  // only in a stored word; a shared lead byte
+  std::set<UString> queries = {u"",      u"ICE",  u"cream",     u"Cream",  u"i",
+                               u"ce",    u"ices", u"STRASSE",   u"strase", u"Straße",
+                               u"ÄPFEL", u"Äpfe", u"größe",     u"GROSS",  u"b",
+                               u"x",     u"y",    u"ねこ",      u"ね",     u"猫",
+                               u"いぬ",  u"子",   u"ice cream", u"versa",  u"\u0308pf",
+                               u"äx"};  // only in a stored word; a shared lead byte
   for (const auto& list : {kEnglish, kGerman, kJapanese}) {
     for (const std::string& headWord : list) {
       const UString word = fromUtf8(headWord);
@@ -166,7 +184,8 @@ TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
     for (const UString& query : queries) {
       const HeadWordMatches found = matchHeadWords(dics_, info.name, query, kNoMatchLimit);
       ASSERT_EQ(found.error, "");
-      EXPECT_EQ(found.perDictionary, model(info.strategy, query)) << info.name << " " << toUtf8(query);
+      EXPECT_EQ(found.perDictionary, model(info.strategy, query))
+          << info.name << " " << toUtf8(query);
     }
   }
 }
@@ -182,7 +201,9 @@ TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
       {"re", "^ice$", {"ice", "Ice", "ICE"}},
       {"re", "^(ice|dice)$", {"ice", "Ice", "ICE", "dice"}},
       {"re", "e-c", {"ice-cream", "Ice-Cream"}},
-      {"re", "ß", {"Straße", "Maß", "groß", "Über-Größe"}},  // the stored word, since folding turns ß into ss
+      {"re",
+       "ß",
+       {"Straße", "Maß", "groß", "Über-Größe"}},  // the stored word, since folding turns ß into ss
       {"re", "^stra(ss|ß)e$", {"Straße", "STRASSE", "strasse"}},
       {"re", "ÄPFEL", {"Äpfel", "A\xCC\x88pfel"}},
       {"re", "^\\S+ \\S+$", {"ice cream", "vice versa", "cream, ice", "子 猫"}},
@@ -190,19 +211,21 @@ TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
       {"re", "x/y!\\?", {"x/y!?"}},
       {"regexp", "^ic\\(e\\)\\{1,2\\}$", {"ice", "Ice", "ICE"}},
       {"regexp", "x/y!?", {"x/y!?"}},  // a bare ? is literal
-      {"regexp", "(ice)", {"(ice)"}},   // so are bare parentheses
-      {"regexp", "*", {}},              // a leading * is literal
+      {"regexp", "(ice)", {"(ice)"}},  // so are bare parentheses
+      {"regexp", "*", {}},             // a leading * is literal
       {"regexp", "a - b$", {"a - b"}},
       {"regexp", "^ねこ\\|^いぬ", {"ねこ", "ねこぜ", "いぬ", "ねこ・いぬ"}},
       {"regexp", "i.c.e.", {"i.c.e."}},
       {"regexp", "[\\]", {}},  // backslash inside brackets is itself
   };
   for (const Row& row : rows) {
-    const HeadWordMatches found = matchHeadWords(dics_, row.strategy, fromUtf8(row.pattern), kNoMatchLimit);
+    const HeadWordMatches found =
+        matchHeadWords(dics_, row.strategy, fromUtf8(row.pattern), kNoMatchLimit);
     ASSERT_EQ(found.error, "") << row.pattern;
     std::set<std::string> got;
     for (const auto& list : found.perDictionary) {
-      for (const UString& word : list) EXPECT_TRUE(got.insert(toUtf8(word)).second) << "twice: " << toUtf8(word);
+      for (const UString& word : list)
+        EXPECT_TRUE(got.insert(toUtf8(word)).second) << "twice: " << toUtf8(word);
     }
     std::set<std::string> expected;  // of the words this kind of dictionary can hold
     for (const auto& list : models_) {
@@ -216,9 +239,17 @@ TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
 
 TEST_P(MatchStrategies, InvalidPatternsAndStrategiesAreErrors) {
   const std::pair<const char*, const char*> rows[] = {
-      {"re", "("},         {"re", "a{2,1}"},   {"re", "[z-a]"},       {"re", "+a"},
-      {"re", "x{1001}"},   {"regexp", "\\(a"}, {"regexp", "\\(a\\)\\1"}, {"regexp", "[abc"},
-      {"regexp", "ab\\"},  {"soundex", "ice"}, {"", "ice"},
+      {"re", "("},
+      {"re", "a{2,1}"},
+      {"re", "[z-a]"},
+      {"re", "+a"},
+      {"re", "x{1001}"},
+      {"regexp", "\\(a"},
+      {"regexp", "\\(a\\)\\1"},
+      {"regexp", "[abc"},
+      {"regexp", "ab\\"},
+      {"soundex", "ice"},
+      {"", "ice"},
   };
   for (const auto& [strategy, pattern] : rows) {
     const HeadWordMatches found = matchHeadWords(dics_, strategy, fromUtf8(pattern), kNoMatchLimit);
@@ -229,7 +260,8 @@ TEST_P(MatchStrategies, InvalidPatternsAndStrategiesAreErrors) {
 
 TEST_P(MatchStrategies, LimitCountsWordsAcrossDictionariesAndEntriesKeepDuplicates) {
   const HeadWordMatches limited = matchHeadWords(dics_, "lev", u"ice", 3);
-  EXPECT_EQ(limited.perDictionary, (std::vector<std::vector<UString>>{{u"ICE", u"Ice", u"ace"}, {}, {}}));
+  EXPECT_EQ(limited.perDictionary,
+            (std::vector<std::vector<UString>>{{u"ICE", u"Ice", u"ace"}, {}, {}}));
 
   // Both entries of the duplicated head word, each with its own translation.
   const EntryMatches entries = matchEntries(dics_, "exact", u"PEEK", kNoMatchLimit);
@@ -241,13 +273,14 @@ TEST_P(MatchStrategies, LimitCountsWordsAcrossDictionariesAndEntriesKeepDuplicat
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MatchStrategies,
-                         ::testing::Values(Kind{"CodePageSmallBlocks", false, 256}, Kind{"Bocu", true, 1024}),
+                         ::testing::Values(Kind{"CodePageSmallBlocks", false, 256},
+                                           Kind{"Bocu", true, 1024}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextFold, ComposesThenFoldsCase) {
   const std::pair<const char*, const char*> rows[] = {
       {"Straße", "strasse"}, {"A\xCC\x88PFEL", "äpfel"}, {"ΣΊΣΥΦΟΣ", "σίσυφοσ"},
-      {"ﬁne", "fine"},       {"ねこ", "ねこ"},            {"MiXeD 42", "mixed 42"},
+      {"ﬁne", "fine"},       {"ねこ", "ねこ"},           {"MiXeD 42", "mixed 42"},
   };
   for (const auto& [text, folded] : rows) EXPECT_EQ(foldText(fromUtf8(text)), folded) << text;
 }
