@@ -1,5 +1,7 @@
 #include "search/head_word_table.h"
 
+#include <unicode/ustring.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -99,7 +101,7 @@ class HeadWordTable::Builder {
     const size_t foldedLength = arena.size() - text;
     arena.push_back('\0');
     const size_t storedAt = arena.size();
-    _stored = toUtf8(_text);
+    storedUtf8();
     _table._storedUtf8Bytes += _stored.size();
     uint32_t stored = 0;
     if (_stored != std::string_view(arena).substr(text, foldedLength)) {
@@ -113,6 +115,17 @@ class HeadWordTable::Builder {
       return;
     }
     _table._entries.push_back({static_cast<uint32_t>(text), stored, indexEntry, offset});
+  }
+
+  // The decoded head word as UTF-8 in _stored, whose storage serves every entry.
+  void storedUtf8() {
+    _stored.resize(_text.size() * 3);  // a UTF-16 unit never needs more
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t written = 0;
+    u_strToUTF8WithSub(_stored.data(), static_cast<int32_t>(_stored.size()), &written,
+                       reinterpret_cast<const UChar*>(_text.data()),
+                       static_cast<int32_t>(_text.size()), 0xFFFD, nullptr, &status);
+    _stored.resize(U_SUCCESS(status) ? static_cast<size_t>(written) : 0);
   }
 
   bool overlapsWalked(uint64_t first, uint64_t end) const {

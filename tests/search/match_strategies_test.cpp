@@ -304,5 +304,38 @@ TEST(HeadWordTable, IsSharedByOpensOfTheUnchangedFileOnly) {
   EXPECT_EQ(HeadWordTable::of(*changed)->size(), 3u);
 }
 
+// A file cut short loses the blocks past the cut, as the query walk does, and nothing else: every
+// entry left reads back with the head word the table holds.
+TEST(HeadWordTable, SkipsTheBlocksThatDoNotLoad) {
+  TempDir dir;
+  std::vector<writer::Entry> entries;
+  for (int i = 0; i < 200; ++i) entries.push_back({u"w" + fromUtf8(std::to_string(1000 + i)), u"t", {}, {}, 0});
+  writer::Options options;
+  options.blockBytes = 256;
+  writer::Report report;
+  std::vector<uint8_t> bytes = writer::buildDictionary(entries, options, &report);
+  ASSERT_EQ(report.written, entries.size());
+  bytes.resize(bytes.size() * 2 / 3);
+  const std::string path = dir.write("fr.dic", bytes);
+  CapturingLogSink log;
+  auto dic = Lexor::initWithFilePath(fromUtf8(path));
+  ASSERT_TRUE(dic);
+  const auto table = HeadWordTable::of(*dic);
+  ASSERT_GT(table->size(), 0u);
+  ASSERT_LT(table->size(), entries.size());
+
+  std::vector<size_t> all(table->size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  const std::vector<Record> records = recordsOfEntries(*dic, *table, all);
+  ASSERT_EQ(records.size(), all.size());
+  for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(toUtf8(*records[i].eword), table->stored(i));
+
+  // The query walk finds exactly the entries the table holds.
+  auto rs = LexorRecordset::initWithDic(Lexor::initWithFilePath(fromUtf8(path)));
+  size_t walked = 0;
+  for (bool found = rs->queryWithWord(u"w"); found; found = rs->moveNext()) ++walked;
+  EXPECT_EQ(walked, table->size());
+}
+
 }  // namespace
 }  // namespace lexor::testing
