@@ -142,6 +142,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
 // entries; a lookup that finds nothing suggests near words on standard error.
 TEST_F(CliTest, MatchStrategiesAndSuggestions) {
   suite();
+  const std::string words = dir_.file("words.dic");
+  dictionary(words, {entry("going", "行くこと")});
   const struct {
     std::vector<std::string> args;
     int status;
@@ -164,6 +166,8 @@ TEST_F(CliTest, MatchStrategiesAndSuggestions) {
       {{"lookup", "gox"}, 1, "", "lexorpeek: no entries begin with \"gox\"; did you mean: go?\n"},
       {{"lookup", "goox"}, 1, "", "lexorpeek: no entries begin with \"goox\"; did you mean: good?\n"},
       {{"lookup", "zq"}, 1, "", "lexorpeek: no entries begin with \"zq\"\n"},
+      // Nothing one edit away: the words that begin with "goi".
+      {{"lookup", "goix", "--dict", words}, 1, "", "lexorpeek: no entries begin with \"goix\"; did you mean: going?\n"},
       {{"lookup", "-s", "exact", "行"}, 1, "", "lexorpeek: no entries match \"行\" by exact; did you mean: 行く?\n"},
   };
   for (const auto& row : rows) {
