@@ -43,7 +43,7 @@ void BM_HeadWordTableBuild(benchmark::State& state) {
   table->foldedOrder();
   state.counters["memory_sorted_MB"] = static_cast<double>(table->memoryBytes()) / 1e6;
 }
-BENCHMARK(BM_HeadWordTableBuild)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3);
+BENCHMARK(BM_HeadWordTableBuild)->Unit(benchmark::kMillisecond);
 
 // Words taken from the dictionary itself, so that every kind of head word is met.
 std::vector<UString> sampleWords(const HeadWordTable& table, size_t count) {
@@ -88,9 +88,7 @@ void BM_Strategy(benchmark::State& state) {
 }
 BENCHMARK(BM_Strategy)
     ->DenseRange(static_cast<int>(MatchStrategy::kExact), static_cast<int>(MatchStrategy::kLev))
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace lexor::bench
