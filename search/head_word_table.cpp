@@ -18,6 +18,7 @@ namespace lexor {
 namespace {
 
 constexpr size_t kTableCacheCapacity = 8;
+constexpr size_t kMaxReservedEntries = size_t{1} << 20;
 constexpr uint32_t kMaxArenaBytes = std::numeric_limits<uint32_t>::max() - 1;
 
 }  // namespace
@@ -35,8 +36,9 @@ class HeadWordTable::Builder {
   void run() {
     const uint32_t blocks = _dic.usableIndexEntries();
     std::vector<uint8_t> block;
-    // Sized from the blocks actually indexed, never from a header's claim.
-    _table._entries.reserve(size_t{blocks} * 8 + 1);
+    // A guess from the blocks actually indexed, capped: a crafted index of many tiny entries
+    // must not reserve memory that the data never fills.
+    _table._entries.reserve(std::min<size_t>(size_t{blocks} * 8 + 1, kMaxReservedEntries));
     for (uint32_t i = 0; i < blocks && !_full; ++i) {
       const uint64_t first = _dic.indexBlockNumber(i);
       if (first < _walkedUntil) {
