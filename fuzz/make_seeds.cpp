@@ -79,16 +79,47 @@ int main(int argc, char** argv) {
   writeSeed(out / "file_name", n++, utf16Bytes(u"ambora\uff15\uff12.dic"));
 
   n = 0;
-  for (const std::string& session : seedSessions()) {
+  std::vector<std::string> sessions = seedSessions();
+  sessions.push_back(
+      "{\"op\":\"useAmbora\"}\n{\"op\":\"matchWords\",\"args\":[\"lev\",\"go\",10]}\n"
+      "{\"op\":\"matchWords\",\"args\":[\"re\",\"^g(o|a)\",5]}\n{\"op\":\"matchStrategies\"}\n");
+  for (const std::string& session : sessions) {
     writeSeed(out / "script_request", n++, std::vector<uint8_t>(session.begin(), session.end()));
   }
 
+  // HTTP requests after a byte that chooses how they are cut: a page load, pipelined calls, and
+  // the framings that are refused.
+  n = 0;
+  for (const std::string& request : {
+           std::string("\xffGET / HTTP/1.1\r\nHost: 127.0.0.1:8737\r\nSec-Fetch-Site: none\r\n\r\n"),
+           std::string("\x07POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: 17\r\n\r\n{\"op\":\"dicCount\"}"
+                       "POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: 2\r\n\r\n[]GET /a HTTP/1.0\r\n\r\n"),
+           std::string("\x01POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n"),
+           std::string("\x20POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx"),
+       }) {
+    writeSeed(out / "http_request", n++, std::vector<uint8_t>(request.begin(), request.end()));
+  }
+
+  // match_strategies: strategy choice, dictionary choice, then the word or pattern as UTF-8.
+  n = 0;
+  std::vector<std::string> queries;
+  for (const lexor::UString& word : words) queries.push_back(lexor::toUtf8(word));
+  for (const char* pattern : {"^a.*e$", "\\(ab\\)\\{1,2\\}", "[[:alpha:]]+ [^x]", "(a|b)?c{2}"}) queries.push_back(pattern);
+  for (uint8_t strategy = 0; strategy < 10; ++strategy) {
+    for (size_t q = strategy % 3; q < queries.size(); q += 3) {
+      std::vector<uint8_t> input = {strategy, static_cast<uint8_t>(n)};
+      input.insert(input.end(), queries[q].begin(), queries[q].end());
+      writeSeed(out / "match_strategies", n++, input);
+    }
+  }
+
   // A full-text query, a NUL, then markup to mark its hits in.
+  using namespace std::string_view_literals;
   n = 0;
   for (const std::string_view seed :
-       {std::string_view("cat\0a <b>Cat</b>s cat"), std::string_view("\"black cat\" dog*\0black cat<br>dog"),
-        std::string_view("stra\xc3\x9f" "e\0STRASSE &amp; caf&#233;"),
-        std::string_view("\xe7\x8c\xab\0\xe9\xbb\x92<br>\xe7\x8c\xab"), std::string_view("\"unclosed")}) {
+       {"cat\0a <b>Cat</b>s cat"sv, "\"black cat\" dog*\0black cat<br>dog"sv,
+        "stra\xc3\x9f" "e\0STRASSE &amp; caf&#233;"sv,
+        "\xe7\x8c\xab\0\xe9\xbb\x92<br>\xe7\x8c\xab"sv, "\"unclosed"sv}) {
     writeSeed(out / "fulltext_query", n++, std::vector<uint8_t>(seed.begin(), seed.end()));
   }
   return 0;

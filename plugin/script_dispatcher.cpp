@@ -2,13 +2,13 @@
 // full before the operation runs, so that a bad request answers an error and changes nothing.
 #include "plugin/script_dispatcher.h"
 
-#include <array>
 #include <functional>
 #include <limits>
 
 #include <nlohmann/json.hpp>
 
 #include "plugin/lexor_peek.h"
+#include "search/match_strategies.h"
 
 namespace lexor {
 namespace {
@@ -16,16 +16,14 @@ namespace {
 using nlohmann::json;
 
 enum class Argument {
-  kNone,
   kString,
-  kPath,     // a string, or null for none: the operation accepts a missing path
   kInteger,  // 32-bit signed
 };
 
 struct Operation {
   std::string_view name;
-  Argument argument;
-  std::function<ScriptValue(LexorPeek&, const std::vector<ScriptValue>&)> call;
+  std::vector<Argument> arguments;  // in order; each call gives exactly these
+  std::function<ScriptCallResult(LexorPeek&, const std::vector<ScriptValue>&)> call;
 };
 
 ScriptValue none() { return ScriptValue(ScriptNull{}); }
@@ -40,39 +38,67 @@ ScriptValue orNone(std::optional<T> value) {
   return value ? ScriptValue(std::move(*value)) : none();
 }
 
-std::optional<UString> pathArgument(const ScriptValue& value) {
-  if (value.isNull()) return std::nullopt;
-  return value.asString();
+constexpr int32_t kMaxMatchLimit = 10'000;
+
+// The head words that match on the current choice (the side the word chooses in suite mode),
+// at most `limit`; the query and its cursor stay as they are.
+ScriptCallResult matchWords(LexorPeek& peek, const std::vector<ScriptValue>& args) {
+  const int32_t limit = args[2].asInt();
+  if (limit < 1 || limit > kMaxMatchLimit) {
+    return ScriptError{"matchWords: the limit must be from 1 to " + std::to_string(kMaxMatchLimit)};
+  }
+  const std::string strategy = toUtf8(args[0].asString());
+  const UString& word = args[1].asString();
+  HeadWordMatches found = matchHeadWords(peek.matchDictionaries(word), strategy, word, static_cast<size_t>(limit));
+  if (!found.error.empty()) return ScriptError{"matchWords: " + found.error};
+  ScriptList words;
+  for (std::vector<UString>& list : found.perDictionary) {
+    for (UString& headWord : list) words.emplace_back(std::move(headWord));
+  }
+  return ScriptValue(std::move(words));
 }
 
-// In the order of the script-name table.
-const std::array<Operation, 16>& operations() {
-  static const std::array<Operation, 16> kOperations = {{
-      {"addDictionary", Argument::kPath,
-       [](LexorPeek& p, const auto& a) { p._addDictionary(pathArgument(a[0])); return none(); }},
-      {"removeDictionaries", Argument::kNone, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
-      {"consult", Argument::kString,
+ScriptValue strategyList() {
+  ScriptList list;
+  for (const MatchStrategyInfo& info : matchStrategies()) {
+    list.emplace_back(ScriptList{ScriptValue(fromUtf8(info.name)), ScriptValue(fromUtf8(info.description))});
+  }
+  return ScriptValue(std::move(list));
+}
+
+// The sixteen page operations in the order of the script-name table, then the additions that
+// only hosts offer.
+constexpr size_t kPageOperations = 16;
+
+const std::vector<Operation>& operations() {
+  using A = Argument;
+  static const std::vector<Operation> kOperations = {
+      {"addDictionary", {A::kString},
+       [](LexorPeek& p, const auto& a) { p._addDictionary(a[0].asString()); return none(); }},
+      {"removeDictionaries", {}, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
+      {"consult", {A::kString},
        [](LexorPeek& p, const auto& a) {
          std::optional<std::vector<UString>> html = p._consult(a[0].asString());
          return html ? stringList(*html) : none();
        }},
-      {"queryWithWord", Argument::kString,
+      {"queryWithWord", {A::kString},
        [](LexorPeek& p, const auto& a) { return ScriptValue(p._queryWithWord(a[0].asString())); }},
-      {"moveNext", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._moveNext()); }},
-      {"isEOF", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._isEOF()); }},
-      {"getRecord", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecord()); }},
-      {"getRecordAsText", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsText()); }},
-      {"getRecordAsHTML", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsHTML()); }},
-      {"getDicDir", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getDicDir()); }},
-      {"dicCount", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._dicCount()); }},
-      {"dicPathsInDir", Argument::kNone, [](LexorPeek& p, const auto&) { return stringList(p._dicPathsInDir()); }},
-      {"dicNamesInDir", Argument::kNone, [](LexorPeek& p, const auto&) { return stringList(p._dicNamesInDir()); }},
-      {"useNthDic", Argument::kInteger,
+      {"moveNext", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._moveNext()); }},
+      {"isEOF", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isEOF()); }},
+      {"getRecord", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecord()); }},
+      {"getRecordAsText", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsText()); }},
+      {"getRecordAsHTML", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsHTML()); }},
+      {"getDicDir", {}, [](LexorPeek& p, const auto&) { return orNone(p._getDicDir()); }},
+      {"dicCount", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._dicCount()); }},
+      {"dicPathsInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicPathsInDir()); }},
+      {"dicNamesInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicNamesInDir()); }},
+      {"useNthDic", {A::kInteger},
        [](LexorPeek& p, const auto& a) { p._useNthDic(a[0].asInt()); return none(); }},
-      {"useAmbora", Argument::kNone, [](LexorPeek& p, const auto&) { p._useAmbora(); return none(); }},
-      {"isAmboraAvailable", Argument::kNone,
-       [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
-  }};
+      {"useAmbora", {}, [](LexorPeek& p, const auto&) { p._useAmbora(); return none(); }},
+      {"isAmboraAvailable", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
+      {"matchWords", {A::kString, A::kString, A::kInteger}, matchWords},
+      {"matchStrategies", {}, [](LexorPeek&, const auto&) { return strategyList(); }},
+  };
   return kOperations;
 }
 
@@ -83,14 +109,10 @@ const Operation* findOperation(std::string_view name) {
   return nullptr;
 }
 
-size_t argumentCount(Argument argument) { return argument == Argument::kNone ? 0 : 1; }
-
 const char* argumentTypeName(Argument argument) {
   switch (argument) {
     case Argument::kString: return "a string";
-    case Argument::kPath: return "a string or null";
     case Argument::kInteger: return "a 32-bit integer";
-    case Argument::kNone: break;
   }
   return "nothing";
 }
@@ -98,26 +120,27 @@ const char* argumentTypeName(Argument argument) {
 bool argumentFits(Argument argument, const ScriptValue& value) {
   switch (argument) {
     case Argument::kString: return value.isString();
-    case Argument::kPath: return value.isString() || value.isNull();
     case Argument::kInteger: return value.isInt();
-    case Argument::kNone: break;
   }
   return false;
 }
 
 ScriptError countError(const Operation& op, size_t given) {
-  const size_t expected = argumentCount(op.argument);
+  const size_t expected = op.arguments.size();
   return ScriptError{std::string(op.name) + " takes " + std::to_string(expected) + " argument" +
                      (expected == 1 ? "" : "s") + ", got " + std::to_string(given)};
 }
 
-ScriptError typeError(const Operation& op) {
-  return ScriptError{std::string(op.name) + ": the argument must be " + argumentTypeName(op.argument)};
+ScriptError typeError(const Operation& op, size_t index) {
+  const std::string which = op.arguments.size() == 1 ? "the argument" : "argument " + std::to_string(index + 1);
+  return ScriptError{std::string(op.name) + ": " + which + " must be " + argumentTypeName(op.arguments[index])};
 }
 
 std::optional<ScriptError> checkArguments(const Operation& op, const std::vector<ScriptValue>& args) {
-  if (args.size() != argumentCount(op.argument)) return countError(op, args.size());
-  if (!args.empty() && !argumentFits(op.argument, args[0])) return typeError(op);
+  if (args.size() != op.arguments.size()) return countError(op, args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!argumentFits(op.arguments[i], args[i])) return typeError(op, i);
+  }
   return std::nullopt;
 }
 
@@ -157,33 +180,31 @@ json toJson(const ScriptValue& value) {
   return std::visit(Visitor{}, value.storage());
 }
 
+constexpr size_t kMaxBatchCalls = 1000;
+
 std::string dump(const json& response) {
   // Strings come from the system as valid UTF-8, but a response must stay valid JSON whatever
   // happens, so anything malformed is replaced rather than thrown about.
   return response.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// Parser messages may quote the request; the answer stays one line saying why.
-std::string errorResponse(std::string message) {
-  for (char& c : message) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-  }
-  return dump(json{{"error", message}});
-}
 
-std::optional<std::string> parseRequest(std::string_view requestJson, const Operation** op,
-                                        std::vector<ScriptValue>* args) {
-  json request;
+// The parser's message says where and why; the library's "[json.exception...] " tag is dropped.
+std::optional<json> parseJson(std::string_view text, std::string* error) {
   try {
-    request = json::parse(requestJson.begin(), requestJson.end());
+    return json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
-    // Drop the library's "[json.exception...] " tag; the rest says where and why.
     std::string_view why = e.what();
     if (const size_t tagEnd = why.find("] "); why.starts_with('[') && tagEnd != std::string_view::npos) {
       why.remove_prefix(tagEnd + 2);
     }
-    return "request is not JSON: " + std::string(why);
+    *error = "request is not JSON: " + std::string(why);
+    return std::nullopt;
   }
+}
+
+std::optional<std::string> parseCall(const json& request, const Operation** op,
+                                     std::vector<ScriptValue>* args) {
   if (!request.is_object()) return std::string("request must be a JSON object");
   const auto opField = request.find("op");
   if (opField == request.end() || !opField->is_string()) {
@@ -196,11 +217,40 @@ std::optional<std::string> parseRequest(std::string_view requestJson, const Oper
   const auto argsField = request.find("args");
   if (argsField == request.end()) return std::nullopt;
   if (!argsField->is_array()) return name + ": \"args\" must be an array";
-  if (argsField->size() != argumentCount((*op)->argument)) return countError(**op, argsField->size()).message;
+  if (argsField->size() != (*op)->arguments.size()) return countError(**op, argsField->size()).message;
   for (const json& arg : *argsField) {
     std::optional<ScriptValue> value = fromJson(arg);
-    if (!value) return typeError(**op).message;
+    if (!value) return typeError(**op, args->size()).message;
     args->push_back(std::move(*value));
+  }
+  return std::nullopt;
+}
+
+json errorAnswer(std::string message) {
+  // Parser messages may quote the request; the answer stays one line saying why.
+  for (char& c : message) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return json{{"error", std::move(message)}};
+}
+
+json answerCall(LexorPeek& peek, const json& request) {
+  const Operation* op = nullptr;
+  std::vector<ScriptValue> args;
+  if (std::optional<std::string> error = parseCall(request, &op, &args)) return errorAnswer(*error);
+  ScriptCallResult result = callScriptOperation(peek, op->name, args);
+  if (const auto* error = std::get_if<ScriptError>(&result)) return errorAnswer(error->message);
+  return json{{"result", toJson(std::get<ScriptValue>(result))}};
+}
+
+// A batch is checked as a whole before any call runs, so that a malformed one changes nothing.
+std::optional<std::string> checkBatch(const json& batch) {
+  if (batch.empty() || batch.size() > kMaxBatchCalls) {
+    return "a batch holds 1 to " + std::to_string(kMaxBatchCalls) + " calls, got " +
+           std::to_string(batch.size());
+  }
+  for (size_t i = 0; i < batch.size(); ++i) {
+    if (!batch[i].is_object()) return "batch call " + std::to_string(i) + " must be a JSON object";
   }
   return std::nullopt;
 }
@@ -210,7 +260,7 @@ std::optional<std::string> parseRequest(std::string_view requestJson, const Oper
 const std::vector<std::string>& scriptNames() {
   static const std::vector<std::string> kNames = [] {
     std::vector<std::string> names;
-    for (const Operation& op : operations()) names.emplace_back(op.name);
+    for (size_t i = 0; i < kPageOperations; ++i) names.emplace_back(operations()[i].name);
     return names;
   }();
   return kNames;
@@ -227,12 +277,14 @@ ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptNam
 }
 
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson) {
-  const Operation* op = nullptr;
-  std::vector<ScriptValue> args;
-  if (std::optional<std::string> error = parseRequest(requestJson, &op, &args)) return errorResponse(*error);
-  ScriptCallResult result = callScriptOperation(peek, op->name, args);
-  if (const auto* error = std::get_if<ScriptError>(&result)) return errorResponse(error->message);
-  return dump(json{{"result", toJson(std::get<ScriptValue>(result))}});
+  std::string error;
+  const std::optional<json> request = parseJson(requestJson, &error);
+  if (!request) return dump(errorAnswer(std::move(error)));
+  if (!request->is_array()) return dump(answerCall(peek, *request));
+  if (std::optional<std::string> batchError = checkBatch(*request)) return dump(errorAnswer(*batchError));
+  json answers = json::array();
+  for (const json& call : *request) answers.push_back(answerCall(peek, call));
+  return dump(answers);
 }
 
 }  // namespace lexor

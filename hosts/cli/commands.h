@@ -1,7 +1,10 @@
 // The subcommands of `lexorpeek`. Each takes the words after its name and returns the exit
-// status: 0 something matched or the command succeeded, 1 nothing matched, 2 a usage error.
+// status, one rule for every command: 0 something found (or the command did what it was asked),
+// 1 nothing found, or a server that cannot start; 2 a usage error or input that cannot be used,
+// such as a dictionary file that is not one.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,9 +19,16 @@ int runList(const std::vector<std::string>& args);
 int runRepl(const std::vector<std::string>& args);
 int runLookup(const std::vector<std::string>& args);
 int runConsult(const std::vector<std::string>& args);
+int runMatch(const std::vector<std::string>& args);
 int runSearch(const std::vector<std::string>& args);
+
+struct ParsedArgs;
+// The strategy that --strategy or -s names (the last given), if any.
+std::optional<std::string> strategyOption(const ParsedArgs& args);
 
 // "lexorpeek: MESSAGE" on standard error, then the hint to ask for help; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);
+// "lexorpeek: MESSAGE" on standard error, made safe for a terminal.
+void printError(std::string_view message);
 
 }  // namespace lexor::cli

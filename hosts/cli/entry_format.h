@@ -16,7 +16,7 @@ std::optional<EntryFormat> parseEntryFormat(std::string_view name);
 // The entry under the peek's cursor in the format, ending in a line feed; std::nullopt when
 // there is none.
 std::optional<std::string> formatCurrentEntry(LexorPeek& peek, EntryFormat format);
-// A record in the format, as formatCurrentEntry gives the one under the cursor.
+// A record in the format, as formatCurrentEntry gives the entry under the cursor.
 std::string formatRecord(const Record& record, EntryFormat format);
 
 // The page's text form made readable in a terminal: head word [pron] on the first line, then

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hosts/cli/commands.h"
+#include "hosts/cli/terminal_safe.h"
 #include "hosts/web/web_server.h"
 #include "platform/log.h"
 
@@ -19,6 +20,7 @@ commands:
   list      the dictionaries of the folder, and whether the Ambora suite is there
   lookup    every entry whose head word begins with a word
   consult   every match as an HTML fragment, as the page's "consult" gives them
+  match     the head words that match a word by a strategy (exact, substring, lev, re, ...)
   search    every entry whose translation or example holds the query's words
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
@@ -27,8 +29,9 @@ options:
   --quiet   silence the system log (otherwise on standard error)
   --help    this text; `lexorpeek COMMAND --help` tells about one command
 
-exit status: 0 something matched (or the command succeeded), 1 nothing matched,
-2 usage error
+exit status: 0 something found (or the command succeeded); 1 nothing found, or
+the server cannot start; 2 usage error, an invalid pattern, or a dictionary that cannot be read or
+is not a Lexor dictionary
 )";
 
 // --quiet may stand anywhere before a "--", so it is taken out before the command sees its words.
@@ -48,8 +51,12 @@ std::vector<std::string> takeQuiet(std::vector<std::string> words, bool* quiet) 
 
 }  // namespace
 
+void printError(std::string_view message) {
+  std::cerr << terminalSafe("lexorpeek: " + std::string(message) + "\n");
+}
+
 int usageError(std::string_view command, std::string_view message) {
-  std::cerr << "lexorpeek: " << message << "\n";
+  printError(message);
   std::cerr << "(see `lexorpeek " << command << (command.empty() ? "" : " ") << "--help`)\n";
   return kExitUsage;
 }
@@ -57,7 +64,16 @@ int usageError(std::string_view command, std::string_view message) {
 int run(int argc, char** argv) {
   bool quiet = false;
   std::vector<std::string> words = takeQuiet(std::vector<std::string>(argv + 1, argv + argc), &quiet);
-  if (quiet) silenceLog();
+  if (quiet) {
+    silenceLog();
+  } else {
+    // The log names files and quotes words it could not read: the same rule as every other line.
+    setLogSink([](const std::string& line) {
+      std::string safe = terminalSafe(line);
+      if (safe.empty() || safe.back() != '\n') safe += '\n';
+      std::fwrite(safe.data(), 1, safe.size(), stderr);
+    });
+  }
 
   if (words.empty()) {
     std::cerr << kUsage;
@@ -73,6 +89,7 @@ int run(int argc, char** argv) {
   if (command == "repl") return runRepl(rest);
   if (command == "lookup") return runLookup(rest);
   if (command == "consult") return runConsult(rest);
+  if (command == "match") return runMatch(rest);
   if (command == "search") return runSearch(rest);
   if (command == "serve") return lexor::web::runServeCommand(rest);
   return usageError("", "unknown command '" + command + "'");

@@ -6,6 +6,7 @@
 #include "hosts/cli/commands.h"
 #include "hosts/cli/entry_format.h"
 #include "hosts/cli/selection.h"
+#include "hosts/cli/terminal_safe.h"
 #include "search/fulltext_index.h"
 #include "search/fulltext_text.h"
 
@@ -28,8 +29,8 @@ with Japanese characters searches the English-Japanese side, any other the Japan
 side.
 )";
 
-constexpr OptionSpec kSearchOptions[] = {
-    {"--dict", true}, {"--nth", true}, {"--suite", false}, {"--format", true}, {"--limit", true}};
+constexpr OptionSpec kSearchOptions[] = {kDictOption, kNthOption, kSuiteOption, {"--format", true},
+                                         {"--limit", true}};
 constexpr size_t kDefaultLimit = 100;
 
 // A progress bar on standard error, redrawn when the percentage changes.
@@ -114,12 +115,14 @@ int runSearch(const std::vector<std::string>& words) {
       index = search::FulltextIndex::open(dic->path(), progress, &error);
     }
     if (!index) {
-      std::cerr << "lexorpeek: " << error << "\n";
+      printError(error);
       continue;
     }
     for (int64_t entry : index->search(*query, limit == 0 ? 0 : limit - printed)) {
       if (std::optional<Record> record = index->record(entry)) {
-        std::cout << formatRecord(*record, format);
+        // JSON escapes control characters itself; the other forms go through the terminal filter.
+        const std::string entry = formatRecord(*record, format);
+        std::cout << (format == EntryFormat::kJson ? entry : terminalSafe(entry));
         ++printed;
       }
     }
