@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::filesystem::path home = lexor::fuzz::scratch().path() / "home";
   lexor::fuzz::writeSeedFolder((home / "Library" / "Lexor").string());
   setenv("HOME", home.c_str(), 1);
+  setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);  // full-text indexes stay in scratch
   return 0;
 }
 

@@ -10,7 +10,7 @@ namespace lexor {
 LexorPeek::TextSearchAnswer LexorPeek::_searchText(const UString& query, int32_t limit) {
   TextSearchAnswer answer;
   if (limit < 1 || limit > kMaxTextSearchLimit) {
-    answer.error = "limit must be 1 to " + std::to_string(kMaxTextSearchLimit);
+    answer.error = "the limit must be from 1 to " + std::to_string(kMaxTextSearchLimit);
     return answer;
   }
   // The suite's side is the one whose translations are in the query's script: Japanese
@@ -26,7 +26,7 @@ LexorPeek::TextSearchAnswer LexorPeek::_searchText(const UString& query, int32_t
       search::FulltextService::shared().search(paths, query, static_cast<size_t>(limit));
   switch (found.status) {
     case search::FulltextService::Status::kBuilding:
-      answer.error = "index building";
+      answer.error = kIndexBuilding;
       return answer;
     case search::FulltextService::Status::kBadQuery:
       answer.error = found.error;

@@ -67,6 +67,7 @@ class LexorPeek : public ScriptObject {
     std::optional<std::string> error;
   };
   static constexpr int32_t kMaxTextSearchLimit = 10000;
+  static constexpr const char* kIndexBuilding = "index building";
   TextSearchAnswer _searchText(const UString& query, int32_t limit);
   // [entries indexed, entries in all] while an index is being built, else std::nullopt.
   std::optional<std::pair<uint64_t, uint64_t>> _searchProgress();

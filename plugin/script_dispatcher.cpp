@@ -2,6 +2,7 @@
 // full before the operation runs, so that a bad request answers an error and changes nothing.
 #include "plugin/script_dispatcher.h"
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 
@@ -66,6 +67,27 @@ ScriptValue strategyList() {
   return ScriptValue(std::move(list));
 }
 
+// Full-text search of the current choice: the matches' HTML fragments, hits in <mark>. While an
+// index is missing the answer is the error "index building" (the call starts its build), which
+// the page meets with "searchProgress" and a later call.
+ScriptCallResult searchText(LexorPeek& peek, const std::vector<ScriptValue>& args) {
+  LexorPeek::TextSearchAnswer answer = peek._searchText(args[0].asString(), args[1].asInt());
+  if (answer.error) {
+    if (*answer.error == LexorPeek::kIndexBuilding) return ScriptError{*answer.error};
+    return ScriptError{"searchText: " + *answer.error};
+  }
+  return stringList(answer.fragments);
+}
+
+ScriptValue searchProgress(LexorPeek& peek) {
+  const std::optional<std::pair<uint64_t, uint64_t>> progress = peek._searchProgress();
+  if (!progress) return none();
+  const auto count = [](uint64_t n) {
+    return ScriptValue(static_cast<int32_t>(std::min<uint64_t>(n, std::numeric_limits<int32_t>::max())));
+  };
+  return ScriptValue(ScriptList{count(progress->first), count(progress->second)});
+}
+
 // The sixteen page operations in the order of the script-name table, then the additions that
 // only hosts offer.
 constexpr size_t kPageOperations = 16;
@@ -98,6 +120,8 @@ const std::vector<Operation>& operations() {
       {"isAmboraAvailable", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
       {"matchWords", {A::kString, A::kString, A::kInteger}, matchWords},
       {"matchStrategies", {}, [](LexorPeek&, const auto&) { return strategyList(); }},
+      {"searchText", {A::kString, A::kInteger}, searchText},
+      {"searchProgress", {}, [](LexorPeek& p, const auto&) { return searchProgress(p); }},
   };
   return kOperations;
 }

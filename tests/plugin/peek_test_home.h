@@ -17,10 +17,21 @@ namespace lexor::testing {
 
 class PeekTestHome {
  public:
-  PeekTestHome() : previous_(getenv("HOME") ? getenv("HOME") : "") {
+  // The full-text index cache goes into the scratch folder too, whatever the environment says.
+  PeekTestHome()
+      : previous_(getenv("HOME") ? getenv("HOME") : ""),
+        previousCache_(getenv("XDG_CACHE_HOME") ? getenv("XDG_CACHE_HOME") : "") {
     setenv("HOME", home().c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home() + "/.cache").c_str(), 1);
   }
-  ~PeekTestHome() { setenv("HOME", previous_.c_str(), 1); }
+  ~PeekTestHome() {
+    setenv("HOME", previous_.c_str(), 1);
+    if (previousCache_.empty()) {
+      unsetenv("XDG_CACHE_HOME");
+    } else {
+      setenv("XDG_CACHE_HOME", previousCache_.c_str(), 1);
+    }
+  }
   std::string home() const { return dir_.path().string(); }
   std::string folder() const { return home() + "/Library/Lexor"; }
   const TempDir& dir() const { return dir_; }
@@ -38,6 +49,7 @@ class PeekTestHome {
  private:
   TempDir dir_;
   std::string previous_;
+  std::string previousCache_;
 };
 
 inline writer::Entry entry(const char* head, const char* translation) {

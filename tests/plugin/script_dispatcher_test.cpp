@@ -70,6 +70,12 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {R"({"op":"matchWords","args":["re","(go",9]})", "matchWords: invalid regular expression"},
       {R"({"op":"matchWords","args":["regexp","\\(g\\)\\1",9]})", "matchWords: invalid regular expression"},
       {R"({"op":"matchStrategies","args":[1]})", "matchStrategies takes 0 arguments, got 1"},
+      {R"({"op":"searchText","args":["cat"]})", "searchText takes 2 arguments, got 1"},
+      {R"({"op":"searchText","args":[1,10]})", "searchText: argument 1 must be a string"},
+      {R"({"op":"searchText","args":["cat",0]})", "searchText: the limit must be from 1 to 10000"},
+      {R"({"op":"searchText","args":["cat",10001]})", "searchText: the limit must be from 1 to 10000"},
+      {R"({"op":"searchText","args":["\"cat",10]})", "searchText: unclosed quote in the query"},
+      {R"({"op":"searchProgress","args":[1]})", "searchProgress takes 0 arguments, got 1"},
   };
   for (const auto& [request, error] : cases) {
     const std::string response = handleScriptRequest(*peek, request);
