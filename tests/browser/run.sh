@@ -44,7 +44,7 @@ done
 # start_server HOME NAME: starts a server on a free port; its address goes to $work/NAME.url.
 start_server() {
   local home="$1" name="$2"
-  HOME="$home" "$BIN/lexorpeek" serve --port 0 >"$work/$name.url" 2>"$work/$name.log" &
+  HOME="$home" XDG_CACHE_HOME="$home/.cache" "$BIN/lexorpeek" serve --port 0 >"$work/$name.url" 2>"$work/$name.log" &
   servers+=("$!")
   local tries=0
   until grep -q '^http://' "$work/$name.url" 2>/dev/null; do

@@ -125,6 +125,26 @@ describe('the widget', () => {
     await shot('widget-suite');
   });
 
+  test('searches translations with the switch on, hits marked, the switch kept for the page', async () => {
+    await openWidget();
+    await choose('サンプル辞書');
+    await page.check('#in-translations');
+    await lookUp('過去分詞', 'enter');  // the first search builds the index, then answers
+    assert.deepEqual(await headWords(), ['gone']);
+    assert.equal(await entries().first().locator('.f4 mark').textContent(), '過去分詞');
+    await lookUp('"NUMBER 007"', 'enter');
+    assert.deepEqual(await headWords(), ['many007']);
+    assert.deepEqual(await entries().first().locator('mark').allTextContents(), ['number', '007']);
+    await shot('widget-translations');
+    await page.reload();
+    await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+    assert.equal(await page.isChecked('#in-translations'), true);
+    await page.uncheck('#in-translations');
+    await choose('サンプル辞書');
+    await lookUp('go', 'enter');
+    assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
+  });
+
   test('shows a page of entries at a time and more on request', async () => {
     await openWidget();
     await choose('サンプル辞書');
@@ -167,7 +187,8 @@ test('the page\'s LexorPeek answers synchronously and as promises, errors as Err
     return { found: LexorPeek.queryWithWord('go'), count: await LexorPeek.async.dicCount(), errors,
       names: Object.keys(LexorPeek).filter((k) => k !== 'async').length, frozen: Object.isFrozen(LexorPeek) };
   });
-  assert.deepEqual(answers, { found: true, count: 5, errors: [true, true], names: 16, frozen: true });
+  // The sixteen operations and the two of full-text search.
+  assert.deepEqual(answers, { found: true, count: 5, errors: [true, true], names: 18, frozen: true });
 });
 
 test('without a dictionary folder the widget says where dictionaries go', { skip: !bareUrl }, async () => {

@@ -1,5 +1,5 @@
-// The LexorPeek object of the page: the sixteen script operations of the dictionary plug-in,
-// bridged to the server that served this page.
+// The LexorPeek object of the page: the sixteen script operations of the dictionary plug-in (and
+// the full-text search the hosts add), bridged to the server that served this page.
 //
 // LexorPeek.NAME(...) answers synchronously, so a page written for an in-process bridge
 // (`if (LexorPeek.queryWithWord("go")) show(LexorPeek.getRecordAsHTML())`) works unchanged.
@@ -19,6 +19,8 @@
     'addDictionary', 'removeDictionaries', 'consult', 'queryWithWord', 'moveNext', 'isEOF',
     'getRecord', 'getRecordAsText', 'getRecordAsHTML', 'getDicDir', 'dicCount',
     'dicPathsInDir', 'dicNamesInDir', 'useNthDic', 'useAmbora', 'isAmboraAvailable',
+    // Full-text search of the entries' texts, which the hosts add.
+    'searchText', 'searchProgress',
   ];
   const ENDPOINT = '/LexorPeek';
   const TOKEN_HEADER = 'X-LexorPeek-Token';

@@ -13,6 +13,12 @@
   // run make one look-up.
   const TYPING_DELAY_MS = 60;
   const SUITE = 'suite';
+  // Full-text search: how many entries one search shows, how often the page asks how far a
+  // missing index has got, and where the switch is remembered for the page.
+  const TEXT_SEARCH_LIMIT = 100;
+  const INDEX_POLL_MS = 250;
+  const INDEX_BUILDING = 'index building';
+  const SWITCH_KEY = 'lexorpeek.inTranslations';
 
   const lexor = window.LexorPeek.async;
   const widget = document.getElementById('widget');
@@ -21,6 +27,7 @@
   const statusLine = document.getElementById('status');
   const resultList = document.getElementById('results');
   const moreButton = document.getElementById('more');
+  const translationSwitch = document.getElementById('in-translations');
 
   let queue = Promise.resolve();
   let generation = 0;          // bumped by every new look-up and every change of dictionary
@@ -48,7 +55,8 @@
   // Dictionary texts may carry markup by design. Only these elements survive, with only their
   // class; everything is rebuilt with createElement, so no attribute, handler or URL of the
   // fragment reaches the page.
-  const KEPT = new Set(['span', 'br', 'b', 'i', 'em', 'strong', 'sub', 'sup', 'small', 'u']);
+  // <mark> is the full-text search's highlight of a hit.
+  const KEPT = new Set(['span', 'br', 'b', 'i', 'em', 'strong', 'sub', 'sup', 'small', 'u', 'mark']);
   // Elements whose content is not text for the reader; dropped with everything inside.
   const DROPPED = new Set([
     'script', 'style', 'template', 'iframe', 'object', 'embed', 'noscript', 'noembed',
@@ -166,6 +174,8 @@
       if (word === '') {
         clearEntries();
         setState('idle', 'Type a word to look it up.');
+      } else if (translationSwitch.checked) {
+        await searchTranslations(word, mine);
       } else {
         const answers = await lexor.batch([{ op: 'queryWithWord', args: [word] }].concat(PAGE_CALLS));
         if (mine !== generation) return;
@@ -181,6 +191,38 @@
       // Tells an observer (and a test) which word the entries on show belong to.
       if (mine === generation) widget.dataset.word = word;
     });
+  }
+
+  // Full-text search: the entries whose translation or example holds the words, hits marked.
+  // While the dictionary's index is being built the status line shows how far it has got, and
+  // the search is asked again until it answers; a newer look-up ends the wait.
+  async function searchTranslations(word, mine) {
+    for (;;) {
+      const [answer] = await lexor.batch([{ op: 'searchText', args: [word, TEXT_SEARCH_LIMIT] }]);
+      if (mine !== generation) return;
+      if (!('error' in answer)) {
+        clearEntries();
+        if (answer.result.length === 0) {
+          setState('no-match', 'No translations hold “' + word + '”.');
+        } else {
+          showPage({ entries: answer.result, more: false });
+        }
+        return;
+      }
+      if (answer.error !== INDEX_BUILDING) {
+        clearEntries();
+        setState('no-match', String(answer.error).replace(/^searchText: /, ''));
+        return;
+      }
+      const [progress] = await lexor.batch([{ op: 'searchProgress' }]);
+      if (mine !== generation) return;
+      const counts = resultOf(progress);
+      setState('busy', counts
+        ? 'Indexing translations: ' + counts[0].toLocaleString() + ' of ' + counts[1].toLocaleString() + ' entries…'
+        : 'Indexing translations…');
+      await new Promise(function (resolve) { setTimeout(resolve, INDEX_POLL_MS); });
+      if (mine !== generation) return;
+    }
   }
 
   // Adds a page of entries after those shown; the count in the status line changes with them.
@@ -253,6 +295,7 @@
     chooser.value = suiteVersion > 0 ? SUITE : '0';
     chooser.disabled = false;
     wordField.disabled = false;
+    translationSwitch.disabled = false;
     await useChosenDictionary();
     setState('idle', 'Type a word to look it up.');
     wordField.focus();
@@ -294,7 +337,25 @@
     }
   }
 
+  function switchSearch() {
+    try {
+      sessionStorage.setItem(SWITCH_KEY, translationSwitch.checked ? '1' : '0');
+    } catch (e) {
+      // storage refused: the switch still works for this view of the page
+    }
+    wordField.placeholder = translationSwitch.checked ? 'Words in translations…' : 'Type a word…';
+    if (wordField.value !== '') lookUpNow();
+  }
+
+  try {
+    translationSwitch.checked = sessionStorage.getItem(SWITCH_KEY) === '1';
+  } catch (e) {
+    translationSwitch.checked = false;
+  }
+  if (translationSwitch.checked) wordField.placeholder = 'Words in translations…';
+
   wordField.addEventListener('input', lookUpSoon);
+  translationSwitch.addEventListener('change', switchSearch);
   wordField.addEventListener('keydown', onKey);
   chooser.addEventListener('change', changeDictionary);
   moreButton.addEventListener('click', showMore);
