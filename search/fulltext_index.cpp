@@ -21,8 +21,8 @@ namespace lexor::search {
 namespace {
 
 // Bumped whenever what the index holds or how texts are folded changes: older files are rebuilt.
-constexpr const char* kFormat = "lexorpeek-fulltext 1";
-constexpr char16_t kCjkPlaceholder = 0xE000;
+constexpr const char* kFormat = "lexorpeek-fulltext 2";
+constexpr auto kCjkPlaceholder = static_cast<char16_t>(kIndexPlaceholder);
 constexpr int64_t kAllRows = -1;
 
 // RAII for one prepared statement.

@@ -187,7 +187,11 @@ UString foldText(UStringView text, SourceSpans* spans) {
       end = after;
     }
     const size_t before = out.size();
-    if (end == i && c < 0x80) {
+    if (c == kIndexPlaceholder) {
+      // The index stands a run of kana and kanji as this character: a text's own folds to its
+      // neighbour, so that no query word can ever name a placeholder.
+      out.push_back(static_cast<char16_t>(kIndexPlaceholder + 1));
+    } else if (end == i && c < 0x80) {
       out.push_back(static_cast<char16_t>(c >= U'A' && c <= U'Z' ? c + 0x20 : c));
     } else if (end == i && foldsToItself(c)) {
       append(c, &out);

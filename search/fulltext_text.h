@@ -31,7 +31,12 @@ UString plainText(UStringView markup, SourceSpans* spans = nullptr);
 // text folds to the concatenation of its characters' folds and a hit never splits a character.
 // Combining marks of the Latin, Greek and Cyrillic diacritic blocks are removed; other marks
 // (the kana voicing marks, Indic vowel signs) are part of their letters and stay.
+// The private-use character U+E000, which the index uses to stand for a run of kana and kanji,
+// folds to U+E001, so a folded text never holds it.
 UString foldText(UStringView text, SourceSpans* spans = nullptr);
+
+// What the index puts in a text's words for each run of kana, kanji and hanzi.
+inline constexpr char32_t kIndexPlaceholder = 0xE000;
 
 // A word character, as the index's word tokenizer counts them: letters, numbers, marks and
 // private-use characters. Runs of them are the words a query matches whole.

@@ -176,6 +176,7 @@ TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
       {"tシャツ", {"tshirt"}},
       {"\"猫背 round\"", {"ねこぜ"}},
       {"犬", {}},
+      {"\xee\x80\x80", {}},  // the index's stand-in for a run of kana and kanji
       {"", {}},
       {"*** \"\"", {}},
   };
