@@ -98,6 +98,10 @@ ScriptList recordAsList(const Record& record);
 UString recordAsText(const Record& record);
 UString recordAsHTML(const Record& record);
 
+// The suite's rule for choosing a side: whether the word holds a Japanese character (a UTF-16
+// unit above the ideographic space).
+bool isJapaneseWord(UStringView word);
+
 // resolveAlias of the system's utilities: the target of an alias (a symbolic link here), or the
 // path itself; logs "resolveAlias(%@)" and ": resolvedPath = %@". std::nullopt for none.
 std::optional<UString> resolveAlias(const std::optional<UString>& path);

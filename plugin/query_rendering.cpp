@@ -15,10 +15,6 @@ constexpr size_t kHtmlCapacity = 2048;
 // ideographic space; it and everything below it do not count.
 constexpr char16_t kIdeographicSpace = 0x3000;
 
-bool isJapaneseWord(const UString& word) {
-  return std::any_of(word.begin(), word.end(), [](char16_t unit) { return unit > kIdeographicSpace; });
-}
-
 ScriptValue stringOrNull(const std::optional<UString>& text) {
   return text ? ScriptValue(*text) : ScriptValue(ScriptNull{});
 }
@@ -31,6 +27,10 @@ const UString& headWord(const Record& record) {
 }
 
 }  // namespace
+
+bool isJapaneseWord(UStringView word) {
+  return std::any_of(word.begin(), word.end(), [](char16_t unit) { return unit > kIdeographicSpace; });
+}
 
 ScriptList recordAsList(const Record& record) {
   return ScriptList{

@@ -17,10 +17,4 @@ std::optional<EntryFormat> parseEntryFormat(std::string_view name);
 // there is none.
 std::optional<std::string> formatCurrentEntry(LexorPeek& peek, EntryFormat format);
 
-// The page's text form made readable in a terminal: head word [pron] on the first line, then
-// the translation and the example, indented. Record texts may carry markup: each "<br>" (and a
-// code-page dictionary's "<>") becomes a line break, other tags are dropped, and character
-// references (&amp; &lt; &gt; &quot; &#39; ...) are decoded.
-std::string terminalText(const ScriptList& record);
-
 }  // namespace lexor::cli

@@ -1,0 +1,39 @@
+// What the DICT host asks of a strategy engine: the strategies it knows, and the head words of
+// one database that a word matches under one of them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ustring.h"
+
+namespace lexor::dict {
+
+struct StrategyInfo {
+  std::string name;
+  std::string description;
+};
+
+enum class MatchOutcome {
+  kMatched,          // *headWords holds the matches (maybe none)
+  kUnknownStrategy,  // no strategy by that name
+  kBadPattern,       // the word is not a valid pattern for the strategy (a regular expression)
+};
+
+class WordMatcher {
+ public:
+  virtual ~WordMatcher() = default;
+
+  // The strategies, in the order SHOW STRAT lists them.
+  virtual const std::vector<StrategyInfo>& strategies() const = 0;
+
+  // The distinct head words of the database at `database` (its position in DictLibrary's list)
+  // that `word` matches under `strategy`, as the dictionary stores them, at most `limit`.
+  // "exact" must compare after NFC and full case folding: DEFINE relies on it.
+  virtual MatchOutcome match(size_t database, std::string_view strategy, const UString& word, size_t limit,
+                             std::vector<UString>* headWords) = 0;
+};
+
+}  // namespace lexor::dict
