@@ -11,7 +11,9 @@ namespace lexor::dict {
 namespace {
 
 constexpr std::string_view kDefaultStrategy = "lev";
-constexpr std::string_view kExactStrategy = "exact";
+// Definitions of one word in one database: far more than any real head word has, few enough to
+// bound an answer.
+constexpr size_t kMaxDefinitions = 1000;
 constexpr std::string_view kMimeHeader = "Content-Type: text/plain; charset=utf-8\r\n\r\n";
 constexpr std::string_view kSuiteDescription =
     "Ambora suite: English-Japanese, or Japanese-English for a word with Japanese characters";
@@ -64,6 +66,13 @@ std::string codePageName(CodePage page) {
   }
 }
 
+// The format version as major.minor: the header keeps the major number in the high byte (its
+// top bit is a flag) and the minor number in the low byte.
+std::string formatVersion(int16_t version) {
+  const auto bits = static_cast<uint16_t>(version);
+  return std::to_string((bits >> 8) & 0x7F) + "." + std::to_string(bits & 0xFF);
+}
+
 // The encoding of a dictionary's texts: BOCU-1, or the code pages its signature gives (Shift_JIS
 // for a signature without a row).
 std::string encodingOf(const Lexor& dic) {
@@ -109,8 +118,7 @@ DictSession::DictSession(const DictLibrary& library, WordMatcher& matcher, Sessi
     : _library(library),
       _matcher(matcher),
       _options(std::move(options)),
-      _msgId(std::move(msgId)),
-      _recordsets(library.databases().size()) {}
+      _msgId(std::move(msgId)) {}
 
 std::string DictSession::greeting() const { return "220 lexorpeek dict-server <mime> " + _msgId + "\r\n"; }
 
@@ -209,12 +217,14 @@ void DictSession::answer(const std::vector<std::string>& words, std::string* out
   status("500 unknown command", out);
 }
 
-std::vector<size_t> DictSession::targets(std::string_view database, const UString& word) const {
+std::optional<std::vector<size_t>> DictSession::targets(std::string_view database, const UString& word) const {
   std::vector<size_t> chosen;
   if (database == "*" || database == "!") {
     for (size_t i = 0; i < _library.databases().size(); ++i) chosen.push_back(i);
   } else if (std::optional<size_t> one = _library.find(database, word)) {
     chosen.push_back(*one);
+  } else {
+    return std::nullopt;
   }
   return chosen;
 }
@@ -224,38 +234,18 @@ void DictSession::beginText(std::string* out) const {
 }
 
 void DictSession::definitionsIn(size_t database, const UString& word, std::vector<Definition>* found) {
-  std::vector<UString> headWords;
-  if (_matcher.match(database, kExactStrategy, word, _options.maxMatches, &headWords) != MatchOutcome::kMatched) {
-    return;
-  }
-  std::shared_ptr<LexorRecordset>& rs = _recordsets[database];
-  if (!rs) rs = LexorRecordset::initWithDic(_library.databases()[database].dic);
-  for (const UString& headWord : headWords) {
-    // The walk is a prefix walk in stored order, so the entries that equal the head word come
-    // first; the first other entry after them ends it.
-    bool seen = false;
-    bool more = rs->queryWithWord(headWord);
-    while (more && !rs->isEOF()) {
-      std::optional<Record> record = rs->getRecordAsDictionary();
-      const bool equal = record && record->eword == headWord;
-      if (equal) {
-        seen = true;
-        found->push_back(Definition{database, headWord, terminalText(recordAsList(*record))});
-      } else if (seen) {
-        break;
-      }
-      more = rs->moveNext();
-    }
+  for (const Record& record : _matcher.definitions(database, word, kMaxDefinitions)) {
+    found->push_back(Definition{database, record.eword.value_or(UString()), terminalText(recordAsList(record))});
   }
 }
 
 void DictSession::define(std::string_view database, const std::string& word, std::string* out) {
   ++_defines;
   const UString needle = fromUtf8(word);
-  const std::vector<size_t> chosen = targets(database, needle);
-  if (chosen.empty()) return status("550 invalid database, use SHOW DB for a list of databases", out);
+  const std::optional<std::vector<size_t>> chosen = targets(database, needle);
+  if (!chosen) return status("550 invalid database, use SHOW DB for a list of databases", out);
   std::vector<Definition> found;
-  for (size_t db : chosen) {
+  for (size_t db : *chosen) {
     definitionsIn(db, needle, &found);
     if (database == "!" && !found.empty()) break;
   }
@@ -275,8 +265,8 @@ void DictSession::match(std::string_view database, std::string_view strategy, co
                         std::string* out) {
   ++_matches;
   const UString needle = fromUtf8(word);
-  const std::vector<size_t> chosen = targets(database, needle);
-  if (chosen.empty()) return status("550 invalid database, use SHOW DB for a list of databases", out);
+  const std::optional<std::vector<size_t>> chosen = targets(database, needle);
+  if (!chosen) return status("550 invalid database, use SHOW DB for a list of databases", out);
   if (strategy == ".") strategy = kDefaultStrategy;
   const std::vector<StrategyInfo>& known = _matcher.strategies();
   if (std::none_of(known.begin(), known.end(), [&](const StrategyInfo& s) { return s.name == strategy; })) {
@@ -284,7 +274,7 @@ void DictSession::match(std::string_view database, std::string_view strategy, co
   }
   std::string lines;
   size_t count = 0;
-  for (size_t db : chosen) {
+  for (size_t db : *chosen) {
     if (count >= _options.maxMatches) break;
     std::vector<UString> headWords;
     const MatchOutcome outcome = _matcher.match(db, strategy, needle, _options.maxMatches - count, &headWords);
@@ -347,7 +337,7 @@ void DictSession::showInfo(std::string_view database, std::string* out) {
     std::optional<size_t> found = _library.find(database, UString());
     if (!found) return status("550 invalid database, use SHOW DB for a list of databases", out);
     const DictDatabase& db = _library.databases()[*found];
-    text = db.description + "\n\nfile: " + toUtf8(db.path) + "\nversion: " + std::to_string(db.dic->version()) +
+    text = db.description + "\n\nfile: " + toUtf8(db.path) + "\nversion: " + formatVersion(db.dic->version()) +
            "\nencoding: " + encodingOf(*db.dic) +
            "\nentries: " + std::to_string(db.dic->nWord()) + "\n";
   }

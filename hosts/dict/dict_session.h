@@ -4,12 +4,11 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/lexor_recordset.h"
 #include "hosts/dict/command_line.h"
 #include "hosts/dict/dict_library.h"
 #include "hosts/dict/word_matcher.h"
@@ -54,8 +53,8 @@ class DictSession {
   void showStrategies(std::string* out);
   void showInfo(std::string_view database, std::string* out);
   // The databases a command names: all of them for "*" and "!", the side the suite's name picks
-  // for the word, or the one named; empty for an unknown name.
-  std::vector<size_t> targets(std::string_view database, const UString& word) const;
+  // for the word, or the one named; std::nullopt for an unknown name.
+  std::optional<std::vector<size_t>> targets(std::string_view database, const UString& word) const;
   void definitionsIn(size_t database, const UString& word, std::vector<Definition>* found);
   // Opens a text answer (after its status line): the MIME header when it was asked for.
   void beginText(std::string* out) const;
@@ -65,7 +64,6 @@ class DictSession {
   SessionOptions _options;
   std::string _msgId;
   LineFramer _framer;
-  std::vector<std::shared_ptr<LexorRecordset>> _recordsets;  // one per database, made on first use
   bool _mime = false;
   bool _finished = false;
   size_t _commands = 0;

@@ -1,5 +1,5 @@
-// What the DICT host asks of a strategy engine: the strategies it knows, and the head words of
-// one database that a word matches under one of them.
+// What the DICT host asks of a strategy engine: the strategies it knows, the head words of one
+// database that a word matches under one of them, and the entries a word defines.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/record.h"
 #include "platform/ustring.h"
 
 namespace lexor::dict {
@@ -31,9 +32,12 @@ class WordMatcher {
 
   // The distinct head words of the database at `database` (its position in DictLibrary's list)
   // that `word` matches under `strategy`, as the dictionary stores them, at most `limit`.
-  // "exact" must compare after NFC and full case folding: DEFINE relies on it.
   virtual MatchOutcome match(size_t database, std::string_view strategy, const UString& word, size_t limit,
                              std::vector<UString>* headWords) = 0;
+
+  // Every entry of the database whose head word equals `word` after NFC and full case folding,
+  // in dictionary order, at most `limit`.
+  virtual std::vector<Record> definitions(size_t database, const UString& word, size_t limit) = 0;
 };
 
 }  // namespace lexor::dict
