@@ -11,6 +11,7 @@
 
 #include "hosts/dict/command_line.h"
 #include "hosts/dict/dict_library.h"
+#include "hosts/dict/dict_server.h"
 #include "hosts/dict/word_matcher.h"
 
 namespace lexor::dict {
@@ -22,7 +23,7 @@ struct SessionOptions {
   std::string serverInfo;                  // the text of SHOW SERVER (without the final ".")
 };
 
-class DictSession {
+class DictSession : public ConnectionProtocol {
  public:
   // The library and matcher outlive the session; `msgId` is the greeting's <...@host> part.
   DictSession(const DictLibrary& library, WordMatcher& matcher, SessionOptions options, std::string msgId);
@@ -38,6 +39,13 @@ class DictSession {
   bool finished() const { return _finished; }
   // Bytes held of a command not yet complete.
   size_t pending() const { return _framer.pending(); }
+
+  // The transport's view: the greeting, then answers until QUIT.
+  void opened(std::string& out) override { out += greeting(); }
+  bool received(std::string_view bytes, std::string& out) override {
+    receive(bytes, &out);
+    return !_finished;
+  }
 
  private:
   struct Definition {

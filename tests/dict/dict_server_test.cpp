@@ -1,0 +1,158 @@
+// The DICT server over real loopback sockets: greeting, pipelining, the connection bound, the
+// idle deadline, long lines and shutdown.
+#include "hosts/dict/dict_server.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "hosts/dict/dict_session.h"
+
+namespace lexor::dict {
+namespace {
+
+class NoMatcher : public WordMatcher {
+ public:
+  const std::vector<StrategyInfo>& strategies() const override { return _strategies; }
+  MatchOutcome match(size_t, std::string_view, const UString&, size_t, std::vector<UString>*) override {
+    return MatchOutcome::kMatched;
+  }
+  std::vector<Record> definitions(size_t, const UString&, size_t) override { return {}; }
+
+ private:
+  std::vector<StrategyInfo> _strategies = {{"exact", "Match head words exactly"}};
+};
+
+class Client {
+ public:
+  explicit Client(uint16_t port) : _fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  }
+  ~Client() { close(_fd); }
+  void send(std::string_view bytes) const { EXPECT_EQ(::send(_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size())); }
+  // Reads until `count` CR LF lines have come, the peer closes, or 5 s pass.
+  std::string lines(size_t count) {
+    while (true) {
+      size_t seen = 0;
+      for (size_t at = _in.find("\r\n"); at != std::string::npos; at = _in.find("\r\n", at + 2)) ++seen;
+      if (seen >= count || !readSome()) break;
+    }
+    std::string out;
+    for (size_t i = 0; i < count; ++i) {
+      const size_t at = _in.find("\r\n");
+      if (at == std::string::npos) break;
+      out += _in.substr(0, at + 2);
+      _in.erase(0, at + 2);
+    }
+    return out;
+  }
+  // Whether the peer closes within 5 s (after whatever it still sends).
+  bool closes() {
+    while (readSome()) {
+    }
+    return _eof;
+  }
+
+ private:
+  bool readSome() {
+    pollfd p{_fd, POLLIN, 0};
+    if (poll(&p, 1, 5000) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
+    if (n <= 0) {
+      _eof = true;
+      return false;
+    }
+    _in.append(buffer, static_cast<size_t>(n));
+    return true;
+  }
+  int _fd;
+  std::string _in;
+  bool _eof = false;
+};
+
+class ServerTest : public ::testing::Test {
+ protected:
+  void start(ServerLimits limits) {
+    _server = std::make_unique<DictServer>(
+        limits,
+        [this] { return std::make_unique<DictSession>(_library, _matcher, SessionOptions{}, "<1@test>"); },
+        "420 server temporarily unavailable\r\n", "421 server shutting down\r\n");
+    std::string error;
+    std::optional<uint16_t> port = _server->listen("127.0.0.1", 0, &error);
+    ASSERT_TRUE(port) << error;
+    _port = *port;
+    _thread = std::thread([this] { _server->run(); });
+  }
+  void TearDown() override {
+    if (!_server) return;
+    _server->stop();
+    _thread.join();
+  }
+  void waitForConnections(size_t n) {
+    for (int i = 0; i < 500 && _server->connections() != n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(_server->connections(), n);
+  }
+
+  DictLibrary _library;
+  NoMatcher _matcher;
+  std::unique_ptr<DictServer> _server;
+  std::thread _thread;
+  uint16_t _port = 0;
+};
+
+TEST_F(ServerTest, AnswersPipelinedCommandsInOrderAndQuits) {
+  start(ServerLimits{});
+  Client client(_port);
+  EXPECT_EQ(client.lines(1), "220 lexorpeek dict-server <mime> <1@test>\r\n");
+  client.send("STATUS\r\nSHOW DB\r\n" + std::string(3000, 'x') + "\r\nMATCH * exact cat\r\nfoo\r\nst");
+  client.send("atus\r\nQUIT\r\nSTATUS\r\n");
+  EXPECT_EQ(client.lines(7),
+            "210 status [d/m/c = 0/0/1]\r\n554 no databases present\r\n500 line too long\r\n552 no match\r\n"
+            "500 unknown command\r\n210 status [d/m/c = 0/1/6]\r\n221 bye\r\n");
+  EXPECT_TRUE(client.closes());
+}
+
+TEST_F(ServerTest, RefusesConnectionsBeyondTheBound) {
+  start(ServerLimits{.maxConnections = 2});
+  Client first(_port), second(_port);
+  EXPECT_TRUE(first.lines(1).starts_with("220 "));
+  EXPECT_TRUE(second.lines(1).starts_with("220 "));
+  Client third(_port);
+  EXPECT_EQ(third.lines(1), "420 server temporarily unavailable\r\n");
+  EXPECT_TRUE(third.closes());
+  first.send("QUIT\r\n");
+  EXPECT_TRUE(first.closes());
+  waitForConnections(1);
+  Client fourth(_port);
+  EXPECT_TRUE(fourth.lines(1).starts_with("220 "));
+}
+
+TEST_F(ServerTest, ClosesIdleConnectionsAndSaysFarewellOnStop) {
+  start(ServerLimits{.idleTimeout = std::chrono::milliseconds(300)});
+  Client idle(_port);
+  EXPECT_TRUE(idle.lines(1).starts_with("220 "));
+  EXPECT_TRUE(idle.closes());
+  waitForConnections(0);
+
+  Client open(_port);
+  EXPECT_TRUE(open.lines(1).starts_with("220 "));
+  waitForConnections(1);
+  _server->stop();
+  _thread.join();
+  _server.reset();
+  EXPECT_EQ(open.lines(1), "421 server shutting down\r\n");
+  EXPECT_TRUE(open.closes());
+}
+
+}  // namespace
+}  // namespace lexor::dict
