@@ -16,7 +16,8 @@
 namespace lexor::dict {
 namespace {
 
-constexpr const char* kUsage = R"(usage: lexorpeek dict-server [--port N] [--listen ADDRESS] [--max-matches N]
+constexpr const char* kUsage =
+    R"(usage: lexorpeek dict-server [--port N] [--listen ADDRESS] [--max-matches N]
 
 Serves the dictionaries of ~/Library/Lexor over the DICT protocol (RFC 2229), to the `dict`
 client and every other DICT client. Each dictionary that `lexorpeek list` shows is a
@@ -105,7 +106,8 @@ int runDictServerCommand(const std::vector<std::string>& args) {
   }
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
-  if (!peek->_getDicDir()) std::cerr << "lexorpeek dict-server: no dictionary folder (~/Library/Lexor)\n";
+  if (!peek->_getDicDir())
+    std::cerr << "lexorpeek dict-server: no dictionary folder (~/Library/Lexor)\n";
   const DictLibrary library = DictLibrary::fromPeek(*peek);
   std::unique_ptr<WordMatcher> matcher = makeEngineMatcher(library);
 
@@ -116,8 +118,9 @@ int runDictServerCommand(const std::vector<std::string>& args) {
   DictServer server(
       ServerLimits::fromEnvironment(),
       [&]() -> std::unique_ptr<ConnectionProtocol> {
-        const std::string msgId = "<" + std::to_string(++connectionNumber) + "." + std::to_string(pid) + "." +
-                                  std::to_string(std::time(nullptr)) + "@lexorpeek>";
+        const std::string msgId = "<" + std::to_string(++connectionNumber) + "." +
+                                  std::to_string(pid) + "." + std::to_string(std::time(nullptr)) +
+                                  "@lexorpeek>";
         return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);
       },
       "420 server temporarily unavailable\r\n", "421 server shutting down\r\n");
@@ -129,8 +132,9 @@ int runDictServerCommand(const std::vector<std::string>& args) {
     return 1;
   }
   const std::string where = urlHost(options->address) + ":" + std::to_string(*port);
-  sessionOptions.serverInfo = "lexorpeek dict-server on " + where + "\n" + std::to_string(library.databases().size()) +
-                              " databases from " + toUtf8(peek->_getDicDir().value_or(u"(no folder)")) + "\n";
+  sessionOptions.serverInfo = "lexorpeek dict-server on " + where + "\n" +
+                              std::to_string(library.databases().size()) + " databases from " +
+                              toUtf8(peek->_getDicDir().value_or(u"(no folder)")) + "\n";
   std::cout << "dict://" << where << "/" << std::endl;
   if (!isLoopbackAddress(options->address)) {
     std::cerr << "lexorpeek dict-server: warning: listening on " << options->address

@@ -10,8 +10,8 @@ namespace lexor::dict {
 namespace {
 
 bool keepsItsName(char32_t c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-         c == '.';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == '.';
 }
 
 bool isReserved(std::string_view name, const std::vector<std::string>& taken) {
@@ -28,7 +28,9 @@ std::string databaseNameForPath(UStringView path) {
   for (size_t i = 0; i < file.size(); ++i) {
     char32_t c = file[i];
     // A surrogate pair is one character and gets one '_'.
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < file.size() && file[i + 1] >= 0xDC00 && file[i + 1] <= 0xDFFF) ++i;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < file.size() && file[i + 1] >= 0xDC00 &&
+        file[i + 1] <= 0xDFFF)
+      ++i;
     name += keepsItsName(c) ? static_cast<char>(c) : '_';
   }
   return name;
@@ -43,7 +45,8 @@ std::string uniqueDatabaseName(const std::string& name, const std::vector<std::s
 }
 
 DictLibrary DictLibrary::fromFiles(const std::vector<std::pair<UString, std::string>>& listed,
-                                   std::optional<size_t> englishSide, std::optional<size_t> japaneseSide) {
+                                   std::optional<size_t> englishSide,
+                                   std::optional<size_t> japaneseSide) {
   DictLibrary library;
   std::vector<std::string> taken;
   for (size_t i = 0; i < listed.size(); ++i) {

@@ -1,21 +1,19 @@
 #include "hosts/dict/dict_server.h"
 
 // GCC 12 in C++20 needs <utility> ahead of Asio's headers.
-#include <utility>
-
 #include <signal.h>
 
 #include <array>
-#include <cstdlib>
-#include <list>
-#include <mutex>
-
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
+#include <cstdlib>
+#include <list>
+#include <mutex>
+#include <utility>
 
 namespace lexor::dict {
 namespace {
@@ -50,8 +48,8 @@ ServerLimits ServerLimits::fromEnvironment() {
   ServerLimits limits;
   limits.idleTimeout = std::chrono::milliseconds(
       positiveEnvironmentNumber("LEXOR_NET_IDLE_TIMEOUT_MS", limits.idleTimeout.count()));
-  limits.maxConnections = static_cast<size_t>(
-      positiveEnvironmentNumber("LEXOR_NET_MAX_CONNECTIONS", static_cast<long long>(limits.maxConnections)));
+  limits.maxConnections = static_cast<size_t>(positiveEnvironmentNumber(
+      "LEXOR_NET_MAX_CONNECTIONS", static_cast<long long>(limits.maxConnections)));
   return limits;
 }
 
@@ -89,7 +87,10 @@ struct DictServer::Impl {
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(DictServer::Impl& server, tcp::socket socket)
-      : _server(server), _socket(std::move(socket)), _timer(server.io), _protocol(server.factory()) {}
+      : _server(server),
+        _socket(std::move(socket)),
+        _timer(server.io),
+        _protocol(server.factory()) {}
 
   void start(std::list<std::shared_ptr<Connection>>::iterator self) {
     _self = self;
@@ -130,11 +131,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void read() {
     if (_closed) return;
     armTimer();
-    _socket.async_read_some(asio::buffer(_buffer), [self = shared_from_this()](error_code ec, size_t n) {
-      if (ec || self->_closed) return self->close();
-      self->_closing = !self->_protocol->received(std::string_view(self->_buffer.data(), n), self->_out);
-      self->write();
-    });
+    _socket.async_read_some(
+        asio::buffer(_buffer), [self = shared_from_this()](error_code ec, size_t n) {
+          if (ec || self->_closed) return self->close();
+          self->_closing =
+              !self->_protocol->received(std::string_view(self->_buffer.data(), n), self->_out);
+          self->write();
+        });
   }
 
   void write() {
@@ -144,11 +147,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return read();
     }
     armTimer();
-    asio::async_write(_socket, asio::buffer(_out), [self = shared_from_this()](error_code ec, size_t) {
-      if (ec || self->_closed) return self->close();
-      self->_out.clear();
-      self->write();
-    });
+    asio::async_write(_socket, asio::buffer(_out),
+                      [self = shared_from_this()](error_code ec, size_t) {
+                        if (ec || self->_closed) return self->close();
+                        self->_out.clear();
+                        self->write();
+                      });
   }
 
   DictServer::Impl& _server;
@@ -191,12 +195,15 @@ void DictServer::Impl::shutdown() {
   while (!connections.empty()) connections.front()->sayFarewell();
 }
 
-DictServer::DictServer(ServerLimits limits, ProtocolFactory factory, std::string refusal, std::string farewell)
-    : _impl(std::make_unique<Impl>(limits, std::move(factory), std::move(refusal), std::move(farewell))) {}
+DictServer::DictServer(ServerLimits limits, ProtocolFactory factory, std::string refusal,
+                       std::string farewell)
+    : _impl(std::make_unique<Impl>(limits, std::move(factory), std::move(refusal),
+                                   std::move(farewell))) {}
 
 DictServer::~DictServer() = default;
 
-std::optional<uint16_t> DictServer::listen(const std::string& address, uint16_t port, std::string* error) {
+std::optional<uint16_t> DictServer::listen(const std::string& address, uint16_t port,
+                                           std::string* error) {
   error_code ec;
   const asio::ip::address ip = asio::ip::make_address(address, ec);
   if (ec) {
@@ -210,8 +217,9 @@ std::optional<uint16_t> DictServer::listen(const std::string& address, uint16_t 
   if (!ec) acceptor.bind(endpoint, ec);
   if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
   if (ec) {
-    *error = ec == asio::error::address_in_use ? "port " + std::to_string(port) + " is in use"
-                                               : "cannot listen on " + address + ": " + ec.message();
+    *error = ec == asio::error::address_in_use
+                 ? "port " + std::to_string(port) + " is in use"
+                 : "cannot listen on " + address + ": " + ec.message();
     error_code ignored;
     acceptor.close(ignored);
     return std::nullopt;

@@ -40,7 +40,8 @@ struct ServerLimits {
 class DictServer {
  public:
   // `refusal` goes to a connection beyond the limit, `farewell` to every open one on shutdown.
-  DictServer(ServerLimits limits, ProtocolFactory factory, std::string refusal, std::string farewell);
+  DictServer(ServerLimits limits, ProtocolFactory factory, std::string refusal,
+             std::string farewell);
   ~DictServer();
   DictServer(const DictServer&) = delete;
   DictServer& operator=(const DictServer&) = delete;

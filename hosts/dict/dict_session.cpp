@@ -38,7 +38,8 @@ constexpr std::string_view kHelpText =
 
 std::string upper(std::string_view word) {
   std::string out(word);
-  std::transform(out.begin(), out.end(), out.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
   return out;
 }
 
@@ -51,18 +52,30 @@ void endText(std::string* out) { out->append(".\r\n"); }
 
 std::string codePageName(CodePage page) {
   switch (page) {
-    case kCodePageShiftJIS: return "Shift_JIS";
-    case kCodePageMacRoman: return "Mac OS Roman";
-    case kCodePageWindowsLatin1: return "windows-1252";
-    case kCodePageWindowsLatin2: return "windows-1250";
-    case kCodePageWindowsGreek: return "windows-1253";
-    case kCodePageWindowsLatin5: return "windows-1254";
-    case kCodePageWindowsArabic: return "windows-1256";
-    case kCodePageMacChineseTrad: return "Big5";
-    case kCodePageMacKorean: return "EUC-KR";
-    case kCodePageMacThai: return "TIS-620";
-    case kCodePageMacChineseSimp: return "GB 2312";
-    default: return "code page " + std::to_string(page);
+    case kCodePageShiftJIS:
+      return "Shift_JIS";
+    case kCodePageMacRoman:
+      return "Mac OS Roman";
+    case kCodePageWindowsLatin1:
+      return "windows-1252";
+    case kCodePageWindowsLatin2:
+      return "windows-1250";
+    case kCodePageWindowsGreek:
+      return "windows-1253";
+    case kCodePageWindowsLatin5:
+      return "windows-1254";
+    case kCodePageWindowsArabic:
+      return "windows-1256";
+    case kCodePageMacChineseTrad:
+      return "Big5";
+    case kCodePageMacKorean:
+      return "EUC-KR";
+    case kCodePageMacThai:
+      return "TIS-620";
+    case kCodePageMacChineseSimp:
+      return "GB 2312";
+    default:
+      return "code page " + std::to_string(page);
   }
 }
 
@@ -81,7 +94,8 @@ std::string encodingOf(const Lexor& dic) {
   const CodePage headWords = row ? row->headWord : kCodePageShiftJIS;
   const CodePage translations = row ? row->translation : kCodePageShiftJIS;
   if (headWords == translations) return codePageName(headWords);
-  return codePageName(headWords) + " (head words), " + codePageName(translations) + " (translations)";
+  return codePageName(headWords) + " (head words), " + codePageName(translations) +
+         " (translations)";
 }
 
 }  // namespace
@@ -120,7 +134,9 @@ DictSession::DictSession(const DictLibrary& library, WordMatcher& matcher, Sessi
       _options(std::move(options)),
       _msgId(std::move(msgId)) {}
 
-std::string DictSession::greeting() const { return "220 lexorpeek dict-server <mime> " + _msgId + "\r\n"; }
+std::string DictSession::greeting() const {
+  return "220 lexorpeek dict-server <mime> " + _msgId + "\r\n";
+}
 
 void DictSession::receive(std::string_view bytes, std::string* out) {
   if (_finished) return;
@@ -190,8 +206,8 @@ void DictSession::answer(const std::vector<std::string>& words, std::string* out
   }
   if (command == "STATUS") {
     if (parameters != 0) return illegal();
-    return status("210 status [d/m/c = " + std::to_string(_defines) + "/" + std::to_string(_matches) + "/" +
-                      std::to_string(_commands) + "]",
+    return status("210 status [d/m/c = " + std::to_string(_defines) + "/" +
+                      std::to_string(_matches) + "/" + std::to_string(_commands) + "]",
                   out);
   }
   if (command == "HELP") {
@@ -217,7 +233,8 @@ void DictSession::answer(const std::vector<std::string>& words, std::string* out
   status("500 unknown command", out);
 }
 
-std::optional<std::vector<size_t>> DictSession::targets(std::string_view database, const UString& word) const {
+std::optional<std::vector<size_t>> DictSession::targets(std::string_view database,
+                                                        const UString& word) const {
   std::vector<size_t> chosen;
   if (database == "*" || database == "!") {
     for (size_t i = 0; i < _library.databases().size(); ++i) chosen.push_back(i);
@@ -233,9 +250,11 @@ void DictSession::beginText(std::string* out) const {
   if (_mime) out->append(kMimeHeader);
 }
 
-void DictSession::definitionsIn(size_t database, const UString& word, std::vector<Definition>* found) {
+void DictSession::definitionsIn(size_t database, const UString& word,
+                                std::vector<Definition>* found) {
   for (const Record& record : _matcher.definitions(database, word, kMaxDefinitions)) {
-    found->push_back(Definition{database, record.eword.value_or(UString()), terminalText(recordAsList(record))});
+    found->push_back(
+        Definition{database, record.eword.value_or(UString()), terminalText(recordAsList(record))});
   }
 }
 
@@ -253,7 +272,9 @@ void DictSession::define(std::string_view database, const std::string& word, std
   status("150 " + std::to_string(found.size()) + " definitions retrieved", out);
   for (const Definition& definition : found) {
     const DictDatabase& db = _library.databases()[definition.database];
-    status("151 " + quoted(toUtf8(definition.headWord)) + " " + db.name + " " + quoted(db.description), out);
+    status(
+        "151 " + quoted(toUtf8(definition.headWord)) + " " + db.name + " " + quoted(db.description),
+        out);
     beginText(out);
     out->append(dotStuffed(definition.text));
     endText(out);
@@ -261,15 +282,16 @@ void DictSession::define(std::string_view database, const std::string& word, std
   status("250 ok", out);
 }
 
-void DictSession::match(std::string_view database, std::string_view strategy, const std::string& word,
-                        std::string* out) {
+void DictSession::match(std::string_view database, std::string_view strategy,
+                        const std::string& word, std::string* out) {
   ++_matches;
   const UString needle = fromUtf8(word);
   const std::optional<std::vector<size_t>> chosen = targets(database, needle);
   if (!chosen) return status("550 invalid database, use SHOW DB for a list of databases", out);
   if (strategy == ".") strategy = kDefaultStrategy;
   const std::vector<StrategyInfo>& known = _matcher.strategies();
-  if (std::none_of(known.begin(), known.end(), [&](const StrategyInfo& s) { return s.name == strategy; })) {
+  if (std::none_of(known.begin(), known.end(),
+                   [&](const StrategyInfo& s) { return s.name == strategy; })) {
     return status("551 invalid strategy, use SHOW STRAT for a list of strategies", out);
   }
   std::string lines;
@@ -277,7 +299,8 @@ void DictSession::match(std::string_view database, std::string_view strategy, co
   for (size_t db : *chosen) {
     if (count >= _options.maxMatches) break;
     std::vector<UString> headWords;
-    const MatchOutcome outcome = _matcher.match(db, strategy, needle, _options.maxMatches - count, &headWords);
+    const MatchOutcome outcome =
+        _matcher.match(db, strategy, needle, _options.maxMatches - count, &headWords);
     if (outcome == MatchOutcome::kBadPattern) return status("501 invalid regular expression", out);
     if (outcome != MatchOutcome::kMatched) continue;
     const std::string& name = _library.databases()[db].name;
@@ -330,15 +353,16 @@ void DictSession::showInfo(std::string_view database, std::string* out) {
   if (_library.isSuiteName(database)) {
     const DictDatabase& english = _library.databases()[*_library.find(database, u"a")];
     const DictDatabase& japanese = _library.databases()[*_library.find(database, u"\u3042")];
-    text = std::string(kSuiteDescription) + ".\nA word is looked up in " + english.name + " (" + english.description +
-           "), or in " + japanese.name + " (" + japanese.description +
-           ") when it holds a Japanese character;\nthe answers carry the name of the database that gave them.\n";
+    text = std::string(kSuiteDescription) + ".\nA word is looked up in " + english.name + " (" +
+           english.description + "), or in " + japanese.name + " (" + japanese.description +
+           ") when it holds a Japanese character;\nthe answers carry the name of the database that "
+           "gave them.\n";
   } else {
     std::optional<size_t> found = _library.find(database, UString());
     if (!found) return status("550 invalid database, use SHOW DB for a list of databases", out);
     const DictDatabase& db = _library.databases()[*found];
-    text = db.description + "\n\nfile: " + toUtf8(db.path) + "\nversion: " + formatVersion(db.dic->version()) +
-           "\nencoding: " + encodingOf(*db.dic) +
+    text = db.description + "\n\nfile: " + toUtf8(db.path) +
+           "\nversion: " + formatVersion(db.dic->version()) + "\nencoding: " + encodingOf(*db.dic) +
            "\nentries: " + std::to_string(db.dic->nWord()) + "\n";
   }
   status("112 database information follows", out);

@@ -26,7 +26,8 @@ struct SessionOptions {
 class DictSession : public ConnectionProtocol {
  public:
   // The library and matcher outlive the session; `msgId` is the greeting's <...@host> part.
-  DictSession(const DictLibrary& library, WordMatcher& matcher, SessionOptions options, std::string msgId);
+  DictSession(const DictLibrary& library, WordMatcher& matcher, SessionOptions options,
+              std::string msgId);
 
   // The 220 line that opens the connection.
   std::string greeting() const;
@@ -56,7 +57,8 @@ class DictSession : public ConnectionProtocol {
 
   void answer(const std::vector<std::string>& words, std::string* out);
   void define(std::string_view database, const std::string& word, std::string* out);
-  void match(std::string_view database, std::string_view strategy, const std::string& word, std::string* out);
+  void match(std::string_view database, std::string_view strategy, const std::string& word,
+             std::string* out);
   void showDatabases(std::string* out);
   void showStrategies(std::string* out);
   void showInfo(std::string_view database, std::string* out);

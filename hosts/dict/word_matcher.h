@@ -32,8 +32,8 @@ class WordMatcher {
 
   // The distinct head words of the database at `database` (its position in DictLibrary's list)
   // that `word` matches under `strategy`, as the dictionary stores them, at most `limit`.
-  virtual MatchOutcome match(size_t database, std::string_view strategy, const UString& word, size_t limit,
-                             std::vector<UString>* headWords) = 0;
+  virtual MatchOutcome match(size_t database, std::string_view strategy, const UString& word,
+                             size_t limit, std::vector<UString>* headWords) = 0;
 
   // Every entry of the database whose head word equals `word` after NFC and full case folding,
   // in dictionary order, at most `limit`.

@@ -19,7 +19,8 @@ namespace {
 class NoMatcher : public WordMatcher {
  public:
   const std::vector<StrategyInfo>& strategies() const override { return _strategies; }
-  MatchOutcome match(size_t, std::string_view, const UString&, size_t, std::vector<UString>*) override {
+  MatchOutcome match(size_t, std::string_view, const UString&, size_t,
+                     std::vector<UString>*) override {
     return MatchOutcome::kMatched;
   }
   std::vector<Record> definitions(size_t, const UString&, size_t) override { return {}; }
@@ -38,12 +39,16 @@ class Client {
     EXPECT_EQ(connect(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   }
   ~Client() { close(_fd); }
-  void send(std::string_view bytes) const { EXPECT_EQ(::send(_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size())); }
+  void send(std::string_view bytes) const {
+    EXPECT_EQ(::send(_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+  }
   // Reads until `count` CR LF lines have come, the peer closes, or 5 s pass.
   std::string lines(size_t count) {
     while (true) {
       size_t seen = 0;
-      for (size_t at = _in.find("\r\n"); at != std::string::npos; at = _in.find("\r\n", at + 2)) ++seen;
+      for (size_t at = _in.find("\r\n"); at != std::string::npos; at = _in.find("\r\n", at + 2))
+        ++seen;
       if (seen >= count || !readSome()) break;
     }
     std::string out;
@@ -85,7 +90,9 @@ class ServerTest : public ::testing::Test {
   void start(ServerLimits limits) {
     _server = std::make_unique<DictServer>(
         limits,
-        [this] { return std::make_unique<DictSession>(_library, _matcher, SessionOptions{}, "<1@test>"); },
+        [this] {
+          return std::make_unique<DictSession>(_library, _matcher, SessionOptions{}, "<1@test>");
+        },
         "420 server temporarily unavailable\r\n", "421 server shutting down\r\n");
     std::string error;
     std::optional<uint16_t> port = _server->listen("127.0.0.1", 0, &error);
@@ -99,7 +106,8 @@ class ServerTest : public ::testing::Test {
     _thread.join();
   }
   void waitForConnections(size_t n) {
-    for (int i = 0; i < 500 && _server->connections() != n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && _server->connections() != n; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(_server->connections(), n);
   }
 
@@ -114,10 +122,12 @@ TEST_F(ServerTest, AnswersPipelinedCommandsInOrderAndQuits) {
   start(ServerLimits{});
   Client client(_port);
   EXPECT_EQ(client.lines(1), "220 lexorpeek dict-server <mime> <1@test>\r\n");
-  client.send("STATUS\r\nSHOW DB\r\n" + std::string(3000, 'x') + "\r\nMATCH * exact cat\r\nfoo\r\nst");
+  client.send("STATUS\r\nSHOW DB\r\n" + std::string(3000, 'x') +
+              "\r\nMATCH * exact cat\r\nfoo\r\nst");
   client.send("atus\r\nQUIT\r\nSTATUS\r\n");
   EXPECT_EQ(client.lines(7),
-            "210 status [d/m/c = 0/0/1]\r\n554 no databases present\r\n500 line too long\r\n552 no match\r\n"
+            "210 status [d/m/c = 0/0/1]\r\n554 no databases present\r\n500 line too long\r\n552 no "
+            "match\r\n"
             "500 unknown command\r\n210 status [d/m/c = 0/1/6]\r\n221 bye\r\n");
   EXPECT_TRUE(client.closes());
 }
@@ -152,6 +162,14 @@ TEST_F(ServerTest, ClosesIdleConnectionsAndSaysFarewellOnStop) {
   _server.reset();
   EXPECT_EQ(open.lines(1), "421 server shutting down\r\n");
   EXPECT_TRUE(open.closes());
+}
+
+TEST(LoopbackAddress, OnlyLoopbackAddressesCount) {
+  for (const char* address : {"127.0.0.1", "127.1.2.3", "::1"})
+    EXPECT_TRUE(isLoopbackAddress(address)) << address;
+  for (const char* address : {"0.0.0.0", "192.168.1.2", "::", "localhost", ""}) {
+    EXPECT_FALSE(isLoopbackAddress(address)) << address;
+  }
 }
 
 }  // namespace

@@ -79,7 +79,9 @@ TEST(LineFramer, CutsAnywhereAndBoundsLongLines) {
   for (const char* end : {"\r\n", "\n"}) {
     LineFramer framer;
     std::vector<LineFramer::Line> lines;
-    framer.feed(std::string(kMaxCommandLine - 2, 'a') + end + std::string(kMaxCommandLine - 1, 'a') + end, &lines);
+    framer.feed(
+        std::string(kMaxCommandLine - 2, 'a') + end + std::string(kMaxCommandLine - 1, 'a') + end,
+        &lines);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_FALSE(lines[0].tooLong);
     EXPECT_TRUE(lines[1].tooLong);
@@ -101,8 +103,9 @@ class FakeMatcher : public WordMatcher {
     if (strategy == "re" && word == u"(") return MatchOutcome::kBadPattern;
     for (const Record& r : _entries.at(database)) {
       const UString& head = *r.eword;
-      const bool hit = strategy == "prefix" ? head.starts_with(word)
-                                            : !word.empty() && !head.empty() && head[0] == word[0] && head != word;
+      const bool hit = strategy == "prefix"
+                           ? head.starts_with(word)
+                           : !word.empty() && !head.empty() && head[0] == word[0] && head != word;
       if (hit && headWords->size() < limit &&
           std::find(headWords->begin(), headWords->end(), head) == headWords->end()) {
         headWords->push_back(head);
@@ -120,8 +123,8 @@ class FakeMatcher : public WordMatcher {
 
  private:
   std::vector<std::vector<Record>> _entries;
-  std::vector<StrategyInfo> _strategies = {{"prefix", "Match prefixes"}, {"lev", "Edit distance one"},
-                                           {"re", "Regular expression"}};
+  std::vector<StrategyInfo> _strategies = {
+      {"prefix", "Match prefixes"}, {"lev", "Edit distance one"}, {"re", "Regular expression"}};
 };
 
 class SessionTest : public ::testing::Test {
@@ -131,7 +134,8 @@ class SessionTest : public ::testing::Test {
     for (const char* file : {"en.dic", "ja.dic", "extra/en.dic"}) {
       const std::string path = dir_.file(file);
       std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-      writer::writeDictionary(path, {{u"cat", u"neko", std::nullopt, std::nullopt, 0}}, writer::Options{.bocu = true});
+      writer::writeDictionary(path, {{u"cat", u"neko", std::nullopt, std::nullopt, 0}},
+                              writer::Options{.bocu = true});
       listed.emplace_back(fromUtf8(path), std::string("Dictionary ") + file);
     }
     library_ = DictLibrary::fromFiles(listed, 0, 1);
@@ -150,7 +154,7 @@ class SessionTest : public ::testing::Test {
   FakeMatcher matcher_{{
       {entry("cat", "neko"), entry("Cat", "a second cat"), entry("cart", ".dotted\nline"),
        entry(R"(say "hi"\)", "quoted")},
-      {entry("猫", "cat"), entry("犬", "dog")},
+      {entry("猫", "cat"), entry("犬", "dog"), entry("dog", "犬")},
       {entry("dog", "inu"), entry(".net", "dot")},
   }};
 };
@@ -162,21 +166,33 @@ TEST_F(SessionTest, AnswersEachCommand) {
   };
   const std::vector<Case> cases = {
       {"DEFINE en cat",
-       "150 2 definitions retrieved\r\n151 \"cat\" en \"Dictionary en.dic\"\r\ncat\r\n  neko\r\n.\r\n"
+       "150 2 definitions retrieved\r\n151 \"cat\" en \"Dictionary en.dic\"\r\ncat\r\n  "
+       "neko\r\n.\r\n"
        "151 \"Cat\" en \"Dictionary en.dic\"\r\nCat\r\n  a second cat\r\n.\r\n250 ok\r\n"},
-      {"define * dog", "150 1 definitions retrieved\r\n151 \"dog\" en-2 \"Dictionary extra/en.dic\"\r\ndog\r\n  inu\r\n.\r\n250 ok\r\n"},
-      {"DEFINE ! CART", "150 1 definitions retrieved\r\n151 \"cart\" en \"Dictionary en.dic\"\r\ncart\r\n  .dotted\r\n  line\r\n.\r\n250 ok\r\n"},
-      {"DEFINE en-2 .NET", "150 1 definitions retrieved\r\n151 \".net\" en-2 \"Dictionary extra/en.dic\"\r\n..net\r\n  dot\r\n.\r\n250 ok\r\n"},
-      {"DEFINE ambora 猫", "150 1 definitions retrieved\r\n151 \"猫\" ja \"Dictionary ja.dic\"\r\n猫\r\n  cat\r\n.\r\n250 ok\r\n"},
+      {"define * dog",
+       "150 2 definitions retrieved\r\n151 \"dog\" ja \"Dictionary ja.dic\"\r\ndog\r\n  犬\r\n.\r\n"
+       "151 \"dog\" en-2 \"Dictionary extra/en.dic\"\r\ndog\r\n  inu\r\n.\r\n250 ok\r\n"},
+      {"DEFINE ! dog",
+       "150 1 definitions retrieved\r\n151 \"dog\" ja \"Dictionary ja.dic\"\r\ndog\r\n  犬\r\n.\r\n250 ok\r\n"},
+      {"DEFINE ! CART",
+       "150 1 definitions retrieved\r\n151 \"cart\" en \"Dictionary en.dic\"\r\ncart\r\n  "
+       ".dotted\r\n  line\r\n.\r\n250 ok\r\n"},
+      {"DEFINE en-2 .NET",
+       "150 1 definitions retrieved\r\n151 \".net\" en-2 \"Dictionary extra/en.dic\"\r\n..net\r\n  "
+       "dot\r\n.\r\n250 ok\r\n"},
+      {"DEFINE ambora 猫",
+       "150 1 definitions retrieved\r\n151 \"猫\" ja \"Dictionary ja.dic\"\r\n猫\r\n  "
+       "cat\r\n.\r\n250 ok\r\n"},
       {"DEFINE ambora dog", "552 no match\r\n"},
       {"DEFINE en nothing", "552 no match\r\n"},
       {"DEFINE nosuch cat", "550 invalid database, use SHOW DB for a list of databases\r\n"},
       {"DEFINE en", "501 syntax error, illegal parameters\r\n"},
       {"MATCH en prefix ca", "152 2 matches found\r\nen \"cat\"\r\nen \"cart\"\r\n.\r\n250 ok\r\n"},
-      {"MATCH * prefix \"\"", "152 8 matches found\r\nen \"cat\"\r\nen \"Cat\"\r\nen \"cart\"\r\n"
-                              "en \"say \\\"hi\\\"\\\\\"\r\nja \"猫\"\r\nja \"犬\"\r\nen-2 \"dog\"\r\n"
-                              "en-2 \".net\"\r\n.\r\n250 ok\r\n"},
-      {"MATCH ! prefix d", "152 1 matches found\r\nen-2 \"dog\"\r\n.\r\n250 ok\r\n"},
+      {"MATCH * prefix \"\"",
+       "152 9 matches found\r\nen \"cat\"\r\nen \"Cat\"\r\nen \"cart\"\r\n"
+       "en \"say \\\"hi\\\"\\\\\"\r\nja \"猫\"\r\nja \"犬\"\r\nja \"dog\"\r\nen-2 \"dog\"\r\n"
+       "en-2 \".net\"\r\n.\r\n250 ok\r\n"},
+      {"MATCH ! prefix d", "152 1 matches found\r\nja \"dog\"\r\n.\r\n250 ok\r\n"},
       {"MATCH en . cut", "152 2 matches found\r\nen \"cat\"\r\nen \"cart\"\r\n.\r\n250 ok\r\n"},
       {"MATCH en lev xyz", "552 no match\r\n"},
       {"MATCH en soundex cat", "551 invalid strategy, use SHOW STRAT for a list of strategies\r\n"},
@@ -184,10 +200,12 @@ TEST_F(SessionTest, AnswersEachCommand) {
       {"MATCH nosuch prefix c", "550 invalid database, use SHOW DB for a list of databases\r\n"},
       {"SHOW DB",
        "110 4 databases present\r\nen \"Dictionary en.dic\"\r\nja \"Dictionary ja.dic\"\r\n"
-       "en-2 \"Dictionary extra/en.dic\"\r\nambora \"Ambora suite: English-Japanese, or Japanese-English for a "
+       "en-2 \"Dictionary extra/en.dic\"\r\nambora \"Ambora suite: English-Japanese, or "
+       "Japanese-English for a "
        "word with Japanese characters\"\r\n.\r\n250 ok\r\n"},
-      {"SHOW STRATEGIES", "111 3 strategies available\r\nprefix \"Match prefixes\"\r\nlev \"Edit distance one\"\r\n"
-                          "re \"Regular expression\"\r\n.\r\n250 ok\r\n"},
+      {"SHOW STRATEGIES",
+       "111 3 strategies available\r\nprefix \"Match prefixes\"\r\nlev \"Edit distance one\"\r\n"
+       "re \"Regular expression\"\r\n.\r\n250 ok\r\n"},
       {"SHOW SERVER", "114 server information follows\r\na server\r\n.\r\n250 ok\r\n"},
       {"SHOW INFO nosuch", "550 invalid database, use SHOW DB for a list of databases\r\n"},
       {"SHOW INFO *", "550 invalid database, use SHOW DB for a list of databases\r\n"},
@@ -209,18 +227,27 @@ TEST_F(SessionTest, AnswersEachCommand) {
 
 TEST_F(SessionTest, InfoHelpMimeLimitAndOrder) {
   const std::string info = exchange("SHOW INFO en\r\n");
-  EXPECT_TRUE(info.starts_with("112 database information follows\r\nDictionary en.dic\r\n\r\nfile: ")) << info;
-  EXPECT_NE(info.find("\r\nversion: 5.0\r\nencoding: BOCU-1\r\nentries: 1\r\n.\r\n250 ok\r\n"), std::string::npos) << info;
-  EXPECT_NE(exchange("SHOW INFO ambora\r\n").find("looked up in en (Dictionary en.dic), or in ja"), std::string::npos);
-  EXPECT_TRUE(exchange("HELP\r\n").starts_with("113 help text follows\r\nDEFINE database word")) << exchange("HELP\r\n");
+  EXPECT_TRUE(
+      info.starts_with("112 database information follows\r\nDictionary en.dic\r\n\r\nfile: "))
+      << info;
+  EXPECT_NE(info.find("\r\nversion: 5.0\r\nencoding: BOCU-1\r\nentries: 1\r\n.\r\n250 ok\r\n"),
+            std::string::npos)
+      << info;
+  EXPECT_NE(exchange("SHOW INFO ambora\r\n").find("looked up in en (Dictionary en.dic), or in ja"),
+            std::string::npos);
+  EXPECT_TRUE(exchange("HELP\r\n").starts_with("113 help text follows\r\nDEFINE database word"))
+      << exchange("HELP\r\n");
 
   EXPECT_EQ(exchange("OPTION MIME\r\nDEFINE ja 犬\r\n"),
-            "250 ok - using MIME headers\r\n150 1 definitions retrieved\r\n151 \"犬\" ja \"Dictionary ja.dic\"\r\n"
+            "250 ok - using MIME headers\r\n150 1 definitions retrieved\r\n151 \"犬\" ja "
+            "\"Dictionary ja.dic\"\r\n"
             "Content-Type: text/plain; charset=utf-8\r\n\r\n犬\r\n  dog\r\n.\r\n250 ok\r\n");
-  EXPECT_EQ(exchange("MATCH * prefix \"\"\r\n", 2), "152 2 matches found\r\nen \"cat\"\r\nen \"Cat\"\r\n.\r\n250 ok\r\n");
+  EXPECT_EQ(exchange("MATCH * prefix \"\"\r\n", 2),
+            "152 2 matches found\r\nen \"cat\"\r\nen \"Cat\"\r\n.\r\n250 ok\r\n");
 
   // Pipelined commands, cut at every byte, are answered one after another in order.
-  const std::string pipelined = "DEFINE en cat\r\nSTATUS\r\nMATCH en prefix ca\r\nQUIT\r\nSTATUS\r\n";
+  const std::string pipelined =
+      "DEFINE en cat\r\nSTATUS\r\nMATCH en prefix ca\r\nQUIT\r\nSTATUS\r\n";
   std::string whole = exchange(pipelined);
   DictSession session(library_, matcher_, SessionOptions{}, "<2@test>");
   std::string bytewise;
@@ -240,7 +267,8 @@ TEST(SessionWithoutDatabases, AnswersNoDatabases) {
   EXPECT_EQ(out,
             "554 no databases present\r\n552 no match\r\n"
             "550 invalid database, use SHOW DB for a list of databases\r\n");
-  EXPECT_TRUE(session.greeting().starts_with("220 ") && session.greeting().ends_with(" <3@test>\r\n"));
+  EXPECT_TRUE(session.greeting().starts_with("220 ") &&
+              session.greeting().ends_with(" <3@test>\r\n"));
 }
 
 }  // namespace
