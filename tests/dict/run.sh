@@ -105,19 +105,20 @@ match() {
   [ "$got" = 0 ] || fail "match $strategy $word: exit status $got"$'\n'"$out"
   [ "$words" = "$wanted" ] || fail "match $strategy $word: '$words', not '$wanted'"$'\n'"$out"
 }
-match exact CAT cat Cat
+# Dictionary order: the head words' stored bytes, so "Cat" before "cart" before "cat".
+match exact CAT Cat cat
 match prefix cata catalog
-match substring cat cat Cat catalog concat scat "tom cat"
-match suffix CAT cat Cat concat scat "tom cat"
-match word cat cat Cat "tom cat"
+match substring cat Cat cat catalog concat scat "tom cat"
+match suffix CAT Cat cat concat scat "tom cat"
+match word cat Cat cat "tom cat"
 match first tom "tom cat"
-match last cat cat Cat "tom cat"
-match re '^c.t$' cat Cat
-match regexp '^ca[rt]$' cat Cat cart
-match lev cst cat Cat scat
-match . cst cat Cat scat
+match last cat Cat cat "tom cat"
+match re '^c.t$' Cat cat
+match regexp '^ca[rt]$' Cat cart cat
+match lev cst Cat cat
+match . cst Cat cat
 
-expect suggestions 21 'No definitions found for "cst", perhaps you mean:' 'ambora52: +cat +Cat +scat' -- -d ambora52 cst
+expect suggestions 21 'No definitions found for "cst", perhaps you mean:' 'ambora52: +Cat +cat' -- -d ambora52 cst
 expect no-match 20 'No definitions found for "qqqqqq"' '!perhaps' -- -d ambora52 qqqqqq
 expect bad-database 20 'Invalid database' -- -d nosuch cat 2>/dev/null
 
