@@ -8,11 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "plugin/script_dispatcher.h"
 #include "tests/support/temp_dir.h"
@@ -28,23 +27,22 @@ class RequestMaker {
   explicit RequestMaker(std::string folder) : folder_(std::move(folder)) {}
 
   std::string next() {
-    switch (pick(8)) {
-      case 0: return wrongArguments();
-      case 1: {  // cut short
-        std::string line = wellFormed();
-        line.resize(pick(line.size() + 1));
-        return pick(2) ? line + "\"\\u" : line;
-      }
-      case 2: {
-        std::string bytes;
-        for (size_t i = pick(200); i > 0; --i) bytes.push_back(static_cast<char>(pick(256)));
-        std::replace(bytes.begin(), bytes.end(), '\n', ' ');
-        return bytes;
-      }
-      case 3: return std::string(1 + pick(20000), "[{\""[pick(3)]);  // deep nesting
-      case 4: return pick(2) ? R"({"op":"useAmbora"})" : R"({"op":"useNthDic","args":[0]})";
-      default: return wellFormed();
+    const size_t kind = pick(8);
+    if (kind == 0) return wrongArguments();
+    if (kind == 3) return std::string(1 + pick(20000), "[{\""[pick(3)]);  // deep nesting
+    if (kind == 4) return pick(2) ? R"({"op":"useAmbora"})" : R"({"op":"useNthDic","args":[0]})";
+    if (kind == 2) {  // random bytes
+      std::string bytes;
+      for (size_t i = pick(200); i > 0; --i) bytes.push_back(static_cast<char>(pick(256)));
+      std::replace(bytes.begin(), bytes.end(), '\n', ' ');
+      return bytes;
     }
+    std::string line = wellFormed();
+    if (kind == 1) {  // cut short
+      line.resize(pick(line.size() + 1));
+      if (pick(2)) line += "\"\\u";
+    }
+    return line;
   }
 
  private:
@@ -53,28 +51,29 @@ class RequestMaker {
   const std::string& op() { return scriptNames()[pick(scriptNames().size())]; }
 
   json argumentFor(const std::string& op) {
-    static const std::vector<std::string> kWords = {"a", "ap", "apple", "go", "りんご", "行",
-                                                    "", " ", "\u00df", "😀", "a\u0000b"};
+    static const std::vector<std::string> kWords = {"a", "ap", "apple",  "go", "りんご",  "行",
+                                                    "",  " ",  "\u00df", "😀",  "a\u0000b"};
     if (op == "useNthDic") return static_cast<int>(pick(12)) - 3;
-    if (op != "addDictionary") return pick(10) == 0 ? randomUtf8(pick(300)) : kWords[pick(kWords.size())];
-    const json paths[] = {nullptr, folder_ + "/ambora52.dic", "/nonexistent/" + randomUtf8(5), folder_};
+    if (op != "addDictionary")
+      return pick(10) == 0 ? randomUtf8(pick(300)) : kWords[pick(kWords.size())];
+    const json paths[] = {nullptr, folder_ + "/ambora52.dic", "/nonexistent/" + randomUtf8(5),
+                          folder_};
     return paths[pick(4)];
   }
 
   std::string wellFormed() {
     const std::string& name = op();
     json request = {{"op", name}};
-    if (name == "useNthDic" || name == "addDictionary" || name == "consult" || name == "queryWithWord") {
-      request["args"] = json::array({argumentFor(name)});
-    }
+    for (const char* taking : {"useNthDic", "addDictionary", "consult", "queryWithWord"})
+      if (name == taking) request["args"] = json::array({argumentFor(name)});
     return request.dump();
   }
 
   std::string wrongArguments() {
-    static const std::vector<json> kOdd = {1.5, json::array(), json::object(), true,
-                                           4294967296LL, -2147483649LL, "7", nullptr};
+    static const json kOdd[] = {1.5,           json::array(), json::object(), true, 4294967296LL,
+                                -2147483649LL, "7",           nullptr};
     json args = json::array();
-    for (size_t i = pick(4); i > 0; --i) args.push_back(kOdd[pick(kOdd.size())]);
+    for (size_t i = pick(4); i > 0; --i) args.push_back(kOdd[pick(std::size(kOdd))]);
     return json{{"op", op()}, {"args", args}}.dump();
   }
 
@@ -96,12 +95,15 @@ TEST(ReplBounds, TenThousandRandomRequests) {
   testing::TempDir dir;
   const std::string folder = dir.path().string() + "/Library/Lexor";
   std::filesystem::create_directories(folder);
-  const std::vector<writer::Entry> english = {{u"apple", u"りんご", {}, {}, 0}, {u"go", u"行く", {}, {}, 0}};
-  const std::vector<writer::Entry> japanese = {{u"りんご", u"apple", {}, {}, 0}, {u"行く", u"go", {}, {}, 0}};
+  const std::vector<writer::Entry> english = {{u"apple", u"りんご", {}, {}, 0},
+                                              {u"go", u"行く", {}, {}, 0}};
   writer::Options bocu;
   bocu.bocu = true;
   ASSERT_EQ(writer::writeDictionary(folder + "/ambora52.dic", english, {}).error, "");
-  ASSERT_EQ(writer::writeDictionary(folder + "/revora48.dic", japanese, {}).error, "");
+  ASSERT_EQ(
+      writer::writeDictionary(folder + "/revora48.dic", {{u"りんご", u"apple", {}, {}, 0}}, {})
+          .error,
+      "");
   ASSERT_EQ(writer::writeDictionary(folder + "/words1.dic", english, bocu).error, "");
 
   RequestMaker maker(folder);
@@ -110,7 +112,8 @@ TEST(ReplBounds, TenThousandRandomRequests) {
     for (size_t i = 0; i < kRequests; ++i) in << maker.next() << '\n';
   }
   const std::string command = "HOME='" + dir.path().string() + "' '" + binary + "' repl <'" +
-                              dir.file("requests") + "' >'" + dir.file("responses") + "' 2>/dev/null";
+                              dir.file("requests") + "' >'" + dir.file("responses") +
+                              "' 2>/dev/null";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << "the repl did not exit by itself";
   EXPECT_EQ(WEXITSTATUS(status), 0);

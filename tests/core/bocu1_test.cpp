@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
 #include <cstring>
@@ -33,12 +34,10 @@ Bytes icuEncode(const std::u16string& text) {
 }
 
 void appendCodePoint(std::u16string* s, char32_t c) {
-  if (c < 0x10000) {
-    s->push_back(static_cast<char16_t>(c));
-  } else {
-    s->push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-    s->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
+  char16_t units[2];
+  int32_t n = 0;
+  U16_APPEND_UNSAFE(units, n, c);
+  s->append(units, n);
 }
 
 Bytes encode(const std::u16string& text) {
@@ -158,9 +157,12 @@ TEST(Bocu1Test, DecodeCases) {
   } cases[] = {
       // After U+0430 the reference is 0x0440; the reset puts it back to 0x40 and yields nothing.
       {"reset restores the ASCII reference", {0xD3, 0xE4, 0xFF, 0x91}, {2, u"\u0430A", {}}},
-      // A difference of -64 from the initial reference spells U+0000, which would end the text
-      // when encoded again.
-      {"U+0000 is dropped", {0x50, 0x50, 0x01}, {1, u"\x01", {}}},
+      // A NUL inside a text would end it when encoded again; single-byte differences spelling
+      // U+0000 are the fuzz regression's case.
+      {"U+0000 from a two-byte difference", {0xD0, 0x01, 0x4F, 0x80, 0x91}, {2, u"\u0080A", {}}},
+      {"U+0000 from a three-byte difference",
+       {0xFB, 0x11, 0x59, 0x24, 0xF8, 0x46, 0x91},
+       {2, u"\u3042A", {}}},
       {"NUL ends the text", {0x91, 0x00, 0x92}, {1, u"A", {}}},
       {"lead byte cut by the end", {0x91, 0xD0}, {1, u"A", {}}},
       {"four-byte sequence cut", {0x91, 0xFE, 0x30, 0x30}, {1, u"A", {}}},

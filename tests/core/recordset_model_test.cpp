@@ -1,5 +1,6 @@
-// Random dictionaries written by the writer, searched with every prefix of every head word, and
-// compared with a sorted list of the same entries.
+// Random dictionaries of every version and layout, written by the writer, read back block by block
+// and searched with every prefix of every head word, two dictionaries one after the other, and
+// compared with a sorted model of the same entries.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,111 +15,151 @@
 namespace lexor::testing {
 namespace {
 
-struct ModelEntry {
-  std::string stored;  // the head word as the dictionary stores it
-  writer::Entry entry;
+enum class TextKind { kBocu, kShiftJis, kLatin1 };
+
+struct Layout {
+  const char* name;
+  int version;
+  TextKind kind;
+  writer::FieldWidths widths;
+  int blockNumberWidth;
+  uint32_t blockBytes;
 };
 
-std::string encodeHeadWord(bool bocuTexts, const UString& text) {
-  return bocuTexts ? bocu(toUtf8(text)) : encodeCodePage(kCodePageShiftJIS, text).value_or("");
+void PrintTo(const Layout& p, std::ostream* os) { *os << p.name; }
+
+// The head word as the dictionary stores it; nothing when its encoding cannot hold the word.
+std::optional<std::string> stored(TextKind kind, const UString& word) {
+  if (kind == TextKind::kBocu) return bocu(toUtf8(word));
+  return encodeCodePage(kind == TextKind::kShiftJis ? kCodePageShiftJIS : kCodePageWindowsLatin1,
+                        word);
 }
 
-std::vector<writer::Entry> randomEntries(std::mt19937& random, size_t count) {
-  static const std::u16string letters[] = {u"a", u"b", u"c", u"\u3042", u"\u3044"};
-  std::set<UString> seen;
+// Head words of one to four syllables (repeats included), translations long enough that some
+// entries take more than a unit, and every kind of optional field.
+std::vector<writer::Entry> randomEntries(TextKind kind, std::mt19937& random, int count) {
+  const std::vector<std::string> syllables =
+      kind == TextKind::kBocu ? std::vector<std::string>{"ap", "ple", "é", "日本", "𝄞", "z"}
+      : kind == TextKind::kShiftJis ? std::vector<std::string>{"ap", "ple", "ア", "カ", "z", "-"}
+                                    : std::vector<std::string>{"ap", "ple", "é", "ß", "z", " "};
+  const std::string translation = kind == TextKind::kLatin1 ? "übersetzung " : "訳語 ";
   std::vector<writer::Entry> entries;
-  while (entries.size() < count) {
-    UString word;
-    for (int i = 1 + static_cast<int>(random() % 7); i > 0; --i) word += letters[random() % 5];
-    if (!seen.insert(word).second) continue;
-    writer::Entry e{word, u"t" + word, {}, {}, static_cast<int>(random() % 16)};
-    if (random() % 3 == 0) e.example = u"ex" + word;
-    entries.push_back(e);
+  for (int i = 0; i < count; ++i) {
+    writer::Entry entry;
+    for (int k = 1 + static_cast<int>(random() % 4); k > 0; --k)
+      entry.headWord += u(syllables[random() % syllables.size()]);
+    entry.translation = u(translation + std::to_string(i) + std::string(random() % 90, 'q'));
+    entry.level = i % 16;
+    if (i % 3 == 0) entry.pronunciation = u("ˈæpəl");
+    if (i % 5 == 0) entry.example = u("an example " + std::to_string(i));
+    entries.push_back(std::move(entry));
   }
   return entries;
 }
 
-struct Parameters {
-  const char* name;
-  bool bocu;
-  uint32_t blockBytes;
-  writer::FieldWidths widths;
-  int version;
-};
-
-void PrintTo(const Parameters& p, std::ostream* os) { *os << p.name; }
-
-class RecordsetModel : public ::testing::TestWithParam<Parameters> {};
+class RecordsetModel : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
-  const Parameters& p = GetParam();
+  const Layout& p = GetParam();
   std::mt19937 random(20240611);
   TempDir dir;
   CapturingLogSink log;
+  // The file names choose the code pages.
+  const char* names[2] = {"uni2.dic", "uni3.dic"};
+  if (p.kind == TextKind::kShiftJis) names[0] = "ambora52.dic", names[1] = "model.dic";
+  if (p.kind == TextKind::kLatin1) names[0] = "nl_en.dic", names[1] = "nl_en-ge.dic";
 
-  // Two dictionaries of the same kind, searched one after the other; the model is each one's
-  // entries sorted by their stored head words.
   LexorList dics;
-  std::vector<std::vector<ModelEntry>> models;
-  std::set<UString> queries = {u"z", u"\u3046", u"A"};
-  for (size_t count : {300, 60}) {
-    const std::vector<writer::Entry> source = randomEntries(random, count);
+  // Each dictionary's entries, exact copies dropped, in stable order of their stored head words.
+  std::vector<std::vector<std::pair<std::string, Record>>> models;
+  // Beside the prefixes: words that sort before and after every head word.
+  std::set<UString> queries;
+  for (const char16_t* word : {u"A", u"~", u"\u00FF", u"\u3046"})
+    if (stored(p.kind, word)) queries.insert(word);
+  for (int count : {300, 60}) {
+    const std::vector<writer::Entry> source = randomEntries(p.kind, random, count);
     writer::Options options;
-    options.bocu = p.bocu;
-    options.blockBytes = p.blockBytes;
-    options.fieldWidths = p.widths;
     options.version = p.version;
-    const std::string path = dir.file("model" + std::to_string(count) + ".dic");
+    options.bocu = p.kind == TextKind::kBocu;
+    options.fieldWidths = p.widths;
+    options.blockNumberWidth = p.blockNumberWidth;
+    options.blockBytes = p.blockBytes;
+    const std::string path = dir.file(names[models.size()]);
     const writer::Report report = writer::writeDictionary(path, source, options);
     ASSERT_EQ(report.error, "");
-    ASSERT_EQ(report.written, source.size());
-    dics.push_back(Lexor::initWithFilePath(fromUtf8(path)));
-    ASSERT_TRUE(dics.back());
-    std::vector<ModelEntry>& model = models.emplace_back();
-    for (const writer::Entry& e : source) {
-      model.push_back({encodeHeadWord(p.bocu, e.headWord), e});
-      for (size_t n = 1; n <= e.headWord.size(); ++n) queries.insert(e.headWord.substr(0, n));
-    }
-    std::sort(model.begin(), model.end(),
-              [](const ModelEntry& a, const ModelEntry& b) { return a.stored < b.stored; });
-  }
-  auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(dics));
+    EXPECT_EQ(report.skipped, 0u);
+    ASSERT_EQ(report.written + report.duplicates, source.size());
 
+    auto& model = models.emplace_back();
+    for (const writer::Entry& e : source) {
+      Record record{e.headWord, e.pronunciation, std::nullopt, e.translation, e.example};
+      if (e.level != 0) record.level = e.level;
+      std::pair entry{*stored(p.kind, e.headWord), record};
+      if (std::find(model.begin(), model.end(), entry) == model.end()) model.push_back(entry);
+      for (size_t n = 1; n <= e.headWord.size(); ++n)
+        if (!(e.headWord[n - 1] >= 0xD800 && e.headWord[n - 1] <= 0xDBFF))
+          queries.insert(e.headWord.substr(0, n));
+    }
+    std::stable_sort(model.begin(), model.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    // The header states the layout; each index word is its block's first head word, whole.
+    auto dic = dics.emplace_back(Lexor::initWithFilePath(u(path)));
+    ASSERT_TRUE(dic);
+    EXPECT_EQ(dic->version() & 0x7F00, p.version << 8);
+    EXPECT_EQ(dic->isBOCU(), options.bocu);
+    EXPECT_EQ(dic->blockbyte(), p.blockNumberWidth);
+    EXPECT_EQ(dic->nWord(), static_cast<int32_t>(report.written));
+    ASSERT_GT(dic->usableIndexEntries(), 1u);
+    ASSERT_EQ(dic->usableIndexEntries(), static_cast<uint32_t>(dic->nIndexEntry()));
+    Bytes block;
+    std::string previous;
+    for (uint32_t i = 0; i < dic->usableIndexEntries(); ++i) {
+      ASSERT_TRUE(dic->loadDatablock(static_cast<int32_t>(i), block));
+      const std::string word(reinterpret_cast<const char*>(dic->indexWord(i)));
+      const size_t tail = 2 + ((block[1] & 0x80) ? 4 : 2) + (options.bocu ? 2 : 1);
+      EXPECT_EQ(word, reinterpret_cast<const char*>(block.data() + tail)) << "block " << i;
+      EXPECT_LT(previous, word);
+      if (p.widths == writer::FieldWidths::kMixed) {
+        EXPECT_EQ((block[1] & 0x80) != 0, i % 2 == 1);
+      }
+      previous = word;
+    }
+  }
+
+  auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(dics));
   size_t totalMatches = 0;
   for (const UString& word : queries) {
     SCOPED_TRACE(toUtf8(word));
-    const std::string needle = encodeHeadWord(p.bocu, word);
-    std::vector<const writer::Entry*> expected;
+    const std::optional<std::string> needle = stored(p.kind, word);
+    std::vector<Record> expected, found;
     for (const auto& model : models)
-      for (const ModelEntry& m : model)
-        if (m.stored.starts_with(needle)) expected.push_back(&m.entry);
-    size_t i = 0;
-    for (bool ok = rs->queryWithWord(word); ok; ok = rs->moveNext(), ++i) {
-      ASSERT_LT(i, expected.size());
-      const auto record = rs->getRecordAsDictionary();
-      ASSERT_TRUE(record);
-      EXPECT_EQ(record->eword, expected[i]->headWord);
-      EXPECT_EQ(record->jword, expected[i]->translation);
-      EXPECT_EQ(record->example, expected[i]->example);
-      EXPECT_EQ(record->level.value_or(0), expected[i]->level);
-    }
-    EXPECT_EQ(i, expected.size());
+      for (const auto& [key, record] : model)
+        if (needle && key.starts_with(*needle)) expected.push_back(record);
+    for (bool ok = rs->queryWithWord(word); ok && found.size() <= expected.size();
+         ok = rs->moveNext())
+      found.push_back(rs->getRecordAsDictionary().value_or(Record{}));
+    ASSERT_EQ(found, expected);
     EXPECT_TRUE(rs->isEOF());
-    totalMatches += i;
+    totalMatches += found.size();
   }
   EXPECT_GT(totalMatches, 2 * queries.size());  // the comparison is not vacuous
   EXPECT_TRUE(log.lines().empty());
 }
 
+// Each version, text kind, field width, block-number width and block size at least once.
 INSTANTIATE_TEST_SUITE_P(
     Layouts, RecordsetModel,
-    ::testing::Values(Parameters{"CodePageSmallBlocks", false, 256, writer::FieldWidths::kTwo, 5},
-                      Parameters{"CodePageMixedWidths", false, 512, writer::FieldWidths::kMixed, 4},
-                      Parameters{"CodePageVersion2", false, 1024, writer::FieldWidths::kTwo, 2},
-                      Parameters{"BocuSmallBlocks", true, 256, writer::FieldWidths::kTwo, 5},
-                      Parameters{"BocuWideFields", true, 768, writer::FieldWidths::kFour, 5},
-                      Parameters{"BocuMixedWidths", true, 256, writer::FieldWidths::kMixed, 3}),
-    [](const ::testing::TestParamInfo<Parameters>& info) { return std::string(info.param.name); });
+    ::testing::Values(
+        Layout{"V2ShiftJis", 2, TextKind::kShiftJis, writer::FieldWidths::kTwo, 2, 1024},
+        Layout{"V3BocuWideFields", 3, TextKind::kBocu, writer::FieldWidths::kFour, 2, 256},
+        Layout{"V3Latin1Mixed", 3, TextKind::kLatin1, writer::FieldWidths::kMixed, 2, 1024},
+        Layout{"V4Latin1WideBlockNumbers", 4, TextKind::kLatin1, writer::FieldWidths::kTwo, 4, 256},
+        Layout{"V4ShiftJisMixed", 4, TextKind::kShiftJis, writer::FieldWidths::kMixed, 2, 512},
+        Layout{"V5BocuSmallBlocks", 5, TextKind::kBocu, writer::FieldWidths::kTwo, 2, 256},
+        Layout{"V5BocuMixed", 5, TextKind::kBocu, writer::FieldWidths::kMixed, 4, 256},
+        Layout{"V5ShiftJisWide", 5, TextKind::kShiftJis, writer::FieldWidths::kFour, 4, 768}),
+    [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lexor::testing

@@ -15,27 +15,26 @@ namespace {
 using std::string_literals::operator""s;
 using Words = std::vector<std::string>;
 
-// A code-page entry as stored: length, prefix count, tail, NUL, attribute, body. `length`
-// replaces the true field length when not 0.
-Bytes cpEntry(int w, uint8_t prefix, const std::string& tail, uint8_t attrib,
-              const std::string& body, uint64_t length = 0) {
+// A code-page entry with 2-byte lengths as stored: length, prefix count, tail, NUL, attribute 0,
+// body.
+Bytes cpEntry(uint8_t prefix, const std::string& tail, const std::string& body) {
   Bytes out;
-  putLE(out, 0, length ? length : tail.size() + 2 + body.size(), w);
+  putLE(out, 0, tail.size() + 2 + body.size(), 2);
   out.push_back(prefix);
   out.insert(out.end(), tail.begin(), tail.end());
   out.push_back(0);
-  out.push_back(attrib);
+  out.push_back(0);
   out.insert(out.end(), body.begin(), body.end());
   return out;
 }
 
-// A block of hand-laid entries: head word, entries, end-of-block mark, zeros up to whole units.
-Bytes handBlock(int w, const std::vector<Bytes>& entries) {
+// A block of hand-laid entries with 2-byte lengths: head word, entries, end-of-block mark, zeros
+// up to whole units.
+Bytes handBlock(const std::vector<Bytes>& entries) {
   Bytes out(2, 0);
   for (const Bytes& e : entries) out.insert(out.end(), e.begin(), e.end());
-  const size_t units = (out.size() + w + 255) / 256;
-  out.resize(units * 256, 0);
-  putLE(out, 0, units | (w == 4 ? 0x8000u : 0u), 2);
+  out.resize((out.size() + 2 + 255) / 256 * 256, 0);
+  putLE(out, 0, out.size() / 256, 2);
   return out;
 }
 
@@ -88,24 +87,6 @@ class RecordsetTest : public ::testing::Test {
   CapturingLogSink log_;
 };
 
-// "app" (translation X) and "apple" (translation Y, level 1), byte for byte.
-TEST_F(RecordsetTest, ExampleBlock) {
-  Bytes block = {0x01, 0x00, 0x06, 0x00, 0x00, 'a',  'p',  'p',  0x00, 0x00, 0x58,
-                 0x05, 0x00, 0x03, 'l',  'e',  0x00, 0x01, 0x59, 0x00, 0x00};
-  block.resize(256, 0);
-  ASSERT_EQ(writer::buildDataBlock({{"app", 0, "X"}, {"apple", 1, "Y"}}, false, 2), block);
-  TestDictionary d;
-  auto rs = LexorRecordset::initWithDic(open("example.dic", d.add("app", block)));
-  ASSERT_TRUE(rs->queryWithWord(u"app"));
-  EXPECT_EQ(rs->getRecordAsDictionary(), (Record{u"app", {}, {}, u"X", {}}));
-  ASSERT_TRUE(rs->moveNext());
-  EXPECT_EQ(rs->getRecordAsDictionary(), (Record{u"apple", {}, 1, u"Y", {}}));
-  EXPECT_FALSE(rs->moveNext());
-  EXPECT_TRUE(rs->isEOF());
-  EXPECT_FALSE(rs->getRecordAsDictionary());
-  EXPECT_TRUE(log_.lines().empty());
-}
-
 TEST_F(RecordsetTest, States) {
   auto dic = open("states.dic", {{"app", "apple"}});
   auto rs = LexorRecordset::init();
@@ -122,6 +103,9 @@ TEST_F(RecordsetTest, States) {
   EXPECT_TRUE(rs->isEOF());
   EXPECT_FALSE(rs->getRecordAsDictionary());
   EXPECT_EQ(drain(*rs, rs->moveNext()), (Words{"apple", "apple"}));
+  EXPECT_TRUE(rs->isEOF());  // past the end: no record, and a step stays there
+  EXPECT_FALSE(rs->getRecordAsDictionary());
+  EXPECT_FALSE(rs->moveNext());
   EXPECT_TRUE(log_.lines().empty());
 }
 
@@ -170,21 +154,6 @@ TEST_F(RecordsetTest, NeedleAndItsUpperBound) {
   EXPECT_EQ(cString(shiftJis->needle()).size(), 254u);
 }
 
-// The look-up's range may begin before the first index word: the walk then starts at entry 0.
-TEST_F(RecordsetTest, NeedleBeforeTheFirstIndexWordStillFindsItsMatches) {
-  auto first = open("first.dic", {{"abc", "abd"}, {"abd2", "b"}});
-  auto rs = LexorRecordset::initWithDic(first);
-  EXPECT_EQ(query(*rs, "ab"), (Words{"abc", "abd", "abd2"}));
-  EXPECT_EQ(query(*rs, "A"), Words{});  // sorts before everything: nothing, and no block past it
-  EXPECT_TRUE(log_.lines().empty());
-
-  // In a later dictionary too, and a dictionary entered that way does not end the walk.
-  auto other = open("second.dic", {{"b", "ba"}, {"c"}});
-  auto both = over({other, first});
-  EXPECT_EQ(query(*both, "ab"), (Words{"abc", "abd", "abd2"}));
-  EXPECT_EQ(query(*both, "b"), (Words{"b", "ba", "b"}));
-}
-
 // A block that cannot be loaded costs its log line, not the rest of the query.
 TEST_F(RecordsetTest, UnloadableBlockIsSkipped) {
   Bytes broken = wordsBlock({"kab2"});
@@ -225,17 +194,14 @@ TEST_F(RecordsetTest, BrokenBlocksEndOnlyTheirOwnWalk) {
     Words found;
   } cases[] = {
       {"head word of 248 bytes",
-       handBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 1, longest.substr(1), 0, "b")}),
+       handBlock({cpEntry(0, "q", "a"), cpEntry(1, longest.substr(1), "b")}),
        {"q", longest}},
       {"head word of 249 bytes",
-       handBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 1, longest.substr(1) + "y", 0, "b"),
-                     cpEntry(2, 0, "qz", 0, "c")}),
+       handBlock(
+           {cpEntry(0, "q", "a"), cpEntry(1, longest.substr(1) + "y", "b"), cpEntry(0, "qz", "c")}),
        {"q"}},
       {"prefix count over the previous head word",
-       handBlock(2, {cpEntry(2, 0, "q", 0, "a"), cpEntry(2, 2, "x", 0, "b")}),
-       {"q"}},
-      {"entry running past the block",
-       handBlock(4, {cpEntry(4, 0, "q", 0, "a"), cpEntry(4, 0, "qy", 0, "b", 0xFFFFFFF0)}),
+       handBlock({cpEntry(0, "q", "a"), cpEntry(2, "x", "b")}),
        {"q"}},
   };
   for (const auto& c : cases) {
@@ -251,46 +217,26 @@ TEST_F(RecordsetTest, BrokenBlocksEndOnlyTheirOwnWalk) {
 
 TEST(EntryLayout, EntryHeadsThatBreakTheBlock) {
   // A field length of 256 is stored 00 01: its low byte alone is no end-of-block mark.
-  Bytes length256 = {0, 0};
-  const Bytes entry = cpEntry(2, 0, "w", 0, std::string(253, 'x'));
-  length256.insert(length256.end(), entry.begin(), entry.end());
-  length256.resize(length256.size() + 2, 0);
-  const EntryLayout kCodePage2{2, false};
-  const struct {
-    const char* name;
-    EntryLayout layout;
-    Bytes block;  // the entry starts at offset 2
-    EntryStatus status;
-  } cases[] = {
-      {"field length 256", kCodePage2, length256, EntryStatus::kEntry},
-      {"length past the block",
-       kCodePage2,
-       {0, 0, 0xFF, 0xFF, 0, 'a', 0, 0},
-       EntryStatus::kCorrupt},
-      {"4-byte length near 2^32",
-       {4, true},
-       {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 0, 0},
-       EntryStatus::kCorrupt},
-      {"no room for the end-of-block mark", kCodePage2, {0, 0, 0}, EntryStatus::kCorrupt},
-      {"no room for the prefix count", kCodePage2, {0, 0, 5, 0}, EntryStatus::kCorrupt},
-      {"no room for the BOCU-1 attribute", {2, true}, {0, 0, 5, 0, 0}, EntryStatus::kCorrupt},
-      {"tail without its NUL",
-       kCodePage2,
-       {0, 0, 3, 0, 0, 'a', 'b', 'c', 0, 0},
-       EntryStatus::kCorrupt},
-      {"no attribute after the tail",
-       kCodePage2,
-       {0, 0, 3, 0, 0, 'a', 'b', 0},
-       EntryStatus::kCorrupt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EntryHead head;
-    EXPECT_EQ(readEntryHead(c.block.data(), c.block.size(), 2, c.layout, &head), c.status);
-  }
+  const Bytes length256 = handBlock({cpEntry(0, "w", std::string(253, 'x'))});
+  const EntryLayout kCp{2, false};
   EntryHead head;
-  EXPECT_EQ(readEntryHead(length256.data(), 4, 5, kCodePage2, &head), EntryStatus::kCorrupt)
+  EXPECT_EQ(readEntryHead(length256.data(), length256.size(), 2, kCp, &head), EntryStatus::kEntry);
+  EXPECT_EQ(readEntryHead(length256.data(), 4, 5, kCp, &head), EntryStatus::kCorrupt)
       << "an offset past the limit";
+  // Each entry starts at offset 2 and breaks the block.
+  const std::tuple<const char*, EntryLayout, Bytes> corrupt[] = {
+      {"length far past the block", kCp, {0, 0, 0xFF, 0xFF, 0, 'a', 0, 0}},
+      {"length one byte past the block", kCp, {0, 0, 4, 0, 0, 'a', 0, 'x'}},
+      {"4-byte length near 2^32", {4, true}, {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 0, 0}},
+      {"no room for the end-of-block mark", kCp, {0, 0, 0}},
+      {"no room for the prefix count", kCp, {0, 0, 5, 0}},
+      {"no room for the BOCU-1 attribute", {2, true}, {0, 0, 5, 0, 0}},
+      {"tail without its NUL", kCp, {0, 0, 3, 0, 0, 'a', 'b', 'c', 0, 0}},
+      {"no attribute after the tail", kCp, {0, 0, 3, 0, 0, 'a', 'b', 0}},
+  };
+  for (const auto& [name, layout, block] : corrupt)
+    EXPECT_EQ(readEntryHead(block.data(), block.size(), 2, layout, &head), EntryStatus::kCorrupt)
+        << name;
 }
 
 std::string text(const auto& field) {
@@ -362,14 +308,6 @@ class RecordsetRecords : public RecordsetTest {
 
 // Head words in Windows Latin 1, translations in Shift_JIS, pronunciations in the phonetic table.
 TEST_F(RecordsetRecords, CodePageEntries) {
-  // "go": translation X, example "ex", byte for byte.
-  TestDictionary exact;
-  const Bytes goEx = {0x0B, 0x00, 0x00, 'g', 'o', 0x00, 0x10,
-                      'X',  0x00, 0x01, 'e', 'x', 0x00, 0x80};
-  auto rs = LexorRecordset::initWithDic(open("go.dic", exact.add("go", handBlock(2, {goEx}))));
-  ASSERT_TRUE(rs->queryWithWord(u"go"));
-  EXPECT_EQ(rs->getRecordAsDictionary(), (Record{u"go", {}, {}, u"X", u"ex"}));
-
   check("fr.dic", false, 2,
         {{"e02", 0x1F, "t\0\x80"s, {u"e02", {}, 15, u"t", {}}},
          {"e03",
@@ -388,10 +326,8 @@ TEST_F(RecordsetRecords, BocuEntriesAndChineseSyllables) {
                      const std::string& fields, Record expected) {
     return RecordCase{bocu(word), 0x10, bocu(translation) + '\0' + fields + '\x80', expected};
   };
-  const std::string fields = "\x02"s + bocu("prn") + "\0\x01"s + bocu("ex") + '\0';
   check("cj.dic", true, 4,
-        {extended("b2", "tr", fields, {u"b2", u"prn", {}, u"tr", u"ex"}),
-         simple("c1", "zhong1guo2 China", {u"c1", u"zhōng guó", {}, u"China", {}}),
+        {simple("c1", "zhong1guo2 China", {u"c1", u"zhōng guó", {}, u"China", {}}),
          // A simple entry's syllables end at a line break too; an extended entry's only at a space.
          simple("c4", "hao3\nxx yy", {u"c4", u"hǎo", {}, u"xx yy", {}}),
          extended("c5", "hao3\nxx yy", "", {u"c5", u"hǎo \nxx", {}, u"yy", {}}),

@@ -64,7 +64,8 @@ std::string writeDictd(const TempDir& dir,
                        const std::vector<std::pair<std::string, std::string>>& defs) {
   std::string data, index;
   for (const auto& [word, definition] : defs) {
-    index += word + "\t" + base64Number(data.size()) + "\t" + base64Number(definition.size()) + "\n";
+    index +=
+        word + "\t" + base64Number(data.size()) + "\t" + base64Number(definition.size()) + "\n";
     data += definition;
   }
   writeGzip(dir.file("tiny.dict.dz"), data);
@@ -138,7 +139,9 @@ TEST(DictdTest, KeepsAnOverlongFirstLineAsText) {
 TEST(DictdTest, RefusesIndexLinesThatDoNotFitTheData) {
   TempDir dir;
   writeGzip(dir.file("tiny.dict.dz"), "short");
-  for (const char* line : {"word\tA\tZ\n", "word\tA\n", "word\tA!\tB\n", "word\tAAAAAAAAAAA\tB\n"}) {
+  // Against 5 bytes of data: lengths of 25 and of 6, no length, a bad digit, 11 digits.
+  for (const char* line :
+       {"word\tA\tZ\n", "word\tA\tG\n", "word\tA\n", "word\tA!\tB\n", "word\tAAAAAAAAAAA\tB\n"}) {
     std::string error;
     EXPECT_FALSE(readDictd(dir.write("tiny.index", line), &error)) << line;
     EXPECT_NE(error.find("tiny.index:1:"), std::string::npos) << error;
