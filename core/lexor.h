@@ -3,8 +3,11 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "core/dic_identity.h"
@@ -34,10 +37,57 @@ struct LexorIndex {
   bool sorted = true;
 };
 
+// The index of one unchanged file as every open of it shares it: the bytes as read, and the entry
+// table, built once on first need. The first look-up of all needs no table: one pass over the
+// bytes answers it (see Lexor::lookupIndex), so a process that makes one look-up never builds it.
+class SharedIndex {
+ public:
+  SharedIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry, int32_t blockbyte);
+  // The bytes read, NUL-padded by one byte past size().
+  const uint8_t* bytes() const { return _index.bytes.data(); }
+  size_t size() const { return _size; }
+  int32_t claimedEntries() const { return _claimed; }
+  int32_t blockbyte() const { return _index.blockbyte; }
+  // The table, built on the first call (by whichever thread comes first).
+  const LexorIndex& table() const;
+  bool hasTable() const { return _built.load(std::memory_order_acquire); }
+  // True for the first caller only.
+  bool takeFirstLookup() const { return !_lookedUp.exchange(true); }
+
+ private:
+  mutable LexorIndex _index;  // `bytes` fixed at construction; the rest filled by table()
+  size_t _size;
+  int32_t _claimed;
+  mutable std::once_flag _once;
+  mutable std::atomic<bool> _built{false};
+  mutable std::atomic<bool> _lookedUp{false};
+};
+// Why a dictionary, or one of its blocks, cannot be used; kOk when it can.
+enum class LexorStatus : uint8_t {
+  kOk,
+  kCannotOpen,      // no readable regular file at the path
+  kEmptyFile,       // a file of no bytes
+  kShortHeader,     // shorter than the header block
+  kUnknownVersion,  // the header's version is none this reader knows
+  kIndexPastEnd,    // the index begins at or after the end of the file
+  kNoIndexEntry,    // not even the index's first entry can be read
+  kDataPastEnd,     // the data area begins at or after the end of the file
+  kNoSuchBlock,     // an entry number outside the index as read
+  kBlockPastEnd,    // the block, or the length its head word claims, runs past the end
+  kEmptyBlock,      // a head word claiming no units, which cannot even hold itself
+  kFileChanged,     // the file was replaced or rewritten since the dictionary was opened
+};
+
+// A few words on the status, for messages ("index past the end of the file").
+std::string_view describeLexorStatus(LexorStatus status);
+
 class Lexor {
  public:
-  // Opens the file and decodes its header; nullptr (after the log line) when it cannot be opened.
-  static std::shared_ptr<Lexor> initWithFilePath(const UString& path);
+  // Opens the file and decodes its header; nullptr (after the log line) when it cannot be opened,
+  // with the reason in *status when asked. The file is not kept open: each read reaches it
+  // through the process's small cache of open files, and only while it is unchanged.
+  static std::shared_ptr<Lexor> initWithFilePath(const UString& path,
+                                                 LexorStatus* status = nullptr);
   // A dictionary with no file whose header block is the given bytes (decoded at once, verbose as
   // asked); for inspecting headers.
   static std::shared_ptr<Lexor> withHeaderBlock(const std::array<uint8_t, kHeaderBlockSize>& block,
@@ -45,6 +95,9 @@ class Lexor {
   ~Lexor();
 
   void loadHeader(bool verbose);
+  // What the decoded header and the file's size allow: kOk, or why nothing can be read. Reads
+  // only the index's first entry, so it costs little more than the open.
+  LexorStatus usability();
   bool isBOCU() const { return _isBOCU; }
   Signature getDicSignature() const { return _dicSignature; }
 
@@ -54,17 +107,28 @@ class Lexor {
   // Loads the whole block of index entry n (head word included) into `block`, reusing its
   // storage. False, with `block` empty, when there is no such block; the block handed out is
   // never shorter than its head word says, and at least 2 bytes long.
-  bool loadDatablock(int32_t n, std::vector<uint8_t>& block);
+  bool loadDatablock(int32_t n, std::vector<uint8_t>& block) {
+    return readDatablock(n, block) == LexorStatus::kOk;
+  }
+  // The same, saying why a block could not be loaded.
+  LexorStatus readDatablock(int32_t n, std::vector<uint8_t>& block);
   // The length in 256-byte units that the head word of entry n's block claims, read without
   // loading the block; 0 when there is no such block or its head word cannot be read.
   uint32_t blockUnits(int32_t n);
 
-  // Entries of the index that were actually found (at most _nIndexEntry). Reads the index.
+  // Entries of the index that were actually found (at most _nIndexEntry). Reads the index and
+  // builds its entry table.
   uint32_t usableIndexEntries();
+  // Whether entry n was found in the index; without building the table when the look-up's pass
+  // has already seen it.
+  bool hasIndexEntry(uint32_t n);
   const uint8_t* indexWord(uint32_t i) const;  // valid after loadIndex, i < usableIndexEntries()
   uint32_t indexBlockNumber(uint32_t i) const;
-  // The index as read (null before loadIndex); opens of an unchanged file share it.
-  std::shared_ptr<const LexorIndex> sharedIndex() const { return _index; }
+  // The index as read, with its entry table (null before loadIndex); opens of an unchanged file
+  // share it.
+  std::shared_ptr<const LexorIndex> sharedIndex() const {
+    return _index ? std::shared_ptr<const LexorIndex>(_index, &_index->table()) : nullptr;
+  }
 
   const UString& path() const { return _dict_path; }
   int16_t version() const { return _version; }
@@ -85,11 +149,24 @@ class Lexor {
   // Where the index and the data areas begin, in 64-bit arithmetic so that no sum wraps.
   uint64_t indexStart() const;
   uint64_t dataStart() const;
+  // The file as it was when opened, or nullptr (kFileChanged in *status) once it is not.
+  std::shared_ptr<const FileHandle> file(LexorStatus* status) const;
+  uint64_t fileSize() const { return _identity.size; }
+  // The first look-up as one pass over the index bytes, noting the entries it names.
+  IndexRange walkIndex(const uint8_t* word, const uint8_t* until);
 
   UString _dict_path;
-  std::unique_ptr<FileHandle> _fh;
+  bool _hasFile = false;
+  FileIdentity _identity;
+  LexorStatus _headerStatus = LexorStatus::kOk;
   std::array<uint8_t, kHeaderBlockSize> _headerblock{};
-  std::shared_ptr<const LexorIndex> _index;  // _indexblock and _index of the file format's reader
+  std::shared_ptr<const SharedIndex> _index;  // _indexblock and _index of the file format's reader
+  // What the pass of walkIndex learnt: the offsets of the words of entries _windowFirst on, the
+  // number of entries it saw, and whether it saw the index's end.
+  uint32_t _windowFirst = 0;
+  std::vector<uint32_t> _windowOffsets;
+  uint32_t _walkedEntries = 0;
+  bool _walkedToEnd = false;
   int16_t _version = 0;
   uint32_t _headerSize = 0;
   uint32_t _extheaderSize = 0;

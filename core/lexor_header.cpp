@@ -92,7 +92,9 @@ void Lexor::loadHeader(bool verbose) {
   _extheaderSize = 0;
   _version = static_cast<int16_t>(getShortAt(h + kVersionAt));
   const int32_t major = _version & kMajorMask;
+  _headerStatus = LexorStatus::kUnknownVersion;
   if (major < kVersion2 || major > kVersion5) return;
+  _headerStatus = LexorStatus::kOk;
 
   const int32_t lword = getShortAt(h + kLwordAt);
   const int32_t ljapa = getShortAt(h + kLjapaAt);

@@ -56,6 +56,54 @@ size_t findNul(const uint8_t* data, size_t from, size_t limit) {
   return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - data) : limit;
 }
 
+// Finds NULs in bytes [0, limit) for a walk that moves forward through them: one test of 64
+// bytes at once gives a mask that usually serves the next few words too, where findNul would
+// test each word's bytes on their own.
+class NulScanner {
+ public:
+  NulScanner(const uint8_t* data, size_t limit) : data_(data), limit_(limit) { load(0); }
+
+  // Offset of the first NUL at or after `from` (>= every earlier `from`), or `limit` if none.
+  size_t next(size_t from) {
+    for (;;) {
+      if (from >= limit_) return limit_;
+      if (from - chunk_ >= kSpan) load(from - from % kSpan);
+      // No bit is set at or past `limit`.
+      const uint64_t m = mask_ >> (from - chunk_);
+      if (m != 0) return from + static_cast<size_t>(__builtin_ctzll(m));
+      from = chunk_ + kSpan;
+    }
+  }
+
+ private:
+  static constexpr size_t kSpan = 64;
+
+  void load(size_t chunk) {
+    chunk_ = chunk;
+    mask_ = 0;
+    if (chunk >= limit_) return;
+#if defined(__SSE2__)
+    if (limit_ - chunk >= kSpan) {
+      const __m128i zero = _mm_setzero_si128();
+      const auto* at = reinterpret_cast<const __m128i*>(data_ + chunk);
+      for (int i = 0; i < 4; ++i) {
+        const auto bits =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + i), zero)));
+        mask_ |= uint64_t{bits} << (16 * i);
+      }
+      return;
+    }
+#endif
+    const size_t n = std::min(kSpan, limit_ - chunk);
+    for (size_t i = 0; i < n; ++i) mask_ |= uint64_t{data_[chunk + i] == 0} << i;
+  }
+
+  const uint8_t* data_;
+  size_t limit_;
+  size_t chunk_ = 0;
+  uint64_t mask_ = 0;
+};
+
 // The first 8 bytes of a word of `length` bytes, zero-padded past its end, as a big-endian
 // number: two such keys that differ order their words as strcmp does. Without a loop whose length
 // varies from word to word, so that the walk below mispredicts no branch on it; `word` must have
@@ -116,7 +164,7 @@ struct IndexCacheKey {
 // dictionaries holds no more than a few indexes it no longer uses.
 class IndexCache {
  public:
-  std::shared_ptr<const LexorIndex> find(const IndexCacheKey& key) {
+  std::shared_ptr<const SharedIndex> find(const IndexCacheKey& key) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
       if (it->first == key) {
@@ -127,7 +175,7 @@ class IndexCache {
     return nullptr;
   }
 
-  void insert(IndexCacheKey key, std::shared_ptr<const LexorIndex> index) {
+  void insert(IndexCacheKey key, std::shared_ptr<const SharedIndex> index) {
     std::lock_guard<std::mutex> lock(mutex_);
     // An older index of the same path belongs to a file that has changed since.
     entries_.remove_if([&](const auto& entry) { return entry.first.path == key.path; });
@@ -147,7 +195,7 @@ class IndexCache {
 
  private:
   std::mutex mutex_;
-  std::list<std::pair<IndexCacheKey, std::shared_ptr<const LexorIndex>>> entries_;
+  std::list<std::pair<IndexCacheKey, std::shared_ptr<const SharedIndex>>> entries_;
 };
 
 IndexCache& indexCache() {
@@ -157,21 +205,21 @@ IndexCache& indexCache() {
 
 }  // namespace
 
-std::shared_ptr<const LexorIndex> buildLexorIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry,
-                                                  int32_t blockbyte) {
-  auto index = std::make_shared<LexorIndex>();
-  const size_t width = static_cast<size_t>(blockNumberWidth(blockbyte));
-  const size_t limit = bytes.size();
-  index->blockbyte = static_cast<int32_t>(width);
+namespace {
+
+// Finds the entries of index.bytes[0, limit) and judges their order (the bytes are padded past
+// `limit` already).
+void fillEntryTable(LexorIndex& index, size_t limit, int32_t nIndexEntry) {
+  const size_t width = static_cast<size_t>(index.blockbyte);
   // The smallest entry is a block number, one word byte and a NUL; a count that the bytes cannot
   // hold is not believed when reserving.
   const size_t possible = limit / (width + 2);
   const size_t claimed = nIndexEntry > 0 ? static_cast<size_t>(nIndexEntry) : 0;
-  index->wordOffsets.reserve(std::min(claimed, possible));
+  index.wordOffsets.reserve(std::min(claimed, possible));
 
   // Hot path of opening a dictionary: one walk over tens of thousands of entries. The order
   // check compares the words' leading bytes as numbers and calls strcmp only on a tie.
-  const uint8_t* base = bytes.data();
+  const uint8_t* base = index.bytes.data();
   const uint8_t* previous = nullptr;
   uint64_t previousKey = 0;
   size_t previousLength = 0;
@@ -189,18 +237,43 @@ std::shared_ptr<const LexorIndex> buildLexorIndex(std::vector<uint8_t> bytes, in
       const bool before = key != previousKey ? key < previousKey
                                              : (length > 8 || previousLength > 8) &&
                                                    compareWords(previous, word) > 0;
-      if (before) index->sorted = false;
+      if (before) index.sorted = false;
     }
     previous = word;
     previousKey = key;
     previousLength = length;
-    index->wordOffsets.push_back(static_cast<uint32_t>(w));
+    index.wordOffsets.push_back(static_cast<uint32_t>(w));
     p = nul + 1;
   }
-  // The pad keeps every word NUL-terminated inside the buffer, whatever the walk above found.
+}
+
+}  // namespace
+
+std::shared_ptr<const LexorIndex> buildLexorIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry,
+                                                  int32_t blockbyte) {
+  auto index = std::make_shared<LexorIndex>();
+  index->blockbyte = blockNumberWidth(blockbyte);
+  const size_t limit = bytes.size();
+  // The pad keeps every word NUL-terminated inside the buffer, whatever the walk finds.
   bytes.push_back(0);
   index->bytes = std::move(bytes);
+  fillEntryTable(*index, limit, nIndexEntry);
   return index;
+}
+
+SharedIndex::SharedIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry, int32_t blockbyte)
+    : _size(bytes.size()), _claimed(nIndexEntry) {
+  _index.blockbyte = blockNumberWidth(blockbyte);
+  bytes.push_back(0);
+  _index.bytes = std::move(bytes);
+}
+
+const LexorIndex& SharedIndex::table() const {
+  std::call_once(_once, [this] {
+    fillEntryTable(_index, _size, _claimed);
+    _built.store(true, std::memory_order_release);
+  });
+  return _index;
 }
 
 IndexRange lookupIndexRange(const LexorIndex& index, const uint8_t* word, const uint8_t* until) {
@@ -230,47 +303,146 @@ size_t lexorIndexCacheSize() { return indexCache().size(); }
 
 void Lexor::loadIndex(bool /*unused*/) {
   if (_index) return;  // read at most once per object
-  if (!_fh) {
-    _index = buildLexorIndex({}, 0, _blockbyte);
+  if (!_hasFile) {
+    _index = std::make_shared<SharedIndex>(std::vector<uint8_t>(), 0, _blockbyte);
     logFormat("loadIndex: fh = nil.\n");
     return;
   }
-  IndexCacheKey key{_dict_path, _fh->identity(), indexStart(),
-                    _indexSize, _nIndexEntry,    _blockbyte};
+  IndexCacheKey key{_dict_path, _identity, indexStart(), _indexSize, _nIndexEntry, _blockbyte};
   if ((_index = indexCache().find(key))) return;
+  LexorStatus status = LexorStatus::kOk;
+  const std::shared_ptr<const FileHandle> fh = file(&status);
+  if (!fh) {  // changed since the header was read: its blocks cannot be trusted either
+    _index = std::make_shared<SharedIndex>(std::vector<uint8_t>(), 0, _blockbyte);
+    return;
+  }
 
   // Never more than the file can fill, whatever size the header claims.
   const uint64_t start = indexStart();
-  const uint64_t fileSize = _fh->size();
+  const uint64_t fileSize = fh->size();
   const uint64_t available = start < fileSize ? fileSize - start : 0;
   const auto want = static_cast<size_t>(std::min<uint64_t>(_indexSize, available));
   std::vector<uint8_t> bytes;
   bytes.reserve(want + 1);  // room for the pad, so the buffer is allocated once
   bytes.resize(want);
-  if (want > 0) bytes.resize(_fh->readAt(start, bytes.data(), want));
-  _index = buildLexorIndex(std::move(bytes), _nIndexEntry, _blockbyte);
+  if (want > 0) bytes.resize(fh->readAt(start, bytes.data(), want));
+  _index = std::make_shared<SharedIndex>(std::move(bytes), _nIndexEntry, _blockbyte);
   indexCache().insert(std::move(key), _index);
 }
 
 IndexRange Lexor::lookupIndex(const uint8_t* word, const uint8_t* until) {
   if (!_index) loadIndex(false);
-  return lookupIndexRange(*_index, word, until);
+  if (!_index->hasTable() && _index->takeFirstLookup()) return walkIndex(word, until);
+  return lookupIndexRange(_index->table(), word, until);
+}
+
+// The single pass gives what the search gives on sorted words, and on words out of order what
+// the search's fallback gives, so it serves either. It stops where the range ends, and notes the
+// word offsets of the entries in the range, which are all the walk of the blocks asks for.
+IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
+  if (word == nullptr) word = kEmptyWord;
+  if (until == nullptr) until = kEmptyWord;
+  const uint8_t* base = _index->bytes();
+  const size_t limit = _index->size();
+  const size_t width = static_cast<size_t>(_index->blockbyte());
+  const size_t claimed =
+      _index->claimedEntries() > 0 ? static_cast<size_t>(_index->claimedEntries()) : 0;
+  const size_t wordLength = std::strlen(reinterpret_cast<const char*>(word));
+  const size_t untilLength = std::strlen(reinterpret_cast<const char*>(until));
+  const uint64_t wordKey = leadingKey(word, wordLength, false);
+  const uint64_t untilKey = leadingKey(until, untilLength, false);
+  // Entry against needle: by the first byte, which nearly always decides; then by the first 8
+  // bytes as one number; by strcmp only when those tie too.
+  const auto compare = [limit, base](const uint8_t* entry, size_t length, const uint8_t* needle,
+                                     size_t needleLength, uint64_t needleKey) {
+    if (entry[0] != needle[0]) return entry[0] < needle[0] ? -1 : 1;
+    const uint64_t key = leadingKey(entry, length, limit - static_cast<size_t>(entry - base) >= 8);
+    if (key != needleKey) return key < needleKey ? -1 : 1;
+    if (length < 8 && needleLength < 8) return 0;
+    return compareWords(entry, needle);
+  };
+
+  _windowOffsets.clear();
+  _walkedToEnd = true;
+  int64_t first = -1, last = -1;
+  uint32_t firstOffset = 0;
+  bool firstFound = false;
+  NulScanner nuls(base, limit);
+  size_t p = 0;
+  size_t i = 0;
+  for (; i < claimed; ++i) {
+    if (limit - p < width + 1) break;  // the same ends of the index as the entry table's
+    const size_t w = p + width;
+    const uint8_t* entry = base + w;
+    // Hot path: the entries before the word, half the index on average. Their first byte is
+    // below the word's, which settles them without their length.
+    if (!firstFound && entry[0] != 0 && entry[0] < word[0]) {
+      const size_t nul = nuls.next(w + 1);
+      if (nul == limit) break;
+      first = static_cast<int64_t>(i);
+      firstOffset = static_cast<uint32_t>(w);
+      p = nul + 1;
+      continue;
+    }
+    if (entry[0] == 0) break;
+    const size_t nul = nuls.next(w + 1);
+    if (nul == limit) break;
+    const size_t length = nul - w;
+    p = nul + 1;
+    if (!firstFound) {
+      if (compare(entry, length, word, wordLength, wordKey) <= 0) {
+        first = static_cast<int64_t>(i);
+        firstOffset = static_cast<uint32_t>(w);
+        continue;
+      }
+      firstFound = true;
+      _windowFirst = first < 0 ? 0 : static_cast<uint32_t>(first);
+      if (first >= 0) _windowOffsets.push_back(firstOffset);
+    }
+    if (compare(entry, length, until, untilLength, untilKey) >= 0) {
+      _walkedToEnd = false;
+      ++i;  // this entry was seen too
+      break;
+    }
+    last = static_cast<int64_t>(i);
+    _windowOffsets.push_back(static_cast<uint32_t>(w));
+  }
+  if (!firstFound) {  // every entry sorts at or before the word
+    _windowFirst = first < 0 ? 0 : static_cast<uint32_t>(first);
+    if (first >= 0) _windowOffsets.push_back(firstOffset);
+  }
+  _walkedEntries = static_cast<uint32_t>(i);
+  if (last == -1) last = first;
+  return {static_cast<uint32_t>(first), static_cast<uint32_t>(last - first + 1)};
 }
 
 uint32_t Lexor::usableIndexEntries() {
   if (!_index) loadIndex(false);
-  return static_cast<uint32_t>(_index->wordOffsets.size());
+  return static_cast<uint32_t>(_index->table().wordOffsets.size());
+}
+
+bool Lexor::hasIndexEntry(uint32_t n) {
+  if (!_index) loadIndex(false);
+  if (!_index->hasTable()) {
+    if (n < _walkedEntries) return true;
+    if (_walkedToEnd) return false;
+  }
+  return n < _index->table().wordOffsets.size();
 }
 
 const uint8_t* Lexor::indexWord(uint32_t i) const {
-  if (!_index || i >= _index->wordOffsets.size()) return nullptr;
-  return _index->bytes.data() + _index->wordOffsets[i];
+  if (!_index) return nullptr;
+  if (!_index->hasTable() && i >= _windowFirst && i - _windowFirst < _windowOffsets.size())
+    return _index->bytes() + _windowOffsets[i - _windowFirst];
+  const LexorIndex& table = _index->table();
+  if (i >= table.wordOffsets.size()) return nullptr;
+  return table.bytes.data() + table.wordOffsets[i];
 }
 
 uint32_t Lexor::indexBlockNumber(uint32_t i) const {
   const uint8_t* word = indexWord(i);
   if (word == nullptr) return 0;
-  return getUIntOfWidth(word - _index->blockbyte, _index->blockbyte);
+  return getUIntOfWidth(word - _index->blockbyte(), _index->blockbyte());
 }
 
 }  // namespace lexor

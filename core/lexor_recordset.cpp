@@ -169,7 +169,8 @@ bool LexorRecordset::enterDictionary(Lexor& dic) {
     end = first + static_cast<int64_t>(_index_range.length);
   }
   // Never try more blocks than the index holds: each failed load would cost a log line.
-  end = std::min<int64_t>(end, dic.usableIndexEntries());
+  if (end > 0 && !dic.hasIndexEntry(static_cast<uint32_t>(end - 1)))
+    end = std::min<int64_t>(end, dic.usableIndexEntries());
   first = std::min<int64_t>(first, std::max<int64_t>(end, 0));
   _curr_index_no = static_cast<int32_t>(first);
   _range_end = end;

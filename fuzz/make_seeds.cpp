@@ -81,5 +81,18 @@ int main(int argc, char** argv) {
   for (const std::string& session : seedSessions()) {
     writeSeed(out / "script_request", n++, std::vector<uint8_t>(session.begin(), session.end()));
   }
+
+  // HTTP requests after a byte that chooses how they are cut: a page load, pipelined calls, and
+  // the framings that are refused.
+  n = 0;
+  for (const std::string& request : {
+           std::string("\xffGET / HTTP/1.1\r\nHost: 127.0.0.1:8737\r\nSec-Fetch-Site: none\r\n\r\n"),
+           std::string("\x07POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: 17\r\n\r\n{\"op\":\"dicCount\"}"
+                       "POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: 2\r\n\r\n[]GET /a HTTP/1.0\r\n\r\n"),
+           std::string("\x01POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n"),
+           std::string("\x20POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx"),
+       }) {
+    writeSeed(out / "http_request", n++, std::vector<uint8_t>(request.begin(), request.end()));
+  }
   return 0;
 }

@@ -6,11 +6,101 @@
 #include <unistd.h>
 
 #include <limits>
+#include <list>
+#include <mutex>
 #include <string>
 
 #include "platform/path.h"
 
 namespace lexor {
+
+namespace {
+
+FileIdentity identityOf(const struct stat& info) {
+  FileIdentity identity;
+  identity.device = static_cast<uint64_t>(info.st_dev);
+  identity.inode = static_cast<uint64_t>(info.st_ino);
+  identity.size = static_cast<uint64_t>(info.st_size);
+  identity.mtimeNanoseconds =
+      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return identity;
+}
+
+// Most recently used first. A handle handed out stays open while its user holds it, even when the
+// cache has dropped it meanwhile.
+class OpenFileCache {
+ public:
+  std::shared_ptr<const FileHandle> open(UStringView path, const FileIdentity* expected,
+                                         FileAccess* access) {
+    const std::string native = toNativePath(path);
+    // The file now at the path decides: a cached handle of the file that was there is not it.
+    struct stat info;
+    if (native.empty() || native.find('\0') != std::string::npos ||
+        stat(native.c_str(), &info) != 0) {
+      *access = expected ? FileAccess::kChanged : FileAccess::kCannotOpen;
+      return nullptr;
+    }
+    const FileIdentity now = identityOf(info);
+    if (expected && now != *expected) {
+      *access = FileAccess::kChanged;
+      return nullptr;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->first == native && it->second->identity() == now) {
+          entries_.splice(entries_.begin(), entries_, it);
+          *access = FileAccess::kOpen;
+          return entries_.front().second;
+        }
+      }
+    }
+    std::shared_ptr<const FileHandle> handle = FileHandle::openForReading(path);
+    if (!handle) {
+      *access = expected ? FileAccess::kChanged : FileAccess::kCannotOpen;
+      return nullptr;
+    }
+    if (expected && handle->identity() != *expected) {  // replaced between the stat and the open
+      *access = FileAccess::kChanged;
+      return nullptr;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.remove_if([&](const auto& entry) { return entry.first == native; });
+    entries_.emplace_front(native, handle);
+    if (entries_.size() > kOpenFileLimit) entries_.pop_back();
+    *access = FileAccess::kOpen;
+    return handle;
+  }
+
+  void clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+  }
+
+  size_t size() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_.size();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::list<std::pair<std::string, std::shared_ptr<const FileHandle>>> entries_;
+};
+
+OpenFileCache& openFileCache() {
+  static OpenFileCache* cache = new OpenFileCache();  // never destroyed: usable during teardown
+  return *cache;
+}
+
+}  // namespace
+
+std::shared_ptr<const FileHandle> openCachedFile(UStringView path, const FileIdentity* expected,
+                                                 FileAccess* access) {
+  return openFileCache().open(path, expected, access);
+}
+
+void closeCachedFiles() { openFileCache().clear(); }
+size_t cachedFileCount() { return openFileCache().size(); }
 
 std::unique_ptr<FileHandle> FileHandle::openForReading(UStringView path) {
   const std::string native = toNativePath(path);
@@ -25,13 +115,7 @@ std::unique_ptr<FileHandle> FileHandle::openForReading(UStringView path) {
     close(fd);
     return nullptr;
   }
-  FileIdentity identity;
-  identity.device = static_cast<uint64_t>(info.st_dev);
-  identity.inode = static_cast<uint64_t>(info.st_ino);
-  identity.size = static_cast<uint64_t>(info.st_size);
-  identity.mtimeNanoseconds =
-      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-  return std::unique_ptr<FileHandle>(new FileHandle(fd, identity));
+  return std::unique_ptr<FileHandle>(new FileHandle(fd, identityOf(info)));
 }
 
 FileHandle::~FileHandle() { close(fd_); }

@@ -40,4 +40,20 @@ class FileHandle {
   FileIdentity identity_;
 };
 
+// Files read now and then by many long-lived readers (a list of thousands of dictionaries) are
+// reached through one process-wide cache of at most kOpenFileLimit open handles, so that the
+// number of open descriptors never grows with the number of readers.
+inline constexpr size_t kOpenFileLimit = 16;
+
+enum class FileAccess { kOpen, kCannotOpen, kChanged };
+
+// The file at `path`. With `expected`, only while the file there is still that file (device,
+// inode, size and modification time): kChanged, with nullptr, once it has been replaced or
+// rewritten. Without it, whatever file is there now.
+std::shared_ptr<const FileHandle> openCachedFile(UStringView path, const FileIdentity* expected,
+                                                 FileAccess* access);
+// Closes every cached handle (handles still in use stay open until released).
+void closeCachedFiles();
+size_t cachedFileCount();
+
 }  // namespace lexor

@@ -56,6 +56,8 @@ class LexorPeek : public ScriptObject {
 
   // For tests and hosts.
   LexorRecordset& recordset(int i) { return *_rs[i]; }
+  // The listing of the last scan, relative to the folder, without scanning again.
+  const std::vector<UString>& listedPaths() const { return _dicFiles; }
   int32_t currentRecordsetIndex() const { return _currRs; }
   bool amboraMode() const { return _amboraMode; }
   int32_t amboraDicID() const { return _amboraDicID; }

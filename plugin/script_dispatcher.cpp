@@ -18,7 +18,6 @@ using nlohmann::json;
 enum class Argument {
   kNone,
   kString,
-  kPath,     // a string, or null for none: the operation accepts a missing path
   kInteger,  // 32-bit signed
 };
 
@@ -40,16 +39,11 @@ ScriptValue orNone(std::optional<T> value) {
   return value ? ScriptValue(std::move(*value)) : none();
 }
 
-std::optional<UString> pathArgument(const ScriptValue& value) {
-  if (value.isNull()) return std::nullopt;
-  return value.asString();
-}
-
 // In the order of the script-name table.
 const std::array<Operation, 16>& operations() {
   static const std::array<Operation, 16> kOperations = {{
-      {"addDictionary", Argument::kPath,
-       [](LexorPeek& p, const auto& a) { p._addDictionary(pathArgument(a[0])); return none(); }},
+      {"addDictionary", Argument::kString,
+       [](LexorPeek& p, const auto& a) { p._addDictionary(a[0].asString()); return none(); }},
       {"removeDictionaries", Argument::kNone, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
       {"consult", Argument::kString,
        [](LexorPeek& p, const auto& a) {
@@ -88,7 +82,6 @@ size_t argumentCount(Argument argument) { return argument == Argument::kNone ? 0
 const char* argumentTypeName(Argument argument) {
   switch (argument) {
     case Argument::kString: return "a string";
-    case Argument::kPath: return "a string or null";
     case Argument::kInteger: return "a 32-bit integer";
     case Argument::kNone: break;
   }
@@ -98,7 +91,6 @@ const char* argumentTypeName(Argument argument) {
 bool argumentFits(Argument argument, const ScriptValue& value) {
   switch (argument) {
     case Argument::kString: return value.isString();
-    case Argument::kPath: return value.isString() || value.isNull();
     case Argument::kInteger: return value.isInt();
     case Argument::kNone: break;
   }
@@ -157,33 +149,31 @@ json toJson(const ScriptValue& value) {
   return std::visit(Visitor{}, value.storage());
 }
 
+constexpr size_t kMaxBatchCalls = 1000;
+
 std::string dump(const json& response) {
   // Strings come from the system as valid UTF-8, but a response must stay valid JSON whatever
   // happens, so anything malformed is replaced rather than thrown about.
   return response.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// Parser messages may quote the request; the answer stays one line saying why.
-std::string errorResponse(std::string message) {
-  for (char& c : message) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-  }
-  return dump(json{{"error", message}});
-}
 
-std::optional<std::string> parseRequest(std::string_view requestJson, const Operation** op,
-                                        std::vector<ScriptValue>* args) {
-  json request;
+// The parser's message says where and why; the library's "[json.exception...] " tag is dropped.
+std::optional<json> parseJson(std::string_view text, std::string* error) {
   try {
-    request = json::parse(requestJson.begin(), requestJson.end());
+    return json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
-    // Drop the library's "[json.exception...] " tag; the rest says where and why.
     std::string_view why = e.what();
     if (const size_t tagEnd = why.find("] "); why.starts_with('[') && tagEnd != std::string_view::npos) {
       why.remove_prefix(tagEnd + 2);
     }
-    return "request is not JSON: " + std::string(why);
+    *error = "request is not JSON: " + std::string(why);
+    return std::nullopt;
   }
+}
+
+std::optional<std::string> parseCall(const json& request, const Operation** op,
+                                     std::vector<ScriptValue>* args) {
   if (!request.is_object()) return std::string("request must be a JSON object");
   const auto opField = request.find("op");
   if (opField == request.end() || !opField->is_string()) {
@@ -201,6 +191,35 @@ std::optional<std::string> parseRequest(std::string_view requestJson, const Oper
     std::optional<ScriptValue> value = fromJson(arg);
     if (!value) return typeError(**op).message;
     args->push_back(std::move(*value));
+  }
+  return std::nullopt;
+}
+
+json errorAnswer(std::string message) {
+  // Parser messages may quote the request; the answer stays one line saying why.
+  for (char& c : message) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return json{{"error", std::move(message)}};
+}
+
+json answerCall(LexorPeek& peek, const json& request) {
+  const Operation* op = nullptr;
+  std::vector<ScriptValue> args;
+  if (std::optional<std::string> error = parseCall(request, &op, &args)) return errorAnswer(*error);
+  ScriptCallResult result = callScriptOperation(peek, op->name, args);
+  if (const auto* error = std::get_if<ScriptError>(&result)) return errorAnswer(error->message);
+  return json{{"result", toJson(std::get<ScriptValue>(result))}};
+}
+
+// A batch is checked as a whole before any call runs, so that a malformed one changes nothing.
+std::optional<std::string> checkBatch(const json& batch) {
+  if (batch.empty() || batch.size() > kMaxBatchCalls) {
+    return "a batch holds 1 to " + std::to_string(kMaxBatchCalls) + " calls, got " +
+           std::to_string(batch.size());
+  }
+  for (size_t i = 0; i < batch.size(); ++i) {
+    if (!batch[i].is_object()) return "batch call " + std::to_string(i) + " must be a JSON object";
   }
   return std::nullopt;
 }
@@ -227,12 +246,14 @@ ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptNam
 }
 
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson) {
-  const Operation* op = nullptr;
-  std::vector<ScriptValue> args;
-  if (std::optional<std::string> error = parseRequest(requestJson, &op, &args)) return errorResponse(*error);
-  ScriptCallResult result = callScriptOperation(peek, op->name, args);
-  if (const auto* error = std::get_if<ScriptError>(&result)) return errorResponse(error->message);
-  return dump(json{{"result", toJson(std::get<ScriptValue>(result))}});
+  std::string error;
+  const std::optional<json> request = parseJson(requestJson, &error);
+  if (!request) return dump(errorAnswer(std::move(error)));
+  if (!request->is_array()) return dump(answerCall(peek, *request));
+  if (std::optional<std::string> batchError = checkBatch(*request)) return dump(errorAnswer(*batchError));
+  json answers = json::array();
+  for (const json& call : *request) answers.push_back(answerCall(peek, call));
+  return dump(answers);
 }
 
 }  // namespace lexor

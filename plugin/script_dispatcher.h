@@ -24,7 +24,9 @@ using ScriptCallResult = std::variant<ScriptValue, ScriptError>;
 ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptName,
                                      const std::vector<ScriptValue>& args);
 
-// One request line or body in, one response (a single line of JSON, no line feed) out.
+// One request line or body in, one response (a single line of JSON, no line feed) out. A request
+// is one call object, or an array of 1 to 1,000 of them carried out in order, answered by the
+// array of their answers, each as if sent alone; a malformed array runs nothing.
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson);
 
 // A script value as the protocol writes it (one line of JSON, always valid UTF-8).

@@ -1,5 +1,7 @@
 // The subcommands of `lexorpeek`. Each takes the words after its name and returns the exit
-// status: 0 something matched or the command succeeded, 1 nothing matched, 2 a usage error.
+// status, one rule for every command: 0 something found (or the command did what it was asked),
+// 1 nothing found, or a server that cannot start; 2 a usage error or input that cannot be used,
+// such as a dictionary file that is not one.
 #pragma once
 
 #include <string>
@@ -19,5 +21,7 @@ int runConsult(const std::vector<std::string>& args);
 
 // "lexorpeek: MESSAGE" on standard error, then the hint to ask for help; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);
+// "lexorpeek: MESSAGE" on standard error, made safe for a terminal.
+void printError(std::string_view message);
 
 }  // namespace lexor::cli

@@ -3,6 +3,7 @@
 
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
+#include "hosts/cli/terminal_safe.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::cli {
@@ -28,11 +29,12 @@ int runList(const std::vector<std::string>& args) {
   if (!parsed->positionals.empty()) return usageError("list", "list takes no words");
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
-  if (!peek->_getDicDir()) std::cerr << "lexorpeek: no dictionary folder (~/Library/Lexor)\n";
+  if (!peek->_getDicDir()) printError("no dictionary folder (~/Library/Lexor)");
   const std::vector<UString> paths = peek->_dicPathsInDir();
   const std::vector<UString> names = peek->_dicNamesInDir();
   for (size_t i = 0; i < paths.size() && i < names.size(); ++i) {
-    std::cout << i << '\t' << toUtf8(names[i]) << '\t' << toUtf8(paths[i]) << '\n';
+    std::cout << i << '\t' << terminalSafe(toUtf8(names[i])) << '\t'
+              << terminalSafe(toUtf8(paths[i])) << '\n';
   }
   if (const int32_t version = peek->_isAmboraAvailable(); version > 0) {
     std::cout << "suite: available, version " << version << '\n';

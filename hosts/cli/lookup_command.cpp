@@ -1,9 +1,12 @@
 // `lexorpeek lookup` and `lexorpeek consult`: one query on a chosen set of dictionaries.
 #include <iostream>
 
+#include "core/lexor.h"
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/entry_format.h"
+#include "hosts/cli/terminal_safe.h"
+#include "platform/path.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::cli {
@@ -40,6 +43,36 @@ constexpr OptionSpec kLookupOptions[] = {
     {"--dict", true}, {"--nth", true}, {"--suite", false}, {"--format", true}};
 constexpr OptionSpec kConsultOptions[] = {{"--dict", true}, {"--nth", true}, {"--suite", false}};
 
+// A dictionary the command is about to search that cannot be read or is not a Lexor dictionary
+// is an error of the input, told apart from a search that found nothing.
+std::optional<int> checkDictionary(const UString& path) {
+  LexorStatus status = LexorStatus::kOk;
+  if (std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(path, &status))
+    status = dic->usability();
+  if (status == LexorStatus::kOk) return std::nullopt;
+  printError(toUtf8(path) + ": not a Lexor dictionary (" +
+             std::string(describeLexorStatus(status)) + ")");
+  return kExitUsage;
+}
+
+std::optional<int> checkListed(const LexorPeek& peek, std::span<const int32_t> positions) {
+  const std::optional<UString> folder = peek._getDicDir();
+  const std::vector<UString> listed = peek.listedPaths();
+  for (const int32_t position : positions) {
+    if (position < 0 || static_cast<size_t>(position) >= listed.size()) continue;
+    if (auto status = checkDictionary(
+            joinPath(folder.value_or(UString()), listed[static_cast<size_t>(position)])))
+      return status;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> checkSuite(const LexorPeek& peek) {
+  const int32_t members[] = {peek.amboraDicID(), peek.abboraDicID(), peek.exoraDicID(),
+                             peek.revoraDicID()};
+  return checkListed(peek, members);
+}
+
 // Chooses the dictionaries as the options say. Returns an exit status when the choice cannot be
 // made.
 std::optional<int> selectDictionaries(LexorPeek& peek, const ParsedArgs& args, std::string_view command) {
@@ -57,24 +90,31 @@ std::optional<int> selectDictionaries(LexorPeek& peek, const ParsedArgs& args, s
       return usageError(command, "--nth wants a position from `lexorpeek list` (0 to " + std::to_string(count - 1) +
                                      "), not '" + *nth + "'");
     }
+    const int32_t chosen[] = {*position};
+    if (auto status = checkListed(peek, chosen)) return status;
     peek._useNthDic(*position);
   } else if (!paths.empty()) {
     peek._removeDics();
   } else if (suite) {
     if (peek._isAmboraAvailable() <= 0) {
-      std::cerr << "lexorpeek: the Ambora suite is not available\n";
+      printError("the Ambora suite is not available");
       return kExitNoMatch;
     }
+    if (auto status = checkSuite(peek)) return status;
     peek._useAmbora();
   } else if (peek._isAmboraAvailable() > 0) {
+    if (auto status = checkSuite(peek)) return status;
     peek._useAmbora();
   } else if (!peek._dicNamesInDir().empty()) {
+    const int32_t first[] = {0};
+    if (auto status = checkListed(peek, first)) return status;
     peek._useNthDic(0);
   } else {
-    std::cerr << "lexorpeek: no dictionaries in ~/Library/Lexor; give one with --dict PATH\n";
+    printError("no dictionaries in ~/Library/Lexor; give one with --dict PATH");
     return kExitNoMatch;
   }
   for (const std::string& path : paths) {
+    if (auto status = checkDictionary(fromUtf8(path))) return status;
     LexorRecordset& first = peek.recordset(0);
     const size_t before = first.dicCount();
     peek._addDictionary(fromUtf8(path));
@@ -120,7 +160,7 @@ int runLookup(const std::vector<std::string>& words) {
   bool more = peek->_queryWithWord(fromUtf8(args.positionals.front()));
   while (more && !peek->_isEOF()) {
     if (std::optional<std::string> entry = formatCurrentEntry(*peek, format)) {
-      std::cout << *entry;
+      std::cout << (format == EntryFormat::kJson ? *entry : terminalSafe(*entry));
       ++printed;
     }
     more = peek->_moveNext();
@@ -137,7 +177,7 @@ int runConsult(const std::vector<std::string>& words) {
   }
   std::optional<std::vector<UString>> fragments = peek->_consult(fromUtf8(args.positionals.front()));
   if (!fragments || fragments->empty()) return kExitNoMatch;
-  for (const UString& html : *fragments) std::cout << toUtf8(html) << '\n';
+  for (const UString& html : *fragments) std::cout << terminalSafe(toUtf8(html)) << '\n';
   std::cout.flush();
   return kExitSuccess;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hosts/cli/commands.h"
+#include "hosts/cli/terminal_safe.h"
 #include "hosts/web/web_server.h"
 #include "platform/log.h"
 
@@ -26,8 +27,9 @@ options:
   --quiet   silence the system log (otherwise on standard error)
   --help    this text; `lexorpeek COMMAND --help` tells about one command
 
-exit status: 0 something matched (or the command succeeded), 1 nothing matched,
-2 usage error
+exit status: 0 something found (or the command succeeded); 1 nothing found, or
+the server cannot start; 2 usage error, or a dictionary that cannot be read or is
+not a Lexor dictionary
 )";
 
 // --quiet may stand anywhere before a "--", so it is taken out before the command sees its words.
@@ -47,8 +49,12 @@ std::vector<std::string> takeQuiet(std::vector<std::string> words, bool* quiet) 
 
 }  // namespace
 
+void printError(std::string_view message) {
+  std::cerr << terminalSafe("lexorpeek: " + std::string(message) + "\n");
+}
+
 int usageError(std::string_view command, std::string_view message) {
-  std::cerr << "lexorpeek: " << message << "\n";
+  printError(message);
   std::cerr << "(see `lexorpeek " << command << (command.empty() ? "" : " ") << "--help`)\n";
   return kExitUsage;
 }
@@ -56,7 +62,16 @@ int usageError(std::string_view command, std::string_view message) {
 int run(int argc, char** argv) {
   bool quiet = false;
   std::vector<std::string> words = takeQuiet(std::vector<std::string>(argv + 1, argv + argc), &quiet);
-  if (quiet) silenceLog();
+  if (quiet) {
+    silenceLog();
+  } else {
+    // The log names files and quotes words it could not read: the same rule as every other line.
+    setLogSink([](const std::string& line) {
+      std::string safe = terminalSafe(line);
+      if (safe.empty() || safe.back() != '\n') safe += '\n';
+      std::fwrite(safe.data(), 1, safe.size(), stderr);
+    });
+  }
 
   if (words.empty()) {
     std::cerr << kUsage;

@@ -15,6 +15,7 @@ constexpr const char* kReplUsage = R"(usage: lexorpeek repl
 Reads script-call requests, one JSON object a line, from standard input and answers each
 with one JSON line on standard output, e.g.
   {"op":"queryWithWord","args":["go"]}  ->  {"result":true}
+A line may also be an array of up to 1000 requests, answered by the array of their answers.
 A request that cannot be carried out answers {"error":"..."} and the session goes on.
 The system log goes to standard error.
 )";

@@ -1,7 +1,7 @@
 // The checks every request of the web host passes before it reaches a handler. A local server
 // that any page in the user's browser can reach is an attack surface: a foreign page may send it
 // requests (cross-site request forgery) or point a host name of its own at 127.0.0.1 (DNS
-// rebinding). Only the page this server served itself knows the per-start token, and only
+// rebinding). Only the page this server served itself knows its token, and only
 // requests that name this server as their host and origin are answered.
 #pragma once
 
@@ -12,16 +12,12 @@
 
 namespace lexor::web {
 
-// The header that carries the token on every script call.
+// The header that carries the page's token, and so names its session, on every script call.
 inline constexpr std::string_view kTokenHeader = "X-LexorPeek-Token";
 
 // A fresh random token of 128 bits or more from the kernel's generator, as lower-case hex;
 // std::nullopt when no random bytes could be read (the server then refuses to start).
 std::optional<std::string> makeToken();
-
-// Comparison whose time depends only on the lengths, so that the token cannot be guessed byte by
-// byte from response times.
-bool constantTimeEquals(std::string_view a, std::string_view b);
 
 // The Host header names this server: 127.0.0.1:PORT or localhost:PORT (the name in any case).
 bool isOwnHost(std::string_view hostHeader, uint16_t port);

@@ -1,5 +1,5 @@
-// `lexorpeek serve`: the web host. Serves the widget page on loopback and bridges its script calls
-// to one LexorPeek object.
+// `lexorpeek serve`: the web host. Serves the widget page on loopback and bridges each page's
+// script calls to a LexorPeek object of its own.
 #pragma once
 
 #include <string>

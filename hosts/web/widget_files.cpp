@@ -37,8 +37,7 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 
 }  // namespace
 
-std::optional<WidgetFiles> WidgetFiles::load(const std::string& root, std::string_view token,
-                                             std::string* error) {
+std::optional<WidgetFiles> WidgetFiles::load(const std::string& root, std::string* error) {
   WidgetFiles widget;
   for (const ListedFile& listed : kListedFiles) {
     const std::string path = root + "/" + std::string(listed.fileName);
@@ -47,18 +46,22 @@ std::optional<WidgetFiles> WidgetFiles::load(const std::string& root, std::strin
       *error = "cannot read " + path;
       return std::nullopt;
     }
-    if (listed.fileName == "index.html") {
-      const size_t at = body->find(kTokenPlaceholder);
-      if (at == std::string::npos) {
-        *error = path + " has no place for the page token";
-        return std::nullopt;
-      }
-      body->replace(at, kTokenPlaceholder.size(), token);
+    const bool isPage = listed.fileName == "index.html";
+    if (isPage && body->find(kTokenPlaceholder) == std::string::npos) {
+      *error = path + " has no place for the page token";
+      return std::nullopt;
     }
     widget.files_.emplace(std::string(listed.requestPath),
-                          WidgetFile{std::string(listed.contentType), std::move(*body)});
+                          WidgetFile{std::string(listed.contentType), std::move(*body), isPage});
   }
   return widget;
+}
+
+std::string WidgetFiles::withToken(const WidgetFile& page, std::string_view token) {
+  std::string body = page.body;
+  const size_t at = body.find(kTokenPlaceholder);
+  if (at != std::string::npos) body.replace(at, kTokenPlaceholder.size(), token);
+  return body;
 }
 
 const WidgetFile* WidgetFiles::find(std::string_view requestPath) const {

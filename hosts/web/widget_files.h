@@ -12,14 +12,16 @@ namespace lexor::web {
 struct WidgetFile {
   std::string contentType;
   std::string body;
+  bool isPage = false;  // the body has a place for the page's token
 };
 
 class WidgetFiles {
  public:
-  // Reads every listed file from `root` and puts `token` into the page where it has the
-  // placeholder. On failure, says why in `error` and gives std::nullopt.
-  static std::optional<WidgetFiles> load(const std::string& root, std::string_view token,
-                                         std::string* error);
+  // Reads every listed file from `root`. On failure, says why in `error` and gives std::nullopt.
+  static std::optional<WidgetFiles> load(const std::string& root, std::string* error);
+
+  // The page's body with `token` in the place kept for it; every page served gets its own.
+  static std::string withToken(const WidgetFile& page, std::string_view token);
 
   // The file served at a request path ("/" is the page), or nullptr when there is none.
   const WidgetFile* find(std::string_view requestPath) const;

@@ -7,9 +7,9 @@ export ROOT
 # The Debian packages the build, the tests and the demo need.
 LEXOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libicu-dev nlohmann-json3-dev libcpp-httplib-dev zlib1g-dev
+  libicu-dev nlohmann-json3-dev libboost-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
-  libboost-dev libre2-dev clang-format clang-tidy
+  libre2-dev clang-format clang-tidy
   dict dictd
   clang libclang-rt-14-dev
   dict-freedict-eng-jpn dict-freedict-jpn-eng

@@ -2,8 +2,11 @@
 // fill, work on a query that grows with the file and not with its square, and words of any
 // length. Work is counted in bytes read (the kernel's count for this process), never timed.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -11,7 +14,9 @@
 #include "core/lexor.h"
 #include "core/lexor_index.h"
 #include "core/lexor_recordset.h"
+#include "platform/file_handle.h"
 #include "platform/log.h"
+#include "plugin/lexor_peek.h"
 #include "tests/bounds/allocation_probe.h"
 #include "tests/core/dictionary_bytes.h"
 
@@ -209,6 +214,67 @@ TEST(QueryBounds, WordOf64KiB) {
       EXPECT_LE(probe.largest(), 8 * kUnits * sizeof(char16_t)) << path;
       EXPECT_TRUE(recordset->queryWithWord(u"app")) << path;  // and it still answers
     }
+  }
+}
+
+// Adds every path to a fresh plug-in object under a limit of 64 descriptors and queries them all;
+// 0 when each answers once with no more than the cache's open files (and, for one file named
+// again and again, one shared index).
+int addUnderDescriptorLimit(const std::vector<std::string>& paths, const std::string& home) {
+  const rlimit limit{64, 64};
+  if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 3;
+  silenceLog();
+  setenv("HOME", home.c_str(), 1);
+  auto peek = LexorPeek::initWithWebView(nullptr);
+  for (const std::string& path : paths) peek->_addDictionary(fromUtf8(path));
+  size_t matches = 0;
+  for (bool more = peek->_queryWithWord(u"gon"); more && !peek->_isEOF(); more = peek->_moveNext())
+    ++matches;
+  const LexorRecordset& rs = peek->recordset(0);
+  const bool sharedWhenSame =
+      paths[0] != paths[1] || rs.dicAt(0)->sharedIndex() == rs.dicAt(1)->sharedIndex();
+  return rs.dicCount() == paths.size() && matches == paths.size() &&
+                 cachedFileCount() <= kOpenFileLimit && sharedWhenSame
+             ? 0
+             : 1;
+}
+
+// A list of dictionaries of any length holds a bounded number of open files: 3,000 distinct files,
+// or one file 3,000 times.
+TEST(FileBounds, ThousandsOfDictionariesUnderSixtyFourDescriptors) {
+  constexpr int kDictionaries = 3000;
+  testing::TempDir dir;
+  const Bytes file = TestDictionary().add("go", blockOf({"go", "gone"})).build();
+  std::vector<std::string> distinct;
+  for (int i = 0; i < kDictionaries; ++i)
+    distinct.push_back(dir.write("d" + std::to_string(i) + ".dic", file));
+  const std::vector<std::string> same(kDictionaries, distinct.front());
+  EXPECT_EXIT(std::_Exit(addUnderDescriptorLimit(distinct, dir.path().string())),
+              ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::_Exit(addUnderDescriptorLimit(same, dir.path().string())),
+              ::testing::ExitedWithCode(0), "");
+}
+
+// A file rewritten or replaced after its dictionary was opened is not read any more: its blocks
+// fail as damaged ones do, and only a new open reads the file as it is now.
+TEST(FileBounds, AChangedFileIsNotReadUntilOpenedAgain) {
+  testing::TempDir dir;
+  const Bytes first = TestDictionary().add("go", blockOf({"go"})).build();
+  const Bytes second = TestDictionary().add("ha", blockOf({"ha", "hb"})).build();
+  for (const bool replace : {false, true}) {
+    const std::string path = dir.write("c.dic", first);
+    auto dic = Lexor::initWithFilePath(fromUtf8(path));
+    std::vector<uint8_t> block;
+    ASSERT_EQ(dic->readDatablock(0, block), LexorStatus::kOk);
+    if (replace) std::filesystem::remove(path);
+    {
+      std::ofstream out(path, std::ios::binary | (replace ? std::ios::trunc : std::ios::app));
+      out.write(reinterpret_cast<const char*>(second.data()),
+                static_cast<std::streamsize>(second.size()));
+    }
+    EXPECT_EQ(dic->readDatablock(0, block), LexorStatus::kFileChanged) << replace;
+    EXPECT_TRUE(block.empty());
+    EXPECT_EQ(Lexor::initWithFilePath(fromUtf8(path))->readDatablock(0, block), LexorStatus::kOk);
   }
 }
 

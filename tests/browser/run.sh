@@ -59,6 +59,9 @@ start_server() {
 }
 start_server "$work/home" dictionaries
 start_server "$work/bare-home" bare
+# Short deadlines and room for 8 connections, for the tests of those limits.
+LEXOR_NET_REQUEST_TIMEOUT_MS=1000 LEXOR_NET_IDLE_TIMEOUT_MS=1500 LEXOR_NET_MAX_CONNECTIONS=8 \
+  start_server "$work/home" fast
 
 if [ ! -d "$HERE/node_modules/playwright-core" ]; then
   # Only the driver library; the browser is the system's own (never downloaded).
@@ -66,7 +69,7 @@ if [ ! -d "$HERE/node_modules/playwright-core" ]; then
 fi
 
 mkdir -p "$SCREENSHOTS"
-export LEXOR_URL LEXOR_BARE_URL LEXOR_SCREENSHOT_DIR="$SCREENSHOTS" LEXOR_CHROMIUM="$CHROMIUM"
+export LEXOR_URL LEXOR_BARE_URL LEXOR_FAST_URL LEXOR_BIN_DIR="$BIN" LEXOR_SCREENSHOT_DIR="$SCREENSHOTS" LEXOR_CHROMIUM="$CHROMIUM"
 LEXOR_URL="$(head -n1 "$work/dictionaries.url")"
 
 # The server listens on the loopback address alone: every listening socket on its port is bound
@@ -79,6 +82,7 @@ if [ "$listening" != "0100007F" ]; then
   exit 1
 fi
 LEXOR_BARE_URL="$(head -n1 "$work/bare.url")"
+LEXOR_FAST_URL="$(head -n1 "$work/fast.url")"
 
 # One file at a time: every test talks to the same plug-in object.
 node --test --test-concurrency=1 "$ROOT"/tests/web/*.test.mjs "$HERE"/*.test.mjs

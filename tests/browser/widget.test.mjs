@@ -177,3 +177,85 @@ test('without a dictionary folder the widget says where dictionaries go', { skip
   assert.ok(await page.locator('#word').isDisabled());
   await shot('widget-no-folder');
 });
+
+// Everything the card holds stays inside it, and the card inside the window, at widget widths.
+test('fits a widget-sized window from 320 to 480 px wide, light and dark', async () => {
+  for (const colorScheme of ['light', 'dark']) {
+    await page.emulateMedia({ colorScheme });
+    for (const width of [320, 360, 420, 480]) {
+      await page.setViewportSize({ width, height: 640 });
+      await openWidget();
+      await lookUp('go', 'enter');
+      const outside = await page.evaluate(() => {
+        const card = document.getElementById('widget').getBoundingClientRect();
+        const out = [];
+        if (document.documentElement.scrollWidth > window.innerWidth) out.push('the page scrolls sideways');
+        if (card.left < 0 || card.right > window.innerWidth) out.push('the card');
+        for (const element of document.querySelectorAll('#widget *')) {
+          const box = element.getBoundingClientRect();
+          if (box.width === 0 || element.closest('.visually-hidden')) continue;
+          if (box.left < card.left - 0.5 || box.right > card.right + 0.5) out.push(element.id || element.className || element.localName);
+        }
+        return out;
+      });
+      assert.deepEqual(outside, [], `${width} px, ${colorScheme}`);
+      if (width === 320) await shot(`widget-320-${colorScheme}`);
+    }
+  }
+});
+
+test('two pages interleaving look-ups each see only their own choice and entries', async () => {
+  await openWidget();
+  const other = await context.newPage();
+  try {
+    await other.goto(url);
+    await other.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+    await choose('サンプル辞書');  // this page only; the other stays on the suite
+    const heads = (p) => p.locator('#results .entry .f1').allTextContents();
+    const lookUpIn = async (p, word) => {
+      await p.evaluate(() => { delete document.getElementById('widget').dataset.word; });
+      await p.fill('#word', word);
+      await p.press('#word', 'Enter');
+      await p.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
+    };
+    for (let round = 0; round < 3; ++round) {
+      await Promise.all([lookUpIn(page, 'go'), lookUpIn(other, 'go')]);
+      assert.deepEqual([await headWords(), await heads(other)], [['go', 'goal', 'gone'], ['go', 'going', 'good']]);
+      await Promise.all([lookUpIn(page, 'many'), lookUpIn(other, '行')]);
+      assert.equal(await entries().count(), 100);
+      assert.deepEqual(await heads(other), ['行く', '行儀']);
+    }
+    assert.deepEqual([await page.inputValue('#dictionary'), await other.inputValue('#dictionary')].map((v) => v === 'suite'),
+      [false, true]);
+  } finally {
+    await other.close();
+  }
+});
+
+test('one request per look-up, and the status line never counts the entries of another word', async () => {
+  await openWidget();
+  await choose('サンプル辞書');
+  await page.evaluate(() => {
+    window.__mismatches = [];
+    const results = document.getElementById('results');
+    new MutationObserver(() => {
+      const shown = results.children.length;
+      const status = document.getElementById('status').textContent;
+      const counted = /^(\d+) entr/.exec(status);
+      if (shown > 0 && counted && Number(counted[1]) !== shown) window.__mismatches.push(`${shown}: ${status}`);
+    }).observe(results, { childList: true });
+  });
+  const posts = [];
+  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  await lookUp('many', 'enter');
+  assert.equal(posts.length, 1);
+  await page.fill('#word', 'go');
+  const looking = page.press('#word', 'Enter');
+  await page.waitForFunction(() => /^Looking up “go”/.test(document.getElementById('status').textContent) ||
+    document.getElementById('widget').dataset.word === 'go');
+  await looking;
+  await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'go');
+  assert.equal(await page.textContent('#status'), '3 entries');
+  assert.deepEqual(await page.evaluate(() => window.__mismatches), []);
+  assert.equal(posts.length, 2);
+});

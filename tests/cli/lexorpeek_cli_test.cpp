@@ -138,6 +138,71 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_TRUE(help.out.starts_with("usage: lexorpeek ")) << help.out;
 }
 
+TEST_F(CliTest, UnusableDictionariesExitWithTwoAndTheReason) {
+  const std::string good = dir_.file("good.dic");
+  dictionary(good, {entry("go", "行く")});
+  const std::string bytes = read("good.dic");
+  const std::pair<std::string, std::string> files[] = {
+      {"", "empty file"},
+      {bytes.substr(0, 100), "shorter than its header block"},
+      {std::string(4096, 'x'), "unknown header version"},
+      {bytes.substr(0, 256), "index past the end of the file"},
+  };
+  for (const auto& [content, reason] : files) {
+    const std::string path = dir_.write("bad.dic", content);
+    const Outcome r = run({"--quiet", "lookup", "go", "--dict", good, "--dict", path});
+    EXPECT_EQ(r.status, 2) << reason;
+    EXPECT_EQ(r.err, "lexorpeek: " + path + ": not a Lexor dictionary (" + reason + ")\n");
+    EXPECT_EQ(r.out, "");
+  }
+  const Outcome missing = run({"--quiet", "lookup", "go", "--dict", dir_.file("none.dic")});
+  EXPECT_EQ(missing.err, "lexorpeek: " + dir_.file("none.dic") +
+                             ": not a Lexor dictionary (cannot be opened for reading)\n");
+  // A broken file of the folder, chosen by position or by default.
+  dir_.write("Library/Lexor/broken.dic", "not a dictionary");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"lookup", "go"},
+                                               {"lookup", "go", "--nth", "0"},
+                                               {"consult", "go"}}) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 2) << args.back();
+    EXPECT_NE(r.err.find("broken.dic: not a Lexor dictionary (shorter than its header block)\n"),
+              std::string::npos)
+        << r.err;
+  }
+}
+
+TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
+  // Clear screen, window title, clipboard, bell, C1 CSI, DEL and a NUL-less C0 mix.
+  const char* hostile =
+      "a\x1b[2Jb\x1b]0;owned\x07"
+      "c\x1b]52;c;ZXZpbA==\x07"
+      "d\u009b31me\x7f\x01\rf\tg";
+  const std::string folderName = "Library/Lexor/x\x1b]0;t\x07.dic";
+  dictionary(dir_.file(folderName), {entry("a\x1b[2Jx", hostile)}, true);
+  const auto clean = [](const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f) return false;
+      if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xa0)
+        return false;
+    }
+    return true;
+  };
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"lookup", "a"},
+        {"lookup", "a", "--format", "html"},
+        {"consult", "a"},
+        {"list"},
+        {"lookup", "a", "--dict", dir_.file(folderName) + "\x1b[2J"}}) {
+    const Outcome r = run(args);
+    EXPECT_TRUE(clean(r.out) && clean(r.err)) << args.back() << ": " << r.out << r.err;
+    if (args.size() == 2 && args[0] == "lookup")
+      EXPECT_NE(r.out.find("a\uFFFD[2Jb\uFFFD]0;owned\uFFFDc"), std::string::npos) << r.out;
+  }
+  // JSON keeps its own escapes.
+  EXPECT_NE(run({"lookup", "a", "--format", "json"}).out.find("a\\u001b[2Jb"), std::string::npos);
+}
+
 TEST_F(CliTest, ReplAnswersEachLineAndRefusesAnOverlongOne) {
   suite();
   const std::string input = "{\"op\":\"useNthDic\",\"args\":[0]}\r\n" + std::string(3 << 20, 'x') +

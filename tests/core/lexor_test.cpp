@@ -313,6 +313,74 @@ TEST_F(LexorFile, LyingHeadersReadNoMoreThanTheFileHolds) {
   }
 }
 
+// A file's first look-up is one pass over its index bytes, later ones search the entry table: on
+// sorted and unsorted indexes, and in the blocks each names, the two agree.
+TEST_F(LexorFile, FirstLookUpByOnePassAgreesWithTheSearch) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    // Long enough for the pass's 64-byte steps; block numbers with NUL bytes (below 256) in half
+    // the rounds, where those steps must give way.
+    std::vector<std::string> words(rng() % 40);
+    const uint32_t firstBlock = round % 2 ? 0 : 257;
+    for (auto& w : words) {
+      do w = randomWord(rng, 10);
+      while (w.empty());
+    }
+    if (round % 4 != 0) std::sort(words.begin(), words.end(), byBytes);
+    // An empty word ends the index early.
+    if (round % 3 == 0 && !words.empty()) words[rng() % words.size()].clear();
+    const auto usable = static_cast<uint32_t>(std::find(words.begin(), words.end(), "") - words.begin());
+    TestDictionary d;
+    for (size_t i = 0; i < words.size(); ++i)
+      d.index.push_back({firstBlock + static_cast<uint32_t>(i) * 3, words[i]});
+    const Bytes file = d.build();
+    const std::string word = randomWord(rng, 3);
+    std::string until = word.empty() ? randomWord(rng, 3) : word;
+    if (!until.empty()) until.back() = static_cast<char>(until.back() + 1);
+    until.resize(std::strlen(until.c_str()));
+    clearLexorIndexCache();
+    auto walked = testing::openDictionary(dir, "walk.dic", file);
+    const IndexRange range = walked->lookupIndex(bytes(word), bytes(until));
+    const auto searched = testing::openDictionary(dir, "walk.dic", file);
+    searched->loadIndex(false);
+    ASSERT_EQ(range, lookupIndexRange(*searched->sharedIndex(), bytes(word), bytes(until)))
+        << "round " << round;
+    const uint32_t from = range.location == kBefore ? 0 : range.location;
+    const uint32_t end =
+        range.location == kBefore ? range.length - 1 : range.location + range.length;
+    for (uint32_t e = from; e < end; ++e)
+      ASSERT_EQ(walked->indexBlockNumber(e), firstBlock + e * 3) << "round " << round;
+    ASSERT_FALSE(walked->hasIndexEntry(usable)) << "round " << round;
+  }
+}
+
+TEST_F(LexorFile, UsabilityNamesWhatIsWrong) {
+  TestDictionary d;
+  d.index = {{0, "b"}};
+  d.data = testing::fillerBlock(1, 1, 0);
+  const Bytes good = d.build();
+  Bytes noEntry = good;
+  noEntry[kHeaderBlockSize + 2] = 0;  // the first word empty
+  const std::pair<Bytes, LexorStatus> cases[] = {
+      {good, LexorStatus::kOk},
+      {{}, LexorStatus::kEmptyFile},
+      {{good.begin(), good.begin() + 200}, LexorStatus::kShortHeader},
+      {Bytes(300, 'x'), LexorStatus::kUnknownVersion},
+      {{good.begin(), good.begin() + kHeaderBlockSize}, LexorStatus::kIndexPastEnd},
+      {{good.begin(), good.end() - static_cast<ptrdiff_t>(d.data.size())},
+       LexorStatus::kDataPastEnd},
+      {noEntry, LexorStatus::kNoIndexEntry},
+  };
+  for (const auto& [file, status] : cases) {
+    auto dic = testing::openDictionary(dir, "u" + std::to_string(++files) + ".dic", file);
+    ASSERT_TRUE(dic);
+    EXPECT_EQ(dic->usability(), status) << describeLexorStatus(status);
+  }
+  LexorStatus status = LexorStatus::kOk;
+  EXPECT_EQ(Lexor::initWithFilePath(u(dir.file("none.dic")), &status), nullptr);
+  EXPECT_EQ(status, LexorStatus::kCannotOpen);
+}
+
 TEST_F(LexorFile, LogLinesWithoutAFile) {
   CapturingLogSink log;
   const std::string path = dir.file("missing.dic");

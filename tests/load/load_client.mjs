@@ -1,13 +1,12 @@
-// Load on the web host: CLIENTS concurrent clients send page sessions to a running
-// `lexorpeek serve` for SECONDS (and at most MAX_SESSIONS each). Checks that no request fails,
+// Load on the web host: CLIENTS concurrent clients, each with a page session, send rounds of calls to a running
+// `lexorpeek serve` for SECONDS (and at most MAX_SESSIONS rounds each). Checks that no request fails,
 // that every self-contained answer equals the one a single client got before the load, and that
 // the server's resident memory after warm-up grows by no more than a small bound.
 //
 //   node load_client.mjs URL SERVER_PID CLIENTS SECONDS
 //
-// The server keeps one plug-in object for all its callers, so only calls that carry their whole
-// context are compared: the listing and "consult". Stepping through a query is sent too, but as
-// other clients step the same cursor meanwhile, only its success is checked.
+// Every client loads the page once, which gives it a session of its own on the server, so every
+// answer is compared, the walk through a query (one batched request) included.
 import http from 'node:http';
 import fs from 'node:fs';
 
@@ -18,9 +17,7 @@ const MEMORY_GROWTH_LIMIT_KB = 8 * 1024;
 const WORDS = ['a', 'ap', 'apple', 'go', 'goo', 'z', 'りんご', '行', 'Stra', 'nothing'];
 const base = new URL(url);
 const agent = new http.Agent({ keepAlive: true, maxSockets: clients + 1 });
-let token = '';
-
-function request(method, path, body) {
+function request(method, path, body, token = '') {
   return new Promise((resolve, reject) => {
     const headers = { 'Content-Type': 'application/json', Origin: base.origin, 'X-LexorPeek-Token': token };
     const req = http.request({ host: '127.0.0.1', port: base.port, path, method, agent, headers }, (res) => {
@@ -33,36 +30,48 @@ function request(method, path, body) {
   });
 }
 
-async function call(op, args) {
-  const res = await request('POST', '/LexorPeek', JSON.stringify(args === undefined ? { op } : { op, args }));
-  if (res.status !== 200 || !('result' in JSON.parse(res.body))) throw new Error(`${op}: HTTP ${res.status} ${res.body}`);
+async function send(token, body, what) {
+  const res = await request('POST', '/LexorPeek', body, token);
+  if (res.status !== 200 || !/^[[{]"?result|^\[/.test(res.body)) throw new Error(`${what}: HTTP ${res.status} ${res.body}`);
   return res.body;
 }
 
-// One page session: the listing, every word consulted, and a walk through one query.
-async function session(n, answers) {
+const call = (token, op, args) => send(token, JSON.stringify(args === undefined ? { op } : { op, args }), op);
+
+// Loads the page: its token names the client's own session on the server.
+async function openPage() {
+  const page = await request('GET', '/');
+  const found = /<meta name="lexorpeek-token" content="([0-9a-f]+)">/.exec(page.body);
+  if (page.status !== 200 || !found) throw new Error(`the page has no token (HTTP ${page.status})`);
+  await call(found[1], 'useAmbora');
+  return found[1];
+}
+
+// One round of a page's calls: the listing, every word consulted, and a walk through one query
+// in one batch.
+async function session(token, n, answers) {
   const compared = [['dicCount'], ['dicNamesInDir'], ['dicPathsInDir'], ['getDicDir'], ['isAmboraAvailable'],
     ...WORDS.map((w) => ['consult', [w]])];
-  for (const [op, args] of compared) answers.push([`${op} ${JSON.stringify(args ?? [])}`, await call(op, args)]);
-  await call('queryWithWord', [WORDS[n % WORDS.length]]);
+  for (const [op, args] of compared) answers.push([`${op} ${JSON.stringify(args ?? [])}`, await call(token, op, args)]);
+  const word = WORDS[n % WORDS.length];
+  const walk = [{ op: 'queryWithWord', args: [word] }];
   for (let i = 0; i < 3; ++i) {
-    for (const op of ['getRecord', 'getRecordAsText', 'getRecordAsHTML', 'moveNext']) await call(op);
+    for (const op of ['getRecord', 'getRecordAsText', 'getRecordAsHTML', 'moveNext']) walk.push({ op });
   }
-  await call('isEOF');
+  walk.push({ op: 'isEOF' });
+  answers.push([`walk ${word}`, await send(token, JSON.stringify(walk), `walk ${word}`)]);
 }
 
 const residentKb = () => Number(/VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'))[1]);
 
 async function main() {
-  const page = await request('GET', '/');
-  const found = /<meta name="lexorpeek-token" content="([0-9a-f]+)">/.exec(page.body);
-  if (page.status !== 200 || !found) throw new Error('the page has no token');
-  token = found[1];
-
-  await call('useAmbora');  // chosen once, before the load; no session changes the choice
-  const single = [];
-  await session(0, single);
-  const reference = new Map(single);
+  const reference = new Map();
+  const singleToken = await openPage();
+  for (let n = 0; n < WORDS.length; ++n) {
+    const single = [];
+    await session(singleToken, n, single);
+    for (const [key, body] of single) reference.set(key, body);
+  }
 
   const started = Date.now();
   let warmKb = 0, peakKb = 0, sessions = 0, mismatches = 0;
@@ -72,9 +81,10 @@ async function main() {
     if (warmKb) peakKb = Math.max(peakKb, kb);
   }, 250);
   await Promise.all(Array.from({ length: clients }, async (_, id) => {
+    const token = await openPage();
     for (let n = 0; n < MAX_SESSIONS && Date.now() < started + seconds * 1000; ++n, ++sessions) {
       const answers = [];
-      await session(id + n, answers);
+      await session(token, id + n, answers);
       for (const [key, body] of answers) {
         if (reference.get(key) !== body && mismatches++ < 5) {
           console.error(`client ${id}: ${key} answered differently:\n  ${body.slice(0, 200)}\n  expected ${reference.get(key).slice(0, 200)}`);
@@ -89,10 +99,10 @@ async function main() {
   agent.destroy();
 
   const growth = peakKb - warmKb;
-  console.log(`${clients} clients, ${seconds}s: ${sessions} sessions, ${mismatches} differing answers; ` +
+  console.log(`${clients} clients, ${seconds}s: ${sessions} rounds, ${mismatches} differing answers; ` +
               `VmRSS after warm-up ${warmKb} kB, peak ${peakKb} kB (growth ${growth} kB, limit ${MEMORY_GROWTH_LIMIT_KB} kB)`);
   if (mismatches > 0) throw new Error('answers under load differ from a single client\'s');
-  if (sessions < clients) throw new Error('some client finished no session');
+  if (sessions < clients) throw new Error('some client finished no round');
   if (growth > MEMORY_GROWTH_LIMIT_KB) throw new Error('the server\'s memory grew under load');
 }
 

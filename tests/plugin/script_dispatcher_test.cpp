@@ -11,7 +11,14 @@
 namespace lexor {
 namespace {
 
+using nlohmann::json;
 using testing::entry;
+
+std::string batchOf(size_t count, const std::string& call) {
+  std::string batch = "[";
+  for (size_t i = 0; i < count; ++i) batch += (i ? "," : "") + call;
+  return batch + "]";
+}
 
 TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
   testing::PeekTestHome home;
@@ -34,7 +41,11 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {"{\"op\":\"queryWithWord\",\"args\":[\"\xff\"]}", "request is not JSON"},
       {R"({"op":"consult","args":["\ud800"]})", "request is not JSON"},
       {std::string(100000, '['), "request is not JSON"},
-      {"[\"dicCount\"]", "request must be a JSON object"},
+      {"7", "request must be a JSON object"},
+      {"[]", "a batch holds 1 to 1000 calls, got 0"},
+      {batchOf(1001, R"({"op":"useNthDic","args":[1]})"),
+       "a batch holds 1 to 1000 calls, got 1001"},
+      {R"([{"op":"useNthDic","args":[1]},"dicCount"])", "batch call 1 must be a JSON object"},
       {R"({"args":[]})", "request needs \"op\""},
       {R"({"op":"_useAmbora"})", "unknown operation: _useAmbora"},
       {R"({"op":"useNthDic","args":[]})", "useNthDic takes 1 argument, got 0"},
@@ -47,8 +58,9 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {R"({"op":"useNthDic","args":[2147483648]})",
        "useNthDic: the argument must be a 32-bit integer"},
       {R"({"op":"queryWithWord","args":[7]})", "queryWithWord: the argument must be a string"},
-      {R"({"op":"addDictionary","args":[{}]})",
-       "addDictionary: the argument must be a string or null"},
+      {R"({"op":"addDictionary","args":[{}]})", "addDictionary: the argument must be a string"},
+      {R"({"op":"addDictionary","args":[null]})", "addDictionary: the argument must be a string"},
+      {R"({"op":"addDictionary","args":[3]})", "addDictionary: the argument must be a string"},
   };
   for (const auto& [request, error] : cases) {
     const std::string response = handleScriptRequest(*peek, request);
@@ -63,11 +75,37 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
   const std::pair<const char*, const char*> exchanges[] = {
       {R"({"op":"getRecord","extra":{"x":true}})", R"({"result":["go",null,null,"行く",null]})"},
       {R"({"op":"isAmboraAvailable"})", R"({"result":48})"},
-      {R"({"op":"addDictionary","args":[null]})", R"({"result":null})"},
       {R"({"op":"consult","args":["zzz"]})", R"({"result":[]})"},
   };
   for (const auto& [request, response] : exchanges)
     EXPECT_EQ(handleScriptRequest(*peek, request), response) << request;
+}
+
+// A batch answers what its calls answer one by one, in order, an error not stopping the rest.
+TEST(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
+  testing::PeekTestHome home;
+  home.writeDictionary("ambora52.dic",
+                       {entry("go", "行く"), entry("going", "行くこと"), entry("gone", "行った")});
+  home.writeDictionary("revora48.dic", {entry("行く", "go")});
+  CapturingLogSink log;
+  const json calls = json::parse(R"([
+    {"op":"useAmbora"}, {"op":"queryWithWord","args":["go"]}, {"op":"getRecordAsHTML"},
+    {"op":"moveNext"}, {"op":"useNthDic","args":["x"]}, {"op":"getRecordAsText"}, {"op":"moveNext"},
+    {"op":"moveNext"}, {"op":"isEOF"}, {"op":"getRecord"}, {"op":"nothing"},
+    {"op":"queryWithWord","args":["行"]}, {"op":"getRecord"}, {"op":"consult","args":["gon"]}])");
+  std::shared_ptr<LexorPeek> single = home.construct();
+  json oneByOne = json::array();
+  for (const json& call : calls)
+    oneByOne.push_back(json::parse(handleScriptRequest(*single, call.dump())));
+
+  std::shared_ptr<LexorPeek> batched = home.construct();
+  const json answers = json::parse(handleScriptRequest(*batched, calls.dump()));
+  EXPECT_EQ(answers, oneByOne);
+  EXPECT_EQ(answers.size(), calls.size());
+  EXPECT_TRUE(answers[4].contains("error") && answers[10].contains("error"));
+  EXPECT_EQ(answers[5], json({{"result", "going<br>行くこと"}}));
+  EXPECT_EQ(handleScriptRequest(*batched, batchOf(1000, R"({"op":"isEOF"})")).size(),
+            batchOf(1000, R"({"result":true})").size());
 }
 
 }  // namespace

@@ -5,6 +5,13 @@
 // (`if (LexorPeek.queryWithWord("go")) show(LexorPeek.getRecordAsHTML())`) works unchanged.
 // LexorPeek.async.NAME(...) makes the same call and answers with a Promise, which keeps the page
 // responsive. A call the server refuses throws (or rejects with) an Error saying why.
+//
+// LexorPeek.async.batch(calls) sends up to 1,000 calls, each {op, args}, in one request; the
+// server carries them out in order and the Promise gives their answers in order, each
+// {result: ...} or {error: "..."} (an error does not stop the calls after it).
+//
+// Each page served has a session of its own, named by the token in the page. A session ends when
+// it has been idle for 30 minutes; the page must then be reloaded.
 (function () {
   'use strict';
 
@@ -24,13 +31,16 @@
     return JSON.stringify({ op: op, args: Array.prototype.slice.call(args) });
   }
 
-  function resultOf(status, text) {
-    let answer;
+  function answerOf(status, text) {
     try {
-      answer = JSON.parse(text);
+      return JSON.parse(text);
     } catch (e) {
       throw new Error('LexorPeek: unreadable answer (HTTP ' + status + ')');
     }
+  }
+
+  function resultOf(status, text) {
+    const answer = answerOf(status, text);
     if (answer !== null && typeof answer === 'object' && 'error' in answer) {
       throw new Error(String(answer.error));
     }
@@ -53,20 +63,38 @@
     return resultOf(xhr.status, xhr.responseText);
   }
 
-  async function callLater(op, args) {
+  async function post(body) {
     let response;
     try {
       response = await fetch(ENDPOINT, {
         method: 'POST',
         headers: { 'Content-Type': 'application/json', [TOKEN_HEADER]: token },
-        body: requestBody(op, args),
+        body: body,
         cache: 'no-store',
         credentials: 'same-origin',
       });
     } catch (e) {
       throw new Error('LexorPeek: the server cannot be reached');
     }
-    return resultOf(response.status, await response.text());
+    return { status: response.status, text: await response.text() };
+  }
+
+  async function callLater(op, args) {
+    const { status, text } = await post(requestBody(op, args));
+    return resultOf(status, text);
+  }
+
+  async function batch(calls) {
+    const body = JSON.stringify(Array.prototype.map.call(calls, function (call) {
+      return { op: call.op, args: call.args ? Array.prototype.slice.call(call.args) : [] };
+    }));
+    const { status, text } = await post(body);
+    const answer = answerOf(status, text);
+    if (answer !== null && typeof answer === 'object' && 'error' in answer) throw new Error(String(answer.error));
+    if (status !== 200 || !Array.isArray(answer)) {
+      throw new Error('LexorPeek: unexpected answer (HTTP ' + status + ')');
+    }
+    return answer;
   }
 
   const bridge = {};
@@ -75,6 +103,7 @@
     bridge[op] = function () { return callNow(op, arguments); };
     later[op] = function () { return callLater(op, arguments); };
   }
+  later.batch = batch;
   bridge.async = Object.freeze(later);
 
   Object.defineProperty(window, 'LexorPeek', {

@@ -1,14 +1,17 @@
 // The widget page: looks words up as the user types and shows the entries of the chosen
 // dictionary.
 //
-// All calls go through LexorPeek.async. The plug-in object has one cursor, so the calls of one
-// look-up must not interleave with those of another: every task runs on one serial queue, and a
-// newer look-up makes older ones stop at their next step.
+// All calls go through LexorPeek.async, a page of entries in one batched request: the query, then
+// the entries as HTML with the cursor's steps between them. The page's session has one cursor, so
+// the requests of one look-up must not interleave with those of another: every task runs on one
+// serial queue, and what a look-up brings back is dropped when a newer one has begun.
 (function () {
   'use strict';
 
   const PAGE_SIZE = 100;      // entries shown at once; "Show more" fetches the next page
-  const TYPING_DELAY_MS = 150;
+  // Short enough that the entries follow the last key closely, long enough that keys typed in a
+  // run make one look-up.
+  const TYPING_DELAY_MS = 60;
   const SUITE = 'suite';
 
   const lexor = window.LexorPeek.async;
@@ -54,11 +57,16 @@
   const HTML_NAMESPACE = 'http://www.w3.org/1999/xhtml';
   const MAX_DEPTH = 32;
 
+  // Each fragment is parsed alone into a template of a document that has no window: it is inert
+  // (its scripts never run, its images never load), and its unclosed elements end with it. One
+  // template serves every entry, far cheaper than a new parser for each.
+  const holder = document.implementation.createHTMLDocument('').createElement('template');
+
   function sanitize(html) {
-    // A parsed document is inert: its scripts never run and its images never load.
-    const parsed = new DOMParser().parseFromString(html, 'text/html');
+    holder.innerHTML = html;
     const clean = document.createDocumentFragment();
-    copyAllowed(parsed.body, clean, 0);
+    copyAllowed(holder.content, clean, 0);
+    holder.innerHTML = '';
     return clean;
   }
 
@@ -121,22 +129,53 @@
 
   // ---- Look-up ---------------------------------------------------------------------------------
 
+  // The calls that fetch up to one page of entries from the cursor on: while not at the end, the
+  // entry as HTML and a step; then whether more remain.
+  const PAGE_CALLS = (function () {
+    const calls = [];
+    for (let i = 0; i < PAGE_SIZE; ++i) {
+      calls.push({ op: 'isEOF' }, { op: 'getRecordAsHTML' }, { op: 'moveNext' });
+    }
+    calls.push({ op: 'isEOF' });
+    return Object.freeze(calls);
+  })();
+
+  function resultOf(answer) {
+    if ('error' in answer) throw new Error(String(answer.error));
+    return answer.result;
+  }
+
+  // The entries' HTML in the answers to PAGE_CALLS, and whether more remain.
+  function readPage(answers) {
+    const entries = [];
+    for (let i = 0; i < PAGE_SIZE; ++i) {
+      if (resultOf(answers[3 * i])) return { entries: entries, more: false };
+      entries.push(resultOf(answers[3 * i + 1]));
+      resultOf(answers[3 * i + 2]);
+    }
+    return { entries: entries, more: !resultOf(answers[3 * PAGE_SIZE]) };
+  }
+
   function lookUpNow() {
     clearTimeout(typingTimer);
     const word = wordField.value;
     const mine = ++generation;
+    if (word !== '') setState('busy', 'Looking up “' + word + '”…');
     return serially(async function () {
       if (mine !== generation) return;
-      clearEntries();
       if (word === '') {
+        clearEntries();
         setState('idle', 'Type a word to look it up.');
       } else {
-        const found = await lexor.queryWithWord(word);
+        const answers = await lexor.batch([{ op: 'queryWithWord', args: [word] }].concat(PAGE_CALLS));
         if (mine !== generation) return;
-        if (!found || await lexor.isEOF()) {
+        const found = resultOf(answers[0]);
+        const page = readPage(answers.slice(1));
+        clearEntries();
+        if (!found || page.entries.length === 0) {
           setState('no-match', 'No entries begin with “' + word + '”.');
         } else {
-          await showNextPage(mine);
+          showPage(page);
         }
       }
       // Tells an observer (and a test) which word the entries on show belong to.
@@ -144,30 +183,24 @@
     });
   }
 
-  // Steps the cursor through up to one page of entries after those already shown.
-  async function showNextPage(mine) {
-    let count = 0;
-    while (count < PAGE_SIZE) {
-      if (mine !== generation) return;
-      if (await lexor.isEOF()) break;
-      const html = await lexor.getRecordAsHTML();
-      if (mine !== generation) return;
+  // Adds a page of entries after those shown; the count in the status line changes with them.
+  function showPage(page) {
+    for (const html of page.entries) {
       if (html !== null) addEntry(html);
-      await lexor.moveNext();
-      count += 1;
     }
-    if (mine !== generation) return;
-    const more = !(await lexor.isEOF());
-    if (mine !== generation) return;
-    moreButton.hidden = !more;
+    moreButton.hidden = !page.more;
     wordField.setAttribute('aria-expanded', shown > 0 ? 'true' : 'false');
     const noun = shown === 1 ? 'entry' : 'entries';
-    setState('results', more ? shown + ' ' + noun + ' shown, more below' : shown + ' ' + noun);
+    setState('results', page.more ? shown + ' ' + noun + ' shown, more below' : shown + ' ' + noun);
   }
 
   function showMore() {
     const mine = generation;
-    serially(function () { return showNextPage(mine); });
+    serially(async function () {
+      if (mine !== generation) return;
+      const answers = await lexor.batch(PAGE_CALLS);
+      if (mine === generation) showPage(readPage(answers));
+    });
   }
 
   function lookUpSoon() {
@@ -191,16 +224,16 @@
   }
 
   async function listDictionaries() {
-    const folder = await lexor.getDicDir();
+    // dicCount scans the folder; the listing after it reads the scan.
+    const answers = await lexor.batch([{ op: 'getDicDir' }, { op: 'dicCount' },
+      { op: 'dicNamesInDir' }, { op: 'isAmboraAvailable' }]);
+    const [folder, count, names, suiteVersion] = answers.map(resultOf);
     if (folder === null) {
       setState('no-folder',
         'No dictionary folder. Put Lexor dictionaries (.dic files) in ~/Library/Lexor, ' +
         'then reload this page.');
       return;
     }
-    const count = await lexor.dicCount();   // scans the folder
-    const names = await lexor.dicNamesInDir();
-    const suiteVersion = await lexor.isAmboraAvailable();
     if (count === 0) {
       setState('no-dictionaries',
         'No dictionaries in ' + folder + '. Add .dic files there, then reload this page.');

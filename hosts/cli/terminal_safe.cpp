@@ -1,0 +1,35 @@
+#include "hosts/cli/terminal_safe.h"
+
+#include <unicode/utf8.h>
+
+namespace lexor::cli {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+bool isControl(UChar32 c) {
+  return (c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7F && c <= 0x9F);
+}
+
+}  // namespace
+
+std::string terminalSafe(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
+  const auto length = static_cast<int32_t>(utf8.size());
+  int32_t i = 0;
+  while (i < length) {
+    const int32_t start = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);  // c < 0 for an ill-formed sequence, which i steps over
+    if (c < 0 || isControl(c)) {
+      out += kReplacement;
+    } else {
+      out.append(utf8.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
+    }
+  }
+  return out;
+}
+
+}  // namespace lexor::cli

@@ -1,0 +1,293 @@
+#include "hosts/net/server.h"
+
+// GCC 12 in C++20 needs <utility> ahead of Asio's headers.
+#include <signal.h>
+
+#include <array>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
+#include <cstdlib>
+#include <list>
+#include <utility>
+
+namespace lexor::net {
+namespace {
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+using boost::system::error_code;
+
+constexpr size_t kReadChunk = 16 * 1024;
+// After a refusal that closes the connection, what the client still sends is read and dropped
+// for a while, so that its unread bytes do not make the kernel reset the connection before the
+// client has read the answer.
+constexpr size_t kMaxDrainedBytes = 1 << 20;
+constexpr std::chrono::milliseconds kDrainTime{2000};
+constexpr std::chrono::milliseconds kAcceptPause{100};
+
+std::chrono::milliseconds environmentMillis(const char* name, std::chrono::milliseconds fallback) {
+  const char* value = std::getenv(name);
+  if (!value) return fallback;
+  char* end = nullptr;
+  const long long n = std::strtoll(value, &end, 10);
+  return (end != value && *end == '\0' && n > 0) ? std::chrono::milliseconds(n) : fallback;
+}
+
+}  // namespace
+
+ServerLimits ServerLimits::fromEnvironment() {
+  ServerLimits limits;
+  limits.requestTimeout = environmentMillis("LEXOR_NET_REQUEST_TIMEOUT_MS", limits.requestTimeout);
+  limits.idleTimeout = environmentMillis("LEXOR_NET_IDLE_TIMEOUT_MS", limits.idleTimeout);
+  limits.maxConnections =
+      static_cast<size_t>(environmentMillis("LEXOR_NET_MAX_CONNECTIONS",
+                                            std::chrono::milliseconds(limits.maxConnections))
+                              .count());
+  return limits;
+}
+
+class Connection;
+
+struct Periodic {
+  Periodic(asio::io_context& io, std::chrono::milliseconds p, std::function<void()> t)
+      : timer(io), period(p), task(std::move(t)) {}
+  void arm() {
+    timer.expires_after(period);
+    timer.async_wait([this](error_code ec) {
+      if (ec) return;
+      task();
+      arm();
+    });
+  }
+  asio::steady_timer timer;
+  std::chrono::milliseconds period;
+  std::function<void()> task;
+};
+
+struct Server::Impl {
+  Impl(ServerLimits l, ProtocolFactory f) : limits(l), factory(std::move(f)) {}
+
+  void accept();
+  void admit(tcp::socket socket);
+  void stop();
+
+  asio::io_context io{1};
+  tcp::acceptor acceptor{io};
+  asio::signal_set signals{io, SIGINT, SIGTERM};
+  asio::steady_timer acceptPause{io};
+  std::list<std::shared_ptr<Connection>> connections;
+  std::list<std::unique_ptr<Periodic>> periodic;
+  ServerLimits limits;
+  ProtocolFactory factory;
+  bool stopping = false;
+};
+
+// One client. Its single timer always holds the deadline of what the connection waits for: a
+// request, the next request after an answer, or the client's taking of an answer.
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  enum class Phase { kRequest, kIdle, kWriting, kDraining };
+
+  Connection(Server::Impl& server, tcp::socket socket)
+      : server_(server),
+        socket_(std::move(socket)),
+        timer_(server.io),
+        protocol_(server.factory()) {}
+
+  void start(std::list<std::shared_ptr<Connection>>::iterator self) {
+    self_ = self;
+    error_code ignored;
+    socket_.set_option(tcp::no_delay(true), ignored);  // small answers must not wait for acks
+    armTimer(server_.limits.requestTimeout);
+    std::string greeting;
+    protocol_->opened(greeting);
+    if (greeting.empty()) {
+      read();
+    } else {
+      out_ = std::move(greeting);
+      write();
+    }
+  }
+
+  bool isIdle() const { return phase_ == Phase::kIdle; }
+  Clock::time_point idleSince() const { return idleSince_; }
+
+  void close() {
+    if (closed_) return;
+    closed_ = true;
+    const auto keepAlive = shared_from_this();  // erasing below may drop the last other owner
+    error_code ignored;
+    socket_.close(ignored);
+    timer_.cancel();
+    server_.connections.erase(self_);  // the handlers still pending hold the object
+  }
+
+ private:
+  void armTimer(std::chrono::milliseconds timeout) {
+    timer_.expires_after(timeout);
+    timer_.async_wait([self = shared_from_this()](error_code ec) {
+      // A wait that ended just before the deadline moved on is queued without an error; the
+      // deadline itself says whether it passed.
+      if (!ec && self->timer_.expiry() <= asio::steady_timer::clock_type::now()) self->close();
+    });
+  }
+
+  void read() {
+    socket_.async_read_some(asio::buffer(in_),
+                            [self = shared_from_this()](error_code ec, size_t n) {
+                              if (self->closed_) return;
+                              if (ec) return self->close();
+                              self->onReceived(std::string_view(self->in_.data(), n));
+                            });
+  }
+
+  void onReceived(std::string_view bytes) {
+    if (phase_ == Phase::kIdle) {  // the first byte of a new request starts its clock
+      phase_ = Phase::kRequest;
+      armTimer(server_.limits.requestTimeout);
+    }
+    keepOpen_ = protocol_->received(bytes, out_);
+    if (!out_.empty()) return write();
+    if (!keepOpen_) return drainThenClose();
+    read();
+  }
+
+  void write() {
+    phase_ = Phase::kWriting;
+    armTimer(server_.limits.requestTimeout);
+    asio::async_write(socket_, asio::buffer(out_),
+                      [self = shared_from_this()](error_code ec, size_t) {
+                        if (self->closed_) return;
+                        if (ec) return self->close();
+                        self->out_.clear();
+                        if (!self->keepOpen_) return self->drainThenClose();
+                        if (self->protocol_->midRequest()) {
+                          self->phase_ = Phase::kRequest;
+                          self->armTimer(self->server_.limits.requestTimeout);
+                        } else {
+                          self->phase_ = Phase::kIdle;
+                          self->idleSince_ = Clock::now();
+                          self->armTimer(self->server_.limits.idleTimeout);
+                        }
+                        self->read();
+                      });
+  }
+
+  void drainThenClose() {
+    phase_ = Phase::kDraining;
+    error_code ignored;
+    socket_.shutdown(tcp::socket::shutdown_send, ignored);
+    armTimer(std::min(kDrainTime, server_.limits.requestTimeout));
+    drain();
+  }
+
+  void drain() {
+    socket_.async_read_some(asio::buffer(in_),
+                            [self = shared_from_this()](error_code ec, size_t n) {
+                              if (self->closed_) return;
+                              self->drained_ += n;
+                              if (ec || self->drained_ > kMaxDrainedBytes) return self->close();
+                              self->drain();
+                            });
+  }
+
+  Server::Impl& server_;
+  tcp::socket socket_;
+  asio::steady_timer timer_;
+  std::unique_ptr<ConnectionProtocol> protocol_;
+  std::list<std::shared_ptr<Connection>>::iterator self_;
+  std::array<char, kReadChunk> in_{};
+  std::string out_;
+  Phase phase_ = Phase::kRequest;
+  Clock::time_point idleSince_{};
+  size_t drained_ = 0;
+  bool keepOpen_ = true;
+  bool closed_ = false;
+};
+
+void Server::Impl::accept() {
+  acceptor.async_accept([this](error_code ec, tcp::socket socket) {
+    if (stopping) return;
+    if (!ec) {
+      admit(std::move(socket));
+      return accept();
+    }
+    // Out of descriptors or memory: accepting again at once would spin; the connections that
+    // end meanwhile make room.
+    acceptPause.expires_after(kAcceptPause);
+    acceptPause.async_wait([this](error_code waitError) {
+      if (!waitError && !stopping) accept();
+    });
+  });
+}
+
+void Server::Impl::admit(tcp::socket socket) {
+  if (connections.size() >= limits.maxConnections) {
+    std::shared_ptr<Connection> idlest;
+    for (const auto& connection : connections) {
+      if (connection->isIdle() && (!idlest || connection->idleSince() < idlest->idleSince()))
+        idlest = connection;
+    }
+    if (!idlest) {
+      error_code ignored;
+      socket.close(ignored);
+      return;
+    }
+    idlest->close();
+  }
+  auto connection = std::make_shared<Connection>(*this, std::move(socket));
+  connections.push_front(connection);
+  connection->start(connections.begin());
+}
+
+void Server::Impl::stop() {
+  stopping = true;
+  error_code ignored;
+  acceptor.close(ignored);
+  acceptPause.cancel();
+  while (!connections.empty()) connections.front()->close();
+  for (auto& task : periodic) task->timer.cancel();
+  io.stop();
+}
+
+Server::Server(ServerLimits limits, ProtocolFactory factory)
+    : impl_(std::make_unique<Impl>(limits, std::move(factory))) {}
+
+Server::~Server() = default;
+
+std::optional<uint16_t> Server::listen(uint16_t port, std::string* error) {
+  const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
+  error_code ec;
+  tcp::acceptor& acceptor = impl_->acceptor;
+  // Address reuse lets a restarted server take its port back from connections still in
+  // TIME_WAIT; it never lets two listening sockets share a port (that would be SO_REUSEPORT).
+  acceptor.open(endpoint.protocol(), ec);
+  if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  if (!ec) acceptor.bind(endpoint, ec);
+  if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (!ec) return acceptor.local_endpoint().port();
+  if (ec == asio::error::address_in_use) {
+    *error = "port " + std::to_string(port) + " is in use";
+  } else {
+    *error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + ec.message();
+  }
+  return std::nullopt;
+}
+
+void Server::every(std::chrono::milliseconds period, std::function<void()> task) {
+  auto& periodic =
+      impl_->periodic.emplace_back(std::make_unique<Periodic>(impl_->io, period, std::move(task)));
+  periodic->arm();
+}
+
+void Server::runUntilSignal() {
+  impl_->signals.async_wait([this](error_code, int) { impl_->stop(); });
+  impl_->accept();
+  impl_->io.run();
+}
+
+}  // namespace lexor::net

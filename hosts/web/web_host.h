@@ -1,0 +1,37 @@
+// What the web host answers, request by request, once the connection layer has a whole request
+// within its limits: the widget's fixed files, a new session for each page served, and the script
+// calls of each page to its own session. Every answer carries the same defensive headers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "hosts/web/http_connection.h"
+#include "hosts/web/request_guard.h"
+#include "hosts/web/widget_files.h"
+#include "plugin/page_sessions.h"
+
+namespace lexor::web {
+
+class WebHost : public HttpHandler {
+ public:
+  WebHost(WidgetFiles files, PageSessions::Limits sessionLimits)
+      : files_(std::move(files)), sessions_(sessionLimits) {}
+
+  void setPort(uint16_t port) { port_ = port; }
+  PageSessions& sessions() { return sessions_; }
+
+  HttpResponse answer(const HttpRequest& request) override;
+  HttpResponse refusal(http::status status, std::string_view why) override;
+
+ private:
+  HttpResponse servePage(const HttpRequest& request, const WidgetFile& page);
+  HttpResponse answerScriptCall(const HttpRequest& request);
+  HttpResponse respond(http::status status, std::string body, std::string_view contentType) const;
+
+  const WidgetFiles files_;
+  PageSessions sessions_;
+  uint16_t port_ = 0;
+};
+
+}  // namespace lexor::web

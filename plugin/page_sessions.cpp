@@ -1,0 +1,86 @@
+#include "plugin/page_sessions.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/script_value.h"
+#include "plugin/lexor_peek.h"
+
+namespace lexor {
+namespace {
+
+// What the plug-in object registers itself on: the page's window, as the host gives it.
+class SessionWindow : public WindowScriptObject {
+ public:
+  void setValue(ScriptObject* value, const UString& key) override { values_[key] = value; }
+  ScriptObject* valueForKey(const UString& key) const {
+    auto it = values_.find(key);
+    return it == values_.end() ? nullptr : it->second;
+  }
+
+ private:
+  std::map<UString, ScriptObject*> values_;
+};
+
+class SessionView : public WebView {};
+
+bool constantTimeEquals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  unsigned char difference = 0;
+  for (size_t i = 0; i < a.size(); ++i) difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+  return difference == 0;
+}
+
+}  // namespace
+
+struct PageSessions::Session {
+  std::string token;
+  SessionView view;  // declared before the object, which keeps a reference to it
+  SessionWindow window;
+  std::shared_ptr<LexorPeek> peek;
+  LexorPeek* registered = nullptr;  // the object under the name the page calls it by
+  Clock::time_point lastUsed;
+};
+
+PageSessions::PageSessions(Limits limits) : limits_(limits) {}
+PageSessions::~PageSessions() = default;
+
+PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now) {
+  expire(now);
+  if (sessions_.size() >= limits_.maxSessions) {
+    auto idlest =
+        std::min_element(sessions_.begin(), sessions_.end(),
+                         [](const auto& a, const auto& b) { return a->lastUsed < b->lastUsed; });
+    if (idlest == sessions_.end() || now - (*idlest)->lastUsed < limits_.evictableIdle)
+      return Opened::kFull;
+    sessions_.erase(idlest);
+  }
+  auto session = std::make_unique<Session>();
+  session->token = std::move(token);
+  session->peek = LexorPeek::initWithWebView(&session->view);
+  if (!session->peek) return Opened::kFailed;
+  session->peek->windowScriptObjectAvailable(&session->window);
+  session->registered = dynamic_cast<LexorPeek*>(session->window.valueForKey(u"LexorPeek"));
+  if (!session->registered) return Opened::kFailed;
+  session->lastUsed = now;
+  sessions_.push_back(std::move(session));
+  return Opened::kOpened;
+}
+
+LexorPeek* PageSessions::find(std::string_view token, Clock::time_point now) {
+  expire(now);
+  Session* found = nullptr;
+  for (const auto& session : sessions_) {
+    if (constantTimeEquals(session->token, token)) found = session.get();
+  }
+  if (!found) return nullptr;
+  found->lastUsed = now;
+  return found->registered;
+}
+
+void PageSessions::expire(Clock::time_point now) {
+  std::erase_if(sessions_,
+                [&](const auto& session) { return now - session->lastUsed >= limits_.idleExpiry; });
+}
+
+}  // namespace lexor

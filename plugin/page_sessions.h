@@ -1,0 +1,56 @@
+// The sessions of a host that serves many pages at once: each page gets its own LexorPeek object,
+// built as a host builds one for a page, so that its dictionary choice, query and cursor belong to
+// that page alone. A session is named by the secret token its page carries.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lexor {
+
+class LexorPeek;
+
+class PageSessions {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  struct Limits {
+    size_t maxSessions = 64;
+    Clock::duration idleExpiry = std::chrono::minutes(30);  // an idle session ends after this
+    Clock::duration evictableIdle =
+        std::chrono::seconds(60);  // a full table gives up one this idle
+  };
+
+  enum class Opened { kOpened, kFull, kFailed };
+
+  explicit PageSessions(Limits limits);
+  PageSessions() : PageSessions(Limits{}) {}
+  ~PageSessions();
+  PageSessions(const PageSessions&) = delete;
+  PageSessions& operator=(const PageSessions&) = delete;
+
+  // Starts a session named by `token`, a fresh random secret the host made. When the table is
+  // full, the session idle longest is ended if it has been idle for evictableIdle, else kFull.
+  Opened open(std::string token, Clock::time_point now);
+
+  // The object of the session named by `token`, marked as used at `now`; nullptr when no live
+  // session has that name. Every live token is compared in full, in time that does not depend on
+  // where the tokens differ.
+  LexorPeek* find(std::string_view token, Clock::time_point now);
+
+  // Ends the sessions idle for idleExpiry or longer, releasing their dictionaries.
+  void expire(Clock::time_point now);
+
+  size_t size() const { return sessions_.size(); }
+
+ private:
+  struct Session;
+  std::vector<std::unique_ptr<Session>> sessions_;
+  Limits limits_;
+};
+
+}  // namespace lexor

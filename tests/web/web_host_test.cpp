@@ -1,0 +1,91 @@
+// What the web host answers once a request is within the connection's limits: a session for each
+// page served and for no page opened by another site, calls reaching their own page's session
+// only, and the refusals when the session is unknown or the table is full.
+#include "hosts/web/web_host.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "platform/log.h"
+#include "tests/plugin/peek_test_home.h"
+
+namespace lexor::web {
+namespace {
+
+constexpr uint16_t kPort = 4321;
+
+class WebHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_.writeDictionary("one1.dic", {testing::entry("go", "行く")});
+    home_.writeDictionary("two1.dic", {testing::entry("gehen", "to go")});
+    for (const char* name : {"widget.css", "widget.js", "lexorpeek.js", "favicon.svg"}) files_.write(name, "x");
+    files_.write("index.html", R"(<meta name="lexorpeek-token" content="@LEXORPEEK_TOKEN@">)");
+  }
+
+  std::unique_ptr<WebHost> makeHost(size_t maxSessions) {
+    std::string error;
+    std::optional<WidgetFiles> files = WidgetFiles::load(files_.path().string(), &error);
+    EXPECT_TRUE(files) << error;
+    auto host = std::make_unique<WebHost>(std::move(*files), PageSessions::Limits{.maxSessions = maxSessions});
+    host->setPort(kPort);
+    return host;
+  }
+
+  static HttpRequest request(http::verb method, const char* target, std::string body = "") {
+    HttpRequest r(method, target, 11);
+    r.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
+    r.body() = std::move(body);
+    return r;
+  }
+
+  // Loads the page and gives the token it carries ("" when it carries none).
+  static std::string openPage(WebHost& host, const char* site = nullptr) {
+    HttpRequest page = request(http::verb::get, "/");
+    if (site) page.set("Sec-Fetch-Site", site);
+    const HttpResponse answer = host.answer(page);
+    std::smatch token;
+    const std::string body = answer.body();
+    return std::regex_search(body, token, std::regex("content=\"([0-9a-f]{64})\"")) ? token[1].str() : "";
+  }
+
+  static HttpResponse call(WebHost& host, const std::string& token, std::string body) {
+    HttpRequest r = request(http::verb::post, "/LexorPeek", std::move(body));
+    r.set("X-LexorPeek-Token", token);
+    return host.answer(r);
+  }
+
+  testing::PeekTestHome home_;
+  testing::TempDir files_;
+  CapturingLogSink log_;
+};
+
+TEST_F(WebHostTest, EachPageServedHasASessionOfItsOwn) {
+  auto host = makeHost(64);
+  const std::string first = openPage(*host);
+  const std::string second = openPage(*host, "same-origin");
+  ASSERT_TRUE(!first.empty() && !second.empty() && first != second);
+  call(*host, first, R"({"op":"useNthDic","args":[0]})");
+  call(*host, second, R"({"op":"useNthDic","args":[1]})");
+  const std::string query = R"([{"op":"queryWithWord","args":["g"]},{"op":"getRecordAsText"}])";
+  EXPECT_EQ(call(*host, first, query).body(), R"([{"result":true},{"result":"go<br>行く"}])");
+  EXPECT_EQ(call(*host, second, query).body(), R"([{"result":true},{"result":"gehen<br>to go"}])");
+  EXPECT_EQ(host->sessions().size(), 2u);
+}
+
+TEST_F(WebHostTest, RefusalsMakeNoSessionAndRunNoCall) {
+  auto host = makeHost(1);
+  for (const char* site : {"cross-site", "same-site"}) EXPECT_EQ(openPage(*host, site), "") << site;
+  EXPECT_EQ(host->sessions().size(), 0u);
+  EXPECT_EQ(host->answer(request(http::verb::get, "/index.html")).result(), http::status::ok);
+  const HttpResponse full = host->answer(request(http::verb::get, "/"));
+  EXPECT_EQ(full.result(), http::status::service_unavailable);
+  const HttpResponse unknown = call(*host, std::string(64, 'a'), R"({"op":"dicCount"})");
+  EXPECT_EQ(unknown.result(), http::status::forbidden);
+  EXPECT_NE(unknown.body().find("reload the page"), std::string::npos);
+  EXPECT_EQ(host->answer(request(http::verb::get, "/widget.css")).body(), "x");
+}
+
+}  // namespace
+}  // namespace lexor::web
