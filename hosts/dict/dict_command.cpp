@@ -8,9 +8,9 @@
 #include <iostream>
 #include <optional>
 
-#include "hosts/dict/dict_server.h"
 #include "hosts/dict/dict_session.h"
 #include "hosts/dict/engine_matcher.h"
+#include "hosts/net/server.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::dict {
@@ -87,6 +87,18 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
   return options;
 }
 
+// DICT clients keep a connection open between look-ups, so an idle one may stay ten minutes, and
+// a newcomer beyond the bound is refused rather than closing one of them. A command line, at
+// most 1,024 bytes, has a minute to arrive whole.
+net::ServerLimits limits() {
+  net::ServerLimits defaults;
+  defaults.idleTimeout = std::chrono::minutes(10);
+  defaults.requestTimeout = std::chrono::minutes(1);
+  defaults.maxConnections = 256;
+  defaults.refusal = "420 server temporarily unavailable\r\n";
+  return net::ServerLimits::fromEnvironment(defaults);
+}
+
 std::string urlHost(const std::string& address) {
   return address.find(':') == std::string::npos ? address : "[" + address + "]";
 }
@@ -115,15 +127,11 @@ int runDictServerCommand(const std::vector<std::string>& args) {
   sessionOptions.maxMatches = options->maxMatches;
   size_t connectionNumber = 0;
   const long pid = static_cast<long>(getpid());
-  DictServer server(
-      ServerLimits::fromEnvironment(),
-      [&]() -> std::unique_ptr<ConnectionProtocol> {
-        const std::string msgId = "<" + std::to_string(++connectionNumber) + "." +
-                                  std::to_string(pid) + "." + std::to_string(std::time(nullptr)) +
-                                  "@lexorpeek>";
-        return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);
-      },
-      "420 server temporarily unavailable\r\n", "421 server shutting down\r\n");
+  net::Server server(limits(), [&]() -> std::unique_ptr<net::ConnectionProtocol> {
+    const std::string msgId = "<" + std::to_string(++connectionNumber) + "." + std::to_string(pid) +
+                              "." + std::to_string(std::time(nullptr)) + "@lexorpeek>";
+    return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);
+  });
 
   signal(SIGPIPE, SIG_IGN);  // a client closing early must not end the server
   std::optional<uint16_t> port = server.listen(options->address, options->port, &error);
@@ -136,11 +144,11 @@ int runDictServerCommand(const std::vector<std::string>& args) {
                               std::to_string(library.databases().size()) + " databases from " +
                               toUtf8(peek->_getDicDir().value_or(u"(no folder)")) + "\n";
   std::cout << "dict://" << where << "/" << std::endl;
-  if (!isLoopbackAddress(options->address)) {
+  if (!net::isLoopbackAddress(options->address)) {
     std::cerr << "lexorpeek dict-server: warning: listening on " << options->address
               << ", not a loopback address: other machines can reach these dictionaries\n";
   }
-  server.run();
+  server.runUntilSignal();
   return 0;
 }
 

@@ -1,6 +1,6 @@
-// One DICT connection without its transport: bytes in, answers out. The server hands it what it
-// reads and writes back what it answers; commands are answered one after another in the order
-// they came, however the bytes were cut.
+// One DICT connection without its transport: bytes in, answers out. The network core (hosts/net)
+// hands it what it reads and writes back what it answers; commands are answered one after another
+// in the order they came, however the bytes were cut.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,8 @@
 
 #include "hosts/dict/command_line.h"
 #include "hosts/dict/dict_library.h"
-#include "hosts/dict/dict_server.h"
 #include "hosts/dict/word_matcher.h"
+#include "hosts/net/connection_protocol.h"
 
 namespace lexor::dict {
 
@@ -23,7 +23,7 @@ struct SessionOptions {
   std::string serverInfo;                  // the text of SHOW SERVER (without the final ".")
 };
 
-class DictSession : public ConnectionProtocol {
+class DictSession : public net::ConnectionProtocol {
  public:
   // The library and matcher outlive the session; `msgId` is the greeting's <...@host> part.
   DictSession(const DictLibrary& library, WordMatcher& matcher, SessionOptions options,
@@ -47,6 +47,7 @@ class DictSession : public ConnectionProtocol {
     receive(bytes, &out);
     return !_finished;
   }
+  bool midRequest() const override { return _framer.pending() > 0; }
 
  private:
   struct Definition {

@@ -173,7 +173,8 @@ TEST_F(SessionTest, AnswersEachCommand) {
        "150 2 definitions retrieved\r\n151 \"dog\" ja \"Dictionary ja.dic\"\r\ndog\r\n  犬\r\n.\r\n"
        "151 \"dog\" en-2 \"Dictionary extra/en.dic\"\r\ndog\r\n  inu\r\n.\r\n250 ok\r\n"},
       {"DEFINE ! dog",
-       "150 1 definitions retrieved\r\n151 \"dog\" ja \"Dictionary ja.dic\"\r\ndog\r\n  犬\r\n.\r\n250 ok\r\n"},
+       "150 1 definitions retrieved\r\n151 \"dog\" ja \"Dictionary ja.dic\"\r\ndog\r\n  "
+       "犬\r\n.\r\n250 ok\r\n"},
       {"DEFINE ! CART",
        "150 1 definitions retrieved\r\n151 \"cart\" en \"Dictionary en.dic\"\r\ncart\r\n  "
        ".dotted\r\n  line\r\n.\r\n250 ok\r\n"},
