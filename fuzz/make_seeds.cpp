@@ -78,7 +78,11 @@ int main(int argc, char** argv) {
   writeSeed(out / "file_name", n++, utf16Bytes(u"ambora\uff15\uff12.dic"));
 
   n = 0;
-  for (const std::string& session : seedSessions()) {
+  std::vector<std::string> sessions = seedSessions();
+  sessions.push_back(
+      "{\"op\":\"useAmbora\"}\n{\"op\":\"matchWords\",\"args\":[\"lev\",\"go\",10]}\n"
+      "{\"op\":\"matchWords\",\"args\":[\"re\",\"^g(o|a)\",5]}\n{\"op\":\"matchStrategies\"}\n");
+  for (const std::string& session : sessions) {
     writeSeed(out / "script_request", n++, std::vector<uint8_t>(session.begin(), session.end()));
   }
 
@@ -93,6 +97,19 @@ int main(int argc, char** argv) {
            std::string("\x20POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx"),
        }) {
     writeSeed(out / "http_request", n++, std::vector<uint8_t>(request.begin(), request.end()));
+  }
+
+  // match_strategies: strategy choice, dictionary choice, then the word or pattern as UTF-8.
+  n = 0;
+  std::vector<std::string> queries;
+  for (const lexor::UString& word : words) queries.push_back(lexor::toUtf8(word));
+  for (const char* pattern : {"^a.*e$", "\\(ab\\)\\{1,2\\}", "[[:alpha:]]+ [^x]", "(a|b)?c{2}"}) queries.push_back(pattern);
+  for (uint8_t strategy = 0; strategy < 10; ++strategy) {
+    for (size_t q = strategy % 3; q < queries.size(); q += 3) {
+      std::vector<uint8_t> input = {strategy, static_cast<uint8_t>(n)};
+      input.insert(input.end(), queries[q].begin(), queries[q].end());
+      writeSeed(out / "match_strategies", n++, input);
+    }
   }
   return 0;
 }

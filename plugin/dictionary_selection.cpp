@@ -56,6 +56,33 @@ void LexorPeek::_useAmbora() {
   addListed(*_rs[1], _revoraDicID);
 }
 
+// The suite's side as a query would search it, without the query's change of selection: an open
+// of the listed file that a recordset already holds, else a fresh one.
+std::shared_ptr<Lexor> LexorPeek::openListed(int32_t position) {
+  if (!isListedPosition(position)) return nullptr;
+  const UString path = listedPath(position);
+  for (const std::shared_ptr<LexorRecordset>& rs : _rs) {
+    for (size_t i = 0; i < rs->dicCount(); ++i) {
+      if (rs->dicAt(i) && rs->dicAt(i)->path() == path) return rs->dicAt(i);
+    }
+  }
+  return Lexor::initWithFilePath(path);
+}
+
+LexorList LexorPeek::matchDictionaries(const UString& word) {
+  LexorList dics;
+  if (_amboraMode) {
+    if (std::shared_ptr<Lexor> side = openListed(isJapaneseWord(word) ? _revoraDicID : _amboraDicID)) {
+      dics.push_back(std::move(side));
+    }
+    return dics;
+  }
+  for (size_t i = 0; i < _rs[0]->dicCount(); ++i) {
+    if (_rs[0]->dicAt(i)) dics.push_back(_rs[0]->dicAt(i));
+  }
+  return dics;
+}
+
 int32_t LexorPeek::_isAmboraAvailable() const {
   if (_amboraVer <= 0 || _revoraVer <= 0) return 0;
   return std::min(_amboraVer, _revoraVer);

@@ -54,6 +54,10 @@ class LexorPeek : public ScriptObject {
   std::optional<UString> _getRecordAsHTML();
   std::optional<std::vector<UString>> _consult(const UString& word);
 
+  // The dictionaries a match of the word searches, in order: those of the current choice, or in
+  // suite mode the side that a query of the word would search. Changes no state.
+  LexorList matchDictionaries(const UString& word);
+
   // For tests and hosts.
   LexorRecordset& recordset(int i) { return *_rs[i]; }
   // The listing of the last scan, relative to the folder, without scanning again.
@@ -75,6 +79,7 @@ class LexorPeek : public ScriptObject {
   void openAndAdd(LexorRecordset& rs, const UString& path);
   void addListed(LexorRecordset& rs, int32_t position);
   LexorRecordset& currentRecordset() { return *_rs[_currRs]; }
+  std::shared_ptr<Lexor> openListed(int32_t position);
   // The record under the current cursor for the text and HTML forms, which test the end first.
   std::optional<Record> recordUnlessAtEnd();
 
@@ -100,8 +105,8 @@ ScriptList recordAsList(const Record& record);
 UString recordAsText(const Record& record);
 UString recordAsHTML(const Record& record);
 
-// The suite's rule for choosing a side: whether the word holds a Japanese character (a UTF-16
-// unit above the ideographic space).
+// Whether the suite searches its Japanese side for the word: it has a character above the
+// ideographic space (kana, kanji, Japanese punctuation, full-width forms).
 bool isJapaneseWord(UStringView word);
 
 // resolveAlias of the system's utilities: the target of an alias (a symbolic link here), or the

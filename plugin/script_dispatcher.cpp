@@ -2,13 +2,13 @@
 // full before the operation runs, so that a bad request answers an error and changes nothing.
 #include "plugin/script_dispatcher.h"
 
-#include <array>
 #include <functional>
 #include <limits>
 
 #include <nlohmann/json.hpp>
 
 #include "plugin/lexor_peek.h"
+#include "search/match_strategies.h"
 
 namespace lexor {
 namespace {
@@ -16,15 +16,14 @@ namespace {
 using nlohmann::json;
 
 enum class Argument {
-  kNone,
   kString,
   kInteger,  // 32-bit signed
 };
 
 struct Operation {
   std::string_view name;
-  Argument argument;
-  std::function<ScriptValue(LexorPeek&, const std::vector<ScriptValue>&)> call;
+  std::vector<Argument> arguments;  // in order; each call gives exactly these
+  std::function<ScriptCallResult(LexorPeek&, const std::vector<ScriptValue>&)> call;
 };
 
 ScriptValue none() { return ScriptValue(ScriptNull{}); }
@@ -39,34 +38,67 @@ ScriptValue orNone(std::optional<T> value) {
   return value ? ScriptValue(std::move(*value)) : none();
 }
 
-// In the order of the script-name table.
-const std::array<Operation, 16>& operations() {
-  static const std::array<Operation, 16> kOperations = {{
-      {"addDictionary", Argument::kString,
+constexpr int32_t kMaxMatchLimit = 10'000;
+
+// The head words that match on the current choice (the side the word chooses in suite mode),
+// at most `limit`; the query and its cursor stay as they are.
+ScriptCallResult matchWords(LexorPeek& peek, const std::vector<ScriptValue>& args) {
+  const int32_t limit = args[2].asInt();
+  if (limit < 1 || limit > kMaxMatchLimit) {
+    return ScriptError{"matchWords: the limit must be from 1 to " + std::to_string(kMaxMatchLimit)};
+  }
+  const std::string strategy = toUtf8(args[0].asString());
+  const UString& word = args[1].asString();
+  HeadWordMatches found = matchHeadWords(peek.matchDictionaries(word), strategy, word, static_cast<size_t>(limit));
+  if (!found.error.empty()) return ScriptError{"matchWords: " + found.error};
+  ScriptList words;
+  for (std::vector<UString>& list : found.perDictionary) {
+    for (UString& headWord : list) words.emplace_back(std::move(headWord));
+  }
+  return ScriptValue(std::move(words));
+}
+
+ScriptValue strategyList() {
+  ScriptList list;
+  for (const MatchStrategyInfo& info : matchStrategies()) {
+    list.emplace_back(ScriptList{ScriptValue(fromUtf8(info.name)), ScriptValue(fromUtf8(info.description))});
+  }
+  return ScriptValue(std::move(list));
+}
+
+// The sixteen page operations in the order of the script-name table, then the additions that
+// only hosts offer.
+constexpr size_t kPageOperations = 16;
+
+const std::vector<Operation>& operations() {
+  using A = Argument;
+  static const std::vector<Operation> kOperations = {
+      {"addDictionary", {A::kString},
        [](LexorPeek& p, const auto& a) { p._addDictionary(a[0].asString()); return none(); }},
-      {"removeDictionaries", Argument::kNone, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
-      {"consult", Argument::kString,
+      {"removeDictionaries", {}, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
+      {"consult", {A::kString},
        [](LexorPeek& p, const auto& a) {
          std::optional<std::vector<UString>> html = p._consult(a[0].asString());
          return html ? stringList(*html) : none();
        }},
-      {"queryWithWord", Argument::kString,
+      {"queryWithWord", {A::kString},
        [](LexorPeek& p, const auto& a) { return ScriptValue(p._queryWithWord(a[0].asString())); }},
-      {"moveNext", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._moveNext()); }},
-      {"isEOF", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._isEOF()); }},
-      {"getRecord", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecord()); }},
-      {"getRecordAsText", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsText()); }},
-      {"getRecordAsHTML", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsHTML()); }},
-      {"getDicDir", Argument::kNone, [](LexorPeek& p, const auto&) { return orNone(p._getDicDir()); }},
-      {"dicCount", Argument::kNone, [](LexorPeek& p, const auto&) { return ScriptValue(p._dicCount()); }},
-      {"dicPathsInDir", Argument::kNone, [](LexorPeek& p, const auto&) { return stringList(p._dicPathsInDir()); }},
-      {"dicNamesInDir", Argument::kNone, [](LexorPeek& p, const auto&) { return stringList(p._dicNamesInDir()); }},
-      {"useNthDic", Argument::kInteger,
+      {"moveNext", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._moveNext()); }},
+      {"isEOF", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isEOF()); }},
+      {"getRecord", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecord()); }},
+      {"getRecordAsText", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsText()); }},
+      {"getRecordAsHTML", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsHTML()); }},
+      {"getDicDir", {}, [](LexorPeek& p, const auto&) { return orNone(p._getDicDir()); }},
+      {"dicCount", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._dicCount()); }},
+      {"dicPathsInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicPathsInDir()); }},
+      {"dicNamesInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicNamesInDir()); }},
+      {"useNthDic", {A::kInteger},
        [](LexorPeek& p, const auto& a) { p._useNthDic(a[0].asInt()); return none(); }},
-      {"useAmbora", Argument::kNone, [](LexorPeek& p, const auto&) { p._useAmbora(); return none(); }},
-      {"isAmboraAvailable", Argument::kNone,
-       [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
-  }};
+      {"useAmbora", {}, [](LexorPeek& p, const auto&) { p._useAmbora(); return none(); }},
+      {"isAmboraAvailable", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
+      {"matchWords", {A::kString, A::kString, A::kInteger}, matchWords},
+      {"matchStrategies", {}, [](LexorPeek&, const auto&) { return strategyList(); }},
+  };
   return kOperations;
 }
 
@@ -77,13 +109,10 @@ const Operation* findOperation(std::string_view name) {
   return nullptr;
 }
 
-size_t argumentCount(Argument argument) { return argument == Argument::kNone ? 0 : 1; }
-
 const char* argumentTypeName(Argument argument) {
   switch (argument) {
     case Argument::kString: return "a string";
     case Argument::kInteger: return "a 32-bit integer";
-    case Argument::kNone: break;
   }
   return "nothing";
 }
@@ -92,24 +121,26 @@ bool argumentFits(Argument argument, const ScriptValue& value) {
   switch (argument) {
     case Argument::kString: return value.isString();
     case Argument::kInteger: return value.isInt();
-    case Argument::kNone: break;
   }
   return false;
 }
 
 ScriptError countError(const Operation& op, size_t given) {
-  const size_t expected = argumentCount(op.argument);
+  const size_t expected = op.arguments.size();
   return ScriptError{std::string(op.name) + " takes " + std::to_string(expected) + " argument" +
                      (expected == 1 ? "" : "s") + ", got " + std::to_string(given)};
 }
 
-ScriptError typeError(const Operation& op) {
-  return ScriptError{std::string(op.name) + ": the argument must be " + argumentTypeName(op.argument)};
+ScriptError typeError(const Operation& op, size_t index) {
+  const std::string which = op.arguments.size() == 1 ? "the argument" : "argument " + std::to_string(index + 1);
+  return ScriptError{std::string(op.name) + ": " + which + " must be " + argumentTypeName(op.arguments[index])};
 }
 
 std::optional<ScriptError> checkArguments(const Operation& op, const std::vector<ScriptValue>& args) {
-  if (args.size() != argumentCount(op.argument)) return countError(op, args.size());
-  if (!args.empty() && !argumentFits(op.argument, args[0])) return typeError(op);
+  if (args.size() != op.arguments.size()) return countError(op, args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!argumentFits(op.arguments[i], args[i])) return typeError(op, i);
+  }
   return std::nullopt;
 }
 
@@ -186,10 +217,10 @@ std::optional<std::string> parseCall(const json& request, const Operation** op,
   const auto argsField = request.find("args");
   if (argsField == request.end()) return std::nullopt;
   if (!argsField->is_array()) return name + ": \"args\" must be an array";
-  if (argsField->size() != argumentCount((*op)->argument)) return countError(**op, argsField->size()).message;
+  if (argsField->size() != (*op)->arguments.size()) return countError(**op, argsField->size()).message;
   for (const json& arg : *argsField) {
     std::optional<ScriptValue> value = fromJson(arg);
-    if (!value) return typeError(**op).message;
+    if (!value) return typeError(**op, args->size()).message;
     args->push_back(std::move(*value));
   }
   return std::nullopt;
@@ -229,7 +260,7 @@ std::optional<std::string> checkBatch(const json& batch) {
 const std::vector<std::string>& scriptNames() {
   static const std::vector<std::string> kNames = [] {
     std::vector<std::string> names;
-    for (const Operation& op : operations()) names.emplace_back(op.name);
+    for (size_t i = 0; i < kPageOperations; ++i) names.emplace_back(operations()[i].name);
     return names;
   }();
   return kNames;

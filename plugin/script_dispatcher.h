@@ -1,5 +1,6 @@
-// The script-call protocol shared by every host: a JSON request naming one of the sixteen
-// operations by its script name, and a JSON response with its result or an error.
+// The script-call protocol shared by every host: a JSON request naming one of the sixteen page
+// operations by its script name, or one of the additions "matchWords" [strategy, word, limit]
+// and "matchStrategies", and a JSON response with its result or an error.
 #pragma once
 
 #include <string>
@@ -32,7 +33,7 @@ std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson);
 // A script value as the protocol writes it (one line of JSON, always valid UTF-8).
 std::string scriptValueToJson(const ScriptValue& value);
 
-// The sixteen script names, in the order of the script-name table.
+// The sixteen script names, in the order of the script-name table (not the additions).
 const std::vector<std::string>& scriptNames();
 
 }  // namespace lexor

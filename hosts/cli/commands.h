@@ -4,6 +4,7 @@
 // such as a dictionary file that is not one.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,11 @@ int runList(const std::vector<std::string>& args);
 int runRepl(const std::vector<std::string>& args);
 int runLookup(const std::vector<std::string>& args);
 int runConsult(const std::vector<std::string>& args);
+int runMatch(const std::vector<std::string>& args);
+
+struct ParsedArgs;
+// The strategy that --strategy or -s names (the last given), if any.
+std::optional<std::string> strategyOption(const ParsedArgs& args);
 
 // "lexorpeek: MESSAGE" on standard error, then the hint to ask for help; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

@@ -33,4 +33,13 @@ std::optional<std::string> formatCurrentEntry(LexorPeek& peek, EntryFormat forma
   return std::nullopt;
 }
 
+std::string formatRecord(const Record& record, EntryFormat format) {
+  switch (format) {
+    case EntryFormat::kHtml: return toUtf8(recordAsHTML(record)) + "\n";
+    case EntryFormat::kJson: return scriptValueToJson(ScriptValue(recordAsList(record))) + "\n";
+    case EntryFormat::kText: return terminalText(recordAsList(record));
+  }
+  return {};
+}
+
 }  // namespace lexor::cli

@@ -5,26 +5,20 @@
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/entry_format.h"
+#include "hosts/cli/selection.h"
 #include "hosts/cli/terminal_safe.h"
-#include "platform/path.h"
 #include "plugin/lexor_peek.h"
+#include "search/match_strategies.h"
 
 namespace lexor::cli {
 namespace {
 
-constexpr const char* kSelectionHelp = R"(
-Without a choice of dictionaries: the Ambora suite when it is available, else the first
-dictionary that `lexorpeek list` shows.
-  --suite          the Ambora suite: a word with Japanese characters searches its
-                   Japanese-English side, any other word its English-Japanese side
-  --nth N          the dictionary at position N of `lexorpeek list`
-  --dict PATH      a dictionary file; may be given more than once; searched after the
-                   dictionary of --nth, or on its own
-)";
-
-constexpr const char* kLookupUsage = R"(usage: lexorpeek lookup WORD [--dict PATH]... [--nth N] [--suite] [--format FORMAT]
+constexpr const char* kLookupUsage = R"(usage: lexorpeek lookup WORD [--strategy S] [--dict PATH]... [--nth N] [--suite] [--format FORMAT]
 
 Prints every entry whose head word begins with WORD (a prefix search, case-sensitive).
+When nothing matches, near head words are suggested on standard error.
+  --strategy S     -s S: the entries whose head words match WORD by strategy S instead
+                   (`lexorpeek match --strategies` lists them), in dictionary order
   --format FORMAT  text (the default): head word [pronunciation], then the translation
                    and the example, indented; html: the page's HTML fragment of each
                    entry, one a line; json: each entry as an array of its five values
@@ -39,114 +33,42 @@ the page's "consult" gives them. After --suite (or the suite chosen by default) 
 suite's English-side dictionaries are searched together, for any word.
 )";
 
-constexpr OptionSpec kLookupOptions[] = {
-    {"--dict", true}, {"--nth", true}, {"--suite", false}, {"--format", true}};
-constexpr OptionSpec kConsultOptions[] = {{"--dict", true}, {"--nth", true}, {"--suite", false}};
+constexpr size_t kSuggestions = 10;
 
-// A dictionary the command is about to search that cannot be read or is not a Lexor dictionary
-// is an error of the input, told apart from a search that found nothing.
-std::optional<int> checkDictionary(const UString& path) {
-  LexorStatus status = LexorStatus::kOk;
-  if (std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(path, &status))
-    status = dic->usability();
-  if (status == LexorStatus::kOk) return std::nullopt;
-  printError(toUtf8(path) + ": not a Lexor dictionary (" +
-             std::string(describeLexorStatus(status)) + ")");
-  return kExitUsage;
+constexpr OptionSpec kLookupOptions[] = {kDictOption,       kNthOption,         kSuiteOption,
+                                         {"--format", true}, {"--strategy", true}, {"-s", true}};
+constexpr OptionSpec kConsultOptions[] = {kDictOption, kNthOption, kSuiteOption};
+
+// JSON escapes control characters itself; every other form goes through the terminal filter.
+std::string outputFor(const std::string& entry, EntryFormat format) {
+  return format == EntryFormat::kJson ? entry : terminalSafe(entry);
 }
 
-std::optional<int> checkListed(const LexorPeek& peek, std::span<const int32_t> positions) {
-  const std::optional<UString> folder = peek._getDicDir();
-  const std::vector<UString> listed = peek.listedPaths();
-  for (const int32_t position : positions) {
-    if (position < 0 || static_cast<size_t>(position) >= listed.size()) continue;
-    if (auto status = checkDictionary(
-            joinPath(folder.value_or(UString()), listed[static_cast<size_t>(position)])))
-      return status;
-  }
-  return std::nullopt;
-}
-
-std::optional<int> checkSuite(const LexorPeek& peek) {
-  const int32_t members[] = {peek.amboraDicID(), peek.abboraDicID(), peek.exoraDicID(),
-                             peek.revoraDicID()};
-  return checkListed(peek, members);
-}
-
-// Chooses the dictionaries as the options say. Returns an exit status when the choice cannot be
-// made.
-std::optional<int> selectDictionaries(LexorPeek& peek, const ParsedArgs& args, std::string_view command) {
-  const std::vector<std::string> paths = args.values("--dict");
-  const std::optional<std::string> nth = args.value("--nth");
-  const bool suite = args.has("--suite");
-  if (suite && (nth || !paths.empty())) {
-    return usageError(command, "--suite searches the suite alone; leave out --nth and --dict");
-  }
-  if (nth) {
-    const std::optional<int32_t> position = parseInt32(*nth);
-    const int32_t count = static_cast<int32_t>(peek._dicNamesInDir().size());
-    if (count == 0) return usageError(command, "--nth: no dictionaries are listed");
-    if (!position || *position < 0 || *position >= count) {
-      return usageError(command, "--nth wants a position from `lexorpeek list` (0 to " + std::to_string(count - 1) +
-                                     "), not '" + *nth + "'");
-    }
-    const int32_t chosen[] = {*position};
-    if (auto status = checkListed(peek, chosen)) return status;
-    peek._useNthDic(*position);
-  } else if (!paths.empty()) {
-    peek._removeDics();
-  } else if (suite) {
-    if (peek._isAmboraAvailable() <= 0) {
-      printError("the Ambora suite is not available");
-      return kExitNoMatch;
-    }
-    if (auto status = checkSuite(peek)) return status;
-    peek._useAmbora();
-  } else if (peek._isAmboraAvailable() > 0) {
-    if (auto status = checkSuite(peek)) return status;
-    peek._useAmbora();
-  } else if (!peek._dicNamesInDir().empty()) {
-    const int32_t first[] = {0};
-    if (auto status = checkListed(peek, first)) return status;
-    peek._useNthDic(0);
-  } else {
-    printError("no dictionaries in ~/Library/Lexor; give one with --dict PATH");
-    return kExitNoMatch;
-  }
-  for (const std::string& path : paths) {
-    if (auto status = checkDictionary(fromUtf8(path))) return status;
-    LexorRecordset& first = peek.recordset(0);
-    const size_t before = first.dicCount();
-    peek._addDictionary(fromUtf8(path));
-    if (first.dicCount() == before) return usageError(command, "cannot open dictionary '" + path + "'");
-  }
-  return std::nullopt;
-}
-
-// The parts every query command shares: options, help, the one word and the choice of
-// dictionaries. Leaves *word set, or returns an exit status.
-std::optional<int> prepare(const std::vector<std::string>& words, std::span<const OptionSpec> specs,
-                           std::string_view command, const char* usage, ParsedArgs* args,
-                           std::shared_ptr<LexorPeek>* peek) {
-  std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(words, specs, &error);
-  if (!parsed) return usageError(command, error);
-  if (parsed->help) {
-    std::cout << usage << kSelectionHelp;
-    return kExitSuccess;
-  }
-  if (parsed->positionals.size() != 1) return usageError(command, std::string(command) + " takes exactly one WORD");
-  *args = std::move(*parsed);
-  *peek = LexorPeek::initWithWebView(nullptr);
-  return selectDictionaries(**peek, *args, command);
+// What lookup says on standard error when nothing matched, with near words when there are any.
+void reportNoMatch(LexorPeek& peek, const std::string& word, const std::optional<std::string>& strategy) {
+  const UString text = fromUtf8(word);
+  std::string line = "no entries " + std::string(strategy ? "match" : "begin with") + " \"" + word + "\"";
+  if (strategy) line += " by " + *strategy;
+  const std::vector<UString> near = suggestHeadWords(peek.matchDictionaries(text), text, kSuggestions);
+  for (size_t i = 0; i < near.size(); ++i) line += (i == 0 ? "; did you mean: " : ", ") + toUtf8(near[i]);
+  if (!near.empty()) line += "?";
+  printError(line);
 }
 
 }  // namespace
 
+std::optional<std::string> strategyOption(const ParsedArgs& args) {
+  std::optional<std::string> strategy;
+  for (const auto& [option, value] : args.options) {
+    if (option == "--strategy" || option == "-s") strategy = value;
+  }
+  return strategy;
+}
+
 int runLookup(const std::vector<std::string>& words) {
   ParsedArgs args;
   std::shared_ptr<LexorPeek> peek;
-  if (std::optional<int> status = prepare(words, kLookupOptions, "lookup", kLookupUsage, &args, &peek)) {
+  if (std::optional<int> status = prepareQuery(words, kLookupOptions, "lookup", kLookupUsage, &args, &peek)) {
     return *status;
   }
   EntryFormat format = EntryFormat::kText;
@@ -155,24 +77,40 @@ int runLookup(const std::vector<std::string>& words) {
     if (!chosen) return usageError("lookup", "--format is text, html or json, not '" + *name + "'");
     format = *chosen;
   }
+  const std::string& word = args.positionals.front();
+  const std::optional<std::string> strategy = strategyOption(args);
 
   size_t printed = 0;
-  bool more = peek->_queryWithWord(fromUtf8(args.positionals.front()));
-  while (more && !peek->_isEOF()) {
-    if (std::optional<std::string> entry = formatCurrentEntry(*peek, format)) {
-      std::cout << (format == EntryFormat::kJson ? *entry : terminalSafe(*entry));
-      ++printed;
+  if (strategy) {
+    const EntryMatches found = matchEntries(peek->matchDictionaries(fromUtf8(word)), *strategy, fromUtf8(word),
+                                            kNoMatchLimit);
+    if (!found.error.empty()) return usageError("lookup", found.error);
+    for (const std::vector<Record>& records : found.perDictionary) {
+      for (const Record& record : records) {
+        std::cout << outputFor(formatRecord(record, format), format);
+        ++printed;
+      }
     }
-    more = peek->_moveNext();
+  } else {
+    bool more = peek->_queryWithWord(fromUtf8(word));
+    while (more && !peek->_isEOF()) {
+      if (std::optional<std::string> entry = formatCurrentEntry(*peek, format)) {
+        std::cout << outputFor(*entry, format);
+        ++printed;
+      }
+      more = peek->_moveNext();
+    }
   }
   std::cout.flush();
-  return printed > 0 ? kExitSuccess : kExitNoMatch;
+  if (printed > 0) return kExitSuccess;
+  reportNoMatch(*peek, word, strategy);
+  return kExitNoMatch;
 }
 
 int runConsult(const std::vector<std::string>& words) {
   ParsedArgs args;
   std::shared_ptr<LexorPeek> peek;
-  if (std::optional<int> status = prepare(words, kConsultOptions, "consult", kConsultUsage, &args, &peek)) {
+  if (std::optional<int> status = prepareQuery(words, kConsultOptions, "consult", kConsultUsage, &args, &peek)) {
     return *status;
   }
   std::optional<std::vector<UString>> fragments = peek->_consult(fromUtf8(args.positionals.front()));

@@ -20,6 +20,7 @@ commands:
   list      the dictionaries of the folder, and whether the Ambora suite is there
   lookup    every entry whose head word begins with a word
   consult   every match as an HTML fragment, as the page's "consult" gives them
+  match     the head words that match a word by a strategy (exact, substring, lev, re, ...)
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
 
@@ -28,8 +29,8 @@ options:
   --help    this text; `lexorpeek COMMAND --help` tells about one command
 
 exit status: 0 something found (or the command succeeded); 1 nothing found, or
-the server cannot start; 2 usage error, or a dictionary that cannot be read or is
-not a Lexor dictionary
+the server cannot start; 2 usage error, an invalid pattern, or a dictionary that cannot be read or
+is not a Lexor dictionary
 )";
 
 // --quiet may stand anywhere before a "--", so it is taken out before the command sees its words.
@@ -87,6 +88,7 @@ int run(int argc, char** argv) {
   if (command == "repl") return runRepl(rest);
   if (command == "lookup") return runLookup(rest);
   if (command == "consult") return runConsult(rest);
+  if (command == "match") return runMatch(rest);
   if (command == "serve") return lexor::web::runServeCommand(rest);
   return usageError("", "unknown command '" + command + "'");
 }

@@ -196,11 +196,58 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
         {"lookup", "a", "--dict", dir_.file(folderName) + "\x1b[2J"}}) {
     const Outcome r = run(args);
     EXPECT_TRUE(clean(r.out) && clean(r.err)) << args.back() << ": " << r.out << r.err;
-    if (args.size() == 2 && args[0] == "lookup")
+    if (args.size() == 2 && args[0] == "lookup") {
       EXPECT_NE(r.out.find("a\uFFFD[2Jb\uFFFD]0;owned\uFFFDc"), std::string::npos) << r.out;
+    }
   }
   // JSON keeps its own escapes.
   EXPECT_NE(run({"lookup", "a", "--format", "json"}).out.find("a\\u001b[2Jb"), std::string::npos);
+}
+
+// match prints head words (the suite's side chosen by the word); lookup --strategy prints their
+// entries; a lookup that finds nothing suggests near words on standard error.
+TEST_F(CliTest, MatchStrategiesAndSuggestions) {
+  suite();
+  const std::string words = dir_.file("words.dic");
+  dictionary(words, {entry("going", "行くこと")});
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;  // the start of standard error
+  } rows[] = {
+      {{"match", "GO"}, 0, "go\n", ""},
+      {{"match", "-s", "suffix", "OD"}, 0, "good\n", ""},
+      {{"match", "--strategy=exact", "行く"}, 0, "行く\n", ""},
+      {{"match", "-s", "re", "^g.*d$", "--suite"}, 0, "good\n", ""},
+      {{"match", "-s", "prefix", "x"}, 1, "", ""},
+      {{"match", "-s", "re", "(g"}, 2, "", "lexorpeek: invalid regular expression"},
+      {{"match", "-s", "regexp", "\\(g\\)\\1"}, 2, "", "lexorpeek: invalid regular expression"},
+      {{"match", "-s", "soundex", "go"}, 2, "", "lexorpeek: unknown strategy: soundex"},
+      {{"match", "--strategies", "go"}, 2, "", "lexorpeek: --strategies takes no WORD"},
+      {{"lookup", "--strategy", "lev", "GOD", "--format", "json"}, 0,
+       "[\"go\",null,null,\"行く\",null]\n[\"good\",null,null,\"よい<br>良好な\",null]\n", ""},
+      {{"lookup", "goo", "--format", "json"}, 0, "[\"good\",null,null,\"よい<br>良好な\",null]\n", ""},
+      {{"lookup", "gx"}, 1, "", "lexorpeek: no entries begin with \"gx\"; did you mean: go?\n"},
+      {{"lookup", "gox"}, 1, "", "lexorpeek: no entries begin with \"gox\"; did you mean: go?\n"},
+      {{"lookup", "goox"}, 1, "", "lexorpeek: no entries begin with \"goox\"; did you mean: good?\n"},
+      {{"lookup", "zq"}, 1, "", "lexorpeek: no entries begin with \"zq\"\n"},
+      // Nothing one edit away: the words that begin with "goi".
+      {{"lookup", "goix", "--dict", words}, 1, "", "lexorpeek: no entries begin with \"goix\"; did you mean: going?\n"},
+      {{"lookup", "-s", "exact", "行"}, 1, "", "lexorpeek: no entries match \"行\" by exact; did you mean: 行く?\n"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = {"--quiet"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const Outcome r = run(args);
+    SCOPED_TRACE(row.args[1] + " " + row.args.back());
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_TRUE(r.err.starts_with(row.err)) << r.err;
+  }
+  const Outcome listed = run({"match", "--strategies"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_TRUE(listed.out.starts_with("exact     the head word equals the word\n")) << listed.out;
 }
 
 TEST_F(CliTest, ReplAnswersEachLineAndRefusesAnOverlongOne) {

@@ -61,6 +61,15 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {R"({"op":"addDictionary","args":[{}]})", "addDictionary: the argument must be a string"},
       {R"({"op":"addDictionary","args":[null]})", "addDictionary: the argument must be a string"},
       {R"({"op":"addDictionary","args":[3]})", "addDictionary: the argument must be a string"},
+      {R"({"op":"matchWords","args":["lev","go"]})", "matchWords takes 3 arguments, got 2"},
+      {R"({"op":"matchWords","args":["lev","go","9"]})", "matchWords: argument 3 must be a 32-bit integer"},
+      {R"({"op":"matchWords","args":["lev",1.5,9]})", "matchWords: argument 2 must be a string"},
+      {R"({"op":"matchWords","args":["lev","go",0]})", "matchWords: the limit must be from 1 to 10000"},
+      {R"({"op":"matchWords","args":["lev","go",10001]})", "matchWords: the limit must be from 1 to 10000"},
+      {R"({"op":"matchWords","args":["soundex","go",9]})", "matchWords: unknown strategy: soundex"},
+      {R"({"op":"matchWords","args":["re","(go",9]})", "matchWords: invalid regular expression"},
+      {R"({"op":"matchWords","args":["regexp","\\(g\\)\\1",9]})", "matchWords: invalid regular expression"},
+      {R"({"op":"matchStrategies","args":[1]})", "matchStrategies takes 0 arguments, got 1"},
   };
   for (const auto& [request, error] : cases) {
     const std::string response = handleScriptRequest(*peek, request);
@@ -71,6 +80,21 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
     EXPECT_EQ(parsed["error"].get<std::string>().rfind(error, 0), 0u);
     EXPECT_EQ(state(), before);
   }
+  // Matches answer on the side the word chooses, and leave the query and its cursor alone.
+  const std::pair<const char*, const char*> matches[] = {
+      {R"({"op":"matchWords","args":["lev","GP",10]})", R"({"result":["go"]})"},
+      {R"({"op":"matchWords","args":["prefix","go",1]})", R"({"result":["go"]})"},
+      {R"({"op":"matchWords","args":["exact","行く",10]})", R"({"result":["行く"]})"},
+      {R"({"op":"matchWords","args":["suffix","zz",10]})", R"({"result":[]})"},
+  };
+  for (const auto& [request, response] : matches) {
+    EXPECT_EQ(handleScriptRequest(*peek, request), response) << request;
+    EXPECT_EQ(state(), before) << request;
+  }
+  const nlohmann::json strategies = nlohmann::json::parse(handleScriptRequest(*peek, R"({"op":"matchStrategies"})"));
+  ASSERT_EQ(strategies["result"].size(), 10u);
+  EXPECT_EQ(strategies["result"][9][0], "lev");
+
   // Good requests still get their answers; members beside "op" are ignored.
   const std::pair<const char*, const char*> exchanges[] = {
       {R"({"op":"getRecord","extra":{"x":true}})", R"({"result":["go",null,null,"行く",null]})"},

@@ -1,0 +1,341 @@
+// Every strategy against a plain model over the same entries, written as code-page and BOCU-1
+// dictionaries; the two pattern syntaxes by example; and the head-word table's sharing.
+#include "search/match_strategies.h"
+
+#include <gtest/gtest.h>
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/code_page.h"
+#include "platform/log.h"
+#include "search/text_fold.h"
+#include "tests/core/dictionary_bytes.h"
+
+namespace lexor::testing {
+namespace {
+
+// Duplicates (same head word, other translation), case variants, spaces, hyphens and
+// punctuation; a German list with sharp s and umlauts (one decomposed); a Japanese list.
+const std::vector<std::string> kEnglish = {
+    "ice",        "ice",        "Ice",    "ICE",   "ice cream", "ice-cream", "Ice-Cream",
+    "cream, ice", "(ice)",      "i.c.e.", "dice",  "nice",      "ace",       "iced",
+    "ic",         "vice versa", "a - b",  "x/y!?", "peek",      "peek",      "Peeking"};
+const std::vector<std::string> kGerman = {"Straße", "STRASSE",    "strasse",       "Maß",
+                                          "Masse",  "Äpfel",      "A\xCC\x88pfel", "Apfel",
+                                          "über",   "Über-Größe", "groß",          "Öl"};
+const std::vector<std::string> kJapanese = {
+    "ねこ", "ねこ", "猫", "こねこ", "ねこぜ", "ネコ", "いぬ", "子 猫", "ねこ・いぬ", "ね", "ぬこ"};
+
+std::u32string toUtf32(std::string_view utf8) {
+  std::u32string out;
+  const UString text = fromUtf8(utf8);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::vector<std::u32string> words(const std::u32string& text) {
+  static const std::u32string kPunctuation = U"-,.;:'\"()/!?";
+  std::vector<std::u32string> out(1);
+  for (char32_t c : text) {
+    if (u_isUWhiteSpace(static_cast<UChar32>(c)) || kPunctuation.find(c) != std::u32string::npos) {
+      if (!out.back().empty()) out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  if (out.back().empty()) out.pop_back();
+  return out;
+}
+
+size_t levenshtein(const std::u32string& a, const std::u32string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+bool modelMatches(MatchStrategy strategy, const std::string& headWord, const UString& query) {
+  const std::u32string h = toUtf32(foldText(fromUtf8(headWord)));
+  const std::u32string q = toUtf32(foldText(query));
+  const std::vector<std::u32string> w = words(h);
+  switch (strategy) {
+    case MatchStrategy::kExact:
+      return h == q;
+    case MatchStrategy::kPrefix:
+      return h.starts_with(q);
+    case MatchStrategy::kSubstring:
+      return h.find(q) != std::u32string::npos;
+    case MatchStrategy::kSuffix:
+      return h.ends_with(q);
+    case MatchStrategy::kWord:
+      return std::find(w.begin(), w.end(), q) != w.end();
+    case MatchStrategy::kFirst:
+      return !w.empty() && w.front() == q;
+    case MatchStrategy::kLast:
+      return !w.empty() && w.back() == q;
+    case MatchStrategy::kLev:
+      return levenshtein(h, q) <= 1;
+    default:
+      return false;
+  }
+}
+
+struct Kind {
+  const char* name;
+  bool bocu;
+  uint32_t blockBytes;
+};
+
+void PrintTo(const Kind& kind, std::ostream* os) { *os << kind.name; }
+
+class MatchStrategies : public ::testing::TestWithParam<Kind> {
+ protected:
+  void SetUp() override {
+    const Kind& kind = GetParam();
+    // Latin-1 head words for the European lists, Shift_JIS for the Japanese one.
+    add("fr.dic", kEnglish);
+    add("fr2.dic", kGerman);
+    add("sjis.dic", kJapanese);
+    (void)kind;
+  }
+
+  void add(const std::string& name, std::vector<std::string> headWords) {
+    const Kind& kind = GetParam();
+    const CodePage page = name == "sjis.dic" ? kCodePageShiftJIS : kCodePageWindowsLatin1;
+    if (!kind.bocu) {  // the code page cannot hold a combining mark
+      std::erase_if(headWords,
+                    [&](const std::string& w) { return !encodeCodePage(page, fromUtf8(w)); });
+    }
+    std::vector<writer::Entry> entries;
+    for (size_t i = 0; i < headWords.size(); ++i) {
+      entries.push_back({fromUtf8(headWords[i]), u"t" + fromUtf8(std::to_string(i)), {}, {}, 0});
+    }
+    writer::Options options;
+    options.bocu = kind.bocu;
+    options.blockBytes = kind.blockBytes;
+    const std::string path = dir_.file(name);
+    const writer::Report report = writer::writeDictionary(path, entries, options);
+    ASSERT_EQ(report.error, "");
+    ASSERT_EQ(report.written, entries.size());
+    dics_.push_back(Lexor::initWithFilePath(fromUtf8(path)));
+    ASSERT_TRUE(dics_.back());
+    // The dictionary's order: by stored bytes, equal head words in the order written.
+    std::vector<std::string> ordered = headWords;
+    auto stored = [&](const std::string& w) {
+      return kind.bocu ? bocu(w) : encodeCodePage(page, fromUtf8(w)).value_or("");
+    };
+    std::stable_sort(
+        ordered.begin(), ordered.end(),
+        [&](const std::string& a, const std::string& b) { return stored(a) < stored(b); });
+    models_.push_back(ordered);
+  }
+
+  std::vector<std::vector<UString>> model(MatchStrategy strategy, const UString& query) const {
+    std::vector<std::vector<UString>> expected;
+    for (const std::vector<std::string>& list : models_) {
+      std::vector<UString>& found = expected.emplace_back();
+      for (const std::string& headWord : list) {
+        const UString word = fromUtf8(headWord);
+        if (modelMatches(strategy, headWord, query) &&
+            std::find(found.begin(), found.end(), word) == found.end())
+          found.push_back(word);
+      }
+    }
+    return expected;
+  }
+
+  TempDir dir_;
+  LexorList dics_;
+  std::vector<std::vector<std::string>> models_;
+};
+
+TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
+  std::set<UString> queries = {u"",      u"ICE",  u"cream",     u"Cream",  u"i",
+                               u"ce",    u"ices", u"STRASSE",   u"strase", u"Straße",
+                               u"ÄPFEL", u"Äpfe", u"größe",     u"GROSS",  u"b",
+                               u"x",     u"y",    u"ねこ",      u"ね",     u"猫",
+                               u"いぬ",  u"子",   u"ice cream", u"versa",  u"\u0308pf",
+                               u"äx"};  // only in a stored word; a shared lead byte
+  for (const auto& list : {kEnglish, kGerman, kJapanese}) {
+    for (const std::string& headWord : list) {
+      const UString word = fromUtf8(headWord);
+      queries.insert(word);
+      queries.insert(word.substr(0, word.size() / 2));
+      queries.insert(word.substr(word.size() / 2));
+    }
+  }
+  for (const MatchStrategyInfo& info : matchStrategies()) {
+    if (info.strategy == MatchStrategy::kRe || info.strategy == MatchStrategy::kRegexp) continue;
+    for (const UString& query : queries) {
+      const HeadWordMatches found = matchHeadWords(dics_, info.name, query, kNoMatchLimit);
+      ASSERT_EQ(found.error, "");
+      EXPECT_EQ(found.perDictionary, model(info.strategy, query))
+          << info.name << " " << toUtf8(query);
+    }
+  }
+}
+
+// Patterns by example: each row gives the head words (of all three lists) that must match.
+TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
+  struct Row {
+    const char* strategy;
+    const char* pattern;
+    std::set<std::string> expected;
+  };
+  const Row rows[] = {
+      {"re", "^ice$", {"ice", "Ice", "ICE"}},
+      {"re", "^(ice|dice)$", {"ice", "Ice", "ICE", "dice"}},
+      {"re", "e-c", {"ice-cream", "Ice-Cream"}},
+      {"re",
+       "ß",
+       {"Straße", "Maß", "groß", "Über-Größe"}},  // the stored word, since folding turns ß into ss
+      {"re", "^stra(ss|ß)e$", {"Straße", "STRASSE", "strasse"}},
+      {"re", "ÄPFEL", {"Äpfel", "A\xCC\x88pfel"}},
+      {"re", "^\\S+ \\S+$", {"ice cream", "vice versa", "cream, ice", "子 猫"}},
+      {"re", "^.こ$", {"ねこ", "ぬこ"}},
+      {"re", "x/y!\\?", {"x/y!?"}},
+      {"regexp", "^ic\\(e\\)\\{1,2\\}$", {"ice", "Ice", "ICE"}},
+      {"regexp", "x/y!?", {"x/y!?"}},  // a bare ? is literal
+      {"regexp", "(ice)", {"(ice)"}},  // so are bare parentheses
+      {"regexp", "*", {}},             // a leading * is literal
+      {"regexp", "a - b$", {"a - b"}},
+      {"regexp", "^ねこ\\|^いぬ", {"ねこ", "ねこぜ", "いぬ", "ねこ・いぬ"}},
+      {"regexp", "i.c.e.", {"i.c.e."}},
+      {"regexp", "[\\]", {}},  // backslash inside brackets is itself
+  };
+  for (const Row& row : rows) {
+    const HeadWordMatches found =
+        matchHeadWords(dics_, row.strategy, fromUtf8(row.pattern), kNoMatchLimit);
+    ASSERT_EQ(found.error, "") << row.pattern;
+    std::set<std::string> got;
+    for (const auto& list : found.perDictionary) {
+      for (const UString& word : list)
+        EXPECT_TRUE(got.insert(toUtf8(word)).second) << "twice: " << toUtf8(word);
+    }
+    std::set<std::string> expected;  // of the words this kind of dictionary can hold
+    for (const auto& list : models_) {
+      for (const std::string& word : list) {
+        if (row.expected.contains(word)) expected.insert(word);
+      }
+    }
+    EXPECT_EQ(got, expected) << row.strategy << " " << row.pattern;
+  }
+}
+
+TEST_P(MatchStrategies, InvalidPatternsAndStrategiesAreErrors) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"re", "("},
+      {"re", "a{2,1}"},
+      {"re", "[z-a]"},
+      {"re", "+a"},
+      {"re", "x{1001}"},
+      {"regexp", "\\(a"},
+      {"regexp", "\\(a\\)\\1"},
+      {"regexp", "[abc"},
+      {"regexp", "ab\\"},
+      {"soundex", "ice"},
+      {"", "ice"},
+  };
+  for (const auto& [strategy, pattern] : rows) {
+    const HeadWordMatches found = matchHeadWords(dics_, strategy, fromUtf8(pattern), kNoMatchLimit);
+    EXPECT_NE(found.error, "") << strategy << " " << pattern;
+    EXPECT_EQ(found.perDictionary, std::vector<std::vector<UString>>(dics_.size())) << pattern;
+  }
+}
+
+TEST_P(MatchStrategies, LimitCountsWordsAcrossDictionariesAndEntriesKeepDuplicates) {
+  const HeadWordMatches limited = matchHeadWords(dics_, "lev", u"ice", 3);
+  EXPECT_EQ(limited.perDictionary,
+            (std::vector<std::vector<UString>>{{u"ICE", u"Ice", u"ace"}, {}, {}}));
+
+  // Both entries of the duplicated head word, each with its own translation.
+  const EntryMatches entries = matchEntries(dics_, "exact", u"PEEK", kNoMatchLimit);
+  ASSERT_EQ(entries.perDictionary.size(), 3u);
+  ASSERT_EQ(entries.perDictionary[0].size(), 2u);
+  EXPECT_EQ(entries.perDictionary[0][0].eword, u"peek");
+  EXPECT_EQ(entries.perDictionary[0][0].jword, u"t18");
+  EXPECT_EQ(entries.perDictionary[0][1].jword, u"t19");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, MatchStrategies,
+                         ::testing::Values(Kind{"CodePageSmallBlocks", false, 256},
+                                           Kind{"Bocu", true, 1024}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextFold, ComposesThenFoldsCase) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"Straße", "strasse"}, {"A\xCC\x88PFEL", "äpfel"}, {"ΣΊΣΥΦΟΣ", "σίσυφοσ"},
+      {"ﬁne", "fine"},       {"ねこ", "ねこ"},           {"MiXeD 42", "mixed 42"},
+  };
+  for (const auto& [text, folded] : rows) EXPECT_EQ(foldText(fromUtf8(text)), folded) << text;
+}
+
+TEST(HeadWordTable, IsSharedByOpensOfTheUnchangedFileOnly) {
+  TempDir dir;
+  const std::string path = dir.file("fr.dic");
+  std::vector<writer::Entry> entries = {{u"a", u"1", {}, {}, 0}, {u"B", u"2", {}, {}, 0}};
+  ASSERT_EQ(writer::writeDictionary(path, entries, {}).error, "");
+  auto first = Lexor::initWithFilePath(fromUtf8(path));
+  auto second = Lexor::initWithFilePath(fromUtf8(path));
+  const auto table = HeadWordTable::of(*first);
+  EXPECT_EQ(HeadWordTable::of(*second), table);
+  ASSERT_EQ(table->size(), 2u);
+  EXPECT_EQ(table->stored(0), "B");
+  EXPECT_EQ(table->folded(0), "b");
+
+  entries.push_back({u"c", u"3", {}, {}, 0});
+  ASSERT_EQ(writer::writeDictionary(path, entries, {}).error, "");
+  auto changed = Lexor::initWithFilePath(fromUtf8(path));
+  EXPECT_EQ(HeadWordTable::of(*changed)->size(), 3u);
+}
+
+// A file cut short loses the blocks past the cut, as the query walk does, and nothing else: every
+// entry left reads back with the head word the table holds.
+TEST(HeadWordTable, SkipsTheBlocksThatDoNotLoad) {
+  TempDir dir;
+  std::vector<writer::Entry> entries;
+  for (int i = 0; i < 200; ++i) entries.push_back({u"w" + fromUtf8(std::to_string(1000 + i)), u"t", {}, {}, 0});
+  writer::Options options;
+  options.blockBytes = 256;
+  writer::Report report;
+  std::vector<uint8_t> bytes = writer::buildDictionary(entries, options, &report);
+  ASSERT_EQ(report.written, entries.size());
+  bytes.resize(bytes.size() * 2 / 3);
+  const std::string path = dir.write("fr.dic", bytes);
+  CapturingLogSink log;
+  auto dic = Lexor::initWithFilePath(fromUtf8(path));
+  ASSERT_TRUE(dic);
+  const auto table = HeadWordTable::of(*dic);
+  ASSERT_GT(table->size(), 0u);
+  ASSERT_LT(table->size(), entries.size());
+
+  std::vector<size_t> all(table->size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  const std::vector<Record> records = recordsOfEntries(*dic, *table, all);
+  ASSERT_EQ(records.size(), all.size());
+  for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(toUtf8(*records[i].eword), table->stored(i));
+
+  // The query walk finds exactly the entries the table holds.
+  auto rs = LexorRecordset::initWithDic(Lexor::initWithFilePath(fromUtf8(path)));
+  size_t walked = 0;
+  for (bool found = rs->queryWithWord(u"w"); found; found = rs->moveNext()) ++walked;
+  EXPECT_EQ(walked, table->size());
+}
+
+}  // namespace
+}  // namespace lexor::testing
