@@ -6,6 +6,7 @@
 
 #include "hosts/cli/commands.h"
 #include "hosts/cli/terminal_safe.h"
+#include "hosts/dict/dict_command.h"
 #include "hosts/web/web_server.h"
 #include "platform/log.h"
 
@@ -23,6 +24,7 @@ commands:
   match     the head words that match a word by a strategy (exact, substring, lev, re, ...)
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
+  dict-server  serve the dictionaries to DICT clients (the `dict` command and others)
 
 options:
   --quiet   silence the system log (otherwise on standard error)
@@ -62,7 +64,8 @@ int usageError(std::string_view command, std::string_view message) {
 
 int run(int argc, char** argv) {
   bool quiet = false;
-  std::vector<std::string> words = takeQuiet(std::vector<std::string>(argv + 1, argv + argc), &quiet);
+  std::vector<std::string> words =
+      takeQuiet(std::vector<std::string>(argv + 1, argv + argc), &quiet);
   if (quiet) {
     silenceLog();
   } else {
@@ -90,6 +93,7 @@ int run(int argc, char** argv) {
   if (command == "consult") return runConsult(rest);
   if (command == "match") return runMatch(rest);
   if (command == "serve") return lexor::web::runServeCommand(rest);
+  if (command == "dict-server") return lexor::dict::runDictServerCommand(rest);
   return usageError("", "unknown command '" + command + "'");
 }
 
