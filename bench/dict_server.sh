@@ -16,6 +16,7 @@ DEMO="$(build_dir default)/demo-home/Library/Lexor/revora48.dic"
 configure_and_build default lexorpeek_cli >&2
 
 work="$(mktemp -d)"
+chmod 755 "$work"  # dictd checks its configuration as its own unprivileged user
 pids=()
 cleanup() {
   local pid
