@@ -87,18 +87,6 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
   return options;
 }
 
-// DICT clients keep a connection open between look-ups, so an idle one may stay ten minutes, and
-// a newcomer beyond the bound is refused rather than closing one of them. A command line, at
-// most 1,024 bytes, has a minute to arrive whole.
-net::ServerLimits limits() {
-  net::ServerLimits defaults;
-  defaults.idleTimeout = std::chrono::minutes(10);
-  defaults.requestTimeout = std::chrono::minutes(1);
-  defaults.maxConnections = 256;
-  defaults.refusal = "420 server temporarily unavailable\r\n";
-  return net::ServerLimits::fromEnvironment(defaults);
-}
-
 std::string urlHost(const std::string& address) {
   return address.find(':') == std::string::npos ? address : "[" + address + "]";
 }
@@ -127,7 +115,7 @@ int runDictServerCommand(const std::vector<std::string>& args) {
   sessionOptions.maxMatches = options->maxMatches;
   size_t connectionNumber = 0;
   const long pid = static_cast<long>(getpid());
-  net::Server server(limits(), [&]() -> std::unique_ptr<net::ConnectionProtocol> {
+  net::Server server(dictServerLimits(), [&]() -> std::unique_ptr<net::ConnectionProtocol> {
     const std::string msgId = "<" + std::to_string(++connectionNumber) + "." + std::to_string(pid) +
                               "." + std::to_string(std::time(nullptr)) + "@lexorpeek>";
     return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);

@@ -40,6 +40,9 @@ class DictLibrary {
 
   const std::vector<DictDatabase>& databases() const { return _databases; }
   bool hasSuite() const { return _english && _japanese; }
+  // The suite's two sides, positions in databases(); std::nullopt without the suite.
+  std::optional<size_t> englishSide() const { return _english; }
+  std::optional<size_t> japaneseSide() const { return _japanese; }
 
   // The position of the database named `name`, std::nullopt for none. The suite's name
   // resolves to its side for `word`: the Japanese-English side when the word holds a Japanese

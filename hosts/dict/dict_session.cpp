@@ -100,6 +100,18 @@ std::string encodingOf(const Lexor& dic) {
 
 }  // namespace
 
+// DICT clients keep a connection open between look-ups, so an idle one may stay ten minutes, and
+// a newcomer beyond the bound is refused rather than closing one of them. A command line, at
+// most 1,024 bytes, has a minute to arrive whole.
+net::ServerLimits dictServerLimits() {
+  net::ServerLimits defaults;
+  defaults.idleTimeout = std::chrono::minutes(10);
+  defaults.requestTimeout = std::chrono::minutes(1);
+  defaults.maxConnections = 256;
+  defaults.refusal = "420 server temporarily unavailable\r\n";
+  return net::ServerLimits::fromEnvironment(defaults);
+}
+
 std::string dotStuffed(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 16);
@@ -351,8 +363,8 @@ void DictSession::showStrategies(std::string* out) {
 void DictSession::showInfo(std::string_view database, std::string* out) {
   std::string text;
   if (_library.isSuiteName(database)) {
-    const DictDatabase& english = _library.databases()[*_library.find(database, u"a")];
-    const DictDatabase& japanese = _library.databases()[*_library.find(database, u"\u3042")];
+    const DictDatabase& english = _library.databases()[*_library.englishSide()];
+    const DictDatabase& japanese = _library.databases()[*_library.japaneseSide()];
     text = std::string(kSuiteDescription) + ".\nA word is looked up in " + english.name + " (" +
            english.description + "), or in " + japanese.name + " (" + japanese.description +
            ") when it holds a Japanese character;\nthe answers carry the name of the database that "

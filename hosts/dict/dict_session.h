@@ -13,6 +13,7 @@
 #include "hosts/dict/dict_library.h"
 #include "hosts/dict/word_matcher.h"
 #include "hosts/net/connection_protocol.h"
+#include "hosts/net/server.h"
 
 namespace lexor::dict {
 
@@ -81,6 +82,10 @@ class DictSession : public net::ConnectionProtocol {
   size_t _defines = 0;
   size_t _matches = 0;
 };
+
+// The network core's limits for DICT connections: 256 at most, a newcomer beyond refused with
+// 420; idle ten minutes; environment overrides as the core reads them.
+net::ServerLimits dictServerLimits();
 
 // A text's lines for the wire: each line ends in CR LF and a line that begins with "." gets
 // another; the closing "." line is not added.

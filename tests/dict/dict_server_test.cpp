@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <thread>
+#include <vector>
 
 #include "hosts/dict/dict_session.h"
 #include "hosts/net/server.h"
@@ -87,7 +88,6 @@ class Client {
 class ServerTest : public ::testing::Test {
  protected:
   void start(net::ServerLimits limits) {
-    limits.refusal = "420 server temporarily unavailable\r\n";
     _server = std::make_unique<net::Server>(limits, [this] {
       return std::make_unique<DictSession>(_library, _matcher, SessionOptions{}, "<1@test>");
     });
@@ -125,23 +125,25 @@ TEST_F(ServerTest, AnswersPipelinedCommandsInOrderAndQuits) {
 }
 
 TEST_F(ServerTest, RefusesConnectionsBeyondTheBoundAndClosesIdleOnes) {
-  net::ServerLimits limits;
+  net::ServerLimits limits = dictServerLimits();
+  ASSERT_EQ(limits.maxConnections, 256u);
   limits.idleTimeout = std::chrono::milliseconds(1500);
-  limits.maxConnections = 2;
   start(limits);
-  Client first(_port), second(_port);
-  EXPECT_TRUE(first.lines(1).starts_with("220 "));
-  EXPECT_TRUE(second.lines(1).starts_with("220 "));
-  Client third(_port);
-  EXPECT_EQ(third.lines(1), "420 server temporarily unavailable\r\n");
-  EXPECT_TRUE(third.closes());
-  first.send("QUIT\r\n");
-  EXPECT_EQ(first.lines(1), "221 bye\r\n");
-  EXPECT_TRUE(first.closes());
-  // The second, silent since its greeting, is closed once idle for the limit.
-  EXPECT_TRUE(second.closes());
-  Client fourth(_port);
-  EXPECT_TRUE(fourth.lines(1).starts_with("220 "));
+  std::vector<std::unique_ptr<Client>> clients;
+  for (size_t i = 0; i < limits.maxConnections; ++i) {
+    clients.push_back(std::make_unique<Client>(_port));
+    ASSERT_TRUE(clients.back()->lines(1).starts_with("220 ")) << i;
+  }
+  Client refused(_port);
+  EXPECT_EQ(refused.lines(1), "420 server temporarily unavailable\r\n");
+  EXPECT_TRUE(refused.closes());
+  clients[0]->send("QUIT\r\n");
+  EXPECT_EQ(clients[0]->lines(1), "221 bye\r\n");
+  EXPECT_TRUE(clients[0]->closes());
+  // The others, silent since their greeting, are closed once idle for the limit.
+  EXPECT_TRUE(clients[1]->closes());
+  Client later(_port);
+  EXPECT_TRUE(later.lines(1).starts_with("220 "));
 }
 
 TEST(LoopbackAddress, OnlyLoopbackAddressesCount) {
