@@ -60,7 +60,7 @@ start_server() {
 start_server "$work/home" dictionaries
 start_server "$work/bare-home" bare
 # Short deadlines and room for 8 connections, for the tests of those limits.
-LEXOR_NET_REQUEST_TIMEOUT_MS=1000 LEXOR_NET_IDLE_TIMEOUT_MS=1500 LEXOR_NET_MAX_CONNECTIONS=8 \
+LEXOR_NET_REQUEST_TIMEOUT_MS=2000 LEXOR_NET_IDLE_TIMEOUT_MS=3000 LEXOR_NET_MAX_CONNECTIONS=8 \
   start_server "$work/home" fast
 
 if [ ! -d "$HERE/node_modules/playwright-core" ]; then
