@@ -20,6 +20,8 @@ int runRepl(const std::vector<std::string>& args);
 int runLookup(const std::vector<std::string>& args);
 int runConsult(const std::vector<std::string>& args);
 int runMatch(const std::vector<std::string>& args);
+int runServe(const std::vector<std::string>& args);
+int runDictServer(const std::vector<std::string>& args);
 
 struct ParsedArgs;
 // The strategy that --strategy or -s names (the last given), if any.

@@ -6,8 +6,6 @@
 
 #include "hosts/cli/commands.h"
 #include "hosts/cli/terminal_safe.h"
-#include "hosts/dict/dict_command.h"
-#include "hosts/web/web_server.h"
 #include "platform/log.h"
 
 namespace lexor::cli {
@@ -92,8 +90,8 @@ int run(int argc, char** argv) {
   if (command == "lookup") return runLookup(rest);
   if (command == "consult") return runConsult(rest);
   if (command == "match") return runMatch(rest);
-  if (command == "serve") return lexor::web::runServeCommand(rest);
-  if (command == "dict-server") return lexor::dict::runDictServerCommand(rest);
+  if (command == "serve") return runServe(rest);
+  if (command == "dict-server") return runDictServer(rest);
   return usageError("", "unknown command '" + command + "'");
 }
 
