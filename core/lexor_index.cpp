@@ -256,12 +256,12 @@ std::shared_ptr<const LexorIndex> buildLexorIndex(std::vector<uint8_t> bytes, in
   const size_t limit = bytes.size();
   // The pad keeps every word NUL-terminated inside the buffer, whatever the walk finds.
   bytes.push_back(0);
-  index->bytes = std::move(bytes);
+  index->bytes.assign(bytes.begin(), bytes.end());
   fillEntryTable(*index, limit, nIndexEntry);
   return index;
 }
 
-SharedIndex::SharedIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry, int32_t blockbyte)
+SharedIndex::SharedIndex(IndexBytes bytes, int32_t nIndexEntry, int32_t blockbyte)
     : _size(bytes.size()), _claimed(nIndexEntry) {
   _index.blockbyte = blockNumberWidth(blockbyte);
   bytes.push_back(0);
@@ -304,7 +304,7 @@ size_t lexorIndexCacheSize() { return indexCache().size(); }
 void Lexor::loadIndex(bool /*unused*/) {
   if (_index) return;  // read at most once per object
   if (!_hasFile) {
-    _index = std::make_shared<SharedIndex>(std::vector<uint8_t>(), 0, _blockbyte);
+    _index = std::make_shared<SharedIndex>(IndexBytes(), 0, _blockbyte);
     logFormat("loadIndex: fh = nil.\n");
     return;
   }
@@ -313,7 +313,7 @@ void Lexor::loadIndex(bool /*unused*/) {
   LexorStatus status = LexorStatus::kOk;
   const std::shared_ptr<const FileHandle> fh = file(&status);
   if (!fh) {  // changed since the header was read: its blocks cannot be trusted either
-    _index = std::make_shared<SharedIndex>(std::vector<uint8_t>(), 0, _blockbyte);
+    _index = std::make_shared<SharedIndex>(IndexBytes(), 0, _blockbyte);
     return;
   }
 
@@ -322,7 +322,7 @@ void Lexor::loadIndex(bool /*unused*/) {
   const uint64_t fileSize = fh->size();
   const uint64_t available = start < fileSize ? fileSize - start : 0;
   const auto want = static_cast<size_t>(std::min<uint64_t>(_indexSize, available));
-  std::vector<uint8_t> bytes;
+  IndexBytes bytes;
   bytes.reserve(want + 1);  // room for the pad, so the buffer is allocated once
   bytes.resize(want);
   if (want > 0) bytes.resize(fh->readAt(start, bytes.data(), want));
