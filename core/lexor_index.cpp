@@ -122,6 +122,132 @@ uint64_t leadingKey(const uint8_t* word, size_t length, bool readable) {
   return key;
 }
 
+// Where the entries before a word end: the state of the single pass when it first meets an entry
+// whose word does not begin with a byte below the word's first byte (or when it stops).
+struct LeadingRun {
+  size_t position = 0;      // start of the entry the pass meets then
+  size_t entries = 0;       // entries before it
+  uint32_t lastOffset = 0;  // word offset of the entry before it (when entries > 0)
+};
+
+// Offset of the first NUL at or after `from` in data[0, limit), or `limit` when there is none; one
+// test of 32 bytes settles nearly every index word, with no branch that depends on its length.
+inline size_t nulFrom(const uint8_t* data, size_t from, size_t limit) {
+#if defined(__SSE2__)
+  if (limit - from >= 32) {
+    const __m128i zero = _mm_setzero_si128();
+    const auto* at = reinterpret_cast<const __m128i*>(data + from);
+    const auto low =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at), zero)));
+    const auto high =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + 1), zero)));
+    const uint32_t mask = low | high << 16;
+    if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
+  }
+#endif
+  return findNul(data, from, limit);
+}
+
+// The leading run of entries that begin below `below`, found by several chains at once: the
+// first from the index's start, the others from guessed entry starts further on (just after
+// some NUL). A chain is one dependent load after another; running four side by side keeps the
+// processor busy while each waits. A guessed chain counts only where the true chain, coming from
+// before, lands on one of its entry starts: from there on both are the same walk. Where it does
+// not, the true chain's state is returned and the caller's pass walks on from it.
+LeadingRun walkLeadingRun(const uint8_t* base, size_t limit, size_t width, uint8_t below,
+                          size_t maxEntries) {
+  constexpr size_t kWalkers = 4;
+  constexpr size_t kRecorded = 8;
+  constexpr size_t kSplitMinBytes = 1024;
+  // Where the run probably ends, if the words are in order: a byte search on guessed entries.
+  size_t lo = 0, hi = limit;
+  while (hi - lo > 256) {
+    const size_t mid = lo + (hi - lo) / 2;
+    // A NUL found at random may be a block number's; two steps from it nearly always land on
+    // the chain of true entries.
+    size_t nul = findNul(base, mid, limit);
+    for (int n = 0; n < 2 && nul < limit && limit - nul > width + 1; ++n)
+      nul = nulFrom(base, nul + 1 + width + 1, limit);
+    const size_t w = nul + 1 + width;
+    if (nul < limit && w < limit && base[w] != 0 && base[w] < below) {
+      lo = mid;
+    } else {
+      hi = mid;
+    }
+  }
+  // Chain k starts at start[k] and walks until it reaches end[k] (the next chain's start).
+  size_t start[kWalkers + 1] = {};
+  size_t walkers = 1;
+  if (lo >= kSplitMinBytes) {
+    for (size_t k = 1; k < kWalkers; ++k) {
+      const size_t nul = findNul(base, lo / kWalkers * k, limit);
+      if (nul >= limit || nul + 1 <= start[walkers - 1]) break;
+      start[walkers++] = nul + 1;
+    }
+  }
+  size_t pos[kWalkers], end[kWalkers], entries[kWalkers] = {}, recorded[kWalkers] = {};
+  uint32_t last[kWalkers] = {};
+  bool stopped[kWalkers] = {}, reachedEnd[kWalkers] = {};
+  size_t starts[kWalkers][kRecorded];
+  for (size_t k = 0; k < kWalkers; ++k) {
+    pos[k] = start[k];
+    end[k] = k + 1 < walkers ? start[k + 1] : limit + 1;  // the last runs until its run ends
+    stopped[k] = k >= walkers;
+  }
+  // One entry of chain k; false once the chain has stopped.
+  const auto step = [&](size_t k) {
+    const size_t p = pos[k];
+    if (recorded[k] < kRecorded) starts[k][recorded[k]++] = p;
+    if (entries[k] >= maxEntries || limit - p < width + 1) return false;
+    const size_t w = p + width;
+    const uint8_t c = base[w];
+    if (c == 0 || c >= below) return false;
+    const size_t nul = nulFrom(base, w + 1, limit);
+    if (nul == limit) return false;
+    ++entries[k];
+    last[k] = static_cast<uint32_t>(w);
+    pos[k] = nul + 1;
+    if (nul + 1 >= end[k]) {
+      reachedEnd[k] = true;
+      return false;
+    }
+    return true;
+  };
+  if (walkers == kWalkers) {
+    // All four in step while none has stopped: no per-chain test of whether it still walks.
+    for (;;) {
+      const bool a = step(0), b = step(1), c = step(2), d = step(3);
+      if (!(a && b && c && d)) {
+        stopped[0] = !a, stopped[1] = !b, stopped[2] = !c, stopped[3] = !d;
+        break;
+      }
+    }
+  }
+  for (bool any = true; any;) {
+    any = false;
+    for (size_t k = 0; k < kWalkers; ++k) {
+      if (stopped[k]) continue;
+      stopped[k] = !step(k);
+      any = true;
+    }
+  }
+
+  LeadingRun run{pos[0], entries[0], last[0]};
+  for (size_t k = 1; k < walkers; ++k) {
+    if (!reachedEnd[k - 1]) break;  // the true chain ended before this one's guess
+    size_t j = 0;
+    while (j < recorded[k] && starts[k][j] != run.position) ++j;
+    if (j == recorded[k]) break;  // never met: the caller walks on from here
+    const size_t more = entries[k] - j;
+    if (run.entries + more > maxEntries) break;
+    run.entries += more;
+    run.position = pos[k];
+    if (more > 0) run.lastOffset = last[k];
+    if (!reachedEnd[k]) break;
+  }
+  return run;
+}
+
 // The look-up as a single pass over the entries; kept for an index whose words are out of order,
 // where a search would not find what this pass finds.
 IndexRange scanIndex(const LexorIndex& index, const uint8_t* word, const uint8_t* until) {
@@ -256,12 +382,12 @@ std::shared_ptr<const LexorIndex> buildLexorIndex(std::vector<uint8_t> bytes, in
   const size_t limit = bytes.size();
   // The pad keeps every word NUL-terminated inside the buffer, whatever the walk finds.
   bytes.push_back(0);
-  index->bytes = std::move(bytes);
+  index->bytes.assign(bytes.begin(), bytes.end());
   fillEntryTable(*index, limit, nIndexEntry);
   return index;
 }
 
-SharedIndex::SharedIndex(std::vector<uint8_t> bytes, int32_t nIndexEntry, int32_t blockbyte)
+SharedIndex::SharedIndex(IndexBytes bytes, int32_t nIndexEntry, int32_t blockbyte)
     : _size(bytes.size()), _claimed(nIndexEntry) {
   _index.blockbyte = blockNumberWidth(blockbyte);
   bytes.push_back(0);
@@ -304,7 +430,7 @@ size_t lexorIndexCacheSize() { return indexCache().size(); }
 void Lexor::loadIndex(bool /*unused*/) {
   if (_index) return;  // read at most once per object
   if (!_hasFile) {
-    _index = std::make_shared<SharedIndex>(std::vector<uint8_t>(), 0, _blockbyte);
+    _index = std::make_shared<SharedIndex>(IndexBytes(), 0, _blockbyte);
     logFormat("loadIndex: fh = nil.\n");
     return;
   }
@@ -313,7 +439,7 @@ void Lexor::loadIndex(bool /*unused*/) {
   LexorStatus status = LexorStatus::kOk;
   const std::shared_ptr<const FileHandle> fh = file(&status);
   if (!fh) {  // changed since the header was read: its blocks cannot be trusted either
-    _index = std::make_shared<SharedIndex>(std::vector<uint8_t>(), 0, _blockbyte);
+    _index = std::make_shared<SharedIndex>(IndexBytes(), 0, _blockbyte);
     return;
   }
 
@@ -322,7 +448,7 @@ void Lexor::loadIndex(bool /*unused*/) {
   const uint64_t fileSize = fh->size();
   const uint64_t available = start < fileSize ? fileSize - start : 0;
   const auto want = static_cast<size_t>(std::min<uint64_t>(_indexSize, available));
-  std::vector<uint8_t> bytes;
+  IndexBytes bytes;
   bytes.reserve(want + 1);  // room for the pad, so the buffer is allocated once
   bytes.resize(want);
   if (want > 0) bytes.resize(fh->readAt(start, bytes.data(), want));
@@ -367,9 +493,18 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
   int64_t first = -1, last = -1;
   uint32_t firstOffset = 0;
   bool firstFound = false;
-  NulScanner nuls(base, limit);
   size_t p = 0;
   size_t i = 0;
+  if (word[0] != 0) {
+    const LeadingRun run = walkLeadingRun(base, limit, width, word[0], claimed);
+    p = run.position;
+    i = run.entries;
+    if (i > 0) {
+      first = static_cast<int64_t>(i) - 1;
+      firstOffset = run.lastOffset;
+    }
+  }
+  NulScanner nuls(base, limit);
   for (; i < claimed; ++i) {
     if (limit - p < width + 1) break;  // the same ends of the index as the entry table's
     const size_t w = p + width;

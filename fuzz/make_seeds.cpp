@@ -113,6 +113,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  n = 0;
+  for (const char* commands : {
+           "DEFINE * cat\r\nDEFINE ! \"\xe7\x8c\xab\"\r\nDEFINE ambora dog\r\n",
+           "MATCH * . cta\r\nMATCH * re '^c.t$'\r\nMATCH * regexp \"a\\\\(b\"\r\nMATCH ambora lev cat\r\n",
+           "MATCH * prefix c\r\nMATCH * substring a\r\nMATCH * suffix t\r\nMATCH * word cat\r\n",
+           "SHOW DB\r\nSHOW STRAT\r\nSHOW INFO ambora\r\nSHOW SERVER\r\nOPTION MIME\r\nHELP\r\nSTATUS\r\n",
+           "CLIENT x\nAUTH a b\nQUIT\nDEFINE * cat\n",
+       }) {
+    writeSeed(out / "dict_command", n++, std::vector<uint8_t>(commands, commands + std::strlen(commands)));
+  }
+
   // A full-text query, a NUL, then markup to mark its hits in.
   using namespace std::string_view_literals;
   n = 0;

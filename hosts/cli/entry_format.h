@@ -19,10 +19,4 @@ std::optional<std::string> formatCurrentEntry(LexorPeek& peek, EntryFormat forma
 // A record in the format, as formatCurrentEntry gives the entry under the cursor.
 std::string formatRecord(const Record& record, EntryFormat format);
 
-// The page's text form made readable in a terminal: head word [pron] on the first line, then
-// the translation and the example, indented. Record texts may carry markup: each "<br>" (and a
-// code-page dictionary's "<>") becomes a line break, other tags are dropped, and character
-// references (&amp; &lt; &gt; &quot; &#39; ...) are decoded.
-std::string terminalText(const ScriptList& record);
-
 }  // namespace lexor::cli

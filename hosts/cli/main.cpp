@@ -6,7 +6,6 @@
 
 #include "hosts/cli/commands.h"
 #include "hosts/cli/terminal_safe.h"
-#include "hosts/web/web_server.h"
 #include "platform/log.h"
 
 namespace lexor::cli {
@@ -24,6 +23,7 @@ commands:
   search    every entry whose translation or example holds the query's words
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
+  dict-server  serve the dictionaries to DICT clients (the `dict` command and others)
 
 options:
   --quiet   silence the system log (otherwise on standard error)
@@ -63,7 +63,8 @@ int usageError(std::string_view command, std::string_view message) {
 
 int run(int argc, char** argv) {
   bool quiet = false;
-  std::vector<std::string> words = takeQuiet(std::vector<std::string>(argv + 1, argv + argc), &quiet);
+  std::vector<std::string> words =
+      takeQuiet(std::vector<std::string>(argv + 1, argv + argc), &quiet);
   if (quiet) {
     silenceLog();
   } else {
@@ -91,7 +92,8 @@ int run(int argc, char** argv) {
   if (command == "consult") return runConsult(rest);
   if (command == "match") return runMatch(rest);
   if (command == "search") return runSearch(rest);
-  if (command == "serve") return lexor::web::runServeCommand(rest);
+  if (command == "serve") return runServe(rest);
+  if (command == "dict-server") return runDictServer(rest);
   return usageError("", "unknown command '" + command + "'");
 }
 

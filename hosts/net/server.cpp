@@ -6,6 +6,7 @@
 #include <array>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
@@ -39,8 +40,8 @@ std::chrono::milliseconds environmentMillis(const char* name, std::chrono::milli
 
 }  // namespace
 
-ServerLimits ServerLimits::fromEnvironment() {
-  ServerLimits limits;
+ServerLimits ServerLimits::fromEnvironment(ServerLimits defaults) {
+  ServerLimits limits = std::move(defaults);
   limits.requestTimeout = environmentMillis("LEXOR_NET_REQUEST_TIMEOUT_MS", limits.requestTimeout);
   limits.idleTimeout = environmentMillis("LEXOR_NET_IDLE_TIMEOUT_MS", limits.idleTimeout);
   limits.maxConnections =
@@ -226,6 +227,15 @@ void Server::Impl::accept() {
 }
 
 void Server::Impl::admit(tcp::socket socket) {
+  if (connections.size() >= limits.maxConnections && !limits.refusal.empty()) {
+    // Sent without waiting: a newcomer that does not read must not hold the server's thread.
+    error_code ignored;
+    socket.non_blocking(true, ignored);
+    socket.write_some(asio::buffer(limits.refusal), ignored);
+    socket.shutdown(tcp::socket::shutdown_both, ignored);
+    socket.close(ignored);
+    return;
+  }
   if (connections.size() >= limits.maxConnections) {
     std::shared_ptr<Connection> idlest;
     for (const auto& connection : connections) {
@@ -259,9 +269,25 @@ Server::Server(ServerLimits limits, ProtocolFactory factory)
 
 Server::~Server() = default;
 
-std::optional<uint16_t> Server::listen(uint16_t port, std::string* error) {
-  const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
+bool isLoopbackAddress(const std::string& address) {
   error_code ec;
+  const asio::ip::address parsed = asio::ip::make_address(address, ec);
+  return !ec && parsed.is_loopback();
+}
+
+std::optional<uint16_t> Server::listen(uint16_t port, std::string* error) {
+  return listen("127.0.0.1", port, error);
+}
+
+std::optional<uint16_t> Server::listen(const std::string& address, uint16_t port,
+                                       std::string* error) {
+  error_code ec;
+  const asio::ip::address ip = asio::ip::make_address(address, ec);
+  if (ec) {
+    *error = "'" + address + "' is not an IP address";
+    return std::nullopt;
+  }
+  const tcp::endpoint endpoint(ip, port);
   tcp::acceptor& acceptor = impl_->acceptor;
   // Address reuse lets a restarted server take its port back from connections still in
   // TIME_WAIT; it never lets two listening sockets share a port (that would be SO_REUSEPORT).
@@ -273,7 +299,7 @@ std::optional<uint16_t> Server::listen(uint16_t port, std::string* error) {
   if (ec == asio::error::address_in_use) {
     *error = "port " + std::to_string(port) + " is in use";
   } else {
-    *error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + ec.message();
+    *error = "cannot listen on " + address + ":" + std::to_string(port) + ": " + ec.message();
   }
   return std::nullopt;
 }
@@ -282,6 +308,10 @@ void Server::every(std::chrono::milliseconds period, std::function<void()> task)
   auto& periodic =
       impl_->periodic.emplace_back(std::make_unique<Periodic>(impl_->io, period, std::move(task)));
   periodic->arm();
+}
+
+void Server::stop() {
+  asio::post(impl_->io, [this] { impl_->stop(); });
 }
 
 void Server::runUntilSignal() {

@@ -25,11 +25,19 @@ struct ServerLimits {
   std::chrono::milliseconds idleTimeout{30'000};
   // When more connections arrive, the one idle longest is closed; when none is idle, the newcomer.
   size_t maxConnections = 256;
+  // When not empty, a newcomer beyond the bound is sent these bytes and closed instead, and no
+  // idle connection is closed for it: for protocols whose clients hold a connection open
+  // between look-ups.
+  std::string refusal;
 
-  // The defaults, or the values of LEXOR_NET_REQUEST_TIMEOUT_MS, LEXOR_NET_IDLE_TIMEOUT_MS and
+  // `defaults`, with the values of LEXOR_NET_REQUEST_TIMEOUT_MS, LEXOR_NET_IDLE_TIMEOUT_MS and
   // LEXOR_NET_MAX_CONNECTIONS where set to a positive number (tests shorten them).
-  static ServerLimits fromEnvironment();
+  static ServerLimits fromEnvironment(ServerLimits defaults);
+  static ServerLimits fromEnvironment() { return fromEnvironment(ServerLimits()); }
 };
+
+// Whether an address is a loopback address (127.0.0.0/8, ::1); false for one that does not parse.
+bool isLoopbackAddress(const std::string& address);
 
 class Server {
  public:
@@ -41,12 +49,16 @@ class Server {
   // Listens on 127.0.0.1:port (0 picks a free port) and gives the port; on failure says why in
   // `error` ("port N is in use" when another socket holds it).
   std::optional<uint16_t> listen(uint16_t port, std::string* error);
+  // The same on another address, IPv4 or IPv6.
+  std::optional<uint16_t> listen(const std::string& address, uint16_t port, std::string* error);
 
   // Runs `task` on the server's thread every `period` while the server runs.
   void every(std::chrono::milliseconds period, std::function<void()> task);
 
   // Serves until SIGINT or SIGTERM, then closes every connection and returns.
   void runUntilSignal();
+  // Stops a running server as the signal does; from any thread.
+  void stop();
 
   struct Impl;  // the Asio side, kept out of this header
 

@@ -1,14 +1,19 @@
-// `lexorpeek serve`: the web host. Serves the widget page on loopback and bridges each page's
-// script calls to a LexorPeek object of its own.
+// The web host's server: the widget page and each page's script calls on loopback.
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace lexor::web {
 
-// Runs the server until it is stopped (SIGINT/SIGTERM). `args` are the words after "serve".
-// Returns the process exit status.
-int runServeCommand(const std::vector<std::string>& args);
+inline constexpr uint16_t kDefaultPort = 8737;
+
+struct WebServerOptions {
+  uint16_t port = kDefaultPort;  // 0 picks a free port
+};
+
+// Prints the page's address on standard output, then serves until SIGINT or SIGTERM and returns
+// true. False, with the reason in *error, when the server cannot start (a port in use).
+bool runWebServer(const WebServerOptions& options, std::string* error);
 
 }  // namespace lexor::web

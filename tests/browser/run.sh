@@ -60,7 +60,7 @@ start_server() {
 start_server "$work/home" dictionaries
 start_server "$work/bare-home" bare
 # Short deadlines and room for 8 connections, for the tests of those limits.
-LEXOR_NET_REQUEST_TIMEOUT_MS=1000 LEXOR_NET_IDLE_TIMEOUT_MS=1500 LEXOR_NET_MAX_CONNECTIONS=8 \
+LEXOR_NET_REQUEST_TIMEOUT_MS=2000 LEXOR_NET_IDLE_TIMEOUT_MS=3000 LEXOR_NET_MAX_CONNECTIONS=8 \
   start_server "$work/home" fast
 
 if [ ! -d "$HERE/node_modules/playwright-core" ]; then
@@ -84,7 +84,8 @@ fi
 LEXOR_BARE_URL="$(head -n1 "$work/bare.url")"
 LEXOR_FAST_URL="$(head -n1 "$work/fast.url")"
 
-# One file at a time: every test talks to the same plug-in object.
+# One file at a time: the tests of the connection bound and the slow clients need the servers to
+# themselves.
 node --test --test-concurrency=1 "$ROOT"/tests/web/*.test.mjs "$HERE"/*.test.mjs
 
 # No request of the tests may have brought a server down.

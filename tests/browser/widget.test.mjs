@@ -46,6 +46,9 @@ async function openWidget(address = url) {
   await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
 }
 
+// Sets the field without an input event: a look-up on Enter alone, however slow the key comes.
+const setWord = (word) => page.$eval('#word', (field, w) => { field.value = w; }, word);
+
 // Types a word (or presses a key) and waits until the entries on show belong to `word`.
 async function lookUp(word, how = 'type') {
   await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
@@ -53,7 +56,7 @@ async function lookUp(word, how = 'type') {
     await page.fill('#word', '');
     await page.locator('#word').pressSequentially(word);  // the debounce does the look-up
   } else {
-    await page.fill('#word', word);
+    await setWord(word);
     await page.press('#word', 'Enter');
   }
   await page.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
@@ -61,6 +64,7 @@ async function lookUp(word, how = 'type') {
 
 const entries = () => page.locator('#results .entry');
 const headWords = () => page.locator('#results .entry .f1').allTextContents();
+const suggestions = () => page.locator('#results .suggestion').allTextContents();
 const state = () => page.locator('#widget').getAttribute('data-state');
 
 const choose = async (label) => page.selectOption('#dictionary',
@@ -157,6 +161,44 @@ describe('the widget', () => {
     assert.deepEqual([words[0], words[149], new Set(words).size], ['many000', 'many149', 150]);
   });
 
+  test('offers near head words when nothing matches; activating one looks it up', async () => {
+    await openWidget();
+    await choose('サンプル辞書');
+    const posts = [];
+    page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+    await lookUp('gonee', 'enter');
+    assert.equal(posts.length, 2);
+    assert.equal(await state(), 'no-match');
+    assert.match(await page.textContent('#status'), /No entries begin with “gonee”. Did you mean/);
+    assert.deepEqual(await suggestions(), ['gone']);
+    await page.click('#results .suggestion');
+    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'gone');
+    assert.deepEqual(await headWords(), ['gone']);
+    await lookUp('manyx', 'enter');  // nothing one edit away: words that begin with "many"
+    assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
+    assert.equal((await suggestions()).length, 10);
+    await page.press('#word', 'ArrowDown');
+    await page.press('#word', 'ArrowDown');
+    await page.press('#word', 'Enter');
+    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'many001');
+    assert.deepEqual(await headWords(), ['many001']);
+    // Typing on past a miss cannot find entries either: one request brings the suggestions.
+    await lookUp('gxa', 'enter');
+    posts.length = 0;
+    await lookUp('gxal', 'enter');
+    assert.deepEqual([posts.length, await suggestions()], [1, ['goal']]);
+  });
+
+  test('shows a hostile head word as a suggestion in text', async () => {
+    await openWidget();
+    await choose('サンプル辞書');
+    await lookUp('<img src=y onerror=window.__lexorPwned=8>', 'enter');
+    assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
+    assert.equal(await page.locator('#results img').count(), 0);
+    await page.waitForTimeout(200);
+    assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
+  });
+
   test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
     await openWidget();
     await choose('サンプル辞書');
@@ -206,21 +248,23 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
     for (const width of [320, 360, 420, 480]) {
       await page.setViewportSize({ width, height: 640 });
       await openWidget();
-      await lookUp('go', 'enter');
-      const outside = await page.evaluate(() => {
-        const card = document.getElementById('widget').getBoundingClientRect();
-        const out = [];
-        if (document.documentElement.scrollWidth > window.innerWidth) out.push('the page scrolls sideways');
-        if (card.left < 0 || card.right > window.innerWidth) out.push('the card');
-        for (const element of document.querySelectorAll('#widget *')) {
-          const box = element.getBoundingClientRect();
-          if (box.width === 0 || element.closest('.visually-hidden')) continue;
-          if (box.left < card.left - 0.5 || box.right > card.right + 0.5) out.push(element.id || element.className || element.localName);
-        }
-        return out;
-      });
-      assert.deepEqual(outside, [], `${width} px, ${colorScheme}`);
-      if (width === 320) await shot(`widget-320-${colorScheme}`);
+      for (const word of ['go', 'gox']) {  // entries, then suggestions
+        await lookUp(word, 'enter');
+        const outside = await page.evaluate(() => {
+          const card = document.getElementById('widget').getBoundingClientRect();
+          const out = [];
+          if (document.documentElement.scrollWidth > window.innerWidth) out.push('the page scrolls sideways');
+          if (card.left < 0 || card.right > window.innerWidth) out.push('the card');
+          for (const element of document.querySelectorAll('#widget *')) {
+            const box = element.getBoundingClientRect();
+            if (box.width === 0 || element.closest('.visually-hidden')) continue;
+            if (box.left < card.left - 0.5 || box.right > card.right + 0.5) out.push(element.id || element.className || element.localName);
+          }
+          return out;
+        });
+        assert.deepEqual(outside, [], `${width} px, ${colorScheme}, ${word}`);
+        if (width === 320) await shot(`widget-320-${colorScheme}-${word}`);
+      }
     }
   }
 });
@@ -270,7 +314,7 @@ test('one request per look-up, and the status line never counts the entries of a
   page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
   await lookUp('many', 'enter');
   assert.equal(posts.length, 1);
-  await page.fill('#word', 'go');
+  await setWord('go');
   const looking = page.press('#word', 'Enter');
   await page.waitForFunction(() => /^Looking up “go”/.test(document.getElementById('status').textContent) ||
     document.getElementById('widget').dataset.word === 'go');

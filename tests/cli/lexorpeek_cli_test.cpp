@@ -159,15 +159,20 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
       {"lookup", "go", "--dict", "/nonexistent/x.dic"},
       {"list", "extra"},
       {"consult", "go", "--format", "html"},
+      {"serve", "--port=65536"},
+      {"serve", "8080"},
+      {"dict-server", "--max-matches=0"},
   };
   for (const auto& args : cases) {
     const Outcome r = run(args);
     EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]) << " " << r.out;
     EXPECT_EQ(r.out, "");
   }
-  const Outcome help = run({"lookup", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("usage: lexorpeek ")) << help.out;
+  for (const char* command : {"lookup", "serve", "dict-server"}) {
+    const Outcome help = run({command, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: lexorpeek ")) << help.out;
+  }
 }
 
 TEST_F(CliTest, UnusableDictionariesExitWithTwoAndTheReason) {

@@ -46,10 +46,13 @@ async function exchange(to, request) {
   return socket;
 }
 
+// Each test is bounded: a server that kept a connection open would fail it, not hang the run.
+const bounded = { timeout: 20000 };
+
 const sockets = [];
 after(() => { for (const socket of sockets) socket.destroy(); });
 
-test('pipelined requests on one connection are answered in order', async () => {
+test('pipelined requests on one connection are answered in order', bounded, async () => {
   const socket = await connect(port);
   sockets.push(socket);
   socket.write(get(port, '/widget.css') + get(port, '/nothing') + get(port, '/favicon.svg'));
@@ -58,7 +61,7 @@ test('pipelined requests on one connection are answered in order', async () => {
   assert.ok(socket.received.indexOf('text/css') < socket.received.indexOf('image/svg'));
 });
 
-test('200 dripping and 50 silent connections leave another client served', async () => {
+test('200 dripping and 50 silent connections leave another client served', bounded, async () => {
   const head = get(port, '/');
   const drippers = await Promise.all(Array.from({ length: 200 }, () => connect(port)));
   const silent = await Promise.all(Array.from({ length: 50 }, () => connect(port)));
@@ -94,7 +97,7 @@ test('200 dripping and 50 silent connections leave another client served', async
 });
 
 describe('deadlines and the connection bound', { skip: !fastPort }, () => {
-  test('a silent connection and one that drips are closed at the request deadline', async () => {
+  test('a silent connection and one that drips are closed at the request deadline', bounded, async () => {
     const silent = await connect(fastPort);
     const dripper = await connect(fastPort);
     sockets.push(silent, dripper);
@@ -110,14 +113,14 @@ describe('deadlines and the connection bound', { skip: !fastPort }, () => {
     assert.deepEqual(answers(dripper), []);
   });
 
-  test('an answered connection that sends nothing more is closed when idle', async () => {
+  test('an answered connection that sends nothing more is closed when idle', bounded, async () => {
     const socket = await exchange(fastPort, get(fastPort));
     sockets.push(socket);
     await socket.gone;
     assert.deepEqual(answers(socket), ['HTTP/1.1 200']);
   });
 
-  test('past the bound the idlest answered connection makes room, else the newcomer is closed', async () => {
+  test('past the bound the idlest answered connection makes room, else the newcomer is closed', bounded, async () => {
     const answered = [];
     for (let i = 0; i < 4; ++i) answered.push(await exchange(fastPort, get(fastPort)));
     const waiting = await Promise.all(Array.from({ length: 4 }, () => connect(fastPort)));
@@ -155,7 +158,7 @@ describe('the process', { skip: !bin }, () => {
     return child;
   }
 
-  test('SIGTERM stops the server whatever its connections are doing; a taken port is refused', async () => {
+  test('SIGTERM stops the server whatever its connections are doing; a taken port is refused', bounded, async () => {
     const server = serve(['--port', '0']);
     try {
       await until(() => /^http:\/\/127\.0\.0\.1:\d+\/$/m.test(server.out), 'the address');

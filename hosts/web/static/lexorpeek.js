@@ -8,7 +8,8 @@
 //
 // LexorPeek.async.batch(calls) sends up to 1,000 calls, each {op, args}, in one request; the
 // server carries them out in order and the Promise gives their answers in order, each
-// {result: ...} or {error: "..."} (an error does not stop the calls after it).
+// {result: ...} or {error: "..."} (an error does not stop the calls after it). Besides the sixteen,
+// a batch may carry the protocol's additions, such as matchWords.
 //
 // Each page served has a session of its own, named by the token in the page. A session ends when
 // it has been idle for 30 minutes; the page must then be reloaded.

@@ -5,6 +5,11 @@
 // the entries as HTML with the cursor's steps between them. The page's session has one cursor, so
 // the requests of one look-up must not interleave with those of another: every task runs on one
 // serial queue, and what a look-up brings back is dropped when a newer one has begun.
+//
+// When nothing begins with the word, the list offers near head words instead ("Did you mean").
+// A look-up that finds entries is one request. One that finds nothing asks for the suggestions in
+// a second request, unless the word extends the word that missed before it: nothing can begin
+// with it either, so its batch asks for them at once.
 (function () {
   'use strict';
 
@@ -13,6 +18,7 @@
   // run make one look-up.
   const TYPING_DELAY_MS = 60;
   const SUITE = 'suite';
+  const SUGGESTIONS = 10;     // near words offered when nothing matches
   // Full-text search: how many entries one search shows, how often the page asks how far a
   // missing index has got, and where the switch is remembered for the page.
   const TEXT_SEARCH_LIMIT = 100;
@@ -34,6 +40,7 @@
   let typingTimer = 0;
   let shown = 0;
   let active = -1;
+  let lastMiss = null;         // the last word that found nothing on this choice of dictionary
 
   function serially(task) {
     const run = queue.then(task);
@@ -112,6 +119,7 @@
 
   function clearEntries() {
     resultList.replaceChildren();
+    resultList.setAttribute('aria-label', 'Entries');
     shown = 0;
     setActive(-1);
     moreButton.hidden = true;
@@ -164,6 +172,51 @@
     return { entries: entries, more: !resultOf(answers[3 * PAGE_SIZE]) };
   }
 
+  // Near head words, in the dictionary's order: those one edit away, else those that begin with
+  // the word less its last character. They change no cursor, so they can ride in any batch.
+  function suggestionCalls(word) {
+    const calls = [{ op: 'matchWords', args: ['lev', word, SUGGESTIONS] }];
+    const shorter = Array.from(word).slice(0, -1).join('');
+    if (shorter !== '') calls.push({ op: 'matchWords', args: ['prefix', shorter, SUGGESTIONS] });
+    return calls;
+  }
+
+  // A failed match (a damaged dictionary, say) only means no suggestions.
+  function readSuggestions(answers) {
+    for (const answer of answers) {
+      if (Array.isArray(answer.result) && answer.result.length > 0) {
+        return Array.from(new Set(answer.result)).slice(0, SUGGESTIONS);
+      }
+    }
+    return [];
+  }
+
+  // Head words are dictionary data: they go in as text, never as markup.
+  function showSuggestions(word, suggestions) {
+    if (suggestions.length === 0) {
+      setState('no-match', 'No entries begin with “' + word + '”.');
+      return;
+    }
+    resultList.setAttribute('aria-label', 'Suggestions');
+    suggestions.forEach(function (suggestion, index) {
+      const item = document.createElement('li');
+      item.className = 'suggestion';
+      item.id = 'suggestion-' + index;
+      item.setAttribute('role', 'option');
+      item.setAttribute('aria-selected', 'false');
+      item.dataset.suggestion = suggestion;
+      item.textContent = suggestion;
+      resultList.appendChild(item);
+    });
+    wordField.setAttribute('aria-expanded', 'true');
+    setState('no-match', 'No entries begin with “' + word + '”. Did you mean:');
+  }
+
+  function lookUpSuggestion(item) {
+    wordField.value = item.dataset.suggestion;
+    lookUpNow();
+  }
+
   function lookUpNow() {
     clearTimeout(typingTimer);
     const word = wordField.value;
@@ -177,14 +230,22 @@
       } else if (translationSwitch.checked) {
         await searchTranslations(word, mine);
       } else {
-        const answers = await lexor.batch([{ op: 'queryWithWord', args: [word] }].concat(PAGE_CALLS));
+        const missExpected = lastMiss !== null && word.startsWith(lastMiss);
+        const calls = [{ op: 'queryWithWord', args: [word] }].concat(PAGE_CALLS);
+        const answers = await lexor.batch(missExpected ? calls.concat(suggestionCalls(word)) : calls);
         if (mine !== generation) return;
         const found = resultOf(answers[0]);
-        const page = readPage(answers.slice(1));
-        clearEntries();
+        const page = readPage(answers.slice(1, calls.length));
         if (!found || page.entries.length === 0) {
-          setState('no-match', 'No entries begin with “' + word + '”.');
+          lastMiss = word;
+          const suggested = missExpected ? answers.slice(calls.length)
+            : await lexor.batch(suggestionCalls(word));
+          if (mine !== generation) return;
+          clearEntries();
+          showSuggestions(word, readSuggestions(suggested));
         } else {
+          lastMiss = null;
+          clearEntries();
           showPage(page);
         }
       }
@@ -307,6 +368,7 @@
 
   function changeDictionary() {
     generation += 1;  // a look-up still running belongs to the old choice
+    lastMiss = null;
     serially(useChosenDictionary);
     if (wordField.value !== '') lookUpNow();
   }
@@ -318,7 +380,11 @@
     switch (event.key) {
       case 'Enter':
         event.preventDefault();
-        lookUpNow();
+        if (active >= 0 && resultList.children[active].dataset.suggestion !== undefined) {
+          lookUpSuggestion(resultList.children[active]);
+        } else {
+          lookUpNow();
+        }
         break;
       case 'ArrowDown':
         event.preventDefault();
@@ -360,8 +426,13 @@
   chooser.addEventListener('change', changeDictionary);
   moreButton.addEventListener('click', showMore);
   resultList.addEventListener('click', function (event) {
-    const item = event.target.closest('.entry');
-    if (item) setActive(Array.prototype.indexOf.call(resultList.children, item));
+    const item = event.target.closest('.entry, .suggestion');
+    if (!item) return;
+    if (item.classList.contains('suggestion')) {
+      lookUpSuggestion(item);
+    } else {
+      setActive(Array.prototype.indexOf.call(resultList.children, item));
+    }
   });
 
   serially(listDictionaries);

@@ -1,0 +1,57 @@
+#include "hosts/dict/dict_command.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <ctime>
+#include <iostream>
+#include <optional>
+
+#include "hosts/dict/dict_session.h"
+#include "hosts/dict/engine_matcher.h"
+#include "hosts/net/server.h"
+#include "plugin/lexor_peek.h"
+
+namespace lexor::dict {
+namespace {
+
+std::string urlHost(const std::string& address) {
+  return address.find(':') == std::string::npos ? address : "[" + address + "]";
+}
+
+}  // namespace
+
+bool runDictServer(const DictServerOptions& options, std::string* error) {
+  std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
+  if (!peek->_getDicDir())
+    std::cerr << "lexorpeek dict-server: no dictionary folder (~/Library/Lexor)\n";
+  const DictLibrary library = DictLibrary::fromPeek(*peek);
+  std::unique_ptr<WordMatcher> matcher = makeEngineMatcher(library);
+
+  SessionOptions sessionOptions;
+  sessionOptions.maxMatches = options.maxMatches;
+  size_t connectionNumber = 0;
+  const long pid = static_cast<long>(getpid());
+  net::Server server(dictServerLimits(), [&]() -> std::unique_ptr<net::ConnectionProtocol> {
+    const std::string msgId = "<" + std::to_string(++connectionNumber) + "." + std::to_string(pid) +
+                              "." + std::to_string(std::time(nullptr)) + "@lexorpeek>";
+    return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);
+  });
+
+  signal(SIGPIPE, SIG_IGN);  // a client closing early must not end the server
+  std::optional<uint16_t> port = server.listen(options.address, options.port, error);
+  if (!port) return false;
+  const std::string where = urlHost(options.address) + ":" + std::to_string(*port);
+  sessionOptions.serverInfo = "lexorpeek dict-server on " + where + "\n" +
+                              std::to_string(library.databases().size()) + " databases from " +
+                              toUtf8(peek->_getDicDir().value_or(u"(no folder)")) + "\n";
+  std::cout << "dict://" << where << "/" << std::endl;
+  if (!net::isLoopbackAddress(options.address)) {
+    std::cerr << "lexorpeek dict-server: warning: listening on " << options.address
+              << ", not a loopback address: other machines can reach these dictionaries\n";
+  }
+  server.runUntilSignal();
+  return true;
+}
+
+}  // namespace lexor::dict

@@ -1,0 +1,97 @@
+// One DICT connection without its transport: bytes in, answers out. The network core (hosts/net)
+// hands it what it reads and writes back what it answers; commands are answered one after another
+// in the order they came, however the bytes were cut.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hosts/dict/command_line.h"
+#include "hosts/dict/dict_library.h"
+#include "hosts/dict/word_matcher.h"
+#include "hosts/net/connection_protocol.h"
+#include "hosts/net/server.h"
+
+namespace lexor::dict {
+
+inline constexpr size_t kDefaultMaxMatches = 10000;
+
+struct SessionOptions {
+  size_t maxMatches = kDefaultMaxMatches;  // MATCH answers at most this many lines
+  std::string serverInfo;                  // the text of SHOW SERVER (without the final ".")
+};
+
+class DictSession : public net::ConnectionProtocol {
+ public:
+  // The library and matcher outlive the session; `msgId` is the greeting's <...@host> part.
+  DictSession(const DictLibrary& library, WordMatcher& matcher, SessionOptions options,
+              std::string msgId);
+
+  // The 220 line that opens the connection.
+  std::string greeting() const;
+  // Appends the answers to every command line the bytes complete. After QUIT the rest is
+  // ignored.
+  void receive(std::string_view bytes, std::string* out);
+  // Appends the answer to one command line given without its line break.
+  void answerLine(std::string_view line, std::string* out);
+  // QUIT has been answered: the server closes after writing.
+  bool finished() const { return _finished; }
+  // Bytes held of a command not yet complete.
+  size_t pending() const { return _framer.pending(); }
+
+  // The transport's view: the greeting, then answers until QUIT.
+  void opened(std::string& out) override { out += greeting(); }
+  bool received(std::string_view bytes, std::string& out) override {
+    receive(bytes, &out);
+    return !_finished;
+  }
+  bool midRequest() const override { return _framer.pending() > 0; }
+
+ private:
+  struct Definition {
+    size_t database;
+    UString headWord;
+    std::string text;
+  };
+
+  void answer(const std::vector<std::string>& words, std::string* out);
+  void define(std::string_view database, const std::string& word, std::string* out);
+  void match(std::string_view database, std::string_view strategy, const std::string& word,
+             std::string* out);
+  void showDatabases(std::string* out);
+  void showStrategies(std::string* out);
+  void showInfo(std::string_view database, std::string* out);
+  // The databases a command names: all of them for "*" and "!", the side the suite's name picks
+  // for the word, or the one named; std::nullopt for an unknown name.
+  std::optional<std::vector<size_t>> targets(std::string_view database, const UString& word) const;
+  void definitionsIn(size_t database, const UString& word, std::vector<Definition>* found);
+  // Opens a text answer (after its status line): the MIME header when it was asked for.
+  void beginText(std::string* out) const;
+
+  const DictLibrary& _library;
+  WordMatcher& _matcher;
+  SessionOptions _options;
+  std::string _msgId;
+  LineFramer _framer;
+  bool _mime = false;
+  bool _finished = false;
+  size_t _commands = 0;
+  size_t _defines = 0;
+  size_t _matches = 0;
+};
+
+// The network core's limits for DICT connections: 256 at most, a newcomer beyond refused with
+// 420; idle ten minutes; environment overrides as the core reads them.
+net::ServerLimits dictServerLimits();
+
+// A text's lines for the wire: each line ends in CR LF and a line that begins with "." gets
+// another; the closing "." line is not added.
+std::string dotStuffed(std::string_view text);
+
+// A word in double quotes, with '"' and '\' escaped by a backslash.
+std::string quoted(std::string_view word);
+
+}  // namespace lexor::dict

@@ -1,0 +1,45 @@
+#include "hosts/dict/engine_matcher.h"
+
+#include "search/match_strategies.h"
+
+namespace lexor::dict {
+namespace {
+
+class EngineMatcher : public WordMatcher {
+ public:
+  explicit EngineMatcher(const DictLibrary& library) {
+    for (const DictDatabase& db : library.databases()) _lists.push_back(LexorList{db.dic});
+    for (const MatchStrategyInfo& info : matchStrategies()) {
+      _strategies.push_back(StrategyInfo{std::string(info.name), std::string(info.description)});
+    }
+  }
+
+  const std::vector<StrategyInfo>& strategies() const override { return _strategies; }
+
+  MatchOutcome match(size_t database, std::string_view strategy, const UString& word, size_t limit,
+                     std::vector<UString>* headWords) override {
+    if (!matchStrategyNamed(strategy)) return MatchOutcome::kUnknownStrategy;
+    HeadWordMatches found = matchHeadWords(_lists.at(database), strategy, word, limit);
+    if (!found.error.empty()) return MatchOutcome::kBadPattern;
+    if (!found.perDictionary.empty()) *headWords = std::move(found.perDictionary.front());
+    return MatchOutcome::kMatched;
+  }
+
+  std::vector<Record> definitions(size_t database, const UString& word, size_t limit) override {
+    EntryMatches found = matchEntries(_lists.at(database), "exact", word, limit);
+    if (!found.error.empty() || found.perDictionary.empty()) return {};
+    return std::move(found.perDictionary.front());
+  }
+
+ private:
+  std::vector<LexorList> _lists;  // each database alone, as the engine takes dictionaries
+  std::vector<StrategyInfo> _strategies;
+};
+
+}  // namespace
+
+std::unique_ptr<WordMatcher> makeEngineMatcher(const DictLibrary& library) {
+  return std::make_unique<EngineMatcher>(library);
+}
+
+}  // namespace lexor::dict

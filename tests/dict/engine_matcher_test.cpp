@@ -1,0 +1,68 @@
+// MATCH and DEFINE on the real strategy engine: every strategy's MATCH lists what the engine
+// answers, and DEFINE finds the entries whose head word folds to the word's folding.
+#include "hosts/dict/engine_matcher.h"
+
+#include <gtest/gtest.h>
+
+#include "hosts/dict/dict_session.h"
+#include "search/match_strategies.h"
+#include "tests/support/temp_dir.h"
+#include "tools/writer/lexor_writer.h"
+
+namespace lexor::dict {
+namespace {
+
+writer::Entry entry(const char16_t* head, const char16_t* translation) {
+  return writer::Entry{head, translation, std::nullopt, std::nullopt, 0};
+}
+
+TEST(EngineMatcher, MatchListsTheEnginesAnswerAndDefineFolds) {
+  testing::TempDir dir;
+  const std::string path = dir.file("words.dic");
+  writer::writeDictionary(
+      path,
+      {entry(u"Straße", u"street"), entry(u"strasse", u"variant"), entry(u"cat", u"neko"),
+       entry(u"Cat", u"a second cat"), entry(u"tom cat", u"osuneko"), entry(u"say \"hi\"", u"q")},
+      writer::Options{.bocu = true});
+  const DictLibrary library = DictLibrary::fromFiles({{fromUtf8(path), "Words"}});
+  std::unique_ptr<WordMatcher> matcher = makeEngineMatcher(library);
+  DictSession session(library, *matcher, SessionOptions{}, "<1@test>");
+  auto answer = [&](const std::string& command) {
+    std::string out;
+    session.receive(command + "\r\n", &out);
+    return out;
+  };
+
+  ASSERT_EQ(matcher->strategies().size(), matchStrategies().size());
+  for (const MatchStrategyInfo& info : matchStrategies()) {
+    for (const char16_t* word : {u"cat", u"STRASSE", u"c.t", u"\"hi\"", u"ca"}) {
+      const HeadWordMatches expected = matchHeadWords(
+          LexorList{library.databases()[0].dic},
+          info.strategy == MatchStrategy::kLev ? "lev" : info.name, word, kNoMatchLimit);
+      std::string lines;
+      for (const UString& head : expected.perDictionary.at(0))
+        lines += "words " + dict::quoted(toUtf8(head)) + "\r\n";
+      const std::string command =
+          "MATCH words " + std::string(info.name) + " " + dict::quoted(toUtf8(word));
+      const std::string got = answer(command);
+      if (lines.empty()) {
+        EXPECT_EQ(got, "552 no match\r\n") << command;
+      } else {
+        EXPECT_EQ(got, "152 " + std::to_string(expected.perDictionary[0].size()) +
+                           " matches found\r\n" + lines + ".\r\n250 ok\r\n")
+            << command;
+      }
+    }
+  }
+  EXPECT_EQ(answer("MATCH words re \"(\""), "501 invalid regular expression\r\n");
+
+  const std::string streets = answer("DEFINE words STRASSE");
+  EXPECT_TRUE(streets.starts_with("150 2 definitions retrieved\r\n")) << streets;
+  EXPECT_NE(streets.find("151 \"Straße\" words \"Words\""), std::string::npos) << streets;
+  EXPECT_NE(streets.find("151 \"strasse\" words \"Words\""), std::string::npos) << streets;
+  EXPECT_TRUE(answer("DEFINE words cAT").starts_with("150 2 definitions retrieved\r\n"));
+  EXPECT_EQ(answer("DEFINE words tom"), "552 no match\r\n");
+}
+
+}  // namespace
+}  // namespace lexor::dict

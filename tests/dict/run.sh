@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The DICT host end to end: builds a folder of small dictionaries, starts `lexorpeek dict-server`
+# on it with a free port, and drives Debian's `dict` client against it: databases, strategies,
+# server and database information, definitions, a match with every strategy, suggestions for a
+# misspelled word and a word with no match. Checks what the client prints, not only its status.
+# Programs from LEXOR_BIN_DIR (default: the release build).
+source "$(dirname "$0")/../../scripts/lib/common.sh"
+
+BIN="${LEXOR_BIN_DIR:-$ROOT/build/bin}"
+for program in lexorpeek lexor-mkdict; do
+  if [ ! -x "$BIN/$program" ]; then
+    echo "tests/dict: $BIN/$program is missing; build first" >&2
+    exit 1
+  fi
+done
+command -v dict >/dev/null || ensure_packages dict
+
+work="$(mktemp -d)"
+server=""
+cleanup() {
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true; fi
+  if [ -n "${LEXOR_KEEP_WORK:-}" ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+folder="$work/home/Library/Lexor"
+mkdir -p "$folder"
+printf '%s\n' $'cat\tneko' $'Cat\tthe second cat' $'catalog\tmokuroku' $'concat\trenketsu' $'scat\tshi' \
+  $'tom cat\tosuneko' $'dog\tinu' $'cart\tniguruma' $'.dotted\tten' >"$work/en.tsv"
+printf '%s\n' $'猫\tcat' $'猫舌\tdislike of hot food' $'犬\tdog' >"$work/ja.tsv"
+printf '%s\n' $'apple\tringo' >"$work/mine.tsv"
+"$BIN/lexor-mkdict" --bocu "$folder/ambora52.dic" "$work/en.tsv" >/dev/null 2>&1
+"$BIN/lexor-mkdict" --bocu "$folder/revora48.dic" "$work/ja.tsv" >/dev/null 2>&1
+"$BIN/lexor-mkdict" --bocu "$folder/my words.dic" "$work/mine.tsv" >/dev/null 2>&1
+
+HOME="$work/home" "$BIN/lexorpeek" --quiet dict-server --port 0 >"$work/url" 2>"$work/stderr" &
+server=$!
+for _ in $(seq 100); do
+  [ -s "$work/url" ] && break
+  sleep 0.1
+done
+url="$(head -1 "$work/url")"
+port="${url##*:}"
+port="${port%/}"
+case "$url" in
+  dict://127.0.0.1:[0-9]*/) ;;
+  *) echo "tests/dict: the server printed '$url', not its address" >&2; exit 1 ;;
+esac
+[ "$port" != 2628 ] || fail "--port 0 took the default port"
+[ ! -s "$work/stderr" ] || fail "a loopback server warned: $(cat "$work/stderr")"
+
+# expect NAME STATUS PATTERN... -- ARGS: runs `dict ARGS` and checks its exit status and that
+# every PATTERN (an extended regular expression) matches a line of its output; a PATTERN that
+# begins with "!" must match none.
+expect() {
+  local name="$1" status="$2"
+  shift 2
+  local patterns=()
+  while [ "$1" != "--" ]; do
+    patterns+=("$1")
+    shift
+  done
+  shift
+  local out got=0
+  out="$(HOME="$work/home" dict -h 127.0.0.1 -p "$port" "$@" 2>&1)" || got=$?
+  [ "$got" = "$status" ] || fail "$name: exit status $got, not $status"$'\n'"$out"
+  local pattern
+  for pattern in "${patterns[@]}"; do
+    if [ "${pattern:0:1}" = "!" ]; then
+      if grep -Eq -- "${pattern:1}" <<<"$out"; then fail "$name: printed /${pattern:1}/"$'\n'"$out"; fi
+    elif ! grep -Eq -- "$pattern" <<<"$out"; then
+      fail "$name: no line matches /$pattern/"$'\n'"$out"
+    fi
+  done
+}
+
+expect databases 0 '^ *ambora52 +アンボラ英和辞典' '^ *revora48 ' '^ *my_words ' '^ *ambora +Ambora suite' -- -D
+expect strategies 0 '^ *exact ' '^ *prefix ' '^ *substring ' '^ *suffix ' '^ *word ' '^ *first ' \
+  '^ *last ' '^ *re ' '^ *regexp ' '^ *lev ' -- -S
+expect server 0 'lexorpeek dict-server on 127.0.0.1:' '3 databases from' -- -I
+expect info 0 'file: .*ambora52\.dic' 'version: 5\.0' 'encoding: BOCU-1' 'entries: 9' -- -i ambora52
+expect define 0 '2 definitions found' 'From .*\[ambora52\]' '^ *neko$' '^ *the second cat$' '!mokuroku' \
+  -- -d ambora52 CAT
+expect define-dotted 0 '^ *\.dotted$' '^ *ten$' -- -d '*' .dotted
+expect define-suite-ja 0 'From .*\[revora48\]' '^ *cat$' '!ambora52' -- -d ambora 猫
+expect define-suite-en 0 'From .*\[ambora52\]' 'inu' -- -d ambora dog
+expect define-all 0 '1 definition found' 'ringo' -- apple
+
+# match STRATEGY WORD EXPECTED...: the head words the client lists, in order, exactly.
+match() {
+  local strategy="$1" word="$2"
+  shift 2
+  local out got=0
+  out="$(HOME="$work/home" dict -h 127.0.0.1 -p "$port" -d ambora52 -m -s "$strategy" "$word" 2>&1)" || got=$?
+  local words
+  # The client prints "db:  word  word" (a word with a space in quotes), wrapping long lists.
+  words="$(sed 's/^[^ :]*://' <<<"$out" | tr '\n' ' ' | sed -E 's/^ +//; s/ +$//; s/  +/,/g; s/"//g')"
+  local wanted
+  wanted="$(IFS=,; echo "$*")"
+  [ "$got" = 0 ] || fail "match $strategy $word: exit status $got"$'\n'"$out"
+  [ "$words" = "$wanted" ] || fail "match $strategy $word: '$words', not '$wanted'"$'\n'"$out"
+}
+# Dictionary order: the head words' stored bytes, so "Cat" before "cart" before "cat".
+match exact CAT Cat cat
+match prefix cata catalog
+match substring cat Cat cat catalog concat scat "tom cat"
+match suffix CAT Cat cat concat scat "tom cat"
+match word cat Cat cat "tom cat"
+match first tom "tom cat"
+match last cat Cat cat "tom cat"
+match re '^c.t$' Cat cat
+match regexp '^ca[rt]t*$' Cat cart cat
+match lev cst Cat cat
+match . cst Cat cat
+
+expect suggestions 21 'No definitions found for "cst", perhaps you mean:' 'ambora52: +Cat +cat' -- -d ambora52 cst
+expect no-match 20 'No definitions found for "qqqqqq"' '!perhaps' -- -d ambora52 qqqqqq
+expect bad-database 39 'nosuch is not a valid database' -- -d nosuch cat
+
+# SIGTERM stops the server within two seconds.
+kill -TERM "$server"
+for _ in $(seq 20); do
+  kill -0 "$server" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$server" 2>/dev/null; then
+  fail "the server was still running 2 s after SIGTERM"
+else
+  wait "$server" || fail "the server exited with status $? on SIGTERM"
+  server=""
+fi
+
+if [ "$failures" -gt 0 ]; then
+  echo "tests/dict: $failures failures" >&2
+  exit 1
+fi
+echo "tests/dict: the dict client's answers are as expected"
