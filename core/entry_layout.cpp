@@ -9,15 +9,6 @@ namespace lexor {
 
 namespace {
 
-constexpr uint8_t kEndOfFieldsTag = 0x80;
-constexpr uint8_t kTagKindMask = 0x70;
-constexpr uint8_t kTextFieldKind = 0x00;
-constexpr uint8_t kBinaryFieldKind = 0x10;
-constexpr uint8_t kBinaryFieldKindAlt = 0x50;
-constexpr uint8_t kTextTypeMask = 0x0F;
-constexpr uint8_t kExampleType = 1;
-constexpr uint8_t kPronunciationType = 2;
-
 // Offset of the NUL in data[from, to), or nullopt.
 std::optional<size_t> findNul(const uint8_t* data, size_t from, size_t to) {
   if (from >= to) return std::nullopt;
@@ -35,7 +26,7 @@ int fieldWidthOfBlock(const std::vector<uint8_t>& block) {
 
 size_t usableBlockSize(const std::vector<uint8_t>& block) {
   if (block.size() < kBlockEntriesOffset) return 0;
-  size_t announced = static_cast<size_t>(getUShortAt(block.data()) & kBlockUnitsMask) * 256;
+  size_t announced = static_cast<size_t>(getUShortAt(block.data()) & kBlockUnitsMask) * kBlockUnit;
   return std::min(announced, block.size());
 }
 

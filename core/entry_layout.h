@@ -1,36 +1,5 @@
 // The layout of entries inside a data block, read with bounds checks.
-//
-// Data block (little-endian):
-//   block head word  u16   bit 15: field lengths are 4 bytes wide, else 2; bits 0-14: size in
-//                          256-byte units, the head word included
-//   entries ...            one after another, no gaps
-//   end-of-block mark      a field length of 0 (w bytes of 0x00)
-//
-// Entry of a code-page dictionary (w = field-length width of the block):
-//   L        w bytes   bytes from the head-word tail to the end of the entry
-//   c        1 byte    prefix count: leading bytes shared with the previous head word
-//   tail     n+1       head-word bytes after the first c, then a NUL
-//   attrib   1 byte    bits 0-3 level, bit 4 extended entry
-//   body     L-n-2
-//
-// Entry of a BOCU-1 dictionary:
-//   L        w bytes   bytes from the head-word tail to the end of the entry
-//   c        1 byte    prefix count
-//   attrib   1 byte
-//   tail     n+1       head-word tail, then a NUL
-//   body     L-n-1
-//
-// In both, the next entry starts at tail + L. The first entry of a block has c = 0, c never
-// exceeds the previous head word's length, and a head word holds at most 248 bytes.
-//
-// Body of a simple entry (attrib bit 4 clear): the translation, to the end of the entry, no NUL.
-// Body of an extended entry (bit 4 set): the translation and a NUL, then extension fields, each
-// starting with a tag byte:
-//   tag & 0x80                 end of the fields
-//   tag & 0x70 == 0x00         text field: bytes, then a NUL; type tag & 0x0F: 1 example,
-//                              2 pronunciation, others skipped
-//   tag & 0x70 == 0x10, 0x50   binary field: a w-byte length, then that many bytes
-//   any other tag & 0x70       the tag alone
+// The layout itself: core/lexor_format.h.
 #pragma once
 
 #include <cstddef>
@@ -39,14 +8,9 @@
 #include <span>
 #include <vector>
 
-namespace lexor {
+#include "core/lexor_format.h"
 
-inline constexpr size_t kBlockEntriesOffset = 2;  // entries follow the block head word
-inline constexpr size_t kMaxHeadWordBytes = 248;  // fits a 249-byte buffer with its NUL
-inline constexpr uint32_t kWideFieldLengthFlag = 0x8000;
-inline constexpr uint32_t kBlockUnitsMask = 0x7FFF;
-inline constexpr uint8_t kLevelMask = 0x0F;
-inline constexpr uint8_t kExtendedEntryFlag = 0x10;
+namespace lexor {
 
 struct EntryLayout {
   int fieldWidth = 2;  // 2 or 4

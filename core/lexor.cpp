@@ -1,15 +1,4 @@
-// Opening a dictionary file and loading its data blocks.
-//
-// File areas, from the start of the file:
-//   header block   256 bytes at 0 (the header area is header size bytes long)
-//   ext. header    ext. header size bytes (versions 4 and 5)
-//   index          index size bytes at header size + ext. header size
-//   data           the rest, in 256-byte units; block b starts b x 256 bytes into it
-//
-// A data block:
-//   head word  u16   bits 0-14: length of the block in 256-byte units, the head word included;
-//                    bit 15: the entries' field lengths are 4 bytes wide (else 2)
-//   entries    ...   read by the recordset
+// Opening a dictionary file and loading its data blocks. The file's layout: core/lexor_format.h.
 #include "core/lexor.h"
 
 #include <algorithm>
@@ -24,25 +13,37 @@
 namespace lexor {
 namespace {
 
-constexpr size_t kHeadWordSize = 2;
+constexpr size_t kHeadWordSize = kBlockHeadWordSize;
 constexpr size_t kFirstReadBytes = 4096;
 
 }  // namespace
 
 std::string_view describeLexorStatus(LexorStatus status) {
   switch (status) {
-    case LexorStatus::kOk: return "usable";
-    case LexorStatus::kCannotOpen: return "cannot be opened for reading";
-    case LexorStatus::kEmptyFile: return "empty file";
-    case LexorStatus::kShortHeader: return "shorter than its header block";
-    case LexorStatus::kUnknownVersion: return "unknown header version";
-    case LexorStatus::kIndexPastEnd: return "index past the end of the file";
-    case LexorStatus::kNoIndexEntry: return "no readable index entry";
-    case LexorStatus::kDataPastEnd: return "data past the end of the file";
-    case LexorStatus::kNoSuchBlock: return "no such block";
-    case LexorStatus::kBlockPastEnd: return "block past the end of the file";
-    case LexorStatus::kEmptyBlock: return "block of no units";
-    case LexorStatus::kFileChanged: return "file changed since it was opened";
+    case LexorStatus::kOk:
+      return "usable";
+    case LexorStatus::kCannotOpen:
+      return "cannot be opened for reading";
+    case LexorStatus::kEmptyFile:
+      return "empty file";
+    case LexorStatus::kShortHeader:
+      return "shorter than its header block";
+    case LexorStatus::kUnknownVersion:
+      return "unknown header version";
+    case LexorStatus::kIndexPastEnd:
+      return "index past the end of the file";
+    case LexorStatus::kNoIndexEntry:
+      return "no readable index entry";
+    case LexorStatus::kDataPastEnd:
+      return "data past the end of the file";
+    case LexorStatus::kNoSuchBlock:
+      return "no such block";
+    case LexorStatus::kBlockPastEnd:
+      return "block past the end of the file";
+    case LexorStatus::kEmptyBlock:
+      return "block of no units";
+    case LexorStatus::kFileChanged:
+      return "file changed since it was opened";
   }
   return "unknown";
 }

@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "core/dic_identity.h"
+#include "core/lexor_format.h"
 #include "platform/file_handle.h"
 #include "platform/ustring.h"
 
 namespace lexor {
-
-inline constexpr size_t kHeaderBlockSize = 256;
-inline constexpr uint64_t kBlockUnit = 256;
 
 // A run of index entries; location may be 0xFFFFFFFF ("before the first entry").
 struct IndexRange {

@@ -1,74 +1,12 @@
-// Decoding of the header block: the first 256 bytes of a dictionary file.
-//
-// All numbers are little-endian and unaligned. "s16" fields are read signed, so stored values from
-// 0x8000 up come out negative (and huge in the unsigned members).
-//
-//   offset  size  field              versions  use
-//   140     s16   version            all       major = version & 0x7F00; 0x0200..0x0500 accepted
-//   142     s16   lword              all       log only
-//   144     s16   ljapa              all       log only
-//   146     s16   block size         all       x16 in version 3; index size (4, 5) and data size
-//   148     s16   index blocks       all
-//   150     s16   header size        all       the index starts at header size + ext. header size
-//   152     s16   index size         2, 3      (4, 5: block size x index blocks)
-//   154     s16   empty_block_at     2, 3      log only
-//   156     s16   index entries      2, 3
-//   158     s16   data blocks        2, 3
-//   160     u32   nword              all       log only
-//   164     u8    dicorder           all       log only
-//   165     u8    dictype            all       bit 0x08: one half of the BOCU-1 test
-//   166     u8    attrlen            all       log only
-//   167     s32   olenumber          3, 4      log only
-//   171     u8    os                 3, 4      bit 0x20: the other half of the BOCU-1 test
-//   167     u8    os                 5
-//   168     s32   olenumber          5
-//   182     u32   ext. header size   4         (5: at 184)
-//   186     s32   empty_block_at     4         (5: at 188)
-//   190     u32   index entries      4         (5: at 192)
-//   194     u32   data blocks        4         (5: at 196)
-//   198     u8    blockbyte_flag     4         (5: at 182); 1: 4-byte block numbers, else 2
-//
-// Version 2 has no os byte; it is taken as 0, so a version 2 dictionary is never BOCU-1.
+// Decoding of the header block: the first 256 bytes of a dictionary file. The offsets and widths
+// of its fields, version by version: core/lexor_format.h.
 #include "core/data_util.h"
 #include "core/lexor.h"
+#include "core/lexor_format.h"
 #include "platform/log.h"
 
 namespace lexor {
 namespace {
-
-constexpr int32_t kMajorMask = 0x7F00;
-constexpr int32_t kVersion2 = 0x0200;
-constexpr int32_t kVersion3 = 0x0300;
-constexpr int32_t kVersion4 = 0x0400;
-constexpr int32_t kVersion5 = 0x0500;
-constexpr int32_t kVersion3BlockSizeUnit = 16;
-
-constexpr uint32_t kDictypeBocuBit = 0x08;
-constexpr uint32_t kOsBocuBit = 0x20;
-constexpr uint32_t kFourByteBlockNumbers = 1;
-
-// Offsets of the header block.
-constexpr size_t kVersionAt = 140;
-constexpr size_t kLwordAt = 142;
-constexpr size_t kLjapaAt = 144;
-constexpr size_t kBlockSizeAt = 146;
-constexpr size_t kIndexBlocksAt = 148;
-constexpr size_t kHeaderSizeAt = 150;
-constexpr size_t kNwordAt = 160;
-constexpr size_t kDicorderAt = 164;
-constexpr size_t kDictypeAt = 165;
-constexpr size_t kAttrlenAt = 166;
-
-struct ShortCountOffsets {  // versions 2 and 3
-  size_t indexSize = 152, emptyBlockAt = 154, indexEntries = 156, dataBlocks = 158;
-};
-struct LongCountOffsets {  // versions 4 and 5
-  size_t olenumber, os, extheaderSize, emptyBlockAt, indexEntries, dataBlocks, blockbyteFlag;
-};
-constexpr LongCountOffsets kVersion4Offsets{167, 171, 182, 186, 190, 194, 198};
-constexpr LongCountOffsets kVersion5Offsets{168, 167, 184, 188, 192, 196, 182};
-constexpr size_t kVersion3OlenumberAt = 167;
-constexpr size_t kVersion3OsAt = 171;
 
 // 32-bit products that wrap, as the header's sizes are defined, without signed overflow.
 int32_t wrappingProduct(int32_t a, int32_t b) {
@@ -103,7 +41,7 @@ void Lexor::loadHeader(bool verbose) {
   _indexBlocks = getShortAt(h + kIndexBlocksAt);
 
   if (major < kVersion4) {
-    constexpr ShortCountOffsets at{};
+    const ShortCountOffsets& at = kShortCountOffsets;
     _indexSize = static_cast<uint32_t>(getShortAt(h + at.indexSize));
     _emptyBlockAt = static_cast<uint32_t>(getShortAt(h + at.emptyBlockAt));
     _nIndexEntry = getShortAt(h + at.indexEntries);

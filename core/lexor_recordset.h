@@ -18,7 +18,7 @@
 namespace lexor {
 
 inline constexpr size_t kNeedleSize = 256;  // 255 bytes and a NUL
-inline constexpr size_t kEwordSize = 249;   // 248 bytes and a NUL
+inline constexpr size_t kEwordSize = kHeadWordBufferSize;
 
 using LexorList = std::vector<std::shared_ptr<Lexor>>;
 

@@ -62,7 +62,7 @@ class HeadWordTable::Builder {
     layout.bocu = _texts.bocu;
     layout.fieldWidth = fieldWidthOfBlock(block);
     const size_t limit = usableBlockSize(block);
-    uint8_t word[kMaxHeadWordBytes + 1] = {};
+    uint8_t word[kHeadWordBufferSize] = {};
     size_t wordLength = 0;
     size_t position = kBlockEntriesOffset;
     for (;;) {

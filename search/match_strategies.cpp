@@ -482,7 +482,7 @@ std::vector<Record> recordsOfEntries(Lexor& dic, const HeadWordTable& table,
   layout.bocu = dic.isBOCU();
   std::vector<uint8_t> block;
   std::optional<uint32_t> loaded;
-  uint8_t word[kMaxHeadWordBytes + 1] = {};
+  uint8_t word[kHeadWordBufferSize] = {};
   size_t wordLength = 0;
   size_t position = 0;
   for (size_t i : entries) {

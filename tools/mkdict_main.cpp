@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         }
         options.version = static_cast<int>(number);
       } else if (arg == "--block-bytes") {
-        if (!parseNumber(value, &number) || number == 0 || number > 0x7FFF * 256) {
+        if (!parseNumber(value, &number) || number == 0 || number > lexor::kMaxBlockBytes) {
           return usageError("--block-bytes is a number from 1 to 8388352");
         }
         options.blockBytes = static_cast<uint32_t>(number);
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
                output.c_str(), report.written, report.skipped, report.duplicates, read);
   if (report.headWordsCut > 0) {
     std::fprintf(stderr, "lexor-mkdict: %zu head words cut to %zu bytes\n", report.headWordsCut,
-                 lexor::writer::kMaxHeadWordBytes);
+                 lexor::kMaxHeadWordBytes);
   }
   if (report.pronunciationsDropped > 0) {
     std::fprintf(stderr,

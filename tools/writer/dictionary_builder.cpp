@@ -20,11 +20,8 @@
 namespace lexor::writer {
 namespace {
 
-constexpr uint8_t kExtendedEntry = 0x10;
-constexpr uint8_t kLevelMask = 0x0F;
-constexpr uint8_t kTagExample = 0x01;
-constexpr uint8_t kTagPronunciation = 0x02;
-constexpr uint8_t kTagEnd = 0x80;
+constexpr uint8_t kTagExample = kTextFieldKind | kExampleType;
+constexpr uint8_t kTagPronunciation = kTextFieldKind | kPronunciationType;
 constexpr size_t kMaxBocu1BytesPerUnit = 3;  // a surrogate pair (2 units) takes at most 4 bytes
 
 bool holdsNul(UStringView text) { return text.find(u'\0') != UStringView::npos; }
@@ -106,14 +103,14 @@ class EntryEncoder {
 
     RawEntry raw;
     raw.headWord = std::move(*headWord);
-    raw.attribute = static_cast<uint8_t>(std::clamp(entry.level, 0, 15)) & kLevelMask;
+    raw.attribute = static_cast<uint8_t>(std::clamp<int>(entry.level, 0, kLevelMask)) & kLevelMask;
     raw.body = std::move(*translation);
     if (example || pronunciation) {
-      raw.attribute |= kExtendedEntry;
+      raw.attribute |= kExtendedEntryFlag;
       raw.body.push_back('\0');
       appendTextField(raw.body, kTagExample, example);
       appendTextField(raw.body, kTagPronunciation, pronunciation);
-      raw.body.push_back(static_cast<char>(kTagEnd));
+      raw.body.push_back(static_cast<char>(kEndOfFieldsTag));
     }
     return raw;
   }

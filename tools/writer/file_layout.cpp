@@ -1,27 +1,11 @@
 // Lays encoded entries out as a Lexor file: data blocks, the index of their leading words and the
 // header block.
 //
-// File    := header block (256 bytes) | index area | data area
-// Index   := { block number (2 or 4 bytes) | block's first head word | 00 }, padded with 00 to
-//            index blocks x block size bytes
-// Data    := blocks of whole 256-byte units; block number b starts b x 256 bytes into the area
-// Block   := head word (uint16: bits 0-14 = units, bit 15 = 4-byte field lengths)
-//            | entries | end mark (a field length of 0) | 00 padding
-// Entry   := code page: L | prefix count | tail | 00 | attribute | body
-//            BOCU-1:    L | prefix count | attribute | tail | 00 | body
-//            L (2 or 4 bytes, the block's width) counts from the tail's first byte to the entry's
-//            end. The prefix count is how many leading bytes the head word shares with the
-//            previous head word of the same block; 0 for a block's first entry, at most 255.
-//
-// Header block, offsets of the fields this writer fills (all little-endian):
-//   140 version (major << 8)  146 block size (stored / 16 in version 3)  148 index blocks
-//   150 header size (256)     160 nword (entries)   165 dictype (0x08: BOCU-1)
-//   versions 2, 3: 152 index size, 154 empty block at, 156 index entries, 158 data blocks (int16)
-//   versions 3, 4: 167 olenumber, 171 os (0x20: BOCU-1)   version 5: 167 os, 168 olenumber
-//   version 4: 182 ext. header size, 186 empty block at, 190 index entries, 194 data blocks,
-//              198 block-number flag (1: 4-byte block numbers)
-//   version 5: 182 block-number flag, 184 ext. header size, 188 empty block at, 192 index entries,
-//              196 data blocks
+// The grammar and every number of the format are in core/lexor_format.h; what follows is this
+// writer's own reading of them. Header fields it fills: version, block size, index blocks, header
+// size (256), nword (the entries), dictype and os (the BOCU-1 bits), the index size of versions 2
+// and 3, and each version's empty block at, index entries, data blocks and block-number flag. A
+// block's prefix counts run within the block only: 0 for its first entry, at most 255.
 //
 // Choices of this writer: "block size" is the size of an index block (256, grown by units only
 // when the index would need more than 0x7FFF index blocks), so that block size x index blocks is
@@ -30,26 +14,22 @@
 // because a look-up only ever starts in the last block whose leading word is at or before the
 // query word.
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
-#include "tools/writer/le_bytes.h"
+#include "core/data_util.h"
+#include "core/lexor_format.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::writer {
 namespace {
 
-constexpr size_t kUnit = 256;
-constexpr size_t kHeaderBlockBytes = 256;
-constexpr uint32_t kMaxBlockUnits = 0x7FFF;
-constexpr size_t kMaxBlockBytes = kMaxBlockUnits * kUnit;
-constexpr uint32_t kFourByteFieldsBit = 0x8000;
-constexpr uint32_t kMaxInt16 = 0x7FFF;  // the header's 16-bit fields are read as signed
-constexpr uint64_t kMaxFieldLength2 = 0xFFFF;
-constexpr uint64_t kMaxFieldLength4 = 0xFFFFFFFF;
-constexpr size_t kMaxPrefixCount = 255;
-constexpr uint8_t kDictypeBocu = 0x08;
-constexpr uint8_t kOsBocu = 0x20;
+constexpr size_t kUnit = kBlockUnit;  // for the size_t arithmetic of blocks
+// The header's 16-bit fields are read as signed.
+constexpr uint32_t kMaxInt16 = std::numeric_limits<int16_t>::max();
+constexpr uint64_t kMaxFieldLength2 = std::numeric_limits<uint16_t>::max();
+constexpr uint64_t kMaxFieldLength4 = std::numeric_limits<uint32_t>::max();
 
 size_t sharedPrefix(const std::string& previous, const std::string& current) {
   size_t limit = std::min({previous.size(), current.size(), kMaxPrefixCount});
@@ -71,7 +51,7 @@ uint64_t entryBytesAfterLength(const RawEntry& entry, size_t prefix, bool bocu) 
 
 void appendEntry(std::vector<uint8_t>& out, const RawEntry& entry, size_t prefix, bool bocu,
                  int width) {
-  appendUInt(out, static_cast<uint32_t>(fieldLength(entry, prefix, bocu)), width);
+  appendUIntOfWidth(out, static_cast<uint32_t>(fieldLength(entry, prefix, bocu)), width);
   out.push_back(static_cast<uint8_t>(prefix));
   if (bocu) out.push_back(entry.attribute);
   out.insert(out.end(), entry.headWord.begin() + static_cast<std::ptrdiff_t>(prefix),
@@ -117,15 +97,16 @@ class BlockBuilder {
     if (size > kMaxBlockBytes) return {};
     std::vector<uint8_t> out;
     out.reserve(size);
-    appendUInt(out, 0, 2);
+    appendUIntOfWidth(out, 0, 2);
     for (const auto& placed : entries_) {
       if (fieldLength(*placed.entry, placed.prefix, bocu_) > maxLength) return {};
       appendEntry(out, *placed.entry, placed.prefix, bocu_, width_);
     }
-    appendUInt(out, 0, width_);  // end mark
+    appendUIntOfWidth(out, 0, width_);  // end mark
     size_t units = (out.size() + kUnit - 1) / kUnit;
     out.resize(units * kUnit, 0);
-    putUInt(out, 0, static_cast<uint32_t>(units) | (width_ == 4 ? kFourByteFieldsBit : 0), 2);
+    putUShortAt(out.data(),
+                static_cast<uint32_t>(units) | (width_ == 4 ? kWideFieldLengthFlag : 0));
     return out;
   }
 
@@ -243,7 +224,7 @@ bool buildIndex(const std::vector<Block>& blocks, const Options& options, IndexA
   }
   index->blockNumberWidth = width;
   for (size_t i = 0; i < blocks.size(); ++i) {
-    appendUInt(index->bytes, static_cast<uint32_t>(blockNumbers[i]), width);
+    appendUIntOfWidth(index->bytes, static_cast<uint32_t>(blockNumbers[i]), width);
     index->bytes.insert(index->bytes.end(), blocks[i].firstHeadWord.begin(),
                         blocks[i].firstHeadWord.end());
     index->bytes.push_back(0);
@@ -253,7 +234,7 @@ bool buildIndex(const std::vector<Block>& blocks, const Options& options, IndexA
   uint64_t indexBytes = index->bytes.size();
   uint64_t blockSize = kUnit;
   while ((indexBytes + blockSize - 1) / blockSize > kMaxInt16) blockSize += kUnit;
-  uint64_t storedBlockSize = options.version == 3 ? blockSize / 16 : blockSize;
+  uint64_t storedBlockSize = options.version == 3 ? blockSize / kVersion3BlockSizeUnit : blockSize;
   if (storedBlockSize > kMaxInt16) {
     *error = "the index is too large for the header";
     return false;
@@ -276,40 +257,40 @@ std::vector<uint8_t> buildHeader(const Options& options, const IndexArea& index,
       return {};
     }
   }
-  std::vector<uint8_t> header(kHeaderBlockBytes, 0);
+  std::vector<uint8_t> header(kHeaderBlockSize, 0);
+  uint8_t* h = header.data();
   auto emptyBlockAt = static_cast<uint32_t>(std::min<uint64_t>(dataUnits, 0xFFFFFFFF));
-  putUInt(header, 140, static_cast<uint32_t>(options.version) << 8, 2);
-  putUInt(header, 146, options.version == 3 ? index.blockSize / 16 : index.blockSize, 2);
-  putUInt(header, 148, index.indexBlocks, 2);
-  putUInt(header, 150, kHeaderBlockBytes, 2);
-  putUInt(header, 160, static_cast<uint32_t>(nEntries), 4);
-  header[165] = options.bocu ? kDictypeBocu : 0;
-  uint8_t os = options.bocu ? kOsBocu : 0;
-  uint8_t flag = index.blockNumberWidth == 4 ? 1 : 0;
+  putUShortAt(h + kVersionAt, static_cast<uint32_t>(options.version) << 8);
+  putUShortAt(h + kBlockSizeAt,
+              options.version == 3 ? index.blockSize / kVersion3BlockSizeUnit : index.blockSize);
+  putUShortAt(h + kIndexBlocksAt, index.indexBlocks);
+  putUShortAt(h + kHeaderSizeAt, kHeaderBlockSize);
+  putULongAt(h + kNwordAt, static_cast<uint32_t>(nEntries));
+  putByteAt(h + kDictypeAt, options.bocu ? kDictypeBocuBit : 0);
+  uint32_t os = options.bocu ? kOsBocuBit : 0;
+  uint32_t flag = index.blockNumberWidth == 4 ? kFourByteBlockNumbers : 0;
   auto nIndex = static_cast<uint32_t>(nBlocks);
   switch (options.version) {
     case 2:
-    case 3:
-      putUInt(header, 152, static_cast<uint32_t>(index.bytes.size()), 2);
-      putUInt(header, 154, std::min<uint32_t>(emptyBlockAt, kMaxInt16), 2);  // logged only
-      putUInt(header, 156, nIndex, 2);
-      putUInt(header, 158, nIndex, 2);
-      if (options.version == 3) header[171] = os;
+    case 3: {
+      const ShortCountOffsets& at = kShortCountOffsets;
+      putUShortAt(h + at.indexSize, static_cast<uint32_t>(index.bytes.size()));
+      putUShortAt(h + at.emptyBlockAt, std::min<uint32_t>(emptyBlockAt, kMaxInt16));  // logged only
+      putUShortAt(h + at.indexEntries, nIndex);
+      putUShortAt(h + at.dataBlocks, nIndex);
+      if (options.version == 3) putByteAt(h + kVersion3OsAt, os);
       break;
+    }
     case 4:
-      header[171] = os;
-      putUInt(header, 186, emptyBlockAt, 4);
-      putUInt(header, 190, nIndex, 4);
-      putUInt(header, 194, nIndex, 4);
-      header[198] = flag;
+    case 5: {
+      const LongCountOffsets& at = options.version == 4 ? kVersion4Offsets : kVersion5Offsets;
+      putByteAt(h + at.os, os);
+      putULongAt(h + at.emptyBlockAt, emptyBlockAt);
+      putULongAt(h + at.indexEntries, nIndex);
+      putULongAt(h + at.dataBlocks, nIndex);
+      putByteAt(h + at.blockbyteFlag, flag);
       break;
-    case 5:
-      header[167] = os;
-      header[182] = flag;
-      putUInt(header, 188, emptyBlockAt, 4);
-      putUInt(header, 192, nIndex, 4);
-      putUInt(header, 196, nIndex, 4);
-      break;
+    }
   }
   return header;
 }

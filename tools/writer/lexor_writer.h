@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/dic_identity.h"
+#include "core/lexor_format.h"
 #include "platform/ustring.h"
 
 namespace lexor::writer {
@@ -51,10 +52,6 @@ struct Report {
   size_t pronunciationsDropped = 0;  // pronunciations the phonetic table cannot spell (entry kept)
   size_t headWordsCut = 0;           // head words cut to the longest head word a block can hold
 };
-
-// Longest head word, in bytes, that a reader's head-word buffer holds; longer ones are cut on a
-// character boundary.
-inline constexpr size_t kMaxHeadWordBytes = 248;
 
 // Builds the whole file in memory. Entries are sorted by their encoded head-word bytes (unsigned;
 // entries with equal head words keep their input order, and all of them land in one block);

@@ -15,7 +15,7 @@
 namespace lexor::writer {
 namespace {
 
-constexpr int kMaxLevel = 15;
+constexpr int kMaxLevel = kLevelMask;
 
 std::string expandEscapes(std::string_view text) {
   std::string out;
