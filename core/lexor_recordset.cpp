@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/entry_layout.h"
 #include "core/record_decoder.h"
 #include "core/string_bridge.h"
 #include "platform/log.h"
@@ -60,17 +59,8 @@ void LexorRecordset::clear_() {
   _curr_index_no = -1;
   _range_looked_up = false;
   _range_end = 0;
-  _walked_until = 0;
-  _walked_blocks.clear();  // keeps its storage for the next dictionary
-  _walked_out_of_order.clear();
-  releaseBlock();
-  _eword[0] = 0;
-  _eword_len = 0;
-}
-
-void LexorRecordset::releaseBlock() {
-  _datablock.clear();  // keeps its storage for the next block
-  _p.reset();
+  _walked.clear();
+  _cursor.reset();
 }
 
 Lexor* LexorRecordset::currentDic() const { return dicAt(static_cast<size_t>(_curr_dic)).get(); }
@@ -177,110 +167,39 @@ bool LexorRecordset::enterDictionary(Lexor& dic) {
   return true;
 }
 
+// The walk of the range: next block, next entry, until an entry's head word begins with the
+// needle. The cursor stays on that entry; the next step goes on from there.
 bool LexorRecordset::findInRange(Lexor& dic) {
-  EntryLayout layout;
-  layout.bocu = dic.isBOCU();
-  size_t position = 0;
-  if (!_datablock.empty()) {
-    position = _next_p;  // step over the current entry
-    _p.reset();
-  }
-
   for (;;) {
-    if (_datablock.empty()) {
-      if (_curr_index_no >= _range_end) return false;
-      // A sound index names each block once. A crafted one may name a block again, or blocks
-      // that overlap: walking those would repeat matches and make the work of one query grow
-      // with the square of the file's size, so a block that overlaps one already walked in this
-      // dictionary is passed. Blocks usually come in ascending order, past every block walked so
-      // far; only one that lies before is checked against the others, by its head word alone.
-      const int32_t entry = _curr_index_no;
-      const uint64_t blockNumber = dic.indexBlockNumber(static_cast<uint32_t>(entry));
-      if (blockNumber < _walked_until) {
-        // A head word that cannot be read is left to the load below, which reports it.
-        const uint32_t units = dic.blockUnits(entry);
-        if (units != 0 && overlapsWalkedBlock(blockNumber, blockNumber + units)) {
-          ++_curr_index_no;
-          continue;
-        }
-      }
-      if (!dic.loadDatablock(entry, _datablock)) {
-        // One unreadable block does not hide the matches of the blocks and dictionaries after it.
-        logFormat("cannot allocate datablock\n");
-        _datablock.clear();
-        ++_curr_index_no;
-        continue;
-      }
-      const uint64_t blockEnd = blockNumber + _datablock.size() / kBlockUnit;
-      if (blockNumber < _walked_until && overlapsWalkedBlock(blockNumber, blockEnd)) {
-        _datablock.clear();  // the file changed between the two reads
-        ++_curr_index_no;
-        continue;
-      }
-      noteWalkedBlock(blockNumber, blockEnd);
-      _fieldlength_byte = fieldWidthOfBlock(_datablock);
-      _eword[0] = 0;
-      _eword_len = 0;
-      position = kBlockEntriesOffset;
-    }
-
+    if (!_cursor.holdsBlock() && !nextBlock(dic)) return false;
     // Hot path: every head word of the block is rebuilt in place and compared as bytes; nothing
-    // is allocated per entry. An entry that breaks the layout ends the walk of its block.
-    layout.fieldWidth = _fieldlength_byte;
-    const size_t limit = usableBlockSize(_datablock);
-    for (;;) {
-      EntryHead head;
-      if (readEntryHead(_datablock.data(), limit, position, layout, &head) != EntryStatus::kEntry)
-        break;
-      size_t length = static_cast<size_t>(_eword_len);
-      if (!decompressHeadWord(_datablock.data() + head.tail, head.tailLength, head.prefixCount,
-                              _eword.data(), &length))
-        break;
-      _eword_len = static_cast<int32_t>(length);
-      _attrib = head.attribute;
-      if (length >= _needle_len && std::memcmp(_eword.data(), _needle.data(), _needle_len) == 0) {
-        _p = position;
-        _next_p = head.end;
+    // is allocated per entry.
+    while (_cursor.nextEntry()) {
+      if (_cursor.headWordLength() >= _needle_len &&
+          std::memcmp(_cursor.headWord(), _needle.data(), _needle_len) == 0)
         return true;
-      }
-      position = head.end;
     }
-    releaseBlock();
+    _cursor.release();
     ++_curr_index_no;
   }
 }
 
-namespace {
-
-using UnitRange = std::pair<uint64_t, uint64_t>;
-
-// Whether [first, end) meets one of the disjoint ranges, given the first range that begins at or
-// after `first` (`next`) in their sorted order.
-template <typename Iterator>
-bool meets(Iterator begin, Iterator next, Iterator finish, uint64_t first, uint64_t end) {
-  if (next != finish && next->first < end) return true;
-  return next != begin && std::prev(next)->second > first;
-}
-
-}  // namespace
-
-bool LexorRecordset::overlapsWalkedBlock(uint64_t first, uint64_t end) const {
-  const UnitRange key(first, 0);
-  const auto& inOrder = _walked_blocks;
-  if (meets(inOrder.begin(), std::lower_bound(inOrder.begin(), inOrder.end(), key), inOrder.end(),
-            first, end))
-    return true;
-  const auto& others = _walked_out_of_order;
-  return meets(others.begin(), others.lower_bound(key), others.end(), first, end);
-}
-
-void LexorRecordset::noteWalkedBlock(uint64_t first, uint64_t end) {
-  if (first >= _walked_until) {
-    _walked_blocks.emplace_back(first, end);
-    _walked_until = end;
-  } else {
-    _walked_out_of_order.emplace(first, end);
+// Loads the first block from _curr_index_no on that is readable and not walked yet in this
+// dictionary; false when the range holds none.
+bool LexorRecordset::nextBlock(Lexor& dic) {
+  for (; _curr_index_no < _range_end; ++_curr_index_no) {
+    switch (_cursor.load(dic, _curr_index_no, _walked)) {
+      case BlockLoad::kLoaded:
+        return true;
+      case BlockLoad::kUnreadable:
+        // One unreadable block does not hide the matches of the blocks and dictionaries after it.
+        logFormat("cannot allocate datablock\n");
+        break;
+      case BlockLoad::kWalked:
+        break;
+    }
   }
+  return false;
 }
 
 bool LexorRecordset::nextDictionary() {
@@ -291,7 +210,7 @@ bool LexorRecordset::nextDictionary() {
 }
 
 bool LexorRecordset::endWalk() {
-  releaseBlock();
+  _cursor.release();
   _range_looked_up = true;  // further steps answer false until the next query or reset
   _isEOF = true;
   return false;
@@ -313,23 +232,13 @@ bool LexorRecordset::moveNext() {
 }
 
 std::optional<Record> LexorRecordset::getRecordAsDictionary() {
-  if (_isEOF || !_p || _datablock.empty()) return std::nullopt;
+  if (_isEOF || !_cursor.atEntry()) return std::nullopt;
   Lexor* dic = currentDic();
   if (!dic) return std::nullopt;
-
-  EntryLayout layout;
-  layout.fieldWidth = _fieldlength_byte;
-  layout.bocu = dic->isBOCU();
-  EntryHead head;
-  if (readEntryHead(_datablock.data(), usableBlockSize(_datablock), *_p, layout, &head) !=
-      EntryStatus::kEntry)
-    return std::nullopt;
-
-  const uint8_t attribute = static_cast<uint8_t>(_attrib);
-  const EntryBody body = readEntryBody(_datablock.data() + head.body, head.end - head.body,
-                                       (attribute & kExtendedEntryFlag) != 0, _fieldlength_byte);
-  return decodeRecord(DictionaryTexts::of(dic->isBOCU(), dic->getDicSignature()), _eword.data(),
-                      static_cast<size_t>(_eword_len), attribute, body);
+  const std::optional<EntryBody> body = _cursor.entryBody();
+  if (!body) return std::nullopt;
+  return decodeRecord(DictionaryTexts::of(dic->isBOCU(), dic->getDicSignature()),
+                      _cursor.headWord(), _cursor.headWordLength(), _cursor.attribute(), *body);
 }
 
 }  // namespace lexor

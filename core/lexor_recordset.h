@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
-#include <utility>
 #include <vector>
 
+#include "core/block_cursor.h"
 #include "core/lexor.h"
 #include "core/record.h"
 #include "platform/code_page.h"
@@ -58,13 +57,8 @@ class LexorRecordset {
   std::array<uint8_t, kNeedleSize> _needle{};
   std::array<uint8_t, kNeedleSize> _needlf{};
   IndexRange _index_range;
-  int32_t _curr_index_no = 0;
-  std::vector<uint8_t> _datablock;  // empty: no block loaded
-  std::optional<size_t> _p;         // offset of the current entry in _datablock
-  int32_t _fieldlength_byte = 2;
-  std::array<uint8_t, kEwordSize> _eword{};
-  int32_t _eword_len = 0;
-  int32_t _attrib = 0;
+  int32_t _curr_index_no = 0;  // the index entry whose block is walked
+  BlockCursor _cursor;
   bool _isEOF = false;
 
   // The encoding a needle is built in: BOCU-1, or a head-word code page.
@@ -80,11 +74,9 @@ class LexorRecordset {
   bool needleFits(const Lexor& dic);
   bool enterDictionary(Lexor& dic);
   bool findInRange(Lexor& dic);
-  bool overlapsWalkedBlock(uint64_t first, uint64_t end) const;
-  void noteWalkedBlock(uint64_t first, uint64_t end);
+  bool nextBlock(Lexor& dic);
   bool nextDictionary();
   bool endWalk();
-  void releaseBlock();
 
   // The query word as the walk needs it: unlike _needle_nsstr it outlives clear_, because every
   // dictionary whose head words use another encoding gets the needle rebuilt from it.
@@ -93,15 +85,7 @@ class LexorRecordset {
   size_t _needle_len = 0;
   bool _range_looked_up = false;  // the current dictionary's range has been looked up
   int64_t _range_end = 0;         // one past the last index entry of the range to walk
-  size_t _next_p = 0;             // where the entry after the current one begins
-  uint64_t _walked_until =
-      0;  // data-area unit one past the furthest block walked in this dictionary
-  // The blocks walked in this dictionary for this query, as [first unit, end unit), disjoint:
-  // those that came in ascending order (sorted as they came, storage kept from query to query),
-  // and the rare ones that lay before an earlier block. Consulted only for a block that lies
-  // before _walked_until.
-  std::vector<std::pair<uint64_t, uint64_t>> _walked_blocks;
-  std::set<std::pair<uint64_t, uint64_t>> _walked_out_of_order;
+  WalkedBlocks _walked;           // the blocks walked in this dictionary for this query
 };
 
 }  // namespace lexor

@@ -6,11 +6,10 @@
 #include <cstring>
 #include <limits>
 #include <list>
-#include <map>
 #include <optional>
 
+#include "core/block_cursor.h"
 #include "core/bocu1.h"
-#include "core/entry_layout.h"
 #include "core/record_decoder.h"
 #include "search/text_fold.h"
 
@@ -23,9 +22,9 @@ constexpr uint32_t kMaxArenaBytes = std::numeric_limits<uint32_t>::max() - 1;
 
 }  // namespace
 
-// Walks the blocks as the query walk does: a block that cannot be loaded is passed, an entry that
-// breaks the layout ends its block, and a block that overlaps one already walked (a crafted index
-// naming it twice) is passed, so that no entry is counted twice.
+// Walks the blocks with the query walk's cursor: a block that cannot be loaded is passed, an entry
+// that breaks the layout ends its block, and a block that overlaps one already walked (a crafted
+// index naming it twice) is passed, so that no entry is counted twice.
 class HeadWordTable::Builder {
  public:
   Builder(Lexor& dic, HeadWordTable& table)
@@ -35,21 +34,16 @@ class HeadWordTable::Builder {
 
   void run() {
     const uint32_t blocks = _dic.usableIndexEntries();
-    std::vector<uint8_t> block;
     // A guess from the blocks actually indexed, capped: a crafted index of many tiny entries
     // must not reserve memory that the data never fills.
     _table._entries.reserve(std::min<size_t>(size_t{blocks} * 8 + 1, kMaxReservedEntries));
+    BlockCursor cursor;
+    WalkedBlocks walked;
     for (uint32_t i = 0; i < blocks && !_full; ++i) {
-      const uint64_t first = _dic.indexBlockNumber(i);
-      if (first < _walkedUntil) {
-        const uint32_t units = _dic.blockUnits(static_cast<int32_t>(i));
-        if (units != 0 && overlapsWalked(first, first + units)) continue;
-      }
-      if (!_dic.loadDatablock(static_cast<int32_t>(i), block)) continue;
-      const uint64_t end = first + block.size() / kBlockUnit;
-      if (first < _walkedUntil && overlapsWalked(first, end)) continue;
-      noteWalked(first, end);
-      walkBlock(i, block);
+      if (cursor.load(_dic, static_cast<int32_t>(i), walked) != BlockLoad::kLoaded) continue;
+      while (!_full && cursor.nextEntry())
+        add(i, static_cast<uint32_t>(cursor.entryOffset()), cursor.headWord(),
+            cursor.headWordLength());
     }
     _table._entries.push_back({static_cast<uint32_t>(_table._arena.size()), 0, 0, 0});
     _table._entries.shrink_to_fit();
@@ -57,27 +51,6 @@ class HeadWordTable::Builder {
   }
 
  private:
-  void walkBlock(uint32_t indexEntry, const std::vector<uint8_t>& block) {
-    EntryLayout layout;
-    layout.bocu = _texts.bocu;
-    layout.fieldWidth = fieldWidthOfBlock(block);
-    const size_t limit = usableBlockSize(block);
-    uint8_t word[kHeadWordBufferSize] = {};
-    size_t wordLength = 0;
-    size_t position = kBlockEntriesOffset;
-    for (;;) {
-      EntryHead head;
-      if (readEntryHead(block.data(), limit, position, layout, &head) != EntryStatus::kEntry)
-        return;
-      if (!decompressHeadWord(block.data() + head.tail, head.tailLength, head.prefixCount, word,
-                              &wordLength))
-        return;
-      add(indexEntry, static_cast<uint32_t>(position), word, wordLength);
-      if (_full) return;
-      position = head.end;
-    }
-  }
-
   bool decode(const uint8_t* word, size_t length) {
     if (_texts.bocu) {
       _units.resize(2 * length + 1);
@@ -130,22 +103,9 @@ class HeadWordTable::Builder {
     _stored.resize(U_SUCCESS(status) ? static_cast<size_t>(written) : 0);
   }
 
-  bool overlapsWalked(uint64_t first, uint64_t end) const {
-    auto next = _walked.lower_bound(first);
-    if (next != _walked.end() && next->first < end) return true;
-    return next != _walked.begin() && std::prev(next)->second > first;
-  }
-
-  void noteWalked(uint64_t first, uint64_t end) {
-    _walked.emplace(first, end);
-    _walkedUntil = std::max(_walkedUntil, end);
-  }
-
   Lexor& _dic;
   HeadWordTable& _table;
   DictionaryTexts _texts;
-  std::map<uint64_t, uint64_t> _walked;  // [first unit, end unit) of the blocks walked
-  uint64_t _walkedUntil = 0;
   std::vector<char16_t> _units;
   std::optional<UString> _decoded;
   UStringView _text;

@@ -215,6 +215,15 @@ TEST_F(RecordsetTest, BrokenBlocksEndOnlyTheirOwnWalk) {
   }
 }
 
+// A block's first entry shares nothing with the block before it: a prefix count there breaks it.
+TEST_F(RecordsetTest, FirstEntryOfABlockBorrowsNoHeadWord) {
+  TestDictionary d;
+  d.add("qa", wordsBlock({"qa"})).add("qb", handBlock({cpEntry(1, "b", "x")}));
+  d.add("qc", wordsBlock({"qc"}));
+  auto rs = LexorRecordset::initWithDic(open("borrowed.dic", d));
+  EXPECT_EQ(query(*rs, "q"), (Words{"qa", "qc"}));
+}
+
 TEST(EntryLayout, EntryHeadsThatBreakTheBlock) {
   // A field length of 256 is stored 00 01: its low byte alone is no end-of-block mark.
   const Bytes length256 = handBlock({cpEntry(0, "w", std::string(253, 'x'))});
