@@ -17,6 +17,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "core/data_util.h"
 #include "platform/log.h"
@@ -246,6 +249,98 @@ LeadingRun walkLeadingRun(const uint8_t* base, size_t limit, size_t width, uint8
     if (!reachedEnd[k]) break;
   }
   return run;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define LEXOR_WIDE_MASKS 1
+// The leading run found without walking it entry by entry, 64 bytes at a time. Within the run a
+// NUL ends an entry exactly when no entry ended in the `width` bytes before it (the NULs there are
+// block-number bytes), and a NUL with no NUL at all in the `width` bytes before it certainly ends
+// one. Those certain ends nearly always settle a window: every other NUL of the window lies in
+// the block number after one of them, or after the last end of the window before. A window where
+// that does not hold is settled by going through its NULs one by one. A window is taken only
+// whole: the word starts in it all begin with a byte in [1, below), every entry lies within the
+// bytes, and the count stays within `maxEntries`; otherwise the state before it is returned and the
+// caller's pass walks on from there. Bits: bit i of a window's mask is its byte i.
+template <size_t W>
+__attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun settleLeadingRunWide(
+    const uint8_t* base, size_t limit, uint8_t below, size_t maxEntries) {
+  // The bits of `now` moved up by `k` places, the top bits of `before` filling in below.
+  const auto up = [](uint64_t now, uint64_t before, unsigned k) {
+    return now << k | before >> (64 - k);
+  };
+  // Positions with a set bit among the `W` places before them.
+  const auto spread = [&up](uint64_t now, uint64_t before) {
+    uint64_t m = 0;
+    for (unsigned k = 1; k <= W; ++k) m |= up(now, before, k);
+    return m;
+  };
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i one = _mm512_set1_epi8(1);
+  const __m512i span = _mm512_set1_epi8(static_cast<char>(below - 1));
+  // A virtual end just before the first entry: byte -1.
+  uint64_t zPrev = uint64_t{1} << 63, tPrev = uint64_t{1} << 63;
+  int64_t lastEnd = -1, endBefore = -1;  // the last two entry ends taken
+  size_t entries = 0;
+  for (size_t at = 0; limit - at >= 64; at += 64) {
+    const __m512i bytes = _mm512_loadu_si512(base + at);
+    const uint64_t z = _mm512_cmpeq_epi8_mask(bytes, zero);
+    // Bytes in [1, below): byte - 1 wraps 0 to 255.
+    const uint64_t fine = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, one), span);
+    const uint64_t certain = z & ~spread(z, zPrev);
+    uint64_t t = certain;
+    int64_t last = lastEnd, before = endBefore;
+    if ((z & ~certain & ~spread(certain, tPrev)) != 0) {
+      t = 0;
+      for (uint64_t m = z; m != 0; m &= m - 1) {
+        const auto n = static_cast<int64_t>(at + static_cast<size_t>(__builtin_ctzll(m)));
+        if (n - last > static_cast<int64_t>(W)) {
+          t |= m & -m;
+          before = last;
+          last = n;
+        }
+      }
+    } else if (t != 0) {
+      const unsigned top = 63 - static_cast<unsigned>(__builtin_clzll(t));
+      const uint64_t rest = t & ~(uint64_t{1} << top);
+      before = rest != 0
+                   ? static_cast<int64_t>(at + 63 - static_cast<unsigned>(__builtin_clzll(rest)))
+                   : last;
+      last = static_cast<int64_t>(at + top);
+    }
+    const uint64_t starts = up(t, tPrev, W + 1);
+    const auto count = static_cast<size_t>(__builtin_popcountll(t));
+    if ((starts & ~fine) != 0 || entries + count > maxEntries) break;
+    entries += count;
+    lastEnd = last;
+    endBefore = before;
+    zPrev = z;
+    tPrev = t;
+  }
+  LeadingRun run;
+  run.position = static_cast<size_t>(lastEnd + 1);
+  run.entries = entries;
+  if (entries > 0) run.lastOffset = static_cast<uint32_t>(endBefore + 1 + static_cast<int64_t>(W));
+  return run;
+}
+
+bool hasWideMasks() {
+  static const bool has = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2") &&
+                          __builtin_cpu_supports("popcnt");
+  return has;
+}
+#endif
+
+// The leading run by the widest means this processor has.
+LeadingRun leadingRun(const uint8_t* base, size_t limit, size_t width, uint8_t below,
+                      size_t maxEntries) {
+#if defined(LEXOR_WIDE_MASKS)
+  if (hasWideMasks()) {
+    return width == 4 ? settleLeadingRunWide<4>(base, limit, below, maxEntries)
+                      : settleLeadingRunWide<2>(base, limit, below, maxEntries);
+  }
+#endif
+  return walkLeadingRun(base, limit, width, below, maxEntries);
 }
 
 // The look-up as a single pass over the entries; kept for an index whose words are out of order,
@@ -496,7 +591,7 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
   size_t p = 0;
   size_t i = 0;
   if (word[0] != 0) {
-    const LeadingRun run = walkLeadingRun(base, limit, width, word[0], claimed);
+    const LeadingRun run = leadingRun(base, limit, width, word[0], claimed);
     p = run.position;
     i = run.entries;
     if (i > 0) {
