@@ -125,8 +125,9 @@ uint64_t leadingKey(const uint8_t* word, size_t length, bool readable) {
   return key;
 }
 
-// Where the entries before a word end: the state of the single pass when it first meets an entry
-// whose word does not begin with a byte below the word's first byte (or when it stops).
+// Where a run of entries before a word ends (at the latest where the single pass first meets an
+// entry whose word does not begin with a byte below the word's first byte, or stops): the state
+// of the pass there.
 struct LeadingRun {
   size_t position = 0;      // start of the entry the pass meets then
   size_t entries = 0;       // entries before it
@@ -253,18 +254,21 @@ LeadingRun walkLeadingRun(const uint8_t* base, size_t limit, size_t width, uint8
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define LEXOR_WIDE_MASKS 1
-// The leading run found without walking it entry by entry, 64 bytes at a time. Within the run a
-// NUL ends an entry exactly when no entry ended in the `width` bytes before it (the NULs there are
-// block-number bytes), and a NUL with no NUL at all in the `width` bytes before it certainly ends
-// one. Those certain ends nearly always settle a window: every other NUL of the window lies in
-// the block number after one of them, or after the last end of the window before. A window where
-// that does not hold is settled by going through its NULs one by one. A window is taken only
-// whole: the word starts in it all begin with a byte in [1, below), every entry lies within the
-// bytes, and the count stays within `maxEntries`; otherwise the state before it is returned and the
-// caller's pass walks on from there. Bits: bit i of a window's mask is its byte i.
+// The entries before a word, found without walking them one by one, 64 bytes at a time: those
+// whose first two bytes (a NUL standing for the word's end) sort below the word's first two, a
+// run that reaches past the one of the single pass above, which the first byte alone decides.
+// Within the run a NUL ends an entry exactly when no entry ended in the `width` bytes before it
+// (the NULs there are block-number bytes), and a NUL with no NUL at all in the `width` bytes before
+// it certainly ends one. Those certain ends nearly always settle a window: every other NUL of the
+// window lies in the block number after one of them, or after the last end of the window before. A
+// window where that does not hold is settled by going through its NULs one by one. A window is
+// taken only whole: the word starts in it all begin with a byte in [1, below), every entry lies
+// within the bytes, and the count stays within `maxEntries`; otherwise the state before it is
+// returned and the caller's pass walks on from there, as it would from the end of the shorter run.
+// Bits: bit i of a window's mask is its byte i; `word` has at least two readable bytes.
 template <size_t W>
 __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun settleLeadingRunWide(
-    const uint8_t* base, size_t limit, uint8_t below, size_t maxEntries) {
+    const uint8_t* base, size_t limit, const uint8_t* word, size_t maxEntries) {
   // The bits of `now` moved up by `k` places, the top bits of `before` filling in below.
   const auto up = [](uint64_t now, uint64_t before, unsigned k) {
     return now << k | before >> (64 - k);
@@ -277,16 +281,21 @@ __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun set
   };
   const __m512i zero = _mm512_setzero_si512();
   const __m512i one = _mm512_set1_epi8(1);
-  const __m512i span = _mm512_set1_epi8(static_cast<char>(below - 1));
+  const __m512i span = _mm512_set1_epi8(static_cast<char>(word[0] - 1));
+  const __m512i lead = _mm512_set1_epi8(static_cast<char>(word[0]));
+  const __m512i second = _mm512_set1_epi8(static_cast<char>(word[1]));
   // A virtual end just before the first entry: byte -1.
   uint64_t zPrev = uint64_t{1} << 63, tPrev = uint64_t{1} << 63;
   int64_t lastEnd = -1, endBefore = -1;  // the last two entry ends taken
   size_t entries = 0;
-  for (size_t at = 0; limit - at >= 64; at += 64) {
+  for (size_t at = 0; limit - at > 64; at += 64) {
     const __m512i bytes = _mm512_loadu_si512(base + at);
     const uint64_t z = _mm512_cmpeq_epi8_mask(bytes, zero);
-    // Bytes in [1, below): byte - 1 wraps 0 to 255.
-    const uint64_t fine = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, one), span);
+    // A word start is fine where its byte is in [1, word[0]) (byte - 1 wraps 0 to 255), or is
+    // word[0] with a byte below word[1] after it.
+    const uint64_t fine = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, one), span) |
+                          (_mm512_cmpeq_epi8_mask(bytes, lead) &
+                           _mm512_cmplt_epu8_mask(_mm512_loadu_si512(base + at + 1), second));
     const uint64_t certain = z & ~spread(z, zPrev);
     uint64_t t = certain;
     int64_t last = lastEnd, before = endBefore;
@@ -332,15 +341,15 @@ bool hasWideMasks() {
 #endif
 
 // The leading run by the widest means this processor has.
-LeadingRun leadingRun(const uint8_t* base, size_t limit, size_t width, uint8_t below,
+LeadingRun leadingRun(const uint8_t* base, size_t limit, size_t width, const uint8_t* word,
                       size_t maxEntries) {
 #if defined(LEXOR_WIDE_MASKS)
   if (hasWideMasks()) {
-    return width == 4 ? settleLeadingRunWide<4>(base, limit, below, maxEntries)
-                      : settleLeadingRunWide<2>(base, limit, below, maxEntries);
+    return width == 4 ? settleLeadingRunWide<4>(base, limit, word, maxEntries)
+                      : settleLeadingRunWide<2>(base, limit, word, maxEntries);
   }
 #endif
-  return walkLeadingRun(base, limit, width, below, maxEntries);
+  return walkLeadingRun(base, limit, width, word[0], maxEntries);
 }
 
 // The look-up as a single pass over the entries; kept for an index whose words are out of order,
@@ -591,7 +600,7 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
   size_t p = 0;
   size_t i = 0;
   if (word[0] != 0) {
-    const LeadingRun run = leadingRun(base, limit, width, word[0], claimed);
+    const LeadingRun run = leadingRun(base, limit, width, word, claimed);
     p = run.position;
     i = run.entries;
     if (i > 0) {
