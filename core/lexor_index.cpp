@@ -274,10 +274,18 @@ __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun set
     return now << k | before >> (64 - k);
   };
   // Positions with a set bit among the `W` places before them.
-  const auto spread = [&up](uint64_t now, uint64_t before) {
-    uint64_t m = 0;
-    for (unsigned k = 1; k <= W; ++k) m |= up(now, before, k);
-    return m;
+  const auto spread = [](uint64_t now, uint64_t before) {
+    uint64_t m = now | now << 1;
+    if constexpr (W == 4) m |= m << 2;
+    // Bit j below W is set when `before` has a bit at 64 - W + j or higher.
+    uint64_t carry = before >> (64 - W);
+    carry |= carry >> 1;
+    if constexpr (W == 4) carry |= carry >> 2;
+    return m << 1 | carry;
+  };
+  // The position of the highest set bit of a window's mask.
+  const auto top = [](int64_t at, uint64_t mask) {
+    return at + 63 - static_cast<int64_t>(__builtin_clzll(mask));
   };
   const __m512i zero = _mm512_setzero_si512();
   const __m512i one = _mm512_set1_epi8(1);
@@ -286,7 +294,9 @@ __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun set
   const __m512i second = _mm512_set1_epi8(static_cast<char>(word[1]));
   // A virtual end just before the first entry: byte -1.
   uint64_t zPrev = uint64_t{1} << 63, tPrev = uint64_t{1} << 63;
-  int64_t lastEnd = -1, endBefore = -1;  // the last two entry ends taken
+  // The last two windows taken that hold entry ends, and their ends.
+  int64_t newestAt = -64, olderAt = -64;
+  uint64_t newest = tPrev, older = tPrev;
   size_t entries = 0;
   for (size_t at = 0; limit - at > 64; at += 64) {
     const __m512i bytes = _mm512_loadu_si512(base + at);
@@ -298,38 +308,36 @@ __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun set
                            _mm512_cmplt_epu8_mask(_mm512_loadu_si512(base + at + 1), second));
     const uint64_t certain = z & ~spread(z, zPrev);
     uint64_t t = certain;
-    int64_t last = lastEnd, before = endBefore;
     if ((z & ~certain & ~spread(certain, tPrev)) != 0) {
       t = 0;
+      int64_t last = top(newestAt, newest);
       for (uint64_t m = z; m != 0; m &= m - 1) {
-        const auto n = static_cast<int64_t>(at + static_cast<size_t>(__builtin_ctzll(m)));
+        const auto n = static_cast<int64_t>(at) + __builtin_ctzll(m);
         if (n - last > static_cast<int64_t>(W)) {
           t |= m & -m;
-          before = last;
           last = n;
         }
       }
-    } else if (t != 0) {
-      const unsigned top = 63 - static_cast<unsigned>(__builtin_clzll(t));
-      const uint64_t rest = t & ~(uint64_t{1} << top);
-      before = rest != 0
-                   ? static_cast<int64_t>(at + 63 - static_cast<unsigned>(__builtin_clzll(rest)))
-                   : last;
-      last = static_cast<int64_t>(at + top);
     }
     const uint64_t starts = up(t, tPrev, W + 1);
     const auto count = static_cast<size_t>(__builtin_popcountll(t));
     if ((starts & ~fine) != 0 || entries + count > maxEntries) break;
     entries += count;
-    lastEnd = last;
-    endBefore = before;
+    if (t != 0) {
+      older = newest, olderAt = newestAt;
+      newest = t, newestAt = static_cast<int64_t>(at);
+    }
     zPrev = z;
     tPrev = t;
   }
   LeadingRun run;
-  run.position = static_cast<size_t>(lastEnd + 1);
+  run.position = static_cast<size_t>(top(newestAt, newest) + 1);
   run.entries = entries;
-  if (entries > 0) run.lastOffset = static_cast<uint32_t>(endBefore + 1 + static_cast<int64_t>(W));
+  if (entries > 0) {
+    const uint64_t rest = newest & ~(uint64_t{1} << (top(0, newest)));
+    const int64_t before = rest != 0 ? top(newestAt, rest) : top(olderAt, older);
+    run.lastOffset = static_cast<uint32_t>(before + 1 + static_cast<int64_t>(W));
+  }
   return run;
 }
 
