@@ -10,6 +10,7 @@
 #include "core/lexor_index.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <list>
 #include <mutex>
@@ -341,10 +342,12 @@ __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun set
   return run;
 }
 
+std::atomic<bool> wideMasksAllowed{true};
+
 bool hasWideMasks() {
   static const bool has = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2") &&
                           __builtin_cpu_supports("popcnt");
-  return has;
+  return has && wideMasksAllowed.load(std::memory_order_relaxed);
 }
 #endif
 
@@ -537,6 +540,12 @@ IndexRange lookupIndexRange(const LexorIndex& index, const uint8_t* word, const 
 }
 
 void clearLexorIndexCache() { indexCache().clear(); }
+
+void allowWideIndexMasks([[maybe_unused]] bool allowed) {
+#if defined(LEXOR_WIDE_MASKS)
+  wideMasksAllowed.store(allowed, std::memory_order_relaxed);
+#endif
+}
 size_t lexorIndexCacheSize() { return indexCache().size(); }
 
 void Lexor::loadIndex(bool /*unused*/) {
