@@ -10,12 +10,16 @@
 #include "core/lexor_index.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <list>
 #include <mutex>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 
 #include "core/data_util.h"
@@ -122,8 +126,9 @@ uint64_t leadingKey(const uint8_t* word, size_t length, bool readable) {
   return key;
 }
 
-// Where the entries before a word end: the state of the single pass when it first meets an entry
-// whose word does not begin with a byte below the word's first byte (or when it stops).
+// Where a run of entries before a word ends (at the latest where the single pass first meets an
+// entry whose word does not begin with a byte below the word's first byte, or stops): the state
+// of the pass there.
 struct LeadingRun {
   size_t position = 0;      // start of the entry the pass meets then
   size_t entries = 0;       // entries before it
@@ -246,6 +251,116 @@ LeadingRun walkLeadingRun(const uint8_t* base, size_t limit, size_t width, uint8
     if (!reachedEnd[k]) break;
   }
   return run;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define LEXOR_WIDE_MASKS 1
+// The entries before a word, found without walking them one by one, 64 bytes at a time: those
+// whose first two bytes (a NUL standing for the word's end) sort below the word's first two, a
+// run that reaches past the one of the single pass above, which the first byte alone decides.
+// Within the run a NUL ends an entry exactly when no entry ended in the `width` bytes before it
+// (the NULs there are block-number bytes), and a NUL with no NUL at all in the `width` bytes before
+// it certainly ends one. Those certain ends nearly always settle a window: every other NUL of the
+// window lies in the block number after one of them, or after the last end of the window before. A
+// window where that does not hold is settled by going through its NULs one by one. A window is
+// taken only whole: the word starts in it all begin with a byte in [1, below), every entry lies
+// within the bytes, and the count stays within `maxEntries`; otherwise the state before it is
+// returned and the caller's pass walks on from there, as it would from the end of the shorter run.
+// Bits: bit i of a window's mask is its byte i; `word` has at least two readable bytes.
+template <size_t W>
+__attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt,lzcnt"))) LeadingRun settleLeadingRunWide(
+    const uint8_t* base, size_t limit, const uint8_t* word, size_t maxEntries) {
+  // The bits of `now` moved up by `k` places, the top bits of `before` filling in below.
+  const auto up = [](uint64_t now, uint64_t before, unsigned k) {
+    return now << k | before >> (64 - k);
+  };
+  // Positions with a set bit among the `W` places before them.
+  const auto spread = [](uint64_t now, uint64_t before) {
+    uint64_t m = now | now << 1;
+    if constexpr (W == 4) m |= m << 2;
+    // Bit j below W is set when `before` has a bit at 64 - W + j or higher.
+    uint64_t carry = before >> (64 - W);
+    carry |= carry >> 1;
+    if constexpr (W == 4) carry |= carry >> 2;
+    return m << 1 | carry;
+  };
+  // The position of the highest set bit of a window's mask.
+  const auto top = [](int64_t at, uint64_t mask) {
+    return at + 63 - static_cast<int64_t>(__builtin_clzll(mask));
+  };
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i one = _mm512_set1_epi8(1);
+  const __m512i span = _mm512_set1_epi8(static_cast<char>(word[0] - 1));
+  const __m512i lead = _mm512_set1_epi8(static_cast<char>(word[0]));
+  const __m512i second = _mm512_set1_epi8(static_cast<char>(word[1]));
+  // A virtual end just before the first entry: byte -1.
+  uint64_t zPrev = uint64_t{1} << 63, tPrev = uint64_t{1} << 63;
+  // The last two windows taken that hold entry ends, and their ends.
+  int64_t newestAt = -64, olderAt = -64;
+  uint64_t newest = tPrev, older = tPrev;
+  size_t entries = 0;
+  for (size_t at = 0; limit - at > 64; at += 64) {
+    const __m512i bytes = _mm512_loadu_si512(base + at);
+    const uint64_t z = _mm512_cmpeq_epi8_mask(bytes, zero);
+    // A word start is fine where its byte is in [1, word[0]) (byte - 1 wraps 0 to 255), or is
+    // word[0] with a byte below word[1] after it.
+    const uint64_t fine = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, one), span) |
+                          (_mm512_cmpeq_epi8_mask(bytes, lead) &
+                           _mm512_cmplt_epu8_mask(_mm512_loadu_si512(base + at + 1), second));
+    const uint64_t certain = z & ~spread(z, zPrev);
+    uint64_t t = certain;
+    if ((z & ~certain & ~spread(certain, tPrev)) != 0) {
+      t = 0;
+      int64_t last = top(newestAt, newest);
+      for (uint64_t m = z; m != 0; m &= m - 1) {
+        const auto n = static_cast<int64_t>(at) + __builtin_ctzll(m);
+        if (n - last > static_cast<int64_t>(W)) {
+          t |= m & -m;
+          last = n;
+        }
+      }
+    }
+    const uint64_t starts = up(t, tPrev, W + 1);
+    const auto count = static_cast<size_t>(__builtin_popcountll(t));
+    if ((starts & ~fine) != 0 || entries + count > maxEntries) break;
+    entries += count;
+    if (t != 0) {
+      older = newest, olderAt = newestAt;
+      newest = t, newestAt = static_cast<int64_t>(at);
+    }
+    zPrev = z;
+    tPrev = t;
+  }
+  LeadingRun run;
+  run.position = static_cast<size_t>(top(newestAt, newest) + 1);
+  run.entries = entries;
+  if (entries > 0) {
+    const uint64_t rest = newest & ~(uint64_t{1} << (top(0, newest)));
+    const int64_t before = rest != 0 ? top(newestAt, rest) : top(olderAt, older);
+    run.lastOffset = static_cast<uint32_t>(before + 1 + static_cast<int64_t>(W));
+  }
+  return run;
+}
+
+std::atomic<bool> wideMasksAllowed{true};
+
+bool hasWideMasks() {
+  static const bool has = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2") &&
+                          __builtin_cpu_supports("popcnt");
+  return has && wideMasksAllowed.load(std::memory_order_relaxed);
+}
+#endif
+
+// The leading run by the widest means this processor has.
+LeadingRun leadingRun(const uint8_t* base, size_t limit, size_t width, const uint8_t* word,
+                      size_t maxEntries) {
+#if defined(LEXOR_WIDE_MASKS)
+  if (hasWideMasks()) {
+    return width == 4 ? settleLeadingRunWide<4>(base, limit, word, maxEntries)
+                      : settleLeadingRunWide<2>(base, limit, word, maxEntries);
+  }
+#endif
+  return walkLeadingRun(base, limit, width, word[0], maxEntries);
 }
 
 // The look-up as a single pass over the entries; kept for an index whose words are out of order,
@@ -425,6 +540,12 @@ IndexRange lookupIndexRange(const LexorIndex& index, const uint8_t* word, const 
 }
 
 void clearLexorIndexCache() { indexCache().clear(); }
+
+void allowWideIndexMasks([[maybe_unused]] bool allowed) {
+#if defined(LEXOR_WIDE_MASKS)
+  wideMasksAllowed.store(allowed, std::memory_order_relaxed);
+#endif
+}
 size_t lexorIndexCacheSize() { return indexCache().size(); }
 
 void Lexor::loadIndex(bool /*unused*/) {
@@ -496,7 +617,7 @@ IndexRange Lexor::walkIndex(const uint8_t* word, const uint8_t* until) {
   size_t p = 0;
   size_t i = 0;
   if (word[0] != 0) {
-    const LeadingRun run = walkLeadingRun(base, limit, width, word[0], claimed);
+    const LeadingRun run = leadingRun(base, limit, width, word, claimed);
     p = run.position;
     i = run.entries;
     if (i > 0) {

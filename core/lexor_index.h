@@ -29,4 +29,8 @@ IndexRange lookupIndexRange(const LexorIndex& index, const uint8_t* word, const 
 void clearLexorIndexCache();
 size_t lexorIndexCacheSize();
 
+// Whether a first look-up may use the processor's widest vector instructions where it has them
+// (on by default; tests turn it off to check the path other processors take).
+void allowWideIndexMasks(bool allowed);
+
 }  // namespace lexor

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,7 @@ struct TestDictionary {
   uint16_t version = 0x0500;
   int blockbyte = 2;
   bool bocu = false;
+  std::optional<uint32_t> claimedEntries;  // the header's entry count, when not the index's
   uint32_t extheaderSize = 0;  // versions 4, 5
   struct IndexEntry {
     uint32_t block;
@@ -115,7 +117,7 @@ struct TestDictionary {
     const bool longCounts = (version & 0x7F00) >= 0x0400;
     HeaderFields f;
     f.version = version;
-    f.indexEntries = static_cast<uint32_t>(index.size());
+    f.indexEntries = claimedEntries.value_or(static_cast<uint32_t>(index.size()));
     f.dataBlocks = static_cast<uint32_t>(data.size() / kBlockUnit);
     f.blockbyteFlag = blockbyte == 4;
     f.dictype = bocu ? 0x08 : 0;
