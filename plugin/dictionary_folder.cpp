@@ -100,7 +100,11 @@ std::vector<UString> LexorPeek::_dicPathsInDir() {
         break;
     }
     _dicFiles.push_back(item);
-    _dicNames.push_back(name ? std::move(*name) : item);
+    if (name) {
+      _dicNames.push_back(std::move(*name));
+    } else {
+      _dicNames.push_back(item);
+    }
   }
   return _dicFiles;
 }

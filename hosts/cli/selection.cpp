@@ -23,7 +23,7 @@ std::optional<int> checkDictionary(const UString& path) {
 
 std::optional<int> checkListed(const LexorPeek& peek, std::span<const int32_t> positions) {
   const std::optional<UString> folder = peek._getDicDir();
-  const std::vector<UString> listed = peek.listedPaths();
+  const std::vector<UString>& listed = peek.listedPaths();
   for (const int32_t position : positions) {
     if (position < 0 || static_cast<size_t>(position) >= listed.size()) continue;
     if (auto status = checkDictionary(

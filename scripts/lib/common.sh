@@ -41,10 +41,14 @@ ensure_node() {
   fi
 }
 
+# Extra configure arguments, for every preset a script builds (scripts/test turns warnings into
+# errors with them).
+LEXOR_CONFIGURE_ARGS=()
+
 # configure_and_build PRESET [TARGET...]
 configure_and_build() {
   local preset="$1"; shift
-  cmake --preset "$preset" -S "$ROOT" >/dev/null
+  cmake --preset "$preset" -S "$ROOT" "${LEXOR_CONFIGURE_ARGS[@]}" >/dev/null
   if (($#)); then
     cmake --build --preset "$preset" --target "$@"
   else
