@@ -19,11 +19,7 @@ namespace {
 using testing::TempDir;
 
 writer::Entry entry(const char* head, const char* translation, const char* example = nullptr) {
-  writer::Entry e;
-  e.headWord = u(head);
-  e.translation = u(translation);
-  if (example) e.example = u(example);
-  return e;
+  return {u(head), u(translation), {}, example ? std::optional(u(example)) : std::nullopt, 0};
 }
 
 const std::vector<writer::Entry>& entries() {
