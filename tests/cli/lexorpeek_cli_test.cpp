@@ -26,9 +26,8 @@ struct Outcome {
 };
 
 writer::Entry entry(const char* head, const char* translation, const char* pron = nullptr) {
-  writer::Entry e{fromUtf8(head), fromUtf8(translation), std::nullopt, std::nullopt, 0};
-  if (pron) e.pronunciation = fromUtf8(pron);
-  return e;
+  return {fromUtf8(head), fromUtf8(translation),
+          pron ? std::optional(fromUtf8(pron)) : std::nullopt, std::nullopt, 0};
 }
 
 class CliTest : public ::testing::Test {
