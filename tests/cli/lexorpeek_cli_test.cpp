@@ -15,6 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string kGoodHtml =
+    "<span class=\"m\"><span class=\"f1\">good</span></span><span "
+    "class=\"f4\">よい<br>良好な</span>\n";
+
 struct Outcome {
   int status = -1;
   std::string out;
@@ -22,9 +26,8 @@ struct Outcome {
 };
 
 writer::Entry entry(const char* head, const char* translation, const char* pron = nullptr) {
-  writer::Entry e{fromUtf8(head), fromUtf8(translation), std::nullopt, std::nullopt, 0};
-  if (pron) e.pronunciation = fromUtf8(pron);
-  return e;
+  return {fromUtf8(head), fromUtf8(translation),
+          pron ? std::optional(fromUtf8(pron)) : std::nullopt, std::nullopt, 0};
 }
 
 class CliTest : public ::testing::Test {
@@ -40,9 +43,7 @@ class CliTest : public ::testing::Test {
 
   void dictionary(const std::string& path, const std::vector<writer::Entry>& entries,
                   bool bocu = false) {
-    writer::Options options;
-    options.bocu = bocu;
-    ASSERT_EQ(writer::writeDictionary(path, entries, options).error, "");
+    ASSERT_EQ(writer::writeDictionary(path, entries, {.bocu = bocu}).error, "");
   }
 
   void suite() {
@@ -59,8 +60,8 @@ class CliTest : public ::testing::Test {
 
   Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
     // The full-text index cache stays in the scratch folder too.
-    std::string command = "HOME='" + dir_.path().string() + "' XDG_CACHE_HOME='" + dir_.file("cache") + "' '" +
-                          binary_ + "'";
+    std::string command = "HOME='" + dir_.path().string() + "' XDG_CACHE_HOME='" +
+                          dir_.file("cache") + "' '" + binary_ + "'";
     for (const std::string& a : args) command += " '" + a + "'";
     command += " <'" + dir_.write("stdin", input) + "' >'" + dir_.file("stdout") + "' 2>'" +
                dir_.file("stderr") + "'";
@@ -87,32 +88,9 @@ TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
   EXPECT_EQ(run({"--quiet", "list"}).err.find(": isDir=f"), std::string::npos);
 }
 
-TEST_F(CliTest, LookupFormatsAndExitStatus) {
-  suite();
-  const std::string elsewhere = dir_.file("german.dic");
-  dictionary(elsewhere, {entry("apple", "Apfel", "ˈæpl")});
-  const std::string goodHtml =
-      "<span class=\"m\"><span class=\"f1\">good</span></span><span class=\"f4\">よい<br>良好な</span>\n";
-  const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-      {{"lookup", "go"}, 0, "go\n  行く\ngood\n  よい\n  良好な\n"},
-      {{"lookup", "goo", "--format", "html"}, 0, goodHtml},
-      {{"lookup", "--format=json", "go"}, 0,
-       "[\"go\",null,null,\"行く\",null]\n[\"good\",null,null,\"よい<br>良好な\",null]\n"},
-      {{"lookup", "app", "--dict", elsewhere}, 0, "apple [ˈæpl]\n  Apfel\n"},
-      {{"consult", "good"}, 0, goodHtml},
-      {{"lookup", "zebra"}, 1, ""},
-      {{"consult", "zebra"}, 1, ""},
-      {{"lookup", "go", "--nth", "1"}, 1, ""},  // the second listed file lacks "go"
-  };
-  for (const auto& [args, status, out] : cases) {
-    const Outcome r = run(args);
-    EXPECT_EQ(r.status, status) << args[1] << r.err;
-    EXPECT_EQ(r.out, out) << args[1];
-  }
-}
-
 TEST_F(CliTest, TextFormatDecodesEntitiesAndDropsTags) {
-  const char* translation = "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
+  const char* translation =
+      "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
   dictionary(folder() + "/uni2.dic", {entry("x", translation, "&quot;ks&#39;")}, true);
   EXPECT_EQ(run({"lookup", "x"}).out, "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n");
 }
@@ -128,8 +106,7 @@ TEST_F(CliTest, SearchFindsTranslationsOnTheQuerysSideOfTheSuite) {
       {{"search", "GO"}, 0, "行く\n  go\n"},
       {{"search", "行く"}, 0, "go\n  行く\n"},
       {{"search", "良好", "--format", "json"}, 0, "[\"good\",null,null,\"よい<br>良好な\",null]\n"},
-      {{"search", "よい", "--format", "html", "--dict", ambora}, 0,
-       "<span class=\"m\"><span class=\"f1\">good</span></span><span class=\"f4\">よい<br>良好な</span>\n"},
+      {{"search", "よい", "--format", "html", "--dict", ambora}, 0, kGoodHtml},
       {{"search", "行", "--nth", "0", "--limit", "1"}, 0, "go\n  行く\n"},
       {{"search", "行", "--nth", "0", "--limit", "0"}, 0, "go\n  行く\n"},
       {{"search", "gone"}, 1, ""},
@@ -145,34 +122,6 @@ TEST_F(CliTest, SearchFindsTranslationsOnTheQuerysSideOfTheSuite) {
     EXPECT_EQ(r.err.find("indexing"), std::string::npos) << "no progress bar off a terminal";
   }
   EXPECT_TRUE(fs::exists(dir_.file("cache/lexorpeek")));
-}
-
-TEST_F(CliTest, UsageErrorsExitWithTwo) {
-  suite();
-  const std::vector<std::vector<std::string>> cases = {
-      {},
-      {"frobnicate"},
-      {"lookup"},
-      {"lookup", "go", "--format", "xml"},
-      {"lookup", "go", "--nth", "x"},
-      {"lookup", "go", "--nth", "2"},
-      {"lookup", "go", "--dict", "/nonexistent/x.dic"},
-      {"list", "extra"},
-      {"consult", "go", "--format", "html"},
-      {"serve", "--port=65536"},
-      {"serve", "8080"},
-      {"dict-server", "--max-matches=0"},
-  };
-  for (const auto& args : cases) {
-    const Outcome r = run(args);
-    EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]) << " " << r.out;
-    EXPECT_EQ(r.out, "");
-  }
-  for (const char* command : {"lookup", "serve", "dict-server"}) {
-    const Outcome help = run({command, "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("usage: lexorpeek ")) << help.out;
-  }
 }
 
 TEST_F(CliTest, UnusableDictionariesExitWithTwoAndTheReason) {
@@ -241,50 +190,77 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
   EXPECT_NE(run({"lookup", "a", "--format", "json"}).out.find("a\\u001b[2Jb"), std::string::npos);
 }
 
-// match prints head words (the suite's side chosen by the word); lookup --strategy prints their
-// entries; a lookup that finds nothing suggests near words on standard error.
-TEST_F(CliTest, MatchStrategiesAndSuggestions) {
+// lookup's formats and exit status; match prints head words (the suite's side chosen by the
+// word); lookup --strategy prints their entries; a lookup that finds nothing suggests near words
+// on standard error; usage errors exit with 2 and print nothing.
+TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
   suite();
   const std::string words = dir_.file("words.dic");
   dictionary(words, {entry("going", "行くこと")});
+  const std::string elsewhere = dir_.file("german.dic");
+  dictionary(elsewhere, {entry("apple", "Apfel", "ˈæpl")});
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string out;
-    std::string err;  // the start of standard error
+    std::string out = "";
+    std::string err = "";  // a part of standard error
   } rows[] = {
-      {{"match", "GO"}, 0, "go\n", ""},
-      {{"match", "-s", "suffix", "OD"}, 0, "good\n", ""},
-      {{"match", "--strategy=exact", "行く"}, 0, "行く\n", ""},
-      {{"match", "-s", "re", "^g.*d$", "--suite"}, 0, "good\n", ""},
-      {{"match", "-s", "prefix", "x"}, 1, "", ""},
+      {{"lookup", "go"}, 0, "go\n  行く\ngood\n  よい\n  良好な\n"},
+      {{"lookup", "goo", "--format", "html"}, 0, kGoodHtml},
+      {{"lookup", "app", "--dict", elsewhere}, 0, "apple [ˈæpl]\n  Apfel\n"},
+      {{"consult", "good"}, 0, kGoodHtml},
+      {{"consult", "zebra"}, 1},
+      {{"lookup", "go", "--nth", "1"}, 1},  // the second listed file lacks "go"
+      {{}, 2},
+      {{"frobnicate"}, 2},
+      {{"lookup"}, 2},
+      {{"lookup", "go", "--format", "xml"}, 2},
+      {{"lookup", "go", "--nth", "x"}, 2},
+      {{"lookup", "go", "--nth", "2"}, 2},
+      {{"lookup", "go", "--dict", "/nonexistent/x.dic"}, 2},
+      {{"list", "extra"}, 2},
+      {{"consult", "go", "--format", "html"}, 2},
+      {{"serve", "--port=65536"}, 2},
+      {{"serve", "8080"}, 2},
+      {{"dict-server", "--max-matches=0"}, 2},
+      {{"match", "GO"}, 0, "go\n"},
+      {{"match", "-s", "suffix", "OD"}, 0, "good\n"},
+      {{"match", "--strategy=exact", "行く"}, 0, "行く\n"},
+      {{"match", "-s", "re", "^g.*d$", "--suite"}, 0, "good\n"},
+      {{"match", "-s", "prefix", "x"}, 1},
       {{"match", "-s", "re", "(g"}, 2, "", "lexorpeek: invalid regular expression"},
       {{"match", "-s", "regexp", "\\(g\\)\\1"}, 2, "", "lexorpeek: invalid regular expression"},
       {{"match", "-s", "soundex", "go"}, 2, "", "lexorpeek: unknown strategy: soundex"},
       {{"match", "--strategies", "go"}, 2, "", "lexorpeek: --strategies takes no WORD"},
-      {{"lookup", "--strategy", "lev", "GOD", "--format", "json"}, 0,
-       "[\"go\",null,null,\"行く\",null]\n[\"good\",null,null,\"よい<br>良好な\",null]\n", ""},
-      {{"lookup", "goo", "--format", "json"}, 0, "[\"good\",null,null,\"よい<br>良好な\",null]\n", ""},
-      {{"lookup", "gx"}, 1, "", "lexorpeek: no entries begin with \"gx\"; did you mean: go?\n"},
-      {{"lookup", "gox"}, 1, "", "lexorpeek: no entries begin with \"gox\"; did you mean: go?\n"},
-      {{"lookup", "goox"}, 1, "", "lexorpeek: no entries begin with \"goox\"; did you mean: good?\n"},
-      {{"lookup", "zq"}, 1, "", "lexorpeek: no entries begin with \"zq\"\n"},
+      {{"lookup", "--strategy", "lev", "GOD", "--format", "json"},
+       0,
+       "[\"go\",null,null,\"行く\",null]\n[\"good\",null,null,\"よい<br>良好な\",null]\n"},
+      {{"lookup", "goo", "--format", "json"}, 0, "[\"good\",null,null,\"よい<br>良好な\",null]\n"},
+      {{"lookup", "gx"}, 1, "", "no entries begin with \"gx\"; did you mean: go?\n"},
+      {{"lookup", "gox"}, 1, "", "no entries begin with \"gox\"; did you mean: go?\n"},
+      {{"lookup", "goox"}, 1, "", "no entries begin with \"goox\"; did you mean: good?\n"},
+      {{"lookup", "zq"}, 1, "", "no entries begin with \"zq\"\n"},
       // Nothing one edit away: the words that begin with "goi".
-      {{"lookup", "goix", "--dict", words}, 1, "", "lexorpeek: no entries begin with \"goix\"; did you mean: going?\n"},
-      {{"lookup", "-s", "exact", "行"}, 1, "", "lexorpeek: no entries match \"行\" by exact; did you mean: 行く?\n"},
+      {{"lookup", "goix", "--dict", words}, 1, "", "\"goix\"; did you mean: going?\n"},
+      {{"lookup", "-s", "exact", "行"}, 1, "", "match \"行\" by exact; did you mean: 行く?\n"},
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = {"--quiet"};
     args.insert(args.end(), row.args.begin(), row.args.end());
     const Outcome r = run(args);
-    SCOPED_TRACE(row.args[1] + " " + row.args.back());
+    SCOPED_TRACE(::testing::PrintToString(row.args));
     EXPECT_EQ(r.status, row.status);
     EXPECT_EQ(r.out, row.out);
-    EXPECT_TRUE(r.err.starts_with(row.err)) << r.err;
+    EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
   }
   const Outcome listed = run({"match", "--strategies"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_TRUE(listed.out.starts_with("exact     the head word equals the word\n")) << listed.out;
+  for (const char* command : {"lookup", "serve", "dict-server"}) {
+    const Outcome help = run({command, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: lexorpeek ")) << help.out;
+  }
 }
 
 TEST_F(CliTest, ReplAnswersEachLineAndRefusesAnOverlongOne) {

@@ -103,25 +103,16 @@ TEST(LexorHeader, VerboseLog) {
                                       .extheaderSize = 64,
                                       .blockbyteFlag = 1}),
                          true);
-  EXPECT_EQ(log.lines(), (Lines{
-                             ": version      = 0x401\n",
-                             ": lword        = 12\n",
-                             ": ljapa        = 34\n",
-                             ": block_size   = 256\n",
-                             "/ header         = 256 bytes\n",
-                             "/ ext. header    = 64 bytes\n",
-                             "/ index          = 512 bytes (2 blocks), 30 entries\n",
-                             "/ data           = 10240 bytes (40 blocks), 1000 words\n",
-                             ": empty_block_at = # 7a\n",
-                             ": nword        = 1000\n",
-                             ": dicorder     = 1\n",
-                             ": dictype      = 0x8\n",
-                             ": attrlen      = 2\n",
-                             ": os           = 0x20\n",
-                             ": isBOCU       = TRUE\n",
-                             ": olenumber    = 305419896\n",
-                             ": blockbyte    = 4\n",
-                         }));
+  EXPECT_EQ(
+      log.lines(),
+      (Lines{": version      = 0x401\n", ": lword        = 12\n", ": ljapa        = 34\n",
+             ": block_size   = 256\n", "/ header         = 256 bytes\n",
+             "/ ext. header    = 64 bytes\n",
+             "/ index          = 512 bytes (2 blocks), 30 entries\n",
+             "/ data           = 10240 bytes (40 blocks), 1000 words\n",
+             ": empty_block_at = # 7a\n", ": nword        = 1000\n", ": dicorder     = 1\n",
+             ": dictype      = 0x8\n", ": attrlen      = 2\n", ": os           = 0x20\n",
+             ": isBOCU       = TRUE\n", ": olenumber    = 305419896\n", ": blockbyte    = 4\n"}));
 
   // Versions 2 and 3 have no ext. header, blockbyte or (version 2) olenumber line; their 16-bit
   // fields, and bit 15 of the version, are signed; version 3 counts the block size in 16s.

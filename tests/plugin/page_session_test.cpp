@@ -164,22 +164,19 @@ TEST_F(PageSessionTest, ConsultSearchesWhatTheFirstRecordsetHolds) {
   EXPECT_EQ(call("consult", {"go"}).size(), 4u);
 }
 
-TEST(SuiteAvailabilityTest, UseAmboraTakesOnlyTheSuiteFilesThatExist) {
-  PeekTestHome home;
-  home.writeDictionary("ambora52.dic", {entry("go", "行く")});
-  home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
-  std::shared_ptr<LexorPeek> peek = home.construct();
-  peek->_useAmbora();
-  EXPECT_EQ(peek->recordset(0).dicCount(), 2u);
-  EXPECT_EQ(peek->recordset(1).dicCount(), 0u);
-  EXPECT_FALSE(peek->_queryWithWord(u"行"));
-  EXPECT_TRUE(peek->_queryWithWord(u"go"));
-
-  fs::remove(home.folder() + "/ambora52.dic");
-  peek->_dicCount();
-  peek->_useAmbora();
-  EXPECT_EQ(peek->recordset(0).dicCount(), 1u);  // exora alone
-  EXPECT_FALSE(peek->_queryWithWord(u"go"));
+TEST_F(PageSessionTest, UseAmboraTakesOnlyTheSuiteFilesThatExist) {
+  for (const char* gone : {"revora48.dic", "abbora1.dic"}) fs::remove(home_.folder() + "/" + gone);
+  call("dicCount");  // a new scan of the folder
+  call("useAmbora");
+  EXPECT_EQ(dictionaryFiles(0), (Files{"ambora52.dic", "exora1.dic"}));
+  EXPECT_EQ(dictionaryFiles(1), Files{});
+  EXPECT_EQ(call("queryWithWord", {"行"}), false);
+  EXPECT_EQ(call("queryWithWord", {"go"}), true);
+  fs::remove(home_.folder() + "/ambora52.dic");
+  call("dicCount");
+  call("useAmbora");
+  EXPECT_EQ(dictionaryFiles(0), Files{"exora1.dic"});
+  EXPECT_EQ(call("queryWithWord", {"go"}), false);
 }
 
 }  // namespace

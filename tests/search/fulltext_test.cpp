@@ -18,32 +18,8 @@ namespace {
 
 using testing::TempDir;
 
-// Points the cache at a scratch folder for the test's lifetime.
-class ScratchCache {
- public:
-  explicit ScratchCache(const std::string& folder) {
-    const char* old = std::getenv("XDG_CACHE_HOME");
-    if (old) _old = old;
-    setenv("XDG_CACHE_HOME", folder.c_str(), 1);
-  }
-  ~ScratchCache() {
-    if (_old) {
-      setenv("XDG_CACHE_HOME", _old->c_str(), 1);
-    } else {
-      unsetenv("XDG_CACHE_HOME");
-    }
-  }
-
- private:
-  std::optional<std::string> _old;
-};
-
 writer::Entry entry(const char* head, const char* translation, const char* example = nullptr) {
-  writer::Entry e;
-  e.headWord = u(head);
-  e.translation = u(translation);
-  if (example) e.example = u(example);
-  return e;
+  return {u(head), u(translation), {}, example ? std::optional(u(example)) : std::nullopt, 0};
 }
 
 const std::vector<writer::Entry>& entries() {
@@ -100,16 +76,14 @@ class FulltextTest : public ::testing::Test {
  protected:
   std::string writeDictionary(const std::vector<writer::Entry>& list,
                               const char* name = "test.dic") {
-    writer::Options options;
-    options.bocu = true;
-    options.blockBytes = 512;  // several blocks
-    const std::string path = dir.file(name);
-    EXPECT_EQ(writer::writeDictionary(path, list, options).error, "");
+    const std::string path = dir.file(name);  // in several blocks
+    EXPECT_EQ(writer::writeDictionary(path, list, {.bocu = true, .blockBytes = 512}).error, "");
     return path;
   }
 
+  // The cache in a scratch folder.
+  void SetUp() override { setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1); }
   TempDir dir;
-  ScratchCache cache{dir.file("cache")};
 };
 
 TEST(FulltextTextTest, FoldsCaseAccentsAndWidthOfLettersButNotKana) {
@@ -142,9 +116,15 @@ TEST(FulltextTextTest, MarksWholeWordsAndSubstringsWithoutCrossingTags) {
 TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
   const std::string path = writeDictionary(entries());
   std::string error;
-  std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
+  std::vector<std::pair<uint64_t, uint64_t>> steps;
+  std::unique_ptr<FulltextIndex> index = FulltextIndex::open(
+      u(path), [&](uint64_t done, uint64_t all) { steps.emplace_back(done, all); }, &error);
   ASSERT_TRUE(index) << error;
   EXPECT_EQ(index->entries(), entries().size());
+  // Progress counts up to every entry.
+  ASSERT_GT(steps.size(), 1u);
+  EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+  EXPECT_EQ(steps.back(), std::make_pair(uint64_t{entries().size()}, uint64_t{entries().size()}));
   // Each query with the head words it must find; the model must agree.
   const std::pair<const char*, std::vector<std::string>> table[] = {
       {"cat",
@@ -234,7 +214,7 @@ TEST_F(FulltextTest, ChangedDictionaryGetsAFreshIndexAndABrokenOneIsRebuilt) {
 TEST_F(FulltextTest, UnwritableCacheFolderKeepsTheIndexInMemoryWithOneWarning) {
   const std::string path = writeDictionary(entries());
   dir.write("blocked", "a file where the cache folder would be");
-  ScratchCache blocked(dir.file("blocked"));
+  setenv("XDG_CACHE_HOME", dir.file("blocked").c_str(), 1);
   CapturingLogSink log;
   std::string error;
   for (int i = 0; i < 2; ++i) {
@@ -266,17 +246,6 @@ TEST_F(FulltextTest, BlocksThatCannotBeReadArePassedAndTheRestIndexed) {
   for (int64_t id : found) EXPECT_TRUE(index->record(id)) << id;
   EXPECT_FALSE(index->record(0));
   EXPECT_FALSE(index->record(static_cast<int64_t>(index->entries()) + 1));
-}
-
-TEST_F(FulltextTest, ProgressCountsUpToEveryEntry) {
-  const std::string path = writeDictionary(entries());
-  std::vector<std::pair<uint64_t, uint64_t>> steps;
-  std::string error;
-  ASSERT_TRUE(FulltextIndex::open(
-      u(path), [&](uint64_t done, uint64_t all) { steps.emplace_back(done, all); }, &error));
-  ASSERT_GT(steps.size(), 1u);
-  EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
-  EXPECT_EQ(steps.back(), std::make_pair(uint64_t{entries().size()}, uint64_t{entries().size()}));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <numeric>
 #include <set>
 
 #include "platform/code_page.h"
@@ -28,23 +30,11 @@ const std::vector<std::string> kGerman = {"Straße", "STRASSE",    "strasse",   
 const std::vector<std::string> kJapanese = {
     "ねこ", "ねこ", "猫", "こねこ", "ねこぜ", "ネコ", "いぬ", "子 猫", "ねこ・いぬ", "ね", "ぬこ"};
 
-std::u32string toUtf32(std::string_view utf8) {
-  std::u32string out;
-  const UString text = fromUtf8(utf8);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    out.push_back(c);
-  }
-  return out;
-}
-
-std::vector<std::u32string> words(const std::u32string& text) {
-  static const std::u32string kPunctuation = U"-,.;:'\"()/!?";
-  std::vector<std::u32string> out(1);
-  for (char32_t c : text) {
-    if (u_isUWhiteSpace(static_cast<UChar32>(c)) || kPunctuation.find(c) != std::u32string::npos) {
+std::vector<UString> words(const UString& text) {
+  static const UString kPunctuation = u"-,.;:'\"()/!?";
+  std::vector<UString> out(1);
+  for (char16_t c : text) {
+    if (u_isUWhiteSpace(static_cast<UChar32>(c)) || kPunctuation.find(c) != UString::npos) {
       if (!out.back().empty()) out.emplace_back();
     } else {
       out.back() += c;
@@ -54,7 +44,7 @@ std::vector<std::u32string> words(const std::u32string& text) {
   return out;
 }
 
-size_t levenshtein(const std::u32string& a, const std::u32string& b) {
+size_t levenshtein(const UString& a, const UString& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
@@ -70,16 +60,17 @@ size_t levenshtein(const std::u32string& a, const std::u32string& b) {
 }
 
 bool modelMatches(MatchStrategy strategy, const std::string& headWord, const UString& query) {
-  const std::u32string h = toUtf32(foldText(fromUtf8(headWord)));
-  const std::u32string q = toUtf32(foldText(query));
-  const std::vector<std::u32string> w = words(h);
+  // Every word here is in the Basic Multilingual Plane: UTF-16 units are code points.
+  const UString h = fromUtf8(foldText(fromUtf8(headWord)));
+  const UString q = fromUtf8(foldText(query));
+  const std::vector<UString> w = words(h);
   switch (strategy) {
     case MatchStrategy::kExact:
       return h == q;
     case MatchStrategy::kPrefix:
       return h.starts_with(q);
     case MatchStrategy::kSubstring:
-      return h.find(q) != std::u32string::npos;
+      return h.find(q) != UString::npos;
     case MatchStrategy::kSuffix:
       return h.ends_with(q);
     case MatchStrategy::kWord:
@@ -106,12 +97,10 @@ void PrintTo(const Kind& kind, std::ostream* os) { *os << kind.name; }
 class MatchStrategies : public ::testing::TestWithParam<Kind> {
  protected:
   void SetUp() override {
-    const Kind& kind = GetParam();
     // Latin-1 head words for the European lists, Shift_JIS for the Japanese one.
     add("fr.dic", kEnglish);
     add("fr2.dic", kGerman);
     add("sjis.dic", kJapanese);
-    (void)kind;
   }
 
   void add(const std::string& name, std::vector<std::string> headWords) {
@@ -125,11 +114,9 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     for (size_t i = 0; i < headWords.size(); ++i) {
       entries.push_back({fromUtf8(headWords[i]), u"t" + fromUtf8(std::to_string(i)), {}, {}, 0});
     }
-    writer::Options options;
-    options.bocu = kind.bocu;
-    options.blockBytes = kind.blockBytes;
     const std::string path = dir_.file(name);
-    const writer::Report report = writer::writeDictionary(path, entries, options);
+    const writer::Report report =
+        writer::writeDictionary(path, entries, {.bocu = kind.bocu, .blockBytes = kind.blockBytes});
     ASSERT_EQ(report.error, "");
     ASSERT_EQ(report.written, entries.size());
     dics_.push_back(Lexor::initWithFilePath(fromUtf8(path)));
@@ -309,14 +296,11 @@ TEST(HeadWordTable, IsSharedByOpensOfTheUnchangedFileOnly) {
 TEST(HeadWordTable, SkipsTheBlocksThatDoNotLoad) {
   TempDir dir;
   std::vector<writer::Entry> entries;
-  for (int i = 0; i < 200; ++i) entries.push_back({u"w" + fromUtf8(std::to_string(1000 + i)), u"t", {}, {}, 0});
-  writer::Options options;
-  options.blockBytes = 256;
-  writer::Report report;
-  std::vector<uint8_t> bytes = writer::buildDictionary(entries, options, &report);
-  ASSERT_EQ(report.written, entries.size());
-  bytes.resize(bytes.size() * 2 / 3);
-  const std::string path = dir.write("fr.dic", bytes);
+  for (int i = 0; i < 200; ++i)
+    entries.push_back({u"w" + fromUtf8(std::to_string(1000 + i)), u"t", {}, {}, 0});
+  const std::string path = dir.file("fr.dic");
+  ASSERT_EQ(writer::writeDictionary(path, entries, {.blockBytes = 256}).written, entries.size());
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
   CapturingLogSink log;
   auto dic = Lexor::initWithFilePath(fromUtf8(path));
   ASSERT_TRUE(dic);
@@ -325,7 +309,7 @@ TEST(HeadWordTable, SkipsTheBlocksThatDoNotLoad) {
   ASSERT_LT(table->size(), entries.size());
 
   std::vector<size_t> all(table->size());
-  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  std::iota(all.begin(), all.end(), 0);
   const std::vector<Record> records = recordsOfEntries(*dic, *table, all);
   ASSERT_EQ(records.size(), all.size());
   for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(toUtf8(*records[i].eword), table->stored(i));
