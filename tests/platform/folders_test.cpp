@@ -47,7 +47,9 @@ TEST(Folders, ExistenceAndAliasesFollowLinks) {
     EXPECT_EQ(isDirectory, c.isDirectory);
     UString target;
     EXPECT_EQ(resolveAliasFile(native(dir.file(c.name)), &target), c.isAlias);
-    if (c.isAlias) EXPECT_EQ(target, native(fs::canonical(dir.file("folder")).string()));
+    if (c.isAlias) {
+      EXPECT_EQ(target, native(fs::canonical(dir.file("folder")).string()));
+    }
   }
   // An embedded NUL must not quietly shorten the path to an existing one.
   EXPECT_FALSE(fileExistsAtPath(native(dir.file("folder")) + UString(1, u'\0') + u"x", nullptr));
