@@ -163,7 +163,6 @@ class Lexor {
   int32_t dataBlocks() const { return _dataBlocks; }
   uint32_t emptyBlockAt() const { return _emptyBlockAt; }
   int32_t blockbyte() const { return _blockbyte; }
-  const std::array<uint8_t, kHeaderBlockSize>& headerBlock() const { return _headerblock; }
 
  private:
   Lexor() = default;

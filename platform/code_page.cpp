@@ -69,23 +69,6 @@ constexpr size_t kMaxConversionLength = INT32_MAX / 8;
 
 }  // namespace
 
-CodePage codePageFromCoreFoundation(uint32_t cfEncoding) {
-  switch (cfEncoding) {
-    case 0x0000:
-      return kCodePageMacRoman;
-    case 0x0500:
-      return kCodePageWindowsLatin1;
-    case 0x0501:
-      return kCodePageWindowsLatin2;
-    case 0x0503:
-      return kCodePageWindowsGreek;
-    case 0x0504:
-      return kCodePageWindowsLatin5;
-    default:
-      return 0x80000000u + cfEncoding;
-  }
-}
-
 std::optional<UString> decodeCodePage(CodePage page, const uint8_t* bytes, size_t length) {
   UConverter* converter = converterFor(page);
   if (converter == nullptr || length > kMaxConversionLength) return std::nullopt;

@@ -30,9 +30,6 @@ inline constexpr CodePage kCodePageMacKorean = 0x80000003;       // through EUC-
 inline constexpr CodePage kCodePageMacThai = 0x80000015;         // through TIS-620 (cp874)
 inline constexpr CodePage kCodePageMacChineseSimp = 0x80000019;  // through GB 2312 (GBK)
 
-// The platform number of a Core Foundation encoding constant, for the code pages above.
-CodePage codePageFromCoreFoundation(uint32_t cfEncoding);
-
 // Bytes in the code page to text; std::nullopt when a byte sequence is invalid in it, or for
 // kCodePageNone or an unknown code page. The single-byte Windows tables give almost every byte a
 // character (their gaps map to the C1 controls), so invalid input there is rare.

@@ -2,165 +2,51 @@
 // full before the operation runs, so that a bad request answers an error and changes nothing.
 #include "plugin/script_dispatcher.h"
 
-#include <algorithm>
-#include <functional>
 #include <limits>
-
 #include <nlohmann/json.hpp>
-
-#include "plugin/lexor_peek.h"
-#include "search/match_strategies.h"
 
 namespace lexor {
 namespace {
 
 using nlohmann::json;
 
-enum class Argument {
-  kString,
-  kInteger,  // 32-bit signed
-};
-
-struct Operation {
-  std::string_view name;
-  std::vector<Argument> arguments;  // in order; each call gives exactly these
-  std::function<ScriptCallResult(LexorPeek&, const std::vector<ScriptValue>&)> call;
-};
-
 ScriptValue none() { return ScriptValue(ScriptNull{}); }
 
-ScriptValue stringList(const std::vector<UString>& strings) {
-  ScriptList list(strings.begin(), strings.end());
-  return ScriptValue(std::move(list));
-}
-
-template <typename T>
-ScriptValue orNone(std::optional<T> value) {
-  return value ? ScriptValue(std::move(*value)) : none();
-}
-
-constexpr int32_t kMaxMatchLimit = 10'000;
-
-// The head words that match on the current choice (the side the word chooses in suite mode),
-// at most `limit`; the query and its cursor stay as they are.
-ScriptCallResult matchWords(LexorPeek& peek, const std::vector<ScriptValue>& args) {
-  const int32_t limit = args[2].asInt();
-  if (limit < 1 || limit > kMaxMatchLimit) {
-    return ScriptError{"matchWords: the limit must be from 1 to " + std::to_string(kMaxMatchLimit)};
-  }
-  const std::string strategy = toUtf8(args[0].asString());
-  const UString& word = args[1].asString();
-  HeadWordMatches found = matchHeadWords(peek.matchDictionaries(word), strategy, word, static_cast<size_t>(limit));
-  if (!found.error.empty()) return ScriptError{"matchWords: " + found.error};
-  ScriptList words;
-  for (std::vector<UString>& list : found.perDictionary) {
-    for (UString& headWord : list) words.emplace_back(std::move(headWord));
-  }
-  return ScriptValue(std::move(words));
-}
-
-ScriptValue strategyList() {
-  ScriptList list;
-  for (const MatchStrategyInfo& info : matchStrategies()) {
-    list.emplace_back(ScriptList{ScriptValue(fromUtf8(info.name)), ScriptValue(fromUtf8(info.description))});
-  }
-  return ScriptValue(std::move(list));
-}
-
-// Full-text search of the current choice: the matches' HTML fragments, hits in <mark>. While an
-// index is missing the answer is the error "index building" (the call starts its build), which
-// the page meets with "searchProgress" and a later call.
-ScriptCallResult searchText(LexorPeek& peek, const std::vector<ScriptValue>& args) {
-  LexorPeek::TextSearchAnswer answer = peek._searchText(args[0].asString(), args[1].asInt());
-  if (answer.error) {
-    if (*answer.error == LexorPeek::kIndexBuilding) return ScriptError{*answer.error};
-    return ScriptError{"searchText: " + *answer.error};
-  }
-  return stringList(answer.fragments);
-}
-
-ScriptValue searchProgress(LexorPeek& peek) {
-  const std::optional<std::pair<uint64_t, uint64_t>> progress = peek._searchProgress();
-  if (!progress) return none();
-  const auto count = [](uint64_t n) {
-    return ScriptValue(static_cast<int32_t>(std::min<uint64_t>(n, std::numeric_limits<int32_t>::max())));
-  };
-  return ScriptValue(ScriptList{count(progress->first), count(progress->second)});
-}
-
-// The sixteen page operations in the order of the script-name table, then the additions that
-// only hosts offer.
-constexpr size_t kPageOperations = 16;
-
-const std::vector<Operation>& operations() {
-  using A = Argument;
-  static const std::vector<Operation> kOperations = {
-      {"addDictionary", {A::kString},
-       [](LexorPeek& p, const auto& a) { p._addDictionary(a[0].asString()); return none(); }},
-      {"removeDictionaries", {}, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
-      {"consult", {A::kString},
-       [](LexorPeek& p, const auto& a) {
-         std::optional<std::vector<UString>> html = p._consult(a[0].asString());
-         return html ? stringList(*html) : none();
-       }},
-      {"queryWithWord", {A::kString},
-       [](LexorPeek& p, const auto& a) { return ScriptValue(p._queryWithWord(a[0].asString())); }},
-      {"moveNext", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._moveNext()); }},
-      {"isEOF", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isEOF()); }},
-      {"getRecord", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecord()); }},
-      {"getRecordAsText", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsText()); }},
-      {"getRecordAsHTML", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsHTML()); }},
-      {"getDicDir", {}, [](LexorPeek& p, const auto&) { return orNone(p._getDicDir()); }},
-      {"dicCount", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._dicCount()); }},
-      {"dicPathsInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicPathsInDir()); }},
-      {"dicNamesInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicNamesInDir()); }},
-      {"useNthDic", {A::kInteger},
-       [](LexorPeek& p, const auto& a) { p._useNthDic(a[0].asInt()); return none(); }},
-      {"useAmbora", {}, [](LexorPeek& p, const auto&) { p._useAmbora(); return none(); }},
-      {"isAmboraAvailable", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
-      {"matchWords", {A::kString, A::kString, A::kInteger}, matchWords},
-      {"matchStrategies", {}, [](LexorPeek&, const auto&) { return strategyList(); }},
-      {"searchText", {A::kString, A::kInteger}, searchText},
-      {"searchProgress", {}, [](LexorPeek& p, const auto&) { return searchProgress(p); }},
-  };
-  return kOperations;
-}
-
-const Operation* findOperation(std::string_view name) {
-  for (const Operation& op : operations()) {
-    if (op.name == name) return &op;
-  }
-  return nullptr;
-}
-
-const char* argumentTypeName(Argument argument) {
+const char* argumentTypeName(ArgumentKind argument) {
   switch (argument) {
-    case Argument::kString: return "a string";
-    case Argument::kInteger: return "a 32-bit integer";
+    case ArgumentKind::kString:
+      return "a string";
+    case ArgumentKind::kInteger:
+      return "a 32-bit integer";
   }
   return "nothing";
 }
 
-bool argumentFits(Argument argument, const ScriptValue& value) {
+bool argumentFits(ArgumentKind argument, const ScriptValue& value) {
   switch (argument) {
-    case Argument::kString: return value.isString();
-    case Argument::kInteger: return value.isInt();
+    case ArgumentKind::kString:
+      return value.isString();
+    case ArgumentKind::kInteger:
+      return value.isInt();
   }
   return false;
 }
 
-ScriptError countError(const Operation& op, size_t given) {
+ScriptError countError(const ScriptOperation& op, size_t given) {
   const size_t expected = op.arguments.size();
   return ScriptError{std::string(op.name) + " takes " + std::to_string(expected) + " argument" +
                      (expected == 1 ? "" : "s") + ", got " + std::to_string(given)};
 }
 
-ScriptError typeError(const Operation& op, size_t index) {
-  const std::string which = op.arguments.size() == 1 ? "the argument" : "argument " + std::to_string(index + 1);
-  return ScriptError{std::string(op.name) + ": " + which + " must be " + argumentTypeName(op.arguments[index])};
+ScriptError typeError(const ScriptOperation& op, size_t index) {
+  const std::string which =
+      op.arguments.size() == 1 ? "the argument" : "argument " + std::to_string(index + 1);
+  return ScriptError{std::string(op.name) + ": " + which + " must be " +
+                     argumentTypeName(op.arguments[index])};
 }
 
-std::optional<ScriptError> checkArguments(const Operation& op, const std::vector<ScriptValue>& args) {
+std::optional<ScriptError> checkArguments(const ScriptOperation& op,
+                                          const std::vector<ScriptValue>& args) {
   if (args.size() != op.arguments.size()) return countError(op, args.size());
   for (size_t i = 0; i < args.size(); ++i) {
     if (!argumentFits(op.arguments[i], args[i])) return typeError(op, i);
@@ -172,12 +58,16 @@ std::optional<ScriptError> checkArguments(const Operation& op, const std::vector
 // integers beyond 32 bits) has no script value that an operation takes.
 std::optional<ScriptValue> fromJson(const json& value) {
   switch (value.type()) {
-    case json::value_t::null: return none();
-    case json::value_t::boolean: return ScriptValue(value.get<bool>());
-    case json::value_t::string: return ScriptValue(fromUtf8(value.get_ref<const std::string&>()));
+    case json::value_t::null:
+      return none();
+    case json::value_t::boolean:
+      return ScriptValue(value.get<bool>());
+    case json::value_t::string:
+      return ScriptValue(fromUtf8(value.get_ref<const std::string&>()));
     case json::value_t::number_integer: {
       const auto n = value.get<int64_t>();
-      if (n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max()) return std::nullopt;
+      if (n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
       return ScriptValue(static_cast<int32_t>(n));
     }
     case json::value_t::number_unsigned: {
@@ -185,7 +75,8 @@ std::optional<ScriptValue> fromJson(const json& value) {
       if (n > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return std::nullopt;
       return ScriptValue(static_cast<int32_t>(n));
     }
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -212,14 +103,14 @@ std::string dump(const json& response) {
   return response.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-
 // The parser's message says where and why; the library's "[json.exception...] " tag is dropped.
 std::optional<json> parseJson(std::string_view text, std::string* error) {
   try {
     return json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     std::string_view why = e.what();
-    if (const size_t tagEnd = why.find("] "); why.starts_with('[') && tagEnd != std::string_view::npos) {
+    if (const size_t tagEnd = why.find("] ");
+        why.starts_with('[') && tagEnd != std::string_view::npos) {
       why.remove_prefix(tagEnd + 2);
     }
     *error = "request is not JSON: " + std::string(why);
@@ -227,7 +118,7 @@ std::optional<json> parseJson(std::string_view text, std::string* error) {
   }
 }
 
-std::optional<std::string> parseCall(const json& request, const Operation** op,
+std::optional<std::string> parseCall(const json& request, const ScriptOperation** op,
                                      std::vector<ScriptValue>* args) {
   if (!request.is_object()) return std::string("request must be a JSON object");
   const auto opField = request.find("op");
@@ -235,13 +126,14 @@ std::optional<std::string> parseCall(const json& request, const Operation** op,
     return std::string("request needs \"op\", a script name as a string");
   }
   const std::string& name = opField->get_ref<const std::string&>();
-  *op = findOperation(name);
+  *op = findOperationByName(name);
   if (*op == nullptr) return "unknown operation: " + name;
 
   const auto argsField = request.find("args");
   if (argsField == request.end()) return std::nullopt;
   if (!argsField->is_array()) return name + ": \"args\" must be an array";
-  if (argsField->size() != (*op)->arguments.size()) return countError(**op, argsField->size()).message;
+  if (argsField->size() != (*op)->arguments.size())
+    return countError(**op, argsField->size()).message;
   for (const json& arg : *argsField) {
     std::optional<ScriptValue> value = fromJson(arg);
     if (!value) return typeError(**op, args->size()).message;
@@ -259,7 +151,7 @@ json errorAnswer(std::string message) {
 }
 
 json answerCall(LexorPeek& peek, const json& request) {
-  const Operation* op = nullptr;
+  const ScriptOperation* op = nullptr;
   std::vector<ScriptValue> args;
   if (std::optional<std::string> error = parseCall(request, &op, &args)) return errorAnswer(*error);
   ScriptCallResult result = callScriptOperation(peek, op->name, args);
@@ -284,7 +176,9 @@ std::optional<std::string> checkBatch(const json& batch) {
 const std::vector<std::string>& scriptNames() {
   static const std::vector<std::string> kNames = [] {
     std::vector<std::string> names;
-    for (size_t i = 0; i < kPageOperations; ++i) names.emplace_back(operations()[i].name);
+    for (const ScriptOperation& op : scriptOperations()) {
+      if (!op.selector.empty()) names.emplace_back(op.name);
+    }
     return names;
   }();
   return kNames;
@@ -294,7 +188,7 @@ std::string scriptValueToJson(const ScriptValue& value) { return dump(toJson(val
 
 ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptName,
                                      const std::vector<ScriptValue>& args) {
-  const Operation* op = findOperation(scriptName);
+  const ScriptOperation* op = findOperationByName(scriptName);
   if (op == nullptr) return ScriptError{"unknown operation: " + std::string(scriptName)};
   if (std::optional<ScriptError> error = checkArguments(*op, args)) return *error;
   return op->call(peek, args);
@@ -305,7 +199,8 @@ std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson) {
   const std::optional<json> request = parseJson(requestJson, &error);
   if (!request) return dump(errorAnswer(std::move(error)));
   if (!request->is_array()) return dump(answerCall(peek, *request));
-  if (std::optional<std::string> batchError = checkBatch(*request)) return dump(errorAnswer(*batchError));
+  if (std::optional<std::string> batchError = checkBatch(*request))
+    return dump(errorAnswer(*batchError));
   json answers = json::array();
   for (const json& call : *request) answers.push_back(answerCall(peek, call));
   return dump(answers);

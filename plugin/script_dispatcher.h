@@ -5,20 +5,11 @@
 
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
-#include "platform/script_value.h"
+#include "plugin/script_operations.h"
 
 namespace lexor {
-
-class LexorPeek;
-
-struct ScriptError {
-  std::string message;  // one line saying why
-};
-
-using ScriptCallResult = std::variant<ScriptValue, ScriptError>;
 
 // Calls the operation of the script name with converted arguments; unknown names, a wrong number
 // of arguments or an argument of the wrong type give an error and change nothing.
@@ -33,7 +24,8 @@ std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson);
 // A script value as the protocol writes it (one line of JSON, always valid UTF-8).
 std::string scriptValueToJson(const ScriptValue& value);
 
-// The sixteen script names, in the order of the script-name table (not the additions).
+// The sixteen page script names, in table order (the additions have no selector, so are not
+// listed).
 const std::vector<std::string>& scriptNames();
 
 }  // namespace lexor

@@ -1,0 +1,135 @@
+// The operations themselves: argument conversion is done by the dispatcher before a call runs, so
+// each call may read its arguments as the kinds the table gives.
+#include "plugin/script_operations.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "plugin/lexor_peek.h"
+#include "search/match_strategies.h"
+
+namespace lexor {
+namespace {
+
+ScriptValue none() { return ScriptValue(ScriptNull{}); }
+
+ScriptValue stringList(const std::vector<UString>& strings) {
+  ScriptList list(strings.begin(), strings.end());
+  return ScriptValue(std::move(list));
+}
+
+template <typename T>
+ScriptValue orNone(std::optional<T> value) {
+  return value ? ScriptValue(std::move(*value)) : none();
+}
+
+constexpr int32_t kMaxMatchLimit = 10'000;
+
+// The head words that match on the current choice (the side the word chooses in suite mode),
+// at most `limit`; the query and its cursor stay as they are.
+ScriptCallResult matchWords(LexorPeek& peek, const std::vector<ScriptValue>& args) {
+  const int32_t limit = args[2].asInt();
+  if (limit < 1 || limit > kMaxMatchLimit) {
+    return ScriptError{"matchWords: the limit must be from 1 to " + std::to_string(kMaxMatchLimit)};
+  }
+  const std::string strategy = toUtf8(args[0].asString());
+  const UString& word = args[1].asString();
+  HeadWordMatches found =
+      matchHeadWords(peek.matchDictionaries(word), strategy, word, static_cast<size_t>(limit));
+  if (!found.error.empty()) return ScriptError{"matchWords: " + found.error};
+  ScriptList words;
+  for (std::vector<UString>& list : found.perDictionary) {
+    for (UString& headWord : list) words.emplace_back(std::move(headWord));
+  }
+  return ScriptValue(std::move(words));
+}
+
+ScriptValue strategyList() {
+  ScriptList list;
+  for (const MatchStrategyInfo& info : matchStrategies()) {
+    list.emplace_back(
+        ScriptList{ScriptValue(fromUtf8(info.name)), ScriptValue(fromUtf8(info.description))});
+  }
+  return ScriptValue(std::move(list));
+}
+
+// Full-text search of the current choice: the matches' HTML fragments, hits in <mark>. While an
+// index is missing the answer is the error "index building" (the call starts its build), which
+// the page meets with "searchProgress" and a later call.
+ScriptCallResult searchText(LexorPeek& peek, const std::vector<ScriptValue>& args) {
+  LexorPeek::TextSearchAnswer answer = peek._searchText(args[0].asString(), args[1].asInt());
+  if (answer.error) {
+    if (*answer.error == LexorPeek::kIndexBuilding) return ScriptError{*answer.error};
+    return ScriptError{"searchText: " + *answer.error};
+  }
+  return stringList(answer.fragments);
+}
+
+ScriptValue searchProgress(LexorPeek& peek) {
+  const std::optional<std::pair<uint64_t, uint64_t>> progress = peek._searchProgress();
+  if (!progress) return none();
+  const auto count = [](uint64_t n) {
+    return ScriptValue(
+        static_cast<int32_t>(std::min<uint64_t>(n, std::numeric_limits<int32_t>::max())));
+  };
+  return ScriptValue(ScriptList{count(progress->first), count(progress->second)});
+}
+
+}  // namespace
+
+// Script names drop the leading underscore and any colon, except that _removeDics is known to
+// the page as "removeDictionaries".
+const std::vector<ScriptOperation>& scriptOperations() {
+  using A = ArgumentKind;
+  // One line per operation reads as the table it is.
+  // clang-format off
+  static const std::vector<ScriptOperation> kOperations = {
+      {"_addDictionary:", "addDictionary", {A::kString},
+       [](LexorPeek& p, const auto& a) { p._addDictionary(a[0].asString()); return none(); }},
+      {"_removeDics", "removeDictionaries", {}, [](LexorPeek& p, const auto&) { p._removeDics(); return none(); }},
+      {"_consult:", "consult", {A::kString},
+       [](LexorPeek& p, const auto& a) {
+         std::optional<std::vector<UString>> html = p._consult(a[0].asString());
+         return html ? stringList(*html) : none();
+       }},
+      {"_queryWithWord:", "queryWithWord", {A::kString},
+       [](LexorPeek& p, const auto& a) { return ScriptValue(p._queryWithWord(a[0].asString())); }},
+      {"_moveNext", "moveNext", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._moveNext()); }},
+      {"_isEOF", "isEOF", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._isEOF()); }},
+      {"_getRecord", "getRecord", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecord()); }},
+      {"_getRecordAsText", "getRecordAsText", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsText()); }},
+      {"_getRecordAsHTML", "getRecordAsHTML", {}, [](LexorPeek& p, const auto&) { return orNone(p._getRecordAsHTML()); }},
+      {"_getDicDir", "getDicDir", {}, [](LexorPeek& p, const auto&) { return orNone(p._getDicDir()); }},
+      {"_dicCount", "dicCount", {}, [](LexorPeek& p, const auto&) { return ScriptValue(p._dicCount()); }},
+      {"_dicPathsInDir", "dicPathsInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicPathsInDir()); }},
+      {"_dicNamesInDir", "dicNamesInDir", {}, [](LexorPeek& p, const auto&) { return stringList(p._dicNamesInDir()); }},
+      {"_useNthDic:", "useNthDic", {A::kInteger},
+       [](LexorPeek& p, const auto& a) { p._useNthDic(a[0].asInt()); return none(); }},
+      {"_useAmbora", "useAmbora", {}, [](LexorPeek& p, const auto&) { p._useAmbora(); return none(); }},
+      {"_isAmboraAvailable", "isAmboraAvailable", {},
+       [](LexorPeek& p, const auto&) { return ScriptValue(p._isAmboraAvailable()); }},
+      {"", "matchWords", {A::kString, A::kString, A::kInteger}, matchWords},
+      {"", "matchStrategies", {}, [](LexorPeek&, const auto&) { return strategyList(); }},
+      {"", "searchText", {A::kString, A::kInteger}, searchText},
+      {"", "searchProgress", {}, [](LexorPeek& p, const auto&) { return searchProgress(p); }},
+  };
+  // clang-format on
+  return kOperations;
+}
+
+const ScriptOperation* findOperationBySelector(std::string_view selector) {
+  if (selector.empty()) return nullptr;  // the additions' empty selector is no selector
+  for (const ScriptOperation& op : scriptOperations()) {
+    if (op.selector == selector) return &op;
+  }
+  return nullptr;
+}
+
+const ScriptOperation* findOperationByName(std::string_view name) {
+  for (const ScriptOperation& op : scriptOperations()) {
+    if (op.name == name) return &op;
+  }
+  return nullptr;
+}
+
+}  // namespace lexor

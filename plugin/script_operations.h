@@ -1,0 +1,46 @@
+// The one table of script operations: what the page may call by selector, under which script
+// name, with which arguments, and what each call does. The plug-in object, the script-name listing
+// and the protocol dispatcher all read it, so adding an operation touches this table alone.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/script_value.h"
+
+namespace lexor {
+
+class LexorPeek;
+
+struct ScriptError {
+  std::string message;  // one line saying why
+};
+
+using ScriptCallResult = std::variant<ScriptValue, ScriptError>;
+
+enum class ArgumentKind {
+  kString,
+  kInteger,  // 32-bit signed
+};
+
+struct ScriptOperation {
+  // Empty for the additions that only hosts offer: they are protocol operations, never page names.
+  std::string_view selector;
+  std::string_view name;
+  std::vector<ArgumentKind> arguments;  // in order; each call gives exactly these
+  std::function<ScriptCallResult(LexorPeek&, const std::vector<ScriptValue>&)> call;
+};
+
+// The sixteen page operations in the order in which selectors are tested, then the additions.
+const std::vector<ScriptOperation>& scriptOperations();
+
+// The page operation of a selector, or null (the additions have no selector).
+const ScriptOperation* findOperationBySelector(std::string_view selector);
+
+// The operation of a script name, additions included, or null.
+const ScriptOperation* findOperationByName(std::string_view name);
+
+}  // namespace lexor
