@@ -33,17 +33,16 @@ const char* pickOf(Rng& rng, const char* const (&items)[N]) {
 
 // English-like words from syllables: lengths from 2 to about 16 letters, most of 5 to 10.
 std::string englishWord(Rng& rng) {
-  static const char* const onsets[] = {"b",  "c",  "d",  "f",  "g",  "h",  "j",  "k",  "l",
-                                       "m",  "n",  "p",  "qu", "r",  "s",  "t",  "v",  "w",
-                                       "y",  "z",  "bl", "br", "ch", "cl", "cr", "dr", "fl",
-                                       "fr", "gr", "pl", "pr", "sh", "sp", "st", "th", "tr",
-                                       "",   "",   "s",  "c",  "m",  "p"};
-  static const char* const vowels[] = {"a", "e", "i", "o", "u", "a", "e", "i", "o",
-                                       "ai", "ea", "ee", "io", "ou", "oo", "y"};
-  static const char* const codas[] = {"", "", "", "n", "r", "s", "t", "l", "m", "nd",
-                                      "nt", "st", "ck", "ng", "rd", "ss", "x"};
-  static const char* const suffixes[] = {"", "", "", "", "ing", "tion", "ness", "ly", "er", "ed",
-                                         "able", "ment"};
+  static const char* const onsets[] = {
+      "b",  "c",  "d",  "f",  "g",  "h",  "j",  "k",  "l",  "m",  "n",  "p",  "qu", "r",
+      "s",  "t",  "v",  "w",  "y",  "z",  "bl", "br", "ch", "cl", "cr", "dr", "fl", "fr",
+      "gr", "pl", "pr", "sh", "sp", "st", "th", "tr", "",   "",   "s",  "c",  "m",  "p"};
+  static const char* const vowels[] = {"a", "e",  "i",  "o",  "u",  "a",  "e",  "i",
+                                       "o", "ai", "ea", "ee", "io", "ou", "oo", "y"};
+  static const char* const codas[] = {"",   "",   "",   "n",  "r",  "s",  "t",  "l", "m",
+                                      "nd", "nt", "st", "ck", "ng", "rd", "ss", "x"};
+  static const char* const suffixes[] = {"",     "",   "",   "",   "ing",  "tion",
+                                         "ness", "ly", "er", "ed", "able", "ment"};
   const size_t syllables = 1 + pick(rng, 3);
   std::string w;
   for (size_t i = 0; i < syllables; ++i) {
@@ -257,8 +256,8 @@ void writeSqlite(const std::string& path, const std::vector<writer::Entry>& entr
 
 // Folder names and file names of the tree: the suite's, known keys and unknown ones.
 void writeTree(const std::string& folder) {
-  static const char* const names[] = {"ambora52", "revora52", "abbora3", "exora2", "sample",
-                                      "jaes2",    "espana3-uni", "gdig1w", "uni2",  "dsample",
+  static const char* const names[] = {"ambora52", "revora52",    "abbora3", "exora2",    "sample",
+                                      "jaes2",    "espana3-uni", "gdig1w",  "uni2",      "dsample",
                                       "notes",    "Wordlist",    "irreg_f", "nl_en-ge1", "misc"};
   const std::string tmp = folder + ".tmp";
   fs::remove_all(tmp);
@@ -362,10 +361,18 @@ UString mixedScriptText(size_t units) {
   while (text.size() < units) {
     switch (pick(rng, 8)) {
       case 0:
-      case 1: text += fromUtf8(englishPhrase(rng, 12)) + u". "; break;
-      case 2: text += japaneseTranslation(rng) + japaneseTranslation(rng) + u"。"; break;
-      case 3: text += greekWord(rng) + u" " + greekWord(rng) + u" " + greekWord(rng) + u". "; break;
-      case 4: text += cyrillicWord(rng) + u" " + cyrillicWord(rng) + u" " + cyrillicWord(rng) + u".\n"; break;
+      case 1:
+        text += fromUtf8(englishPhrase(rng, 12)) + u". ";
+        break;
+      case 2:
+        text += japaneseTranslation(rng) + japaneseTranslation(rng) + u"。";
+        break;
+      case 3:
+        text += greekWord(rng) + u" " + greekWord(rng) + u" " + greekWord(rng) + u". ";
+        break;
+      case 4:
+        text += cyrillicWord(rng) + u" " + cyrillicWord(rng) + u" " + cyrillicWord(rng) + u".\n";
+        break;
       case 5:
         for (int i = 0; i < 12; ++i) text += static_cast<char16_t>(0xAC00 + pick(rng, 11172));
         text += u" ";

@@ -30,7 +30,7 @@ struct BenchData {
   std::string japanesePath;  // revora52.dic
   std::string bocuPath;      // large-uni.dic
   std::string sqlitePath;
-  std::string treeHome;      // HOME whose ~/Library/Lexor holds the 1,000-file tree
+  std::string treeHome;                // HOME whose ~/Library/Lexor holds the 1,000-file tree
   std::vector<UString> sjisWords;      // sampled head words of ambora52.dic
   std::vector<UString> japaneseWords;  // of revora52.dic
   std::vector<UString> bocuWords;      // of large-uni.dic

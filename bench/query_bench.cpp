@@ -161,8 +161,7 @@ void BM_SqliteRangeFirst10(benchmark::State& state) {
   }
   auto run = [&](const std::pair<std::string, std::string>& b) {
     sqlite3_bind_text(stmt, 1, b.first.data(), static_cast<int>(b.first.size()), SQLITE_STATIC);
-    sqlite3_bind_text(stmt, 2, b.second.data(), static_cast<int>(b.second.size()),
-                      SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 2, b.second.data(), static_cast<int>(b.second.size()), SQLITE_STATIC);
     int rows = 0;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
       benchmark::DoNotOptimize(sqlite3_column_text(stmt, 0));

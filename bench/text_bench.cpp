@@ -17,8 +17,8 @@ namespace {
 constexpr size_t kTextUnits = 1 << 20;
 
 struct CodecText {
-  UString text;        // terminated by its 0 unit (c_str)
-  std::string bocu;    // its BOCU-1 form, as our encoder and ICU's agree on it
+  UString text;      // terminated by its 0 unit (c_str)
+  std::string bocu;  // its BOCU-1 form, as our encoder and ICU's agree on it
 };
 
 const CodecText& codecText() {
@@ -97,8 +97,8 @@ void BM_Bocu1Encode(benchmark::State& state) {
   const CodecText& t = codecText();
   std::vector<uint8_t> out(t.text.size() * 3 + 1);
   for (auto _ : state) {
-    const int32_t n = bocu1_encode_from16(t.text.c_str(), out.data(),
-                                          static_cast<int32_t>(out.size()));
+    const int32_t n =
+        bocu1_encode_from16(t.text.c_str(), out.data(), static_cast<int32_t>(out.size()));
     if (n != static_cast<int32_t>(t.bocu.size())) state.SkipWithError("encoding lost bytes");
     benchmark::DoNotOptimize(out.data());
   }
@@ -112,8 +112,7 @@ void BM_Bocu1EncodeIcu(benchmark::State& state) {
   std::vector<char> out(t.text.size() * 3 + 1);
   for (auto _ : state) {
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = ucnv_fromUChars(converter.get(), out.data(),
-                                      static_cast<int32_t>(out.size()),
+    const int32_t n = ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
                                       reinterpret_cast<const UChar*>(t.text.data()),
                                       static_cast<int32_t>(t.text.size()), &status);
     if (U_FAILURE(status) || n != static_cast<int32_t>(t.bocu.size())) {
@@ -132,8 +131,8 @@ void BM_ShiftJisDecode(benchmark::State& state) {
   int64_t bytes = 0;
   for (auto _ : state) {
     const std::string& t = translations[i++ % translations.size()];
-    auto text = decodeCodePage(kCodePageShiftJIS, reinterpret_cast<const uint8_t*>(t.data()),
-                               t.size());
+    auto text =
+        decodeCodePage(kCodePageShiftJIS, reinterpret_cast<const uint8_t*>(t.data()), t.size());
     benchmark::DoNotOptimize(text);
     bytes += static_cast<int64_t>(t.size());
   }

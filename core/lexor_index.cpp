@@ -47,10 +47,10 @@ size_t findNul(const uint8_t* data, size_t from, size_t limit) {
   const __m128i zero = _mm_setzero_si128();
   while (limit - from >= kSpan) {
     const auto* at = reinterpret_cast<const __m128i*>(data + from);
-    const auto low = static_cast<uint32_t>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at), zero)));
-    const auto high = static_cast<uint32_t>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + 1), zero)));
+    const auto low =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at), zero)));
+    const auto high =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + 1), zero)));
     const uint32_t mask = low | high << 16;
     if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
     from += kSpan;

@@ -61,10 +61,9 @@ void checkAgainstReference(const lexor::UString& text, const std::vector<uint8_t
   ucnv_reset(converter);
   std::vector<char> reference(kMaxBytesPerUnit * text.size() + 1);
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t n = ucnv_fromUChars(converter, reference.data(),
-                                    static_cast<int32_t>(reference.size()),
-                                    reinterpret_cast<const UChar*>(text.data()),
-                                    static_cast<int32_t>(text.size()), &status);
+  const int32_t n = ucnv_fromUChars(
+      converter, reference.data(), static_cast<int32_t>(reference.size()),
+      reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), &status);
   if (U_FAILURE(status)) return;
   const size_t ourLength = std::strlen(reinterpret_cast<const char*>(ours.data()));
   if (static_cast<size_t>(n) != ourLength ||
@@ -78,8 +77,7 @@ void bytesFirst(const uint8_t* data, size_t size) {
   const std::optional<lexor::UString> text = lexor::CreateNSStringWithBOCU1(bytes.data(), 0);
   // The length-taking form decodes the same bytes up to their first NUL.
   // (A count of 0 would mean "measure to the NUL", which these bytes need not have.)
-  if (size > 0 &&
-      lexor::CreateNSStringWithBOCU1_omit0A(data, static_cast<uint32_t>(size)) != text)
+  if (size > 0 && lexor::CreateNSStringWithBOCU1_omit0A(data, static_cast<uint32_t>(size)) != text)
     __builtin_trap();
   if (!text) return;
   const std::vector<uint8_t> encoded = encode(*text);

@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<std::string> bytes = lexor::encodeCodePage(page, name);
     if (!bytes) continue;
     const auto* raw = reinterpret_cast<const uint8_t*>(bytes->data());
-    if (lexor::wholeCharacterPrefix(page, raw, bytes->size(), 255) > bytes->size()) __builtin_trap();
+    if (lexor::wholeCharacterPrefix(page, raw, bytes->size(), 255) > bytes->size())
+      __builtin_trap();
     lexor::decodeCodePage(page, raw, bytes->size());
   }
   // Raw bytes decoded in every code page a name can choose.

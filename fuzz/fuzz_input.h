@@ -29,9 +29,9 @@ inline constexpr int kBlockTextsShift = 2;
 // single-byte code pages, Korean and Chinese ones, and an unknown name.
 inline const std::vector<std::string>& dictionaryFileNames() {
   static const std::vector<std::string> kNames = {
-      "ambora52.dic", "revora48.dic", "cj1.dic",         "german1.dic",
-      "fr1.dic",      "ellinika1.dic", "english-korean1.dic", "chinese_gb1.dic",
-      "unknown.dic",  "irreg1.dic",   "espana1-uni.dic", "arabic1.dic",
+      "ambora52.dic",    "revora48.dic",        "cj1.dic",         "german1.dic", "fr1.dic",
+      "ellinika1.dic",   "english-korean1.dic", "chinese_gb1.dic", "unknown.dic", "irreg1.dic",
+      "espana1-uni.dic", "arabic1.dic",
   };
   return kNames;
 }

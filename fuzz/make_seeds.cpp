@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 void writeSeed(const fs::path& folder, size_t n, const std::vector<uint8_t>& bytes) {
   fs::create_directories(folder);
   std::ofstream out(folder / ("seed-" + std::to_string(n)), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> utf16Bytes(const lexor::UString& text) {
@@ -54,8 +55,10 @@ int main(int argc, char** argv) {
   size_t n = 0;
   for (const SeedDictionary& seed : seedDictionaries()) {
     // Two words each, taken in turn, so that every word meets every layout somewhere.
-    const std::vector<lexor::UString> pair = {words[n % words.size()], words[(n + 3) % words.size()]};
-    writeSeed(out / "dictionary_file", n++, writeDictionaryInput(nameChoice(seed.fileName), pair, seed.bytes));
+    const std::vector<lexor::UString> pair = {words[n % words.size()],
+                                              words[(n + 3) % words.size()]};
+    writeSeed(out / "dictionary_file", n++,
+              writeDictionaryInput(nameChoice(seed.fileName), pair, seed.bytes));
   }
   n = 0;
   for (const std::vector<uint8_t>& block : seedBlocks()) writeSeed(out / "data_block", n++, block);
@@ -65,7 +68,8 @@ int main(int argc, char** argv) {
     writeSeed(out / "bocu1", n++, utf16Bytes(word));
     // The encoded form too, so that the byte-first half starts from valid BOCU-1.
     std::vector<uint8_t> encoded(word.size() * 4 + 1);
-    lexor::CreateBOCU1StringWithNSString(word, encoded.data(), static_cast<int32_t>(encoded.size()));
+    lexor::CreateBOCU1StringWithNSString(word, encoded.data(),
+                                         static_cast<int32_t>(encoded.size()));
     encoded.resize(std::strlen(reinterpret_cast<const char*>(encoded.data())));
     writeSeed(out / "bocu1", n++, encoded);
   }
@@ -91,10 +95,14 @@ int main(int argc, char** argv) {
   // the framings that are refused.
   n = 0;
   for (const std::string& request : {
-           std::string("\xffGET / HTTP/1.1\r\nHost: 127.0.0.1:8737\r\nSec-Fetch-Site: none\r\n\r\n"),
-           std::string("\x07POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: 17\r\n\r\n{\"op\":\"dicCount\"}"
-                       "POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: 2\r\n\r\n[]GET /a HTTP/1.0\r\n\r\n"),
-           std::string("\x01POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n"),
+           std::string(
+               "\xffGET / HTTP/1.1\r\nHost: 127.0.0.1:8737\r\nSec-Fetch-Site: none\r\n\r\n"),
+           std::string("\x07POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: "
+                       "17\r\n\r\n{\"op\":\"dicCount\"}"
+                       "POST /LexorPeek HTTP/1.1\r\nHost: h\r\nContent-Length: 2\r\n\r\n[]GET /a "
+                       "HTTP/1.0\r\n\r\n"),
+           std::string(
+               "\x01POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n"),
            std::string("\x20POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx"),
        }) {
     writeSeed(out / "http_request", n++, std::vector<uint8_t>(request.begin(), request.end()));
@@ -104,7 +112,8 @@ int main(int argc, char** argv) {
   n = 0;
   std::vector<std::string> queries;
   for (const lexor::UString& word : words) queries.push_back(lexor::toUtf8(word));
-  for (const char* pattern : {"^a.*e$", "\\(ab\\)\\{1,2\\}", "[[:alpha:]]+ [^x]", "(a|b)?c{2}"}) queries.push_back(pattern);
+  for (const char* pattern : {"^a.*e$", "\\(ab\\)\\{1,2\\}", "[[:alpha:]]+ [^x]", "(a|b)?c{2}"})
+    queries.push_back(pattern);
   for (uint8_t strategy = 0; strategy < 10; ++strategy) {
     for (size_t q = strategy % 3; q < queries.size(); q += 3) {
       std::vector<uint8_t> input = {strategy, static_cast<uint8_t>(n)};
@@ -116,12 +125,15 @@ int main(int argc, char** argv) {
   n = 0;
   for (const char* commands : {
            "DEFINE * cat\r\nDEFINE ! \"\xe7\x8c\xab\"\r\nDEFINE ambora dog\r\n",
-           "MATCH * . cta\r\nMATCH * re '^c.t$'\r\nMATCH * regexp \"a\\\\(b\"\r\nMATCH ambora lev cat\r\n",
+           "MATCH * . cta\r\nMATCH * re '^c.t$'\r\nMATCH * regexp \"a\\\\(b\"\r\nMATCH ambora lev "
+           "cat\r\n",
            "MATCH * prefix c\r\nMATCH * substring a\r\nMATCH * suffix t\r\nMATCH * word cat\r\n",
-           "SHOW DB\r\nSHOW STRAT\r\nSHOW INFO ambora\r\nSHOW SERVER\r\nOPTION MIME\r\nHELP\r\nSTATUS\r\n",
+           "SHOW DB\r\nSHOW STRAT\r\nSHOW INFO ambora\r\nSHOW SERVER\r\nOPTION "
+           "MIME\r\nHELP\r\nSTATUS\r\n",
            "CLIENT x\nAUTH a b\nQUIT\nDEFINE * cat\n",
        }) {
-    writeSeed(out / "dict_command", n++, std::vector<uint8_t>(commands, commands + std::strlen(commands)));
+    writeSeed(out / "dict_command", n++,
+              std::vector<uint8_t>(commands, commands + std::strlen(commands)));
   }
 
   // A full-text query, a NUL, then markup to mark its hits in.
@@ -129,7 +141,8 @@ int main(int argc, char** argv) {
   n = 0;
   for (const std::string_view seed :
        {"cat\0a <b>Cat</b>s cat"sv, "\"black cat\" dog*\0black cat<br>dog"sv,
-        "stra\xc3\x9f" "e\0STRASSE &amp; caf&#233;"sv,
+        "stra\xc3\x9f"
+        "e\0STRASSE &amp; caf&#233;"sv,
         "\xe7\x8c\xab\0\xe9\xbb\x92<br>\xe7\x8c\xab"sv, "\"unclosed"sv}) {
     writeSeed(out / "fulltext_query", n++, std::vector<uint8_t>(seed.begin(), seed.end()));
   }

@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const lexor::HeadWordMatches found = lexor::matchHeadWords({seed.dic}, info.name, word, 50);
   if (!matcher) {
     // Only a pattern can be invalid, and then nothing matches.
-    if (info.strategy != lexor::MatchStrategy::kRe && info.strategy != lexor::MatchStrategy::kRegexp)
+    if (info.strategy != lexor::MatchStrategy::kRe &&
+        info.strategy != lexor::MatchStrategy::kRegexp)
       __builtin_trap();
     if (error.empty() || found.error.empty() || !found.perDictionary[0].empty()) __builtin_trap();
     return 0;

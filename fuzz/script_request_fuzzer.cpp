@@ -5,11 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "fuzz/fuzz_scratch.h"
 #include "fuzz/seed_dictionaries.h"

@@ -30,8 +30,8 @@ std::vector<Entry> englishEntries() {
   };
   // Enough words that small blocks split and the index has many entries.
   for (int i = 0; i < 60; ++i) {
-    entries.push_back({u"go" + fromUtf8(std::to_string(100 + i)), u"語" + fromUtf8(std::to_string(i)),
-                       std::nullopt, std::nullopt, i % 16});
+    entries.push_back({u"go" + fromUtf8(std::to_string(100 + i)),
+                       u"語" + fromUtf8(std::to_string(i)), std::nullopt, std::nullopt, i % 16});
   }
   return entries;
 }
@@ -67,14 +67,12 @@ std::string bocu1(UStringView text) {
 
 // A simple entry, an extended one with every kind of field, and one with a shared prefix.
 std::vector<RawEntry> rawEntries(bool bocu) {
-  auto text = [&](std::u16string_view t, std::string ascii) {
-    return bocu ? bocu1(t) : ascii;
-  };
+  auto text = [&](std::u16string_view t, std::string ascii) { return bocu ? bocu1(t) : ascii; };
   std::string extended = text(u"translation", "translation") + '\0';
   extended += '\x01' + text(u"example", "example") + '\0';
   extended += '\x02' + std::string("pron") + '\0';
   extended += std::string("\x10\x02\x00\xAB\xCD", 5);  // a binary field of 2 bytes
-  extended += '\x30';                                 // a tag alone
+  extended += '\x30';                                  // a tag alone
   extended += '\x80';
   return {
       {text(u"apple", "apple"), 0x01, text(u"simple", "simple\r\nline")},
@@ -108,7 +106,8 @@ std::vector<SeedDictionary> seedDictionaries() {
                                         "german1.dic", plain)});
   Options bocu;
   bocu.bocu = true;
-  seeds.push_back({"cj1.dic", build({{u"妈", u"ma1 mother"}, {u"你", u"ni3 you"}}, "cj1.dic", bocu)});
+  seeds.push_back(
+      {"cj1.dic", build({{u"妈", u"ma1 mother"}, {u"你", u"ni3 you"}}, "cj1.dic", bocu)});
   return seeds;
 }
 
@@ -120,8 +119,8 @@ std::vector<std::vector<uint8_t>> seedBlocks() {
   std::vector<std::vector<uint8_t>> blocks;
   for (const bool bocu : {false, true}) {
     for (const int width : {2, 4}) {
-      std::vector<uint8_t> input{static_cast<uint8_t>((bocu ? kBlockBocuFlag : 0) |
-                                                      (width == 4 ? kBlockWideFlag : 0))};
+      std::vector<uint8_t> input{
+          static_cast<uint8_t>((bocu ? kBlockBocuFlag : 0) | (width == 4 ? kBlockWideFlag : 0))};
       const std::vector<uint8_t> block = writer::buildDataBlock(rawEntries(bocu), bocu, width);
       input.insert(input.end(), block.begin(), block.end());
       blocks.push_back(std::move(input));
@@ -138,7 +137,8 @@ void writeSeedFolder(const std::string& folder) {
     std::filesystem::create_directories(path.parent_path());
     const writer::Report report = writer::writeDictionary(path.string(), entries, options);
     if (!report.error.empty()) {
-      std::fprintf(stderr, "cannot write the dictionary %s: %s\n", name.c_str(), report.error.c_str());
+      std::fprintf(stderr, "cannot write the dictionary %s: %s\n", name.c_str(),
+                   report.error.c_str());
       std::abort();
     }
   };

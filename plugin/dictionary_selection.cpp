@@ -72,7 +72,8 @@ std::shared_ptr<Lexor> LexorPeek::openListed(int32_t position) {
 LexorList LexorPeek::matchDictionaries(const UString& word) {
   LexorList dics;
   if (_amboraMode) {
-    if (std::shared_ptr<Lexor> side = openListed(isJapaneseWord(word) ? _revoraDicID : _amboraDicID)) {
+    if (std::shared_ptr<Lexor> side =
+            openListed(isJapaneseWord(word) ? _revoraDicID : _amboraDicID)) {
       dics.push_back(std::move(side));
     }
     return dics;

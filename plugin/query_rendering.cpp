@@ -29,7 +29,8 @@ const UString& headWord(const Record& record) {
 }  // namespace
 
 bool isJapaneseWord(UStringView word) {
-  return std::any_of(word.begin(), word.end(), [](char16_t unit) { return unit > kIdeographicSpace; });
+  return std::any_of(word.begin(), word.end(),
+                     [](char16_t unit) { return unit > kIdeographicSpace; });
 }
 
 ScriptList recordAsList(const Record& record) {

@@ -27,8 +27,8 @@ std::optional<std::string> ParsedArgs::value(std::string_view name) const {
   return last;
 }
 
-std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, std::span<const OptionSpec> specs,
-                                    std::string* error) {
+std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
+                                    std::span<const OptionSpec> specs, std::string* error) {
   ParsedArgs parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {

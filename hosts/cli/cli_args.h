@@ -29,8 +29,8 @@ struct ParsedArgs {
 // "--name value" and "--name=value" both work; "--" ends the options, so that a word beginning
 // with a dash can still be looked up. "--help" (or "-h") is always known. std::nullopt, with the
 // reason in *error, for an unknown option or a missing value.
-std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, std::span<const OptionSpec> specs,
-                                    std::string* error);
+std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
+                                    std::span<const OptionSpec> specs, std::string* error);
 
 // Whole-string decimal integer within 32 bits.
 std::optional<int32_t> parseInt32(std::string_view text);

@@ -35,9 +35,12 @@ std::optional<std::string> formatCurrentEntry(LexorPeek& peek, EntryFormat forma
 
 std::string formatRecord(const Record& record, EntryFormat format) {
   switch (format) {
-    case EntryFormat::kHtml: return toUtf8(recordAsHTML(record)) + "\n";
-    case EntryFormat::kJson: return scriptValueToJson(ScriptValue(recordAsList(record))) + "\n";
-    case EntryFormat::kText: return terminalText(recordAsList(record));
+    case EntryFormat::kHtml:
+      return toUtf8(recordAsHTML(record)) + "\n";
+    case EntryFormat::kJson:
+      return scriptValueToJson(ScriptValue(recordAsList(record))) + "\n";
+    case EntryFormat::kText:
+      return terminalText(recordAsList(record));
   }
   return {};
 }

@@ -13,7 +13,8 @@
 namespace lexor::cli {
 namespace {
 
-constexpr const char* kLookupUsage = R"(usage: lexorpeek lookup WORD [--strategy S] [--dict PATH]... [--nth N] [--suite] [--format FORMAT]
+constexpr const char* kLookupUsage =
+    R"(usage: lexorpeek lookup WORD [--strategy S] [--dict PATH]... [--nth N] [--suite] [--format FORMAT]
 
 Prints every entry whose head word begins with WORD (a prefix search, case-sensitive).
 When nothing matches, near head words are suggested on standard error.
@@ -26,7 +27,8 @@ When nothing matches, near head words are suggested on standard error.
                    absent), one a line
 )";
 
-constexpr const char* kConsultUsage = R"(usage: lexorpeek consult WORD [--dict PATH]... [--nth N] [--suite]
+constexpr const char* kConsultUsage =
+    R"(usage: lexorpeek consult WORD [--dict PATH]... [--nth N] [--suite]
 
 Prints the HTML fragment of every entry whose head word begins with WORD, one a line, as
 the page's "consult" gives them. After --suite (or the suite chosen by default) all the
@@ -35,7 +37,7 @@ suite's English-side dictionaries are searched together, for any word.
 
 constexpr size_t kSuggestions = 10;
 
-constexpr OptionSpec kLookupOptions[] = {kDictOption,       kNthOption,         kSuiteOption,
+constexpr OptionSpec kLookupOptions[] = {kDictOption,        kNthOption,           kSuiteOption,
                                          {"--format", true}, {"--strategy", true}, {"-s", true}};
 constexpr OptionSpec kConsultOptions[] = {kDictOption, kNthOption, kSuiteOption};
 
@@ -45,12 +47,16 @@ std::string outputFor(const std::string& entry, EntryFormat format) {
 }
 
 // What lookup says on standard error when nothing matched, with near words when there are any.
-void reportNoMatch(LexorPeek& peek, const std::string& word, const std::optional<std::string>& strategy) {
+void reportNoMatch(LexorPeek& peek, const std::string& word,
+                   const std::optional<std::string>& strategy) {
   const UString text = fromUtf8(word);
-  std::string line = "no entries " + std::string(strategy ? "match" : "begin with") + " \"" + word + "\"";
+  std::string line =
+      "no entries " + std::string(strategy ? "match" : "begin with") + " \"" + word + "\"";
   if (strategy) line += " by " + *strategy;
-  const std::vector<UString> near = suggestHeadWords(peek.matchDictionaries(text), text, kSuggestions);
-  for (size_t i = 0; i < near.size(); ++i) line += (i == 0 ? "; did you mean: " : ", ") + toUtf8(near[i]);
+  const std::vector<UString> near =
+      suggestHeadWords(peek.matchDictionaries(text), text, kSuggestions);
+  for (size_t i = 0; i < near.size(); ++i)
+    line += (i == 0 ? "; did you mean: " : ", ") + toUtf8(near[i]);
   if (!near.empty()) line += "?";
   printError(line);
 }
@@ -68,7 +74,8 @@ std::optional<std::string> strategyOption(const ParsedArgs& args) {
 int runLookup(const std::vector<std::string>& words) {
   ParsedArgs args;
   std::shared_ptr<LexorPeek> peek;
-  if (std::optional<int> status = prepareQuery(words, kLookupOptions, "lookup", kLookupUsage, &args, &peek)) {
+  if (std::optional<int> status =
+          prepareQuery(words, kLookupOptions, "lookup", kLookupUsage, &args, &peek)) {
     return *status;
   }
   EntryFormat format = EntryFormat::kText;
@@ -82,8 +89,8 @@ int runLookup(const std::vector<std::string>& words) {
 
   size_t printed = 0;
   if (strategy) {
-    const EntryMatches found = matchEntries(peek->matchDictionaries(fromUtf8(word)), *strategy, fromUtf8(word),
-                                            kNoMatchLimit);
+    const EntryMatches found = matchEntries(peek->matchDictionaries(fromUtf8(word)), *strategy,
+                                            fromUtf8(word), kNoMatchLimit);
     if (!found.error.empty()) return usageError("lookup", found.error);
     for (const std::vector<Record>& records : found.perDictionary) {
       for (const Record& record : records) {
@@ -110,10 +117,12 @@ int runLookup(const std::vector<std::string>& words) {
 int runConsult(const std::vector<std::string>& words) {
   ParsedArgs args;
   std::shared_ptr<LexorPeek> peek;
-  if (std::optional<int> status = prepareQuery(words, kConsultOptions, "consult", kConsultUsage, &args, &peek)) {
+  if (std::optional<int> status =
+          prepareQuery(words, kConsultOptions, "consult", kConsultUsage, &args, &peek)) {
     return *status;
   }
-  std::optional<std::vector<UString>> fragments = peek->_consult(fromUtf8(args.positionals.front()));
+  std::optional<std::vector<UString>> fragments =
+      peek->_consult(fromUtf8(args.positionals.front()));
   if (!fragments || fragments->empty()) return kExitNoMatch;
   for (const UString& html : *fragments) std::cout << terminalSafe(toUtf8(html)) << '\n';
   std::cout.flush();

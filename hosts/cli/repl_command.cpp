@@ -63,7 +63,8 @@ int runRepl(const std::vector<std::string>& args) {
     const LineRead read = readLine(*std::cin.rdbuf(), line);
     if (read == LineRead::kEnd) break;
     if (read == LineRead::kTooLong) {
-      std::cout << R"({"error":"request longer than )" << kMaxRequestBytes << R"( bytes"})" << '\n' << std::flush;
+      std::cout << R"({"error":"request longer than )" << kMaxRequestBytes << R"( bytes"})" << '\n'
+                << std::flush;
       continue;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -29,8 +29,8 @@ with Japanese characters searches the English-Japanese side, any other the Japan
 side.
 )";
 
-constexpr OptionSpec kSearchOptions[] = {kDictOption, kNthOption, kSuiteOption, {"--format", true},
-                                         {"--limit", true}};
+constexpr OptionSpec kSearchOptions[] = {
+    kDictOption, kNthOption, kSuiteOption, {"--format", true}, {"--limit", true}};
 constexpr size_t kDefaultLimit = 100;
 
 // A progress bar on standard error, redrawn when the percentage changes.

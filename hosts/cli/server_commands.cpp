@@ -35,12 +35,14 @@ SIGINT or SIGTERM stops the server.
 )";
 
 constexpr OptionSpec kServeOptions[] = {{"--port", true}};
-constexpr OptionSpec kDictServerOptions[] = {{"--port", true}, {"--listen", true}, {"--max-matches", true}};
+constexpr OptionSpec kDictServerOptions[] = {
+    {"--port", true}, {"--listen", true}, {"--max-matches", true}};
 
 // Options, --help and no positional words: what both servers' command lines share. Leaves *args
 // set, or returns an exit status.
-std::optional<int> parseServerArgs(const std::vector<std::string>& words, std::span<const OptionSpec> specs,
-                                   std::string_view command, const char* usage, ParsedArgs* args) {
+std::optional<int> parseServerArgs(const std::vector<std::string>& words,
+                                   std::span<const OptionSpec> specs, std::string_view command,
+                                   const char* usage, ParsedArgs* args) {
   std::string error;
   std::optional<ParsedArgs> parsed = parseArgs(words, specs, &error);
   if (!parsed) return usageError(command, error);
@@ -49,7 +51,8 @@ std::optional<int> parseServerArgs(const std::vector<std::string>& words, std::s
     return kExitSuccess;
   }
   if (!parsed->positionals.empty()) {
-    return usageError(command, std::string(command) + " takes no word, not '" + parsed->positionals.front() + "'");
+    return usageError(command, std::string(command) + " takes no word, not '" +
+                                   parsed->positionals.front() + "'");
   }
   *args = std::move(*parsed);
   return std::nullopt;
@@ -71,11 +74,15 @@ std::optional<uint16_t> parsePort(const ParsedArgs& args, uint16_t fallback, boo
 
 int runServe(const std::vector<std::string>& words) {
   ParsedArgs args;
-  if (std::optional<int> status = parseServerArgs(words, kServeOptions, "serve", kServeUsage, &args)) return *status;
+  if (std::optional<int> status =
+          parseServerArgs(words, kServeOptions, "serve", kServeUsage, &args))
+    return *status;
   bool valid = false;
   web::WebServerOptions options;
   const std::optional<uint16_t> port = parsePort(args, options.port, &valid);
-  if (!valid) return usageError("serve", "--port wants a number from 0 to 65535, not '" + *args.value("--port") + "'");
+  if (!valid)
+    return usageError("serve",
+                      "--port wants a number from 0 to 65535, not '" + *args.value("--port") + "'");
   options.port = *port;
   std::string error;
   if (!web::runWebServer(options, &error)) {
@@ -95,14 +102,16 @@ int runDictServer(const std::vector<std::string>& words) {
   dict::DictServerOptions options;
   const std::optional<uint16_t> port = parsePort(args, options.port, &valid);
   if (!valid) {
-    return usageError("dict-server", "--port wants a number from 0 to 65535, not '" + *args.value("--port") + "'");
+    return usageError("dict-server",
+                      "--port wants a number from 0 to 65535, not '" + *args.value("--port") + "'");
   }
   options.port = *port;
   if (std::optional<std::string> address = args.value("--listen")) options.address = *address;
   if (std::optional<std::string> most = args.value("--max-matches")) {
     const std::optional<int32_t> count = parseInt32(*most);
     if (!count || *count <= 0) {
-      return usageError("dict-server", "--max-matches wants a positive number, not '" + *most + "'");
+      return usageError("dict-server",
+                        "--max-matches wants a positive number, not '" + *most + "'");
     }
     options.maxMatches = static_cast<size_t>(*count);
   }

@@ -34,21 +34,21 @@ class AllocationProbe {
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 
-#define ALLOCATION_PROBE_DEFINE                                                  \
-  void* operator new(std::size_t size) {                                        \
-    lexor::testing::noteAllocation(size);                                       \
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;                  \
-    throw std::bad_alloc();                                                     \
-  }                                                                             \
-  void* operator new[](std::size_t size) { return operator new(size); }         \
-  void* operator new(std::size_t size, const std::nothrow_t&) noexcept {        \
-    lexor::testing::noteAllocation(size);                                       \
-    return std::malloc(size == 0 ? 1 : size);                                   \
-  }                                                                             \
-  void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {  \
-    return operator new(size, tag);                                             \
-  }                                                                             \
-  void operator delete(void* p) noexcept { std::free(p); }                      \
-  void operator delete[](void* p) noexcept { std::free(p); }                    \
-  void operator delete(void* p, std::size_t) noexcept { std::free(p); }         \
+#define ALLOCATION_PROBE_DEFINE                                                \
+  void* operator new(std::size_t size) {                                       \
+    lexor::testing::noteAllocation(size);                                      \
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;                 \
+    throw std::bad_alloc();                                                    \
+  }                                                                            \
+  void* operator new[](std::size_t size) { return operator new(size); }        \
+  void* operator new(std::size_t size, const std::nothrow_t&) noexcept {       \
+    lexor::testing::noteAllocation(size);                                      \
+    return std::malloc(size == 0 ? 1 : size);                                  \
+  }                                                                            \
+  void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { \
+    return operator new(size, tag);                                            \
+  }                                                                            \
+  void operator delete(void* p) noexcept { std::free(p); }                     \
+  void operator delete[](void* p) noexcept { std::free(p); }                   \
+  void operator delete(void* p, std::size_t) noexcept { std::free(p); }        \
   void operator delete[](void* p, std::size_t) noexcept { std::free(p); }

@@ -87,7 +87,7 @@ struct TestDictionary {
   int blockbyte = 2;
   bool bocu = false;
   std::optional<uint32_t> claimedEntries;  // the header's entry count, when not the index's
-  uint32_t extheaderSize = 0;  // versions 4, 5
+  uint32_t extheaderSize = 0;              // versions 4, 5
   struct IndexEntry {
     uint32_t block;
     std::string word;  // an empty word ends the index

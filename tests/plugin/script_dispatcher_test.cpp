@@ -62,18 +62,23 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {R"({"op":"addDictionary","args":[null]})", "addDictionary: the argument must be a string"},
       {R"({"op":"addDictionary","args":[3]})", "addDictionary: the argument must be a string"},
       {R"({"op":"matchWords","args":["lev","go"]})", "matchWords takes 3 arguments, got 2"},
-      {R"({"op":"matchWords","args":["lev","go","9"]})", "matchWords: argument 3 must be a 32-bit integer"},
+      {R"({"op":"matchWords","args":["lev","go","9"]})",
+       "matchWords: argument 3 must be a 32-bit integer"},
       {R"({"op":"matchWords","args":["lev",1.5,9]})", "matchWords: argument 2 must be a string"},
-      {R"({"op":"matchWords","args":["lev","go",0]})", "matchWords: the limit must be from 1 to 10000"},
-      {R"({"op":"matchWords","args":["lev","go",10001]})", "matchWords: the limit must be from 1 to 10000"},
+      {R"({"op":"matchWords","args":["lev","go",0]})",
+       "matchWords: the limit must be from 1 to 10000"},
+      {R"({"op":"matchWords","args":["lev","go",10001]})",
+       "matchWords: the limit must be from 1 to 10000"},
       {R"({"op":"matchWords","args":["soundex","go",9]})", "matchWords: unknown strategy: soundex"},
       {R"({"op":"matchWords","args":["re","(go",9]})", "matchWords: invalid regular expression"},
-      {R"({"op":"matchWords","args":["regexp","\\(g\\)\\1",9]})", "matchWords: invalid regular expression"},
+      {R"({"op":"matchWords","args":["regexp","\\(g\\)\\1",9]})",
+       "matchWords: invalid regular expression"},
       {R"({"op":"matchStrategies","args":[1]})", "matchStrategies takes 0 arguments, got 1"},
       {R"({"op":"searchText","args":["cat"]})", "searchText takes 2 arguments, got 1"},
       {R"({"op":"searchText","args":[1,10]})", "searchText: argument 1 must be a string"},
       {R"({"op":"searchText","args":["cat",0]})", "searchText: the limit must be from 1 to 10000"},
-      {R"({"op":"searchText","args":["cat",10001]})", "searchText: the limit must be from 1 to 10000"},
+      {R"({"op":"searchText","args":["cat",10001]})",
+       "searchText: the limit must be from 1 to 10000"},
       {R"({"op":"searchText","args":["\"cat",10]})", "searchText: unclosed quote in the query"},
       {R"({"op":"searchProgress","args":[1]})", "searchProgress takes 0 arguments, got 1"},
   };
@@ -97,7 +102,8 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
     EXPECT_EQ(handleScriptRequest(*peek, request), response) << request;
     EXPECT_EQ(state(), before) << request;
   }
-  const nlohmann::json strategies = nlohmann::json::parse(handleScriptRequest(*peek, R"({"op":"matchStrategies"})"));
+  const nlohmann::json strategies =
+      nlohmann::json::parse(handleScriptRequest(*peek, R"({"op":"matchStrategies"})"));
   ASSERT_EQ(strategies["result"].size(), 10u);
   EXPECT_EQ(strategies["result"][9][0], "lev");
 

@@ -23,7 +23,8 @@ std::string TempDir::write(std::string_view relative, const std::vector<uint8_t>
   auto full = path_ / relative;
   std::filesystem::create_directories(full.parent_path());
   std::ofstream out(full, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return full.string();
 }
 

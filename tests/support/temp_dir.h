@@ -1,11 +1,11 @@
 // A scratch folder for one test, removed with everything in it when the test ends.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
-#include <cstdint>
 
 namespace lexor::testing {
 

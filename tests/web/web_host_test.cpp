@@ -20,7 +20,8 @@ class WebHostTest : public ::testing::Test {
   void SetUp() override {
     home_.writeDictionary("one1.dic", {testing::entry("go", "行く")});
     home_.writeDictionary("two1.dic", {testing::entry("gehen", "to go")});
-    for (const char* name : {"widget.css", "widget.js", "lexorpeek.js", "favicon.svg"}) files_.write(name, "x");
+    for (const char* name : {"widget.css", "widget.js", "lexorpeek.js", "favicon.svg"})
+      files_.write(name, "x");
     files_.write("index.html", R"(<meta name="lexorpeek-token" content="@LEXORPEEK_TOKEN@">)");
   }
 
@@ -28,7 +29,8 @@ class WebHostTest : public ::testing::Test {
     std::string error;
     std::optional<WidgetFiles> files = WidgetFiles::load(files_.path().string(), &error);
     EXPECT_TRUE(files) << error;
-    auto host = std::make_unique<WebHost>(std::move(*files), PageSessions::Limits{.maxSessions = maxSessions});
+    auto host = std::make_unique<WebHost>(std::move(*files),
+                                          PageSessions::Limits{.maxSessions = maxSessions});
     host->setPort(kPort);
     return host;
   }
@@ -47,7 +49,8 @@ class WebHostTest : public ::testing::Test {
     const HttpResponse answer = host.answer(page);
     std::smatch token;
     const std::string body = answer.body();
-    return std::regex_search(body, token, std::regex("content=\"([0-9a-f]{64})\"")) ? token[1].str() : "";
+    return std::regex_search(body, token, std::regex("content=\"([0-9a-f]{64})\"")) ? token[1].str()
+                                                                                    : "";
   }
 
   static HttpResponse call(WebHost& host, const std::string& token, std::string body) {
