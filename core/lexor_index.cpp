@@ -41,19 +41,27 @@ int compareWords(const uint8_t* a, const uint8_t* b) {
 // Offset of the first NUL at or after `from` in data[0, limit), or `limit` when there is none.
 // Index words are short (nearly all under 32 bytes), so one test of 32 bytes at once usually
 // settles it, without a branch on the word's length that the processor would mispredict.
+#if defined(__SSE2__)
+constexpr size_t kNulSpan = 32;
+
+// Bit i set where at[i] is NUL, for the 32 bytes from `at`.
+inline uint32_t nulMask32(const uint8_t* at) {
+  const __m128i zero = _mm_setzero_si128();
+  const auto* words = reinterpret_cast<const __m128i*>(at);
+  const auto low =
+      static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(words), zero)));
+  const auto high =
+      static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(words + 1), zero)));
+  return low | high << 16;
+}
+#endif
+
 size_t findNul(const uint8_t* data, size_t from, size_t limit) {
 #if defined(__SSE2__)
-  constexpr size_t kSpan = 32;
-  const __m128i zero = _mm_setzero_si128();
-  while (limit - from >= kSpan) {
-    const auto* at = reinterpret_cast<const __m128i*>(data + from);
-    const auto low =
-        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at), zero)));
-    const auto high =
-        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + 1), zero)));
-    const uint32_t mask = low | high << 16;
+  while (limit - from >= kNulSpan) {
+    const uint32_t mask = nulMask32(data + from);
     if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
-    from += kSpan;
+    from += kNulSpan;
   }
 #endif
   const void* nul = std::memchr(data + from, 0, limit - from);
@@ -139,14 +147,8 @@ struct LeadingRun {
 // test of 32 bytes settles nearly every index word, with no branch that depends on its length.
 inline size_t nulFrom(const uint8_t* data, size_t from, size_t limit) {
 #if defined(__SSE2__)
-  if (limit - from >= 32) {
-    const __m128i zero = _mm_setzero_si128();
-    const auto* at = reinterpret_cast<const __m128i*>(data + from);
-    const auto low =
-        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at), zero)));
-    const auto high =
-        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + 1), zero)));
-    const uint32_t mask = low | high << 16;
+  if (limit - from >= kNulSpan) {
+    const uint32_t mask = nulMask32(data + from);
     if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
   }
 #endif
