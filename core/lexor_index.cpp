@@ -73,17 +73,17 @@ size_t findNul(const uint8_t* data, size_t from, size_t limit) {
 // test each word's bytes on their own.
 class NulScanner {
  public:
-  NulScanner(const uint8_t* data, size_t limit) : data_(data), limit_(limit) { load(0); }
+  NulScanner(const uint8_t* data, size_t limit) : _data(data), _limit(limit) { load(0); }
 
   // Offset of the first NUL at or after `from` (>= every earlier `from`), or `limit` if none.
   size_t next(size_t from) {
     for (;;) {
-      if (from >= limit_) return limit_;
-      if (from - chunk_ >= kSpan) load(from - from % kSpan);
+      if (from >= _limit) return _limit;
+      if (from - _chunk >= kSpan) load(from - from % kSpan);
       // No bit is set at or past `limit`.
-      const uint64_t m = mask_ >> (from - chunk_);
+      const uint64_t m = _mask >> (from - _chunk);
       if (m != 0) return from + static_cast<size_t>(__builtin_ctzll(m));
-      from = chunk_ + kSpan;
+      from = _chunk + kSpan;
     }
   }
 
@@ -91,29 +91,29 @@ class NulScanner {
   static constexpr size_t kSpan = 64;
 
   void load(size_t chunk) {
-    chunk_ = chunk;
-    mask_ = 0;
-    if (chunk >= limit_) return;
+    _chunk = chunk;
+    _mask = 0;
+    if (chunk >= _limit) return;
 #if defined(__SSE2__)
-    if (limit_ - chunk >= kSpan) {
+    if (_limit - chunk >= kSpan) {
       const __m128i zero = _mm_setzero_si128();
-      const auto* at = reinterpret_cast<const __m128i*>(data_ + chunk);
+      const auto* at = reinterpret_cast<const __m128i*>(_data + chunk);
       for (int i = 0; i < 4; ++i) {
         const auto bits =
             static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(at + i), zero)));
-        mask_ |= uint64_t{bits} << (16 * i);
+        _mask |= uint64_t{bits} << (16 * i);
       }
       return;
     }
 #endif
-    const size_t n = std::min(kSpan, limit_ - chunk);
-    for (size_t i = 0; i < n; ++i) mask_ |= uint64_t{data_[chunk + i] == 0} << i;
+    const size_t n = std::min(kSpan, _limit - chunk);
+    for (size_t i = 0; i < n; ++i) _mask |= uint64_t{_data[chunk + i] == 0} << i;
   }
 
-  const uint8_t* data_;
-  size_t limit_;
-  size_t chunk_ = 0;
-  uint64_t mask_ = 0;
+  const uint8_t* _data;
+  size_t _limit;
+  size_t _chunk = 0;
+  uint64_t _mask = 0;
 };
 
 // The first 8 bytes of a word of `length` bytes, zero-padded past its end, as a big-endian
@@ -408,37 +408,37 @@ struct IndexCacheKey {
 class IndexCache {
  public:
   std::shared_ptr<const SharedIndex> find(const IndexCacheKey& key) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    for (auto it = _entries.begin(); it != _entries.end(); ++it) {
       if (it->first == key) {
-        entries_.splice(entries_.begin(), entries_, it);
-        return entries_.front().second;
+        _entries.splice(_entries.begin(), _entries, it);
+        return _entries.front().second;
       }
     }
     return nullptr;
   }
 
   void insert(IndexCacheKey key, std::shared_ptr<const SharedIndex> index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(_mutex);
     // An older index of the same path belongs to a file that has changed since.
-    entries_.remove_if([&](const auto& entry) { return entry.first.path == key.path; });
-    entries_.emplace_front(std::move(key), std::move(index));
-    if (entries_.size() > kIndexCacheCapacity) entries_.pop_back();
+    _entries.remove_if([&](const auto& entry) { return entry.first.path == key.path; });
+    _entries.emplace_front(std::move(key), std::move(index));
+    if (_entries.size() > kIndexCacheCapacity) _entries.pop_back();
   }
 
   void clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    entries_.clear();
+    std::lock_guard<std::mutex> lock(_mutex);
+    _entries.clear();
   }
 
   size_t size() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return entries_.size();
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _entries.size();
   }
 
  private:
-  std::mutex mutex_;
-  std::list<std::pair<IndexCacheKey, std::shared_ptr<const SharedIndex>>> entries_;
+  std::mutex _mutex;
+  std::list<std::pair<IndexCacheKey, std::shared_ptr<const SharedIndex>>> _entries;
 };
 
 IndexCache& indexCache() {

@@ -22,18 +22,18 @@ class WorkBuffer {
  public:
   explicit WorkBuffer(size_t n) {
     if (n <= kInline) {
-      data_ = inline_;
+      _data = _inline;
     } else {
-      heap_.reset(new (std::nothrow) T[n]);
-      data_ = heap_.get();
+      _heap.reset(new (std::nothrow) T[n]);
+      _data = _heap.get();
     }
   }
-  T* data() { return data_; }
+  T* data() { return _data; }
 
  private:
-  T inline_[kInline];
-  std::unique_ptr<T[]> heap_;
-  T* data_ = nullptr;
+  T _inline[kInline];
+  std::unique_ptr<T[]> _heap;
+  T* _data = nullptr;
 };
 
 std::optional<UString> makeString(const char16_t* units, size_t count) {

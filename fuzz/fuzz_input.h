@@ -39,28 +39,28 @@ inline const std::vector<std::string>& dictionaryFileNames() {
 // Reads a fuzz input front to back; past its end every read gives zeros or nothing.
 class ByteReader {
  public:
-  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  ByteReader(const uint8_t* data, size_t size) : _data(data), _size(size) {}
 
-  uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+  uint8_t byte() { return _pos < _size ? _data[_pos++] : 0; }
 
   UString utf16(size_t units) {
     UString text;
-    for (size_t i = 0; i < units && size_ - pos_ >= 2; ++i, pos_ += 2) {
-      text.push_back(static_cast<char16_t>(data_[pos_] | (data_[pos_ + 1] << 8)));
+    for (size_t i = 0; i < units && _size - _pos >= 2; ++i, _pos += 2) {
+      text.push_back(static_cast<char16_t>(_data[_pos] | (_data[_pos + 1] << 8)));
     }
     return text;
   }
 
   std::span<const uint8_t> rest() {
-    std::span<const uint8_t> tail(data_ + pos_, size_ - pos_);
-    pos_ = size_;
+    std::span<const uint8_t> tail(_data + _pos, _size - _pos);
+    _pos = _size;
     return tail;
   }
 
  private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
+  const uint8_t* _data;
+  size_t _size;
+  size_t _pos = 0;
 };
 
 struct DictionaryInput {

@@ -18,19 +18,19 @@ class ScratchFolder {
   ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "lexor-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
+    _path = pattern;
   }
   ~ScratchFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(_path, ignored);
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return _path; }
 
   std::string write(const std::string& relative, std::span<const uint8_t> bytes) const {
-    const std::filesystem::path file = path_ / relative;
+    const std::filesystem::path file = _path / relative;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -40,7 +40,7 @@ class ScratchFolder {
   }
 
  private:
-  std::filesystem::path path_;
+  std::filesystem::path _path;
 };
 
 // One per process; a static object, so that it is removed at exit.

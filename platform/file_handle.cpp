@@ -46,12 +46,12 @@ class OpenFileCache {
       return nullptr;
     }
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      std::lock_guard<std::mutex> lock(_mutex);
+      for (auto it = _entries.begin(); it != _entries.end(); ++it) {
         if (it->first == native && it->second->identity() == now) {
-          entries_.splice(entries_.begin(), entries_, it);
+          _entries.splice(_entries.begin(), _entries, it);
           *access = FileAccess::kOpen;
-          return entries_.front().second;
+          return _entries.front().second;
         }
       }
     }
@@ -64,27 +64,27 @@ class OpenFileCache {
       *access = FileAccess::kChanged;
       return nullptr;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    entries_.remove_if([&](const auto& entry) { return entry.first == native; });
-    entries_.emplace_front(native, handle);
-    if (entries_.size() > kOpenFileLimit) entries_.pop_back();
+    std::lock_guard<std::mutex> lock(_mutex);
+    _entries.remove_if([&](const auto& entry) { return entry.first == native; });
+    _entries.emplace_front(native, handle);
+    if (_entries.size() > kOpenFileLimit) _entries.pop_back();
     *access = FileAccess::kOpen;
     return handle;
   }
 
   void clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    entries_.clear();
+    std::lock_guard<std::mutex> lock(_mutex);
+    _entries.clear();
   }
 
   size_t size() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return entries_.size();
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _entries.size();
   }
 
  private:
-  std::mutex mutex_;
-  std::list<std::pair<std::string, std::shared_ptr<const FileHandle>>> entries_;
+  std::mutex _mutex;
+  std::list<std::pair<std::string, std::shared_ptr<const FileHandle>>> _entries;
 };
 
 OpenFileCache& openFileCache() {
@@ -118,7 +118,7 @@ std::unique_ptr<FileHandle> FileHandle::openForReading(UStringView path) {
   return std::unique_ptr<FileHandle>(new FileHandle(fd, identityOf(info)));
 }
 
-FileHandle::~FileHandle() { close(fd_); }
+FileHandle::~FileHandle() { close(_fd); }
 
 size_t FileHandle::readAt(uint64_t offset, void* buffer, size_t n) const {
   if (buffer == nullptr || n == 0) return 0;
@@ -128,7 +128,7 @@ size_t FileHandle::readAt(uint64_t offset, void* buffer, size_t n) const {
   size_t done = 0;
   while (done < n) {
     if (kMaxOffset - offset < done) break;
-    const ssize_t got = pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+    const ssize_t got = pread(_fd, out + done, n - done, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;
       // A read that fails part-way gives nothing, so no caller works with half a block it

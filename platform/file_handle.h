@@ -31,13 +31,13 @@ class FileHandle {
   // of bytes read (0 on error or at the end).
   size_t readAt(uint64_t offset, void* buffer, size_t n) const;
 
-  uint64_t size() const { return identity_.size; }
-  const FileIdentity& identity() const { return identity_; }
+  uint64_t size() const { return _identity.size; }
+  const FileIdentity& identity() const { return _identity; }
 
  private:
-  FileHandle(int fd, FileIdentity identity) : fd_(fd), identity_(identity) {}
-  int fd_;
-  FileIdentity identity_;
+  FileHandle(int fd, FileIdentity identity) : _fd(fd), _identity(identity) {}
+  int _fd;
+  FileIdentity _identity;
 };
 
 // Files read now and then by many long-lived readers (a list of thousands of dictionaries) are

@@ -68,9 +68,9 @@ void logFormat(const char* format, ...) {
 }
 
 CapturingLogSink::CapturingLogSink()
-    : previous_(exchangeLogSink([this](const std::string& line) { lines_.push_back(line); })) {}
+    : _previous(exchangeLogSink([this](const std::string& line) { _lines.push_back(line); })) {}
 
-CapturingLogSink::~CapturingLogSink() { setLogSink(std::move(previous_)); }
+CapturingLogSink::~CapturingLogSink() { setLogSink(std::move(_previous)); }
 
 void silenceLog() {
   setLogSink([](const std::string&) {});

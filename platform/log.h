@@ -29,12 +29,12 @@ class CapturingLogSink {
   ~CapturingLogSink();
   CapturingLogSink(const CapturingLogSink&) = delete;
   CapturingLogSink& operator=(const CapturingLogSink&) = delete;
-  const std::vector<std::string>& lines() const { return lines_; }
-  void clear() { lines_.clear(); }
+  const std::vector<std::string>& lines() const { return _lines; }
+  void clear() { _lines.clear(); }
 
  private:
-  std::vector<std::string> lines_;
-  LogSink previous_;
+  std::vector<std::string> _lines;
+  LogSink _previous;
 };
 
 // A sink that drops everything (the CLI's --quiet).

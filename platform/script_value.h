@@ -23,27 +23,27 @@ class ScriptValue {
 
   ScriptValue() = default;
   ScriptValue(ScriptNull) {}
-  ScriptValue(bool b) : value_(b) {}
-  ScriptValue(int32_t i) : value_(i) {}
-  ScriptValue(UString s) : value_(std::move(s)) {}
-  ScriptValue(ScriptList l) : value_(std::move(l)) {}
+  ScriptValue(bool b) : _value(b) {}
+  ScriptValue(int32_t i) : _value(i) {}
+  ScriptValue(UString s) : _value(std::move(s)) {}
+  ScriptValue(ScriptList l) : _value(std::move(l)) {}
 
-  bool isNull() const { return std::holds_alternative<ScriptNull>(value_); }
-  bool isBool() const { return std::holds_alternative<bool>(value_); }
-  bool isInt() const { return std::holds_alternative<int32_t>(value_); }
-  bool isString() const { return std::holds_alternative<UString>(value_); }
-  bool isList() const { return std::holds_alternative<ScriptList>(value_); }
+  bool isNull() const { return std::holds_alternative<ScriptNull>(_value); }
+  bool isBool() const { return std::holds_alternative<bool>(_value); }
+  bool isInt() const { return std::holds_alternative<int32_t>(_value); }
+  bool isString() const { return std::holds_alternative<UString>(_value); }
+  bool isList() const { return std::holds_alternative<ScriptList>(_value); }
 
-  bool asBool() const { return std::get<bool>(value_); }
-  int32_t asInt() const { return std::get<int32_t>(value_); }
-  const UString& asString() const { return std::get<UString>(value_); }
-  const ScriptList& asList() const { return std::get<ScriptList>(value_); }
+  bool asBool() const { return std::get<bool>(_value); }
+  int32_t asInt() const { return std::get<int32_t>(_value); }
+  const UString& asString() const { return std::get<UString>(_value); }
+  const ScriptList& asList() const { return std::get<ScriptList>(_value); }
 
-  const Storage& storage() const { return value_; }
+  const Storage& storage() const { return _value; }
   bool operator==(const ScriptValue&) const = default;
 
  private:
-  Storage value_;
+  Storage _value;
 };
 
 // The root of objects a page can see (the plug-in object is one).

@@ -12,14 +12,14 @@ namespace {
 // What the plug-in object registers itself on: the page's window, as the host gives it.
 class SessionWindow : public WindowScriptObject {
  public:
-  void setValue(ScriptObject* value, const UString& key) override { values_[key] = value; }
+  void setValue(ScriptObject* value, const UString& key) override { _values[key] = value; }
   ScriptObject* valueForKey(const UString& key) const {
-    auto it = values_.find(key);
-    return it == values_.end() ? nullptr : it->second;
+    auto it = _values.find(key);
+    return it == _values.end() ? nullptr : it->second;
   }
 
  private:
-  std::map<UString, ScriptObject*> values_;
+  std::map<UString, ScriptObject*> _values;
 };
 
 class SessionView : public WebView {};
@@ -42,18 +42,18 @@ struct PageSessions::Session {
   Clock::time_point lastUsed;
 };
 
-PageSessions::PageSessions(Limits limits) : limits_(limits) {}
+PageSessions::PageSessions(Limits limits) : _limits(limits) {}
 PageSessions::~PageSessions() = default;
 
 PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now) {
   expire(now);
-  if (sessions_.size() >= limits_.maxSessions) {
+  if (_sessions.size() >= _limits.maxSessions) {
     auto idlest =
-        std::min_element(sessions_.begin(), sessions_.end(),
+        std::min_element(_sessions.begin(), _sessions.end(),
                          [](const auto& a, const auto& b) { return a->lastUsed < b->lastUsed; });
-    if (idlest == sessions_.end() || now - (*idlest)->lastUsed < limits_.evictableIdle)
+    if (idlest == _sessions.end() || now - (*idlest)->lastUsed < _limits.evictableIdle)
       return Opened::kFull;
-    sessions_.erase(idlest);
+    _sessions.erase(idlest);
   }
   auto session = std::make_unique<Session>();
   session->token = std::move(token);
@@ -63,14 +63,14 @@ PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now
   session->registered = dynamic_cast<LexorPeek*>(session->window.valueForKey(u"LexorPeek"));
   if (!session->registered) return Opened::kFailed;
   session->lastUsed = now;
-  sessions_.push_back(std::move(session));
+  _sessions.push_back(std::move(session));
   return Opened::kOpened;
 }
 
 LexorPeek* PageSessions::find(std::string_view token, Clock::time_point now) {
   expire(now);
   Session* found = nullptr;
-  for (const auto& session : sessions_) {
+  for (const auto& session : _sessions) {
     if (constantTimeEquals(session->token, token)) found = session.get();
   }
   if (!found) return nullptr;
@@ -79,8 +79,8 @@ LexorPeek* PageSessions::find(std::string_view token, Clock::time_point now) {
 }
 
 void PageSessions::expire(Clock::time_point now) {
-  std::erase_if(sessions_,
-                [&](const auto& session) { return now - session->lastUsed >= limits_.idleExpiry; });
+  std::erase_if(_sessions,
+                [&](const auto& session) { return now - session->lastUsed >= _limits.idleExpiry; });
 }
 
 }  // namespace lexor

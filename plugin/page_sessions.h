@@ -45,12 +45,12 @@ class PageSessions {
   // Ends the sessions idle for idleExpiry or longer, releasing their dictionaries.
   void expire(Clock::time_point now);
 
-  size_t size() const { return sessions_.size(); }
+  size_t size() const { return _sessions.size(); }
 
  private:
   struct Session;
-  std::vector<std::unique_ptr<Session>> sessions_;
-  Limits limits_;
+  std::vector<std::unique_ptr<Session>> _sessions;
+  Limits _limits;
 };
 
 }  // namespace lexor

@@ -94,120 +94,120 @@ class Connection : public std::enable_shared_from_this<Connection> {
   enum class Phase { kRequest, kIdle, kWriting, kDraining };
 
   Connection(Server::Impl& server, tcp::socket socket)
-      : server_(server),
-        socket_(std::move(socket)),
-        timer_(server.io),
-        protocol_(server.factory()) {}
+      : _server(server),
+        _socket(std::move(socket)),
+        _timer(server.io),
+        _protocol(server.factory()) {}
 
   void start(std::list<std::shared_ptr<Connection>>::iterator self) {
-    self_ = self;
+    _self = self;
     error_code ignored;
-    socket_.set_option(tcp::no_delay(true), ignored);  // small answers must not wait for acks
-    armTimer(server_.limits.requestTimeout);
+    _socket.set_option(tcp::no_delay(true), ignored);  // small answers must not wait for acks
+    armTimer(_server.limits.requestTimeout);
     std::string greeting;
-    protocol_->opened(greeting);
+    _protocol->opened(greeting);
     if (greeting.empty()) {
       read();
     } else {
-      out_ = std::move(greeting);
+      _out = std::move(greeting);
       write();
     }
   }
 
-  bool isIdle() const { return phase_ == Phase::kIdle; }
-  Clock::time_point idleSince() const { return idleSince_; }
+  bool isIdle() const { return _phase == Phase::kIdle; }
+  Clock::time_point idleSince() const { return _idleSince; }
 
   void close() {
-    if (closed_) return;
-    closed_ = true;
+    if (_closed) return;
+    _closed = true;
     const auto keepAlive = shared_from_this();  // erasing below may drop the last other owner
     error_code ignored;
-    socket_.close(ignored);
-    timer_.cancel();
-    server_.connections.erase(self_);  // the handlers still pending hold the object
+    _socket.close(ignored);
+    _timer.cancel();
+    _server.connections.erase(_self);  // the handlers still pending hold the object
   }
 
  private:
   void armTimer(std::chrono::milliseconds timeout) {
-    timer_.expires_after(timeout);
-    timer_.async_wait([self = shared_from_this()](error_code ec) {
+    _timer.expires_after(timeout);
+    _timer.async_wait([self = shared_from_this()](error_code ec) {
       // A wait that ended just before the deadline moved on is queued without an error; the
       // deadline itself says whether it passed.
-      if (!ec && self->timer_.expiry() <= asio::steady_timer::clock_type::now()) self->close();
+      if (!ec && self->_timer.expiry() <= asio::steady_timer::clock_type::now()) self->close();
     });
   }
 
   void read() {
-    socket_.async_read_some(asio::buffer(in_),
+    _socket.async_read_some(asio::buffer(_in),
                             [self = shared_from_this()](error_code ec, size_t n) {
-                              if (self->closed_) return;
+                              if (self->_closed) return;
                               if (ec) return self->close();
-                              self->onReceived(std::string_view(self->in_.data(), n));
+                              self->onReceived(std::string_view(self->_in.data(), n));
                             });
   }
 
   void onReceived(std::string_view bytes) {
-    if (phase_ == Phase::kIdle) {  // the first byte of a new request starts its clock
-      phase_ = Phase::kRequest;
-      armTimer(server_.limits.requestTimeout);
+    if (_phase == Phase::kIdle) {  // the first byte of a new request starts its clock
+      _phase = Phase::kRequest;
+      armTimer(_server.limits.requestTimeout);
     }
-    keepOpen_ = protocol_->received(bytes, out_);
-    if (!out_.empty()) return write();
-    if (!keepOpen_) return drainThenClose();
+    _keepOpen = _protocol->received(bytes, _out);
+    if (!_out.empty()) return write();
+    if (!_keepOpen) return drainThenClose();
     read();
   }
 
   void write() {
-    phase_ = Phase::kWriting;
-    armTimer(server_.limits.requestTimeout);
-    asio::async_write(socket_, asio::buffer(out_),
+    _phase = Phase::kWriting;
+    armTimer(_server.limits.requestTimeout);
+    asio::async_write(_socket, asio::buffer(_out),
                       [self = shared_from_this()](error_code ec, size_t) {
-                        if (self->closed_) return;
+                        if (self->_closed) return;
                         if (ec) return self->close();
-                        self->out_.clear();
-                        if (!self->keepOpen_) return self->drainThenClose();
-                        if (self->protocol_->midRequest()) {
-                          self->phase_ = Phase::kRequest;
-                          self->armTimer(self->server_.limits.requestTimeout);
+                        self->_out.clear();
+                        if (!self->_keepOpen) return self->drainThenClose();
+                        if (self->_protocol->midRequest()) {
+                          self->_phase = Phase::kRequest;
+                          self->armTimer(self->_server.limits.requestTimeout);
                         } else {
-                          self->phase_ = Phase::kIdle;
-                          self->idleSince_ = Clock::now();
-                          self->armTimer(self->server_.limits.idleTimeout);
+                          self->_phase = Phase::kIdle;
+                          self->_idleSince = Clock::now();
+                          self->armTimer(self->_server.limits.idleTimeout);
                         }
                         self->read();
                       });
   }
 
   void drainThenClose() {
-    phase_ = Phase::kDraining;
+    _phase = Phase::kDraining;
     error_code ignored;
-    socket_.shutdown(tcp::socket::shutdown_send, ignored);
-    armTimer(std::min(kDrainTime, server_.limits.requestTimeout));
+    _socket.shutdown(tcp::socket::shutdown_send, ignored);
+    armTimer(std::min(kDrainTime, _server.limits.requestTimeout));
     drain();
   }
 
   void drain() {
-    socket_.async_read_some(asio::buffer(in_),
+    _socket.async_read_some(asio::buffer(_in),
                             [self = shared_from_this()](error_code ec, size_t n) {
-                              if (self->closed_) return;
-                              self->drained_ += n;
-                              if (ec || self->drained_ > kMaxDrainedBytes) return self->close();
+                              if (self->_closed) return;
+                              self->_drained += n;
+                              if (ec || self->_drained > kMaxDrainedBytes) return self->close();
                               self->drain();
                             });
   }
 
-  Server::Impl& server_;
-  tcp::socket socket_;
-  asio::steady_timer timer_;
-  std::unique_ptr<ConnectionProtocol> protocol_;
-  std::list<std::shared_ptr<Connection>>::iterator self_;
-  std::array<char, kReadChunk> in_{};
-  std::string out_;
-  Phase phase_ = Phase::kRequest;
-  Clock::time_point idleSince_{};
-  size_t drained_ = 0;
-  bool keepOpen_ = true;
-  bool closed_ = false;
+  Server::Impl& _server;
+  tcp::socket _socket;
+  asio::steady_timer _timer;
+  std::unique_ptr<ConnectionProtocol> _protocol;
+  std::list<std::shared_ptr<Connection>>::iterator _self;
+  std::array<char, kReadChunk> _in{};
+  std::string _out;
+  Phase _phase = Phase::kRequest;
+  Clock::time_point _idleSince{};
+  size_t _drained = 0;
+  bool _keepOpen = true;
+  bool _closed = false;
 };
 
 void Server::Impl::accept() {
@@ -265,7 +265,7 @@ void Server::Impl::stop() {
 }
 
 Server::Server(ServerLimits limits, ProtocolFactory factory)
-    : impl_(std::make_unique<Impl>(limits, std::move(factory))) {}
+    : _impl(std::make_unique<Impl>(limits, std::move(factory))) {}
 
 Server::~Server() = default;
 
@@ -288,7 +288,7 @@ std::optional<uint16_t> Server::listen(const std::string& address, uint16_t port
     return std::nullopt;
   }
   const tcp::endpoint endpoint(ip, port);
-  tcp::acceptor& acceptor = impl_->acceptor;
+  tcp::acceptor& acceptor = _impl->acceptor;
   // Address reuse lets a restarted server take its port back from connections still in
   // TIME_WAIT; it never lets two listening sockets share a port (that would be SO_REUSEPORT).
   acceptor.open(endpoint.protocol(), ec);
@@ -306,18 +306,18 @@ std::optional<uint16_t> Server::listen(const std::string& address, uint16_t port
 
 void Server::every(std::chrono::milliseconds period, std::function<void()> task) {
   auto& periodic =
-      impl_->periodic.emplace_back(std::make_unique<Periodic>(impl_->io, period, std::move(task)));
+      _impl->periodic.emplace_back(std::make_unique<Periodic>(_impl->io, period, std::move(task)));
   periodic->arm();
 }
 
 void Server::stop() {
-  asio::post(impl_->io, [this] { impl_->stop(); });
+  asio::post(_impl->io, [this] { _impl->stop(); });
 }
 
 void Server::runUntilSignal() {
-  impl_->signals.async_wait([this](error_code, int) { impl_->stop(); });
-  impl_->accept();
-  impl_->io.run();
+  _impl->signals.async_wait([this](error_code, int) { _impl->stop(); });
+  _impl->accept();
+  _impl->io.run();
 }
 
 }  // namespace lexor::net

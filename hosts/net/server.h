@@ -63,7 +63,7 @@ class Server {
   struct Impl;  // the Asio side, kept out of this header
 
  private:
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> _impl;
 };
 
 }  // namespace lexor::net

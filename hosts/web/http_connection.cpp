@@ -14,25 +14,25 @@ bool allDigits(std::string_view text) {
 }  // namespace
 
 void HttpConnection::startRequest() {
-  parser_.emplace();
-  parser_->header_limit(static_cast<std::uint32_t>(kMaxRequestHead));
-  parser_->body_limit(kMaxRequestBody);
-  parser_->eager(false);  // stop after the head, so that it is checked before the body is read
-  headChecked_ = false;
-  headBytes_ = 0;
+  _parser.emplace();
+  _parser->header_limit(static_cast<std::uint32_t>(kMaxRequestHead));
+  _parser->body_limit(kMaxRequestBody);
+  _parser->eager(false);  // stop after the head, so that it is checked before the body is read
+  _headChecked = false;
+  _headBytes = 0;
 }
 
 std::optional<HttpResponse> HttpConnection::checkHead() {
-  const HttpRequest& head = parser_->get();
+  const HttpRequest& head = _parser->get();
   if (head.count(http::field::transfer_encoding) > 0) {
-    return handler_.refusal(http::status::length_required, "a body must state its length");
+    return _handler.refusal(http::status::length_required, "a body must state its length");
   }
   const size_t lengths = head.count(http::field::content_length);
   if (lengths > 1 || (lengths == 1 && !allDigits(view(head[http::field::content_length])))) {
-    return handler_.refusal(http::status::bad_request, "Content-Length must be one number");
+    return _handler.refusal(http::status::bad_request, "Content-Length must be one number");
   }
   if (lengths == 0 && head.method() == http::verb::post) {
-    return handler_.refusal(http::status::length_required, "a POST must state its length");
+    return _handler.refusal(http::status::length_required, "a POST must state its length");
   }
   return std::nullopt;
 }
@@ -56,19 +56,19 @@ void HttpConnection::append(HttpResponse response, bool keepAlive, std::string& 
 }
 
 bool HttpConnection::received(std::string_view bytes, std::string& out) {
-  pending_.append(bytes);
-  while (!pending_.empty()) {
-    if (!parser_) startRequest();
+  _pending.append(bytes);
+  while (!_pending.empty()) {
+    if (!_parser) startRequest();
     boost::beast::error_code ec;
-    const bool inHead = !parser_->is_header_done();
-    const size_t used = parser_->put(boost::asio::buffer(pending_.data(), pending_.size()), ec);
-    pending_.erase(0, used);
+    const bool inHead = !_parser->is_header_done();
+    const size_t used = _parser->put(boost::asio::buffer(_pending.data(), _pending.size()), ec);
+    _pending.erase(0, used);
     // The parser's own limit holds for each call alone, as it takes the head line by line as the
     // lines come: the head's size is counted here, what it took plus what waits.
     if (inHead) {
-      headBytes_ += used;
-      const size_t waiting = parser_->is_header_done() ? 0 : pending_.size();
-      if ((!ec || ec == http::error::need_more) && headBytes_ + waiting > kMaxRequestHead) {
+      _headBytes += used;
+      const size_t waiting = _parser->is_header_done() ? 0 : _pending.size();
+      if ((!ec || ec == http::error::need_more) && _headBytes + waiting > kMaxRequestHead) {
         ec = http::error::header_limit;
       }
     }
@@ -86,36 +86,36 @@ bool HttpConnection::received(std::string_view bytes, std::string& out) {
         status = http::status::length_required;
         why = "a body must state its length";
       }
-      append(handler_.refusal(status, why), false, out);
-      parser_.reset();
-      pending_.clear();
+      append(_handler.refusal(status, why), false, out);
+      _parser.reset();
+      _pending.clear();
       return false;
     }
-    if (parser_->is_header_done() && !headChecked_) {
-      headChecked_ = true;
+    if (_parser->is_header_done() && !_headChecked) {
+      _headChecked = true;
       if (std::optional<HttpResponse> refusal = checkHead()) {
         append(std::move(*refusal), false, out);
-        parser_.reset();
-        pending_.clear();
+        _parser.reset();
+        _pending.clear();
         return false;
       }
     }
-    if (!parser_->is_done()) {
+    if (!_parser->is_done()) {
       if (used == 0) break;
       continue;
     }
-    const HttpRequest request = parser_->release();
-    parser_.reset();
+    const HttpRequest request = _parser->release();
+    _parser.reset();
     const bool keepAlive = request.keep_alive();
     HttpResponse response;
     try {
-      response = handler_.answer(request);
+      response = _handler.answer(request);
     } catch (const std::exception&) {
-      response = handler_.refusal(http::status::internal_server_error, "internal error");
+      response = _handler.refusal(http::status::internal_server_error, "internal error");
     }
     append(std::move(response), keepAlive, out);
     if (!keepAlive) {
-      pending_.clear();
+      _pending.clear();
       return false;
     }
   }

@@ -43,10 +43,10 @@ class HttpHandler {
 
 class HttpConnection : public net::ConnectionProtocol {
  public:
-  explicit HttpConnection(HttpHandler& handler) : handler_(handler) {}
+  explicit HttpConnection(HttpHandler& handler) : _handler(handler) {}
 
   bool received(std::string_view bytes, std::string& out) override;
-  bool midRequest() const override { return !pending_.empty() || parser_.has_value(); }
+  bool midRequest() const override { return !_pending.empty() || _parser.has_value(); }
 
  private:
   void startRequest();
@@ -54,11 +54,11 @@ class HttpConnection : public net::ConnectionProtocol {
   std::optional<HttpResponse> checkHead();
   void append(HttpResponse response, bool keepAlive, std::string& out);
 
-  HttpHandler& handler_;
-  std::string pending_;  // bytes received and not yet taken by the parser
-  std::optional<http::request_parser<http::string_body>> parser_;
-  size_t headBytes_ = 0;  // of the current request's head, taken by the parser so far
-  bool headChecked_ = false;
+  HttpHandler& _handler;
+  std::string _pending;  // bytes received and not yet taken by the parser
+  std::optional<http::request_parser<http::string_body>> _parser;
+  size_t _headBytes = 0;  // of the current request's head, taken by the parser so far
+  bool _headChecked = false;
 };
 
 }  // namespace lexor::web

@@ -47,10 +47,10 @@ HttpResponse WebHost::refusal(http::status status, std::string_view why) {
 
 HttpResponse WebHost::answer(const HttpRequest& request) {
   // Host and Origin name this very server, or the request comes from a page that does not.
-  if (!isOwnHost(view(request[http::field::host]), port_))
+  if (!isOwnHost(view(request[http::field::host]), _port))
     return refusal(http::status::forbidden, "forbidden: unknown host");
   if (request.count(http::field::origin) > 0 &&
-      !isOwnOrigin(view(request[http::field::origin]), port_)) {
+      !isOwnOrigin(view(request[http::field::origin]), _port)) {
     return refusal(http::status::forbidden, "forbidden: foreign origin");
   }
   const std::string_view path = pathOf(view(request.target()));
@@ -60,7 +60,7 @@ HttpResponse WebHost::answer(const HttpRequest& request) {
   }
   if (request.method() != http::verb::get)
     return refusal(http::status::method_not_allowed, "method not allowed");
-  const WidgetFile* file = files_.find(path);
+  const WidgetFile* file = _files.find(path);
   if (!file) return refusal(http::status::not_found, "not found");
   if (file->isPage) return servePage(request, *file);
   return respond(http::status::ok, file->body, file->contentType);
@@ -75,7 +75,7 @@ HttpResponse WebHost::servePage(const HttpRequest& request, const WidgetFile& pa
   }
   std::optional<std::string> token = makeToken();
   if (!token) return refusal(http::status::internal_server_error, "no random bytes for a session");
-  switch (sessions_.open(*token, PageSessions::Clock::now())) {
+  switch (_sessions.open(*token, PageSessions::Clock::now())) {
     case PageSessions::Opened::kOpened:
       break;
     case PageSessions::Opened::kFull:
@@ -88,7 +88,7 @@ HttpResponse WebHost::servePage(const HttpRequest& request, const WidgetFile& pa
 }
 
 HttpResponse WebHost::answerScriptCall(const HttpRequest& request) {
-  LexorPeek* peek = sessions_.find(
+  LexorPeek* peek = _sessions.find(
       view(request[boost::beast::string_view(kTokenHeader.data(), kTokenHeader.size())]),
       PageSessions::Clock::now());
   if (!peek) {

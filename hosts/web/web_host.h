@@ -16,10 +16,10 @@ namespace lexor::web {
 class WebHost : public HttpHandler {
  public:
   WebHost(WidgetFiles files, PageSessions::Limits sessionLimits)
-      : files_(std::move(files)), sessions_(sessionLimits) {}
+      : _files(std::move(files)), _sessions(sessionLimits) {}
 
-  void setPort(uint16_t port) { port_ = port; }
-  PageSessions& sessions() { return sessions_; }
+  void setPort(uint16_t port) { _port = port; }
+  PageSessions& sessions() { return _sessions; }
 
   HttpResponse answer(const HttpRequest& request) override;
   HttpResponse refusal(http::status status, std::string_view why) override;
@@ -29,9 +29,9 @@ class WebHost : public HttpHandler {
   HttpResponse answerScriptCall(const HttpRequest& request);
   HttpResponse respond(http::status status, std::string body, std::string_view contentType) const;
 
-  const WidgetFiles files_;
-  PageSessions sessions_;
-  uint16_t port_ = 0;
+  const WidgetFiles _files;
+  PageSessions _sessions;
+  uint16_t _port = 0;
 };
 
 }  // namespace lexor::web

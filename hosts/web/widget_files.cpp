@@ -51,7 +51,7 @@ std::optional<WidgetFiles> WidgetFiles::load(const std::string& root, std::strin
       *error = path + " has no place for the page token";
       return std::nullopt;
     }
-    widget.files_.emplace(std::string(listed.requestPath),
+    widget._files.emplace(std::string(listed.requestPath),
                           WidgetFile{std::string(listed.contentType), std::move(*body), isPage});
   }
   return widget;
@@ -65,8 +65,8 @@ std::string WidgetFiles::withToken(const WidgetFile& page, std::string_view toke
 }
 
 const WidgetFile* WidgetFiles::find(std::string_view requestPath) const {
-  auto it = files_.find(requestPath);
-  return it == files_.end() ? nullptr : &it->second;
+  auto it = _files.find(requestPath);
+  return it == _files.end() ? nullptr : &it->second;
 }
 
 }  // namespace lexor::web

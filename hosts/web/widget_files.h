@@ -27,7 +27,7 @@ class WidgetFiles {
   const WidgetFile* find(std::string_view requestPath) const;
 
  private:
-  std::map<std::string, WidgetFile, std::less<>> files_;  // keyed by request path
+  std::map<std::string, WidgetFile, std::less<>> _files;  // keyed by request path
 };
 
 }  // namespace lexor::web

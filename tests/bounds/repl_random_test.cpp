@@ -24,7 +24,7 @@ using nlohmann::json;
 
 class RequestMaker {
  public:
-  explicit RequestMaker(std::string folder) : folder_(std::move(folder)) {}
+  explicit RequestMaker(std::string folder) : _folder(std::move(folder)) {}
 
   std::string next() {
     const size_t kind = pick(8);
@@ -46,7 +46,7 @@ class RequestMaker {
   }
 
  private:
-  size_t pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
+  size_t pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(_random); }
 
   const std::string& op() { return scriptNames()[pick(scriptNames().size())]; }
 
@@ -56,8 +56,8 @@ class RequestMaker {
     if (op == "useNthDic") return static_cast<int>(pick(12)) - 3;
     if (op != "addDictionary")
       return pick(10) == 0 ? randomUtf8(pick(300)) : kWords[pick(kWords.size())];
-    const json paths[] = {nullptr, folder_ + "/ambora52.dic", "/nonexistent/" + randomUtf8(5),
-                          folder_};
+    const json paths[] = {nullptr, _folder + "/ambora52.dic", "/nonexistent/" + randomUtf8(5),
+                          _folder};
     return paths[pick(4)];
   }
 
@@ -83,8 +83,8 @@ class RequestMaker {
     return toUtf8(text);
   }
 
-  std::string folder_;
-  std::mt19937 random_{20240601};
+  std::string _folder;
+  std::mt19937 _random{20240601};
 };
 
 TEST(ReplBounds, TenThousandRandomRequests) {

@@ -34,12 +34,12 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const char* dir = std::getenv("LEXOR_BINARY_DIR");
-    binary_ = std::string(dir ? dir : ".") + "/bin/lexorpeek";
-    ASSERT_TRUE(fs::exists(binary_)) << binary_ << " is not built";
+    _binary = std::string(dir ? dir : ".") + "/bin/lexorpeek";
+    ASSERT_TRUE(fs::exists(_binary)) << _binary << " is not built";
     fs::create_directories(folder());
   }
 
-  std::string folder() const { return dir_.path().string() + "/Library/Lexor"; }
+  std::string folder() const { return _dir.path().string() + "/Library/Lexor"; }
 
   void dictionary(const std::string& path, const std::vector<writer::Entry>& entries,
                   bool bocu = false) {
@@ -52,7 +52,7 @@ class CliTest : public ::testing::Test {
   }
 
   std::string read(const std::string& name) const {
-    std::ifstream in(dir_.file(name), std::ios::binary);
+    std::ifstream in(_dir.file(name), std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
@@ -60,17 +60,17 @@ class CliTest : public ::testing::Test {
 
   Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
     // The full-text index cache stays in the scratch folder too.
-    std::string command = "HOME='" + dir_.path().string() + "' XDG_CACHE_HOME='" +
-                          dir_.file("cache") + "' '" + binary_ + "'";
+    std::string command = "HOME='" + _dir.path().string() + "' XDG_CACHE_HOME='" +
+                          _dir.file("cache") + "' '" + _binary + "'";
     for (const std::string& a : args) command += " '" + a + "'";
-    command += " <'" + dir_.write("stdin", input) + "' >'" + dir_.file("stdout") + "' 2>'" +
-               dir_.file("stderr") + "'";
+    command += " <'" + _dir.write("stdin", input) + "' >'" + _dir.file("stdout") + "' 2>'" +
+               _dir.file("stderr") + "'";
     const int status = std::system(command.c_str());
     return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"), read("stderr")};
   }
 
-  testing::TempDir dir_;
-  std::string binary_;
+  testing::TempDir _dir;
+  std::string _binary;
 };
 
 TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
@@ -121,11 +121,11 @@ TEST_F(CliTest, SearchFindsTranslationsOnTheQuerysSideOfTheSuite) {
     EXPECT_EQ(r.out, out) << args[1];
     EXPECT_EQ(r.err.find("indexing"), std::string::npos) << "no progress bar off a terminal";
   }
-  EXPECT_TRUE(fs::exists(dir_.file("cache/lexorpeek")));
+  EXPECT_TRUE(fs::exists(_dir.file("cache/lexorpeek")));
 }
 
 TEST_F(CliTest, UnusableDictionariesExitWithTwoAndTheReason) {
-  const std::string good = dir_.file("good.dic");
+  const std::string good = _dir.file("good.dic");
   dictionary(good, {entry("go", "行く")});
   const std::string bytes = read("good.dic");
   const std::pair<std::string, std::string> files[] = {
@@ -135,17 +135,17 @@ TEST_F(CliTest, UnusableDictionariesExitWithTwoAndTheReason) {
       {bytes.substr(0, 256), "index past the end of the file"},
   };
   for (const auto& [content, reason] : files) {
-    const std::string path = dir_.write("bad.dic", content);
+    const std::string path = _dir.write("bad.dic", content);
     const Outcome r = run({"--quiet", "lookup", "go", "--dict", good, "--dict", path});
     EXPECT_EQ(r.status, 2) << reason;
     EXPECT_EQ(r.err, "lexorpeek: " + path + ": not a Lexor dictionary (" + reason + ")\n");
     EXPECT_EQ(r.out, "");
   }
-  const Outcome missing = run({"--quiet", "lookup", "go", "--dict", dir_.file("none.dic")});
-  EXPECT_EQ(missing.err, "lexorpeek: " + dir_.file("none.dic") +
+  const Outcome missing = run({"--quiet", "lookup", "go", "--dict", _dir.file("none.dic")});
+  EXPECT_EQ(missing.err, "lexorpeek: " + _dir.file("none.dic") +
                              ": not a Lexor dictionary (cannot be opened for reading)\n");
   // A broken file of the folder, chosen by position or by default.
-  dir_.write("Library/Lexor/broken.dic", "not a dictionary");
+  _dir.write("Library/Lexor/broken.dic", "not a dictionary");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"lookup", "go"},
                                                {"lookup", "go", "--nth", "0"},
                                                {"consult", "go"}}) {
@@ -164,7 +164,7 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
       "c\x1b]52;c;ZXZpbA==\x07"
       "d\u009b31me\x7f\x01\rf\tg";
   const std::string folderName = "Library/Lexor/x\x1b]0;t\x07.dic";
-  dictionary(dir_.file(folderName), {entry("a\x1b[2Jx", hostile)}, true);
+  dictionary(_dir.file(folderName), {entry("a\x1b[2Jx", hostile)}, true);
   const auto clean = [](const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
       const auto c = static_cast<unsigned char>(text[i]);
@@ -179,7 +179,7 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
         {"lookup", "a", "--format", "html"},
         {"consult", "a"},
         {"list"},
-        {"lookup", "a", "--dict", dir_.file(folderName) + "\x1b[2J"}}) {
+        {"lookup", "a", "--dict", _dir.file(folderName) + "\x1b[2J"}}) {
     const Outcome r = run(args);
     EXPECT_TRUE(clean(r.out) && clean(r.err)) << args.back() << ": " << r.out << r.err;
     if (args.size() == 2 && args[0] == "lookup") {
@@ -195,9 +195,9 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
 // on standard error; usage errors exit with 2 and print nothing.
 TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
   suite();
-  const std::string words = dir_.file("words.dic");
+  const std::string words = _dir.file("words.dic");
   dictionary(words, {entry("going", "行くこと")});
-  const std::string elsewhere = dir_.file("german.dic");
+  const std::string elsewhere = _dir.file("german.dic");
   dictionary(elsewhere, {entry("apple", "Apfel", "ˈæpl")});
   const struct {
     std::vector<std::string> args;

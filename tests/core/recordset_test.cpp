@@ -67,7 +67,7 @@ Words query(LexorRecordset& rs, const std::string& word) {
 class RecordsetTest : public ::testing::Test {
  protected:
   std::shared_ptr<Lexor> open(const std::string& name, const TestDictionary& d) {
-    auto dic = openDictionary(dir_, name, d.build());
+    auto dic = openDictionary(_dir, name, d.build());
     EXPECT_TRUE(dic);
     return dic;
   }
@@ -83,8 +83,8 @@ class RecordsetTest : public ::testing::Test {
   static std::shared_ptr<LexorRecordset> over(const LexorList& dics) {
     return LexorRecordset::initWithDics(std::make_shared<LexorList>(dics));
   }
-  TempDir dir_;
-  CapturingLogSink log_;
+  TempDir _dir;
+  CapturingLogSink _log;
 };
 
 TEST_F(RecordsetTest, States) {
@@ -106,7 +106,7 @@ TEST_F(RecordsetTest, States) {
   EXPECT_TRUE(rs->isEOF());  // past the end: no record, and a step stays there
   EXPECT_FALSE(rs->getRecordAsDictionary());
   EXPECT_FALSE(rs->moveNext());
-  EXPECT_TRUE(log_.lines().empty());
+  EXPECT_TRUE(_log.lines().empty());
 }
 
 TEST_F(RecordsetTest, QueryFailuresEndTheQueryWithOneLogLine) {
@@ -126,10 +126,10 @@ TEST_F(RecordsetTest, QueryFailuresEndTheQueryWithOneLogLine) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    log_.clear();
+    _log.clear();
     EXPECT_FALSE(c.recordset->queryWithWord(c.word));
     EXPECT_TRUE(c.recordset->isEOF());
-    EXPECT_EQ(log_.lines(), Words{c.line});
+    EXPECT_EQ(_log.lines(), Words{c.line});
     EXPECT_FALSE(c.recordset->moveNext());
   }
   // The list survives a failure, and the next query runs at once.
@@ -148,7 +148,7 @@ TEST_F(RecordsetTest, NeedleAndItsUpperBound) {
   const UString longWord = u"a" + UString(200, u'\u3042');
   auto shiftJis = LexorRecordset::initWithDic(open("sjis.dic", {{"a"}}));
   EXPECT_FALSE(shiftJis->queryWithWord(longWord));  // no head word is that long
-  EXPECT_TRUE(log_.lines().empty());
+  EXPECT_TRUE(_log.lines().empty());
   EXPECT_EQ(cString(shiftJis->needle()).size(), 255u);
   shiftJis->queryWithWord(u"b" + longWord);
   EXPECT_EQ(cString(shiftJis->needle()).size(), 254u);
@@ -163,7 +163,7 @@ TEST_F(RecordsetTest, UnloadableBlockIsSkipped) {
   d.add("kab5", broken);
   auto rs = over({open("first.dic", d), open("second.dic", {{"kab4"}})});
   EXPECT_EQ(query(*rs, "kab"), (Words{"kab", "kab3", "kab4"}));
-  EXPECT_EQ(log_.lines(), (Words{"cannot allocate datablock\n", "cannot allocate datablock\n"}));
+  EXPECT_EQ(_log.lines(), (Words{"cannot allocate datablock\n", "cannot allocate datablock\n"}));
 }
 
 // The needle follows each dictionary's head-word encoding; a dictionary that cannot hold the
@@ -181,7 +181,7 @@ TEST_F(RecordsetTest, EachDictionaryIsSearchedInItsOwnEncoding) {
   ASSERT_TRUE(rs->queryWithWord(u"abc"));
   rs->addDic(bocu1);
   EXPECT_EQ(drain(*rs, rs->moveNext()), (Words{"abc", "abc"}));
-  EXPECT_TRUE(log_.lines().empty());
+  EXPECT_TRUE(_log.lines().empty());
 }
 
 // Each case is a block after which comes a sound one; a broken entry ends only its own block's
@@ -311,7 +311,7 @@ class RecordsetRecords : public RecordsetTest {
         EXPECT_EQ(rs->getRecordAsDictionary(), c.expected);
       }
     }
-    EXPECT_TRUE(log_.lines().empty());
+    EXPECT_TRUE(_log.lines().empty());
   }
 };
 

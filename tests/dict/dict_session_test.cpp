@@ -123,26 +123,26 @@ class SessionTest : public ::testing::Test {
   SessionTest() {
     std::vector<std::pair<UString, std::string>> listed;
     for (const char* file : {"en.dic", "ja.dic", "extra/en.dic"}) {
-      const std::string path = dir_.file(file);
+      const std::string path = _dir.file(file);
       std::filesystem::create_directories(std::filesystem::path(path).parent_path());
       writer::writeDictionary(path, {{u"cat", u"neko", std::nullopt, std::nullopt, 0}},
                               writer::Options{.bocu = true});
       listed.emplace_back(fromUtf8(path), std::string("Dictionary ") + file);
     }
-    library_ = DictLibrary::fromFiles(listed, 0, 1);
+    _library = DictLibrary::fromFiles(listed, 0, 1);
   }
 
   // The whole answer to the bytes, as one session gives it.
   std::string exchange(std::string_view bytes, size_t maxMatches = kDefaultMaxMatches) {
-    DictSession session(library_, matcher_, SessionOptions{maxMatches, "a server\n"}, "<1@test>");
+    DictSession session(_library, _matcher, SessionOptions{maxMatches, "a server\n"}, "<1@test>");
     std::string out;
     session.receive(bytes, &out);
     return out;
   }
 
-  testing::TempDir dir_;
-  DictLibrary library_;
-  FakeMatcher matcher_{{
+  testing::TempDir _dir;
+  DictLibrary _library;
+  FakeMatcher _matcher{{
       {entry("cat", "neko"), entry("Cat", "a second cat"), entry("cart", ".dotted\nline"),
        entry(R"(say "hi"\)", "quoted")},
       {entry("猫", "cat"), entry("犬", "dog"), entry("dog", "犬")},
@@ -238,7 +238,7 @@ TEST_F(SessionTest, InfoHelpMimeLimitAndOrder) {
   const std::string pipelined =
       "DEFINE en cat\r\nSTATUS\r\nMATCH en prefix ca\r\nQUIT\r\nSTATUS\r\n";
   std::string whole = exchange(pipelined);
-  DictSession session(library_, matcher_, SessionOptions{}, "<2@test>");
+  DictSession session(_library, _matcher, SessionOptions{}, "<2@test>");
   std::string bytewise;
   for (char c : pipelined) session.receive(std::string_view(&c, 1), &bytewise);
   EXPECT_EQ(bytewise, whole);

@@ -23,25 +23,25 @@ using Results = std::vector<json>;
 class PageSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    home_.writeDictionary("ambora52.dic", {{u"go", u"行く", u"gou", std::nullopt, 0},
+    _home.writeDictionary("ambora52.dic", {{u"go", u"行く", u"gou", std::nullopt, 0},
                                            entry("going", "行くこと"),
                                            entry("gone", "行った"),
                                            entry("good", "よい"),
                                            entry("apple", "りんご")});
-    home_.writeDictionary("revora48.dic", {entry("行く", "go"), entry("行った", "went")});
-    home_.writeDictionary("abbora1.dic", {entry("gov", "政府")});
-    home_.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
-    home_.writeDictionary("uni2.dic",
+    _home.writeDictionary("revora48.dic", {entry("行く", "go"), entry("行った", "went")});
+    _home.writeDictionary("abbora1.dic", {entry("gov", "政府")});
+    _home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
+    _home.writeDictionary("uni2.dic",
                           {{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
                            entry("apricot", "Aprikose"),
                            entry("banana", "<b>Banane</b>")},
                           {.bocu = true});
-    peek_ = home_.construct();
+    _peek = _home.construct();
   }
 
   json call(const std::string& op, json args = json::array()) {
     const json answer =
-        json::parse(handleScriptRequest(*peek_, json{{"op", op}, {"args", args}}.dump()));
+        json::parse(handleScriptRequest(*_peek, json{{"op", op}, {"args", args}}.dump()));
     EXPECT_FALSE(answer.contains("error")) << op << ": " << answer;
     return answer["result"];
   }
@@ -56,20 +56,20 @@ class PageSessionTest : public ::testing::Test {
 
   Files dictionaryFiles(int rs) {
     Files names;
-    for (size_t i = 0; i < peek_->recordset(rs).dicCount(); ++i)
-      names.push_back(toUtf8(lastPathComponent(peek_->recordset(rs).dicAt(i)->path())));
+    for (size_t i = 0; i < _peek->recordset(rs).dicCount(); ++i)
+      names.push_back(toUtf8(lastPathComponent(_peek->recordset(rs).dicAt(i)->path())));
     return names;
   }
 
-  PeekTestHome home_;
-  CapturingLogSink log_;
-  std::shared_ptr<LexorPeek> peek_;
+  PeekTestHome _home;
+  CapturingLogSink _log;
+  std::shared_ptr<LexorPeek> _peek;
 };
 
 TEST_F(PageSessionTest, ListChooseQueryStepAndFetchInEveryForm) {
   EXPECT_EQ(call("dicPathsInDir"),
             (json{"abbora1.dic", "ambora52.dic", "exora1.dic", "revora48.dic", "uni2.dic"}));
-  EXPECT_EQ(call("getDicDir"), home_.folder());
+  EXPECT_EQ(call("getDicDir"), _home.folder());
 
   call("useNthDic", {4});
   EXPECT_EQ(call("queryWithWord", {"ap"}), true);
@@ -89,15 +89,15 @@ TEST_F(PageSessionTest, ListChooseQueryStepAndFetchInEveryForm) {
 
 TEST_F(PageSessionTest, AddDictionaryByPathThroughLinksAndRemoveThemAll) {
   call("useNthDic", {4});
-  call("addDictionary", {home_.home() + "/missing.dic"});
-  EXPECT_EQ(peek_->recordset(0).dicCount(), 1u);
-  fs::create_symlink(home_.folder() + "/ambora52.dic", home_.home() + "/link.dic");
-  call("addDictionary", {home_.home() + "/link.dic"});
+  call("addDictionary", {_home.home() + "/missing.dic"});
+  EXPECT_EQ(_peek->recordset(0).dicCount(), 1u);
+  fs::create_symlink(_home.folder() + "/ambora52.dic", _home.home() + "/link.dic");
+  call("addDictionary", {_home.home() + "/link.dic"});
   EXPECT_EQ(call("queryWithWord", {"apple"}), true);
   EXPECT_EQ(fetchAll("getRecordAsText"),
             (Results{"apple [ˈæpl]<br>Apfel<br>an apple a day", "apple<br>りんご"}));
   // A file that is no dictionary: whatever opening gives, the session goes on.
-  call("addDictionary", {home_.dir().write("junk.dic", "this is not a dictionary at all")});
+  call("addDictionary", {_home.dir().write("junk.dic", "this is not a dictionary at all")});
   call("queryWithWord", {"apple"});
   fetchAll("getRecordAsHTML");
   call("removeDictionaries");
@@ -106,8 +106,8 @@ TEST_F(PageSessionTest, AddDictionaryByPathThroughLinksAndRemoveThemAll) {
   for (int32_t position : {-1, 5}) {  // out of range empties the first recordset
     call("useAmbora");
     call("useNthDic", {position});
-    EXPECT_EQ(peek_->recordset(0).dicCount(), 0u) << position;
-    EXPECT_FALSE(peek_->amboraMode()) << position;
+    EXPECT_EQ(_peek->recordset(0).dicCount(), 0u) << position;
+    EXPECT_FALSE(_peek->amboraMode()) << position;
   }
 }
 
@@ -130,7 +130,7 @@ TEST_F(PageSessionTest, SuiteQueriesPickTheirSideByTheWordsScript) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.word);
     EXPECT_EQ(call("queryWithWord", {c.word}), c.found);
-    EXPECT_EQ(peek_->currentRecordsetIndex(), c.recordset);
+    EXPECT_EQ(_peek->currentRecordsetIndex(), c.recordset);
     EXPECT_EQ(dictionaryFiles(0), Files{c.firstDictionary});
     EXPECT_EQ(dictionaryFiles(1), Files{"revora48.dic"});
   }
@@ -142,14 +142,14 @@ TEST_F(PageSessionTest, SuiteQueriesPickTheirSideByTheWordsScript) {
   EXPECT_EQ(call("getRecordAsText"), "行った<br>went");
   EXPECT_EQ(call("moveNext"), false);
   EXPECT_EQ(call("queryWithWord", {"apr"}), true);  // suite mode is off now: the chosen dictionary
-  EXPECT_EQ(peek_->currentRecordsetIndex(), 0);
+  EXPECT_EQ(_peek->currentRecordsetIndex(), 0);
   EXPECT_EQ(call("getRecordAsText"), "apricot<br>Aprikose");
 }
 
 TEST_F(PageSessionTest, ConsultSearchesWhatTheFirstRecordsetHolds) {
   call("useAmbora");  // ambora, abbora and exora together
   EXPECT_EQ(call("consult", {"go"}).size(), 6u);
-  EXPECT_FALSE(peek_->amboraMode());
+  EXPECT_FALSE(_peek->amboraMode());
   EXPECT_EQ(
       call("consult", {"gov"}),
       (json{R"(<span class="m"><span class="f1">gov</span></span><span class="f4">政府</span>)"}));
@@ -165,14 +165,14 @@ TEST_F(PageSessionTest, ConsultSearchesWhatTheFirstRecordsetHolds) {
 }
 
 TEST_F(PageSessionTest, UseAmboraTakesOnlyTheSuiteFilesThatExist) {
-  for (const char* gone : {"revora48.dic", "abbora1.dic"}) fs::remove(home_.folder() + "/" + gone);
+  for (const char* gone : {"revora48.dic", "abbora1.dic"}) fs::remove(_home.folder() + "/" + gone);
   call("dicCount");  // a new scan of the folder
   call("useAmbora");
   EXPECT_EQ(dictionaryFiles(0), (Files{"ambora52.dic", "exora1.dic"}));
   EXPECT_EQ(dictionaryFiles(1), Files{});
   EXPECT_EQ(call("queryWithWord", {"行"}), false);
   EXPECT_EQ(call("queryWithWord", {"go"}), true);
-  fs::remove(home_.folder() + "/ambora52.dic");
+  fs::remove(_home.folder() + "/ambora52.dic");
   call("dicCount");
   call("useAmbora");
   EXPECT_EQ(dictionaryFiles(0), Files{"exora1.dic"});

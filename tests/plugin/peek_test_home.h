@@ -19,26 +19,26 @@ class PeekTestHome {
  public:
   // The full-text index cache goes into the scratch folder too, whatever the environment says.
   PeekTestHome()
-      : previous_(getenv("HOME") ? getenv("HOME") : ""),
-        previousCache_(getenv("XDG_CACHE_HOME") ? getenv("XDG_CACHE_HOME") : "") {
+      : _previous(getenv("HOME") ? getenv("HOME") : ""),
+        _previousCache(getenv("XDG_CACHE_HOME") ? getenv("XDG_CACHE_HOME") : "") {
     setenv("HOME", home().c_str(), 1);
     setenv("XDG_CACHE_HOME", (home() + "/.cache").c_str(), 1);
   }
   ~PeekTestHome() {
-    setenv("HOME", previous_.c_str(), 1);
-    if (previousCache_.empty()) {
+    setenv("HOME", _previous.c_str(), 1);
+    if (_previousCache.empty()) {
       unsetenv("XDG_CACHE_HOME");
     } else {
-      setenv("XDG_CACHE_HOME", previousCache_.c_str(), 1);
+      setenv("XDG_CACHE_HOME", _previousCache.c_str(), 1);
     }
   }
-  std::string home() const { return dir_.path().string(); }
+  std::string home() const { return _dir.path().string(); }
   std::string folder() const { return home() + "/Library/Lexor"; }
-  const TempDir& dir() const { return dir_; }
+  const TempDir& dir() const { return _dir; }
   std::shared_ptr<LexorPeek> construct() const { return LexorPeek::initWithWebView(nullptr); }
 
   // An empty file (not a dictionary) at the path relative to the dictionary folder.
-  void touch(const std::string& relative) const { dir_.write("Library/Lexor/" + relative, ""); }
+  void touch(const std::string& relative) const { _dir.write("Library/Lexor/" + relative, ""); }
   void writeDictionary(const std::string& relative, const std::vector<writer::Entry>& entries,
                        writer::Options options = {}) const {
     const std::string path = folder() + "/" + relative;
@@ -47,9 +47,9 @@ class PeekTestHome {
   }
 
  private:
-  TempDir dir_;
-  std::string previous_;
-  std::string previousCache_;
+  TempDir _dir;
+  std::string _previous;
+  std::string _previousCache;
 };
 
 inline writer::Entry entry(const char* head, const char* translation) {

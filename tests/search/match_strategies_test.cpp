@@ -114,13 +114,13 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     for (size_t i = 0; i < headWords.size(); ++i) {
       entries.push_back({fromUtf8(headWords[i]), u"t" + fromUtf8(std::to_string(i)), {}, {}, 0});
     }
-    const std::string path = dir_.file(name);
+    const std::string path = _dir.file(name);
     const writer::Report report =
         writer::writeDictionary(path, entries, {.bocu = kind.bocu, .blockBytes = kind.blockBytes});
     ASSERT_EQ(report.error, "");
     ASSERT_EQ(report.written, entries.size());
-    dics_.push_back(Lexor::initWithFilePath(fromUtf8(path)));
-    ASSERT_TRUE(dics_.back());
+    _dics.push_back(Lexor::initWithFilePath(fromUtf8(path)));
+    ASSERT_TRUE(_dics.back());
     // The dictionary's order: by stored bytes, equal head words in the order written.
     std::vector<std::string> ordered = headWords;
     auto stored = [&](const std::string& w) {
@@ -129,12 +129,12 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     std::stable_sort(
         ordered.begin(), ordered.end(),
         [&](const std::string& a, const std::string& b) { return stored(a) < stored(b); });
-    models_.push_back(ordered);
+    _models.push_back(ordered);
   }
 
   std::vector<std::vector<UString>> model(MatchStrategy strategy, const UString& query) const {
     std::vector<std::vector<UString>> expected;
-    for (const std::vector<std::string>& list : models_) {
+    for (const std::vector<std::string>& list : _models) {
       std::vector<UString>& found = expected.emplace_back();
       for (const std::string& headWord : list) {
         const UString word = fromUtf8(headWord);
@@ -146,9 +146,9 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     return expected;
   }
 
-  TempDir dir_;
-  LexorList dics_;
-  std::vector<std::vector<std::string>> models_;
+  TempDir _dir;
+  LexorList _dics;
+  std::vector<std::vector<std::string>> _models;
 };
 
 TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
@@ -169,7 +169,7 @@ TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
   for (const MatchStrategyInfo& info : matchStrategies()) {
     if (info.strategy == MatchStrategy::kRe || info.strategy == MatchStrategy::kRegexp) continue;
     for (const UString& query : queries) {
-      const HeadWordMatches found = matchHeadWords(dics_, info.name, query, kNoMatchLimit);
+      const HeadWordMatches found = matchHeadWords(_dics, info.name, query, kNoMatchLimit);
       ASSERT_EQ(found.error, "");
       EXPECT_EQ(found.perDictionary, model(info.strategy, query))
           << info.name << " " << toUtf8(query);
@@ -207,7 +207,7 @@ TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
   };
   for (const Row& row : rows) {
     const HeadWordMatches found =
-        matchHeadWords(dics_, row.strategy, fromUtf8(row.pattern), kNoMatchLimit);
+        matchHeadWords(_dics, row.strategy, fromUtf8(row.pattern), kNoMatchLimit);
     ASSERT_EQ(found.error, "") << row.pattern;
     std::set<std::string> got;
     for (const auto& list : found.perDictionary) {
@@ -215,7 +215,7 @@ TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
         EXPECT_TRUE(got.insert(toUtf8(word)).second) << "twice: " << toUtf8(word);
     }
     std::set<std::string> expected;  // of the words this kind of dictionary can hold
-    for (const auto& list : models_) {
+    for (const auto& list : _models) {
       for (const std::string& word : list) {
         if (row.expected.contains(word)) expected.insert(word);
       }
@@ -239,19 +239,19 @@ TEST_P(MatchStrategies, InvalidPatternsAndStrategiesAreErrors) {
       {"", "ice"},
   };
   for (const auto& [strategy, pattern] : rows) {
-    const HeadWordMatches found = matchHeadWords(dics_, strategy, fromUtf8(pattern), kNoMatchLimit);
+    const HeadWordMatches found = matchHeadWords(_dics, strategy, fromUtf8(pattern), kNoMatchLimit);
     EXPECT_NE(found.error, "") << strategy << " " << pattern;
-    EXPECT_EQ(found.perDictionary, std::vector<std::vector<UString>>(dics_.size())) << pattern;
+    EXPECT_EQ(found.perDictionary, std::vector<std::vector<UString>>(_dics.size())) << pattern;
   }
 }
 
 TEST_P(MatchStrategies, LimitCountsWordsAcrossDictionariesAndEntriesKeepDuplicates) {
-  const HeadWordMatches limited = matchHeadWords(dics_, "lev", u"ice", 3);
+  const HeadWordMatches limited = matchHeadWords(_dics, "lev", u"ice", 3);
   EXPECT_EQ(limited.perDictionary,
             (std::vector<std::vector<UString>>{{u"ICE", u"Ice", u"ace"}, {}, {}}));
 
   // Both entries of the duplicated head word, each with its own translation.
-  const EntryMatches entries = matchEntries(dics_, "exact", u"PEEK", kNoMatchLimit);
+  const EntryMatches entries = matchEntries(_dics, "exact", u"PEEK", kNoMatchLimit);
   ASSERT_EQ(entries.perDictionary.size(), 3u);
   ASSERT_EQ(entries.perDictionary[0].size(), 2u);
   EXPECT_EQ(entries.perDictionary[0][0].eword, u"peek");

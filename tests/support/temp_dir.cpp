@@ -9,18 +9,18 @@ namespace lexor::testing {
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "lexortest-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  _path = pattern;
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  std::filesystem::remove_all(_path, ignored);
 }
 
-std::string TempDir::file(std::string_view relative) const { return (path_ / relative).string(); }
+std::string TempDir::file(std::string_view relative) const { return (_path / relative).string(); }
 
 std::string TempDir::write(std::string_view relative, const std::vector<uint8_t>& bytes) const {
-  auto full = path_ / relative;
+  auto full = _path / relative;
   std::filesystem::create_directories(full.parent_path());
   std::ofstream out(full, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),

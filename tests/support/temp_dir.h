@@ -16,7 +16,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return _path; }
   // path() / relative, as a string.
   std::string file(std::string_view relative) const;
   // Writes the bytes (creating parent folders) and returns the full path.
@@ -24,7 +24,7 @@ class TempDir {
   std::string write(std::string_view relative, std::string_view text) const;
 
  private:
-  std::filesystem::path path_;
+  std::filesystem::path _path;
 };
 
 }  // namespace lexor::testing

@@ -18,16 +18,16 @@ constexpr uint16_t kPort = 4321;
 class WebHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    home_.writeDictionary("one1.dic", {testing::entry("go", "行く")});
-    home_.writeDictionary("two1.dic", {testing::entry("gehen", "to go")});
+    _home.writeDictionary("one1.dic", {testing::entry("go", "行く")});
+    _home.writeDictionary("two1.dic", {testing::entry("gehen", "to go")});
     for (const char* name : {"widget.css", "widget.js", "lexorpeek.js", "favicon.svg"})
-      files_.write(name, "x");
-    files_.write("index.html", R"(<meta name="lexorpeek-token" content="@LEXORPEEK_TOKEN@">)");
+      _files.write(name, "x");
+    _files.write("index.html", R"(<meta name="lexorpeek-token" content="@LEXORPEEK_TOKEN@">)");
   }
 
   std::unique_ptr<WebHost> makeHost(size_t maxSessions) {
     std::string error;
-    std::optional<WidgetFiles> files = WidgetFiles::load(files_.path().string(), &error);
+    std::optional<WidgetFiles> files = WidgetFiles::load(_files.path().string(), &error);
     EXPECT_TRUE(files) << error;
     auto host = std::make_unique<WebHost>(std::move(*files),
                                           PageSessions::Limits{.maxSessions = maxSessions});
@@ -59,9 +59,9 @@ class WebHostTest : public ::testing::Test {
     return host.answer(r);
   }
 
-  testing::PeekTestHome home_;
-  testing::TempDir files_;
-  CapturingLogSink log_;
+  testing::PeekTestHome _home;
+  testing::TempDir _files;
+  CapturingLogSink _log;
 };
 
 TEST_F(WebHostTest, EachPageServedHasASessionOfItsOwn) {

@@ -72,33 +72,33 @@ std::optional<std::string> toPhoneticBytes(UStringView text) {
 class EntryEncoder {
  public:
   EntryEncoder(const Options& options, Report* report)
-      : bocu_(options.bocu),
-        headPage_(getEWordEncodingFromSignature(options.signature)),
-        translationPage_(getJWordEncodingFromSignature(options.signature)),
-        report_(report) {}
+      : _bocu(options.bocu),
+        _headPage(getEWordEncodingFromSignature(options.signature)),
+        _translationPage(getJWordEncodingFromSignature(options.signature)),
+        _report(report) {}
 
   bool usable() const {
-    return bocu_ || (headPage_ != kCodePageNone && translationPage_ != kCodePageNone);
+    return _bocu || (_headPage != kCodePageNone && _translationPage != kCodePageNone);
   }
 
   std::optional<RawEntry> encode(const Entry& entry) {
     if (entry.headWord.empty()) return std::nullopt;
     std::optional<std::string> headWord = encodeHeadWord(entry.headWord);
-    std::optional<std::string> translation = bocu_
+    std::optional<std::string> translation = _bocu
                                                  ? toBocu1(entry.translation, SIZE_MAX)
-                                                 : toCodePage(translationPage_, entry.translation);
+                                                 : toCodePage(_translationPage, entry.translation);
     if (!headWord || headWord->empty() || !translation) return std::nullopt;
 
     std::optional<std::string> example;
     if (entry.example) {
-      example = bocu_ ? toBocu1(*entry.example, SIZE_MAX) : toCodePage(headPage_, *entry.example);
+      example = _bocu ? toBocu1(*entry.example, SIZE_MAX) : toCodePage(_headPage, *entry.example);
       if (!example) return std::nullopt;
     }
     std::optional<std::string> pronunciation;
     if (entry.pronunciation) {
       pronunciation =
-          bocu_ ? toBocu1(*entry.pronunciation, SIZE_MAX) : toPhoneticBytes(*entry.pronunciation);
-      if (!pronunciation) ++report_->pronunciationsDropped;
+          _bocu ? toBocu1(*entry.pronunciation, SIZE_MAX) : toPhoneticBytes(*entry.pronunciation);
+      if (!pronunciation) ++_report->pronunciationsDropped;
     }
 
     RawEntry raw;
@@ -126,19 +126,19 @@ class EntryEncoder {
 
   std::optional<std::string> encodeHeadWord(UStringView text) {
     std::optional<std::string> bytes =
-        bocu_ ? toBocu1(text, SIZE_MAX) : toCodePage(headPage_, text);
+        _bocu ? toBocu1(text, SIZE_MAX) : toCodePage(_headPage, text);
     if (!bytes || bytes->size() <= kMaxHeadWordBytes) return bytes;
-    ++report_->headWordsCut;
-    if (bocu_) return toBocu1(text, kMaxHeadWordBytes);
-    bytes->resize(wholeCharacterPrefix(headPage_, reinterpret_cast<const uint8_t*>(bytes->data()),
+    ++_report->headWordsCut;
+    if (_bocu) return toBocu1(text, kMaxHeadWordBytes);
+    bytes->resize(wholeCharacterPrefix(_headPage, reinterpret_cast<const uint8_t*>(bytes->data()),
                                        bytes->size(), kMaxHeadWordBytes));
     return bytes;
   }
 
-  bool bocu_;
-  CodePage headPage_;
-  CodePage translationPage_;
-  Report* report_;
+  bool _bocu;
+  CodePage _headPage;
+  CodePage _translationPage;
+  Report* _report;
 };
 
 bool headWordBefore(const RawEntry& a, const RawEntry& b) {

@@ -65,48 +65,48 @@ void appendEntry(std::vector<uint8_t>& out, const RawEntry& entry, size_t prefix
 // width can still be widened when a long entry arrives.
 class BlockBuilder {
  public:
-  BlockBuilder(bool bocu, int width) : bocu_(bocu), width_(width) {}
+  BlockBuilder(bool bocu, int width) : _bocu(bocu), _width(width) {}
 
-  bool empty() const { return entries_.empty(); }
-  int width() const { return width_; }
-  void widen() { width_ = 4; }
-  const std::string& firstHeadWord() const { return entries_.front().entry->headWord; }
-  const std::string& lastHeadWord() const { return entries_.back().entry->headWord; }
+  bool empty() const { return _entries.empty(); }
+  int width() const { return _width; }
+  void widen() { _width = 4; }
+  const std::string& firstHeadWord() const { return _entries.front().entry->headWord; }
+  const std::string& lastHeadWord() const { return _entries.back().entry->headWord; }
 
   // Bytes of the block, end mark included and padding not, with `entry` appended at `width`.
   uint64_t sizeWith(const RawEntry& entry, int width) const {
-    uint64_t payload = payload_ + entryBytesAfterLength(entry, nextPrefix(entry), bocu_);
-    return 2 + payload + static_cast<uint64_t>(width) * (entries_.size() + 2);
+    uint64_t payload = _payload + entryBytesAfterLength(entry, nextPrefix(entry), _bocu);
+    return 2 + payload + static_cast<uint64_t>(width) * (_entries.size() + 2);
   }
-  uint64_t sizeWith(const RawEntry& entry) const { return sizeWith(entry, width_); }
+  uint64_t sizeWith(const RawEntry& entry) const { return sizeWith(entry, _width); }
 
   uint64_t fieldLengthOf(const RawEntry& entry) const {
-    return fieldLength(entry, nextPrefix(entry), bocu_);
+    return fieldLength(entry, nextPrefix(entry), _bocu);
   }
 
   void add(const RawEntry& entry) {
     size_t prefix = nextPrefix(entry);
-    payload_ += entryBytesAfterLength(entry, prefix, bocu_);
-    entries_.push_back({&entry, prefix});
+    _payload += entryBytesAfterLength(entry, prefix, _bocu);
+    _entries.push_back({&entry, prefix});
   }
 
   // The block padded to whole units, or empty when it cannot be one block.
   std::vector<uint8_t> finish() const {
-    uint64_t size = 2 + payload_ + static_cast<uint64_t>(width_) * (entries_.size() + 1);
-    uint64_t maxLength = width_ == 4 ? kMaxFieldLength4 : kMaxFieldLength2;
+    uint64_t size = 2 + _payload + static_cast<uint64_t>(_width) * (_entries.size() + 1);
+    uint64_t maxLength = _width == 4 ? kMaxFieldLength4 : kMaxFieldLength2;
     if (size > kMaxBlockBytes) return {};
     std::vector<uint8_t> out;
     out.reserve(size);
     appendUIntOfWidth(out, 0, 2);
-    for (const auto& placed : entries_) {
-      if (fieldLength(*placed.entry, placed.prefix, bocu_) > maxLength) return {};
-      appendEntry(out, *placed.entry, placed.prefix, bocu_, width_);
+    for (const auto& placed : _entries) {
+      if (fieldLength(*placed.entry, placed.prefix, _bocu) > maxLength) return {};
+      appendEntry(out, *placed.entry, placed.prefix, _bocu, _width);
     }
-    appendUIntOfWidth(out, 0, width_);  // end mark
+    appendUIntOfWidth(out, 0, _width);  // end mark
     size_t units = (out.size() + kUnit - 1) / kUnit;
     out.resize(units * kUnit, 0);
     putUShortAt(out.data(),
-                static_cast<uint32_t>(units) | (width_ == 4 ? kWideFieldLengthFlag : 0));
+                static_cast<uint32_t>(units) | (_width == 4 ? kWideFieldLengthFlag : 0));
     return out;
   }
 
@@ -117,13 +117,13 @@ class BlockBuilder {
   };
 
   size_t nextPrefix(const RawEntry& entry) const {
-    return entries_.empty() ? 0 : sharedPrefix(entries_.back().entry->headWord, entry.headWord);
+    return _entries.empty() ? 0 : sharedPrefix(_entries.back().entry->headWord, entry.headWord);
   }
 
-  bool bocu_;
-  int width_;
-  std::vector<Placed> entries_;
-  uint64_t payload_ = 0;
+  bool _bocu;
+  int _width;
+  std::vector<Placed> _entries;
+  uint64_t _payload = 0;
 };
 
 struct Block {
