@@ -89,8 +89,9 @@ LexorStatus Lexor::usability() {
   LexorStatus status = LexorStatus::kOk;
   const std::shared_ptr<const FileHandle> fh = file(&status);
   if (!fh) return status;
-  const size_t width = _blockbyte == 4 ? 4 : 2;
-  std::array<uint8_t, 4 + 256> entry{};
+  const size_t width =
+      _blockbyte == kWideBlockNumberBytes ? kWideBlockNumberBytes : kNarrowBlockNumberBytes;
+  std::array<uint8_t, kMaxIndexEntryProbe> entry{};
   const size_t want = static_cast<size_t>(
       std::min<uint64_t>({entry.size(), _indexSize, fileSize() - indexStart()}));
   const size_t got = fh->readAt(indexStart(), entry.data(), want);

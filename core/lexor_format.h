@@ -100,6 +100,13 @@ inline constexpr uint32_t kDictypeBocuBit = 0x08;
 inline constexpr uint32_t kOsBocuBit = 0x20;
 inline constexpr uint32_t kFourByteBlockNumbers = 1;  // blockbyte_flag
 
+// ---- Index entry
+
+inline constexpr int32_t kWideBlockNumberBytes = 4;    // blockbyte_flag 1
+inline constexpr int32_t kNarrowBlockNumberBytes = 2;  // any other flag, and versions 2 and 3
+// The longest first entry worth reading at once to test that an index has one.
+inline constexpr size_t kMaxIndexEntryProbe = kWideBlockNumberBytes + 256;
+
 // Offsets of the fields every version has.
 inline constexpr size_t kVersionAt = 140;
 inline constexpr size_t kLwordAt = 142;

@@ -46,7 +46,7 @@ void Lexor::loadHeader(bool verbose) {
     _emptyBlockAt = static_cast<uint32_t>(getShortAt(h + at.emptyBlockAt));
     _nIndexEntry = getShortAt(h + at.indexEntries);
     _dataBlocks = getShortAt(h + at.dataBlocks);
-    _blockbyte = 2;
+    _blockbyte = kNarrowBlockNumberBytes;
   } else {
     _indexSize = static_cast<uint32_t>(wrappingProduct(blockSize, _indexBlocks));
   }
@@ -69,7 +69,8 @@ void Lexor::loadHeader(bool verbose) {
     _emptyBlockAt = getULongAt(h + at.emptyBlockAt);
     _nIndexEntry = getLongAt(h + at.indexEntries);
     _dataBlocks = getLongAt(h + at.dataBlocks);
-    _blockbyte = getByteAt(h + at.blockbyteFlag) == kFourByteBlockNumbers ? 4 : 2;
+    _blockbyte = getByteAt(h + at.blockbyteFlag) == kFourByteBlockNumbers ? kWideBlockNumberBytes
+                                                                          : kNarrowBlockNumberBytes;
   }
   _dataSize = static_cast<uint32_t>(wrappingProduct(blockSize, _dataBlocks));
   _isBOCU = (dictype & kDictypeBocuBit) != 0 && (os & kOsBocuBit) != 0;

@@ -1,9 +1,6 @@
-// The index area: one entry per data block, in ascending order of the blocks' leading words.
-//
-//   entry := block-number word NUL
-//   block-number: unsigned little-endian, 2 or 4 bytes (the header's blockbyte)
-//   word: one or more bytes, the block's leading word; it sorts at or before every word of its
-//         block and after every word of the blocks before it.
+// The index area (its entry layout in core/lexor_format.h): one entry per data block, in ascending
+// order of the blocks' leading words; a leading word sorts at or before every word of its block
+// and after every word of the blocks before it.
 //
 // The index ends after the header's count of entries, or earlier at an entry whose word is empty
 // (its NUL stands right after the block number), or, in a damaged file, where the bytes read end.
@@ -31,7 +28,9 @@ namespace {
 constexpr size_t kIndexCacheCapacity = 16;
 const uint8_t kEmptyWord[1] = {0};
 
-int32_t blockNumberWidth(int32_t blockbyte) { return blockbyte == 4 ? 4 : 2; }
+int32_t blockNumberWidth(int32_t blockbyte) {
+  return blockbyte == kWideBlockNumberBytes ? kWideBlockNumberBytes : kNarrowBlockNumberBytes;
+}
 
 // Words compare as the stored bytes in unsigned order, as strcmp defines it.
 int compareWords(const uint8_t* a, const uint8_t* b) {
