@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <list>
 #include <mutex>
 
 #if defined(__SSE2__)
@@ -21,6 +20,7 @@
 
 #include "core/data_util.h"
 #include "platform/log.h"
+#include "platform/recent_list.h"
 
 namespace lexor {
 namespace {
@@ -406,38 +406,26 @@ struct IndexCacheKey {
 // dictionaries holds no more than a few indexes it no longer uses.
 class IndexCache {
  public:
+  using Entry = std::pair<IndexCacheKey, std::shared_ptr<const SharedIndex>>;
+
   std::shared_ptr<const SharedIndex> find(const IndexCacheKey& key) {
-    std::lock_guard<std::mutex> lock(_mutex);
-    for (auto it = _entries.begin(); it != _entries.end(); ++it) {
-      if (it->first == key) {
-        _entries.splice(_entries.begin(), _entries, it);
-        return _entries.front().second;
-      }
-    }
-    return nullptr;
+    std::optional<Entry> found =
+        _entries.find([&](const Entry& entry) { return entry.first == key; });
+    return found ? found->second : nullptr;
   }
 
   void insert(IndexCacheKey key, std::shared_ptr<const SharedIndex> index) {
-    std::lock_guard<std::mutex> lock(_mutex);
+    const UString path = key.path;
     // An older index of the same path belongs to a file that has changed since.
-    _entries.remove_if([&](const auto& entry) { return entry.first.path == key.path; });
-    _entries.emplace_front(std::move(key), std::move(index));
-    if (_entries.size() > kIndexCacheCapacity) _entries.pop_back();
+    _entries.add(Entry(std::move(key), std::move(index)),
+                 [&](const Entry& entry) { return entry.first.path == path; });
   }
 
-  void clear() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    _entries.clear();
-  }
-
-  size_t size() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return _entries.size();
-  }
+  void clear() { _entries.clear(); }
+  size_t size() { return _entries.size(); }
 
  private:
-  std::mutex _mutex;
-  std::list<std::pair<IndexCacheKey, std::shared_ptr<const SharedIndex>>> _entries;
+  RecentList<Entry> _entries{kIndexCacheCapacity};
 };
 
 IndexCache& indexCache() {

@@ -6,11 +6,10 @@
 #include <unistd.h>
 
 #include <limits>
-#include <list>
-#include <mutex>
 #include <string>
 
 #include "platform/path.h"
+#include "platform/recent_list.h"
 
 namespace lexor {
 
@@ -30,6 +29,8 @@ FileIdentity identityOf(const struct stat& info) {
 // cache has dropped it meanwhile.
 class OpenFileCache {
  public:
+  using Entry = std::pair<std::string, std::shared_ptr<const FileHandle>>;
+
   std::shared_ptr<const FileHandle> open(UStringView path, const FileIdentity* expected,
                                          FileAccess* access) {
     const std::string native = toNativePath(path);
@@ -45,15 +46,11 @@ class OpenFileCache {
       *access = FileAccess::kChanged;
       return nullptr;
     }
-    {
-      std::lock_guard<std::mutex> lock(_mutex);
-      for (auto it = _entries.begin(); it != _entries.end(); ++it) {
-        if (it->first == native && it->second->identity() == now) {
-          _entries.splice(_entries.begin(), _entries, it);
-          *access = FileAccess::kOpen;
-          return _entries.front().second;
-        }
-      }
+    if (std::optional<Entry> cached = _entries.find([&](const Entry& entry) {
+          return entry.first == native && entry.second->identity() == now;
+        })) {
+      *access = FileAccess::kOpen;
+      return cached->second;
     }
     std::shared_ptr<const FileHandle> handle = FileHandle::openForReading(path);
     if (!handle) {
@@ -64,27 +61,16 @@ class OpenFileCache {
       *access = FileAccess::kChanged;
       return nullptr;
     }
-    std::lock_guard<std::mutex> lock(_mutex);
-    _entries.remove_if([&](const auto& entry) { return entry.first == native; });
-    _entries.emplace_front(native, handle);
-    if (_entries.size() > kOpenFileLimit) _entries.pop_back();
+    _entries.add(Entry(native, handle), [&](const Entry& entry) { return entry.first == native; });
     *access = FileAccess::kOpen;
     return handle;
   }
 
-  void clear() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    _entries.clear();
-  }
-
-  size_t size() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return _entries.size();
-  }
+  void clear() { _entries.clear(); }
+  size_t size() { return _entries.size(); }
 
  private:
-  std::mutex _mutex;
-  std::list<std::pair<std::string, std::shared_ptr<const FileHandle>>> _entries;
+  RecentList<Entry> _entries{kOpenFileLimit};
 };
 
 OpenFileCache& openFileCache() {

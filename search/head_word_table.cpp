@@ -5,12 +5,13 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <list>
+#include <mutex>
 #include <optional>
 
 #include "core/block_cursor.h"
 #include "core/bocu1.h"
 #include "core/record_decoder.h"
+#include "platform/recent_list.h"
 #include "search/text_fold.h"
 
 namespace lexor {
@@ -166,36 +167,26 @@ struct CachedTable {
 
 class TableCache {
  public:
-  std::shared_ptr<CachedTable> slotFor(const std::shared_ptr<const LexorIndex>& index) {
-    std::lock_guard<std::mutex> lock(_mutex);
-    _slots.remove_if([](const auto& slot) { return slot->index.expired(); });
-    for (auto it = _slots.begin(); it != _slots.end(); ++it) {
-      const std::weak_ptr<const LexorIndex>& held = (*it)->index;
-      if (!held.owner_before(index) && !index.owner_before(held)) {
-        _slots.splice(_slots.begin(), _slots, it);
-        return _slots.front();
-      }
-    }
-    auto slot = std::make_shared<CachedTable>();
-    slot->index = index;
-    _slots.push_front(slot);
-    if (_slots.size() > kTableCacheCapacity) _slots.pop_back();
-    return slot;
+  using Slot = std::shared_ptr<CachedTable>;
+
+  Slot slotFor(const std::shared_ptr<const LexorIndex>& index) {
+    return _slots.findOrAdd([](const Slot& slot) { return slot->index.expired(); },
+                            [&](const Slot& slot) {
+                              return !slot->index.owner_before(index) &&
+                                     !index.owner_before(slot->index);
+                            },
+                            [&] {
+                              auto slot = std::make_shared<CachedTable>();
+                              slot->index = index;
+                              return slot;
+                            });
   }
 
-  void clear() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    _slots.clear();
-  }
-
-  size_t size() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return _slots.size();
-  }
+  void clear() { _slots.clear(); }
+  size_t size() { return _slots.size(); }
 
  private:
-  std::mutex _mutex;
-  std::list<std::shared_ptr<CachedTable>> _slots;
+  RecentList<Slot> _slots{kTableCacheCapacity};
 };
 
 TableCache& tableCache() {
