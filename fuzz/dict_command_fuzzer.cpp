@@ -52,9 +52,7 @@ void checkAnswer(std::string_view answer) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   lexor::silenceLog();
-  const std::filesystem::path home = lexor::fuzz::scratch().path() / "home";
-  lexor::fuzz::writeSeedFolder((home / "Library" / "Lexor").string());
-  setenv("HOME", home.c_str(), 1);
+  lexor::fuzz::useSeedHome(lexor::fuzz::scratch().path().string());
   std::shared_ptr<lexor::LexorPeek> peek = lexor::LexorPeek::initWithWebView(nullptr);
   library = std::make_unique<lexor::dict::DictLibrary>(lexor::dict::DictLibrary::fromPeek(*peek));
   matcher = lexor::dict::makeEngineMatcher(*library);

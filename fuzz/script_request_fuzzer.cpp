@@ -32,10 +32,7 @@ void checkResponse(const std::string& response) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   lexor::silenceLog();
-  const std::filesystem::path home = lexor::fuzz::scratch().path() / "home";
-  lexor::fuzz::writeSeedFolder((home / "Library" / "Lexor").string());
-  setenv("HOME", home.c_str(), 1);
-  setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);  // full-text indexes stay in scratch
+  lexor::fuzz::useSeedHome(lexor::fuzz::scratch().path().string());
   return 0;
 }
 

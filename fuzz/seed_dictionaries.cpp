@@ -183,4 +183,11 @@ not json
   };
 }
 
+void useSeedHome(const std::string& scratch) {
+  const std::filesystem::path home = std::filesystem::path(scratch) / "home";
+  writeSeedFolder((home / "Library" / "Lexor").string());
+  setenv("HOME", home.c_str(), 1);
+  setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);  // full-text indexes stay in scratch
+}
+
 }  // namespace lexor::fuzz

@@ -27,6 +27,10 @@ std::vector<std::vector<uint8_t>> seedBlocks();
 // The suite's four files, a code-page and a BOCU-1 dictionary, written into the folder.
 void writeSeedFolder(const std::string& folder);
 
+// A home whose ~/Library/Lexor is the seed folder, made under `scratch` and made the process's
+// HOME, with the full-text cache inside it too: what the targets that build a LexorPeek need.
+void useSeedHome(const std::string& scratch);
+
 // Request lines of page sessions against that folder, one session a string.
 std::vector<std::string> seedSessions();
 

@@ -48,8 +48,6 @@ void status(std::string_view line, std::string* out) {
   out->append("\r\n");
 }
 
-void endText(std::string* out) { out->append(".\r\n"); }
-
 std::string codePageName(CodePage page) {
   switch (page) {
     case kCodePageShiftJIS:
@@ -205,9 +203,7 @@ void DictSession::answer(const std::vector<std::string>& words, std::string* out
     if (what == "INFO" && parameters == 2) return showInfo(words[2], out);
     if (what == "SERVER" && parameters == 1) {
       status("114 server information follows", out);
-      beginText(out);
-      out->append(dotStuffed(_options.serverInfo));
-      endText(out);
+      text(_options.serverInfo, out);
       return status("250 ok", out);
     }
     return illegal();
@@ -225,9 +221,7 @@ void DictSession::answer(const std::vector<std::string>& words, std::string* out
   if (command == "HELP") {
     if (parameters != 0) return illegal();
     status("113 help text follows", out);
-    beginText(out);
-    out->append(dotStuffed(kHelpText));
-    endText(out);
+    text(kHelpText, out);
     return status("250 ok", out);
   }
   if (command == "OPTION") {
@@ -258,8 +252,10 @@ std::optional<std::vector<size_t>> DictSession::targets(std::string_view databas
   return chosen;
 }
 
-void DictSession::beginText(std::string* out) const {
+void DictSession::text(std::string_view body, std::string* out) const {
   if (_mime) out->append(kMimeHeader);
+  out->append(dotStuffed(body));
+  out->append(".\r\n");
 }
 
 void DictSession::definitionsIn(size_t database, const UString& word,
@@ -287,9 +283,7 @@ void DictSession::define(std::string_view database, const std::string& word, std
     status(
         "151 " + quoted(toUtf8(definition.headWord)) + " " + db.name + " " + quoted(db.description),
         out);
-    beginText(out);
-    out->append(dotStuffed(definition.text));
-    endText(out);
+    text(definition.text, out);
   }
   status("250 ok", out);
 }
@@ -325,9 +319,7 @@ void DictSession::match(std::string_view database, std::string_view strategy,
   }
   if (count == 0) return status("552 no match", out);
   status("152 " + std::to_string(count) + " matches found", out);
-  beginText(out);
-  out->append(dotStuffed(lines));
-  endText(out);
+  text(lines, out);
   status("250 ok", out);
 }
 
@@ -342,9 +334,7 @@ void DictSession::showDatabases(std::string* out) {
     ++count;
   }
   status("110 " + std::to_string(count) + " databases present", out);
-  beginText(out);
-  out->append(dotStuffed(lines));
-  endText(out);
+  text(lines, out);
   status("250 ok", out);
 }
 
@@ -354,18 +344,16 @@ void DictSession::showStrategies(std::string* out) {
   std::string lines;
   for (const StrategyInfo& s : known) lines += s.name + " " + quoted(s.description) + "\n";
   status("111 " + std::to_string(known.size()) + " strategies available", out);
-  beginText(out);
-  out->append(dotStuffed(lines));
-  endText(out);
+  text(lines, out);
   status("250 ok", out);
 }
 
 void DictSession::showInfo(std::string_view database, std::string* out) {
-  std::string text;
+  std::string info;
   if (_library.isSuiteName(database)) {
     const DictDatabase& english = _library.databases()[*_library.englishSide()];
     const DictDatabase& japanese = _library.databases()[*_library.japaneseSide()];
-    text = std::string(kSuiteDescription) + ".\nA word is looked up in " + english.name + " (" +
+    info = std::string(kSuiteDescription) + ".\nA word is looked up in " + english.name + " (" +
            english.description + "), or in " + japanese.name + " (" + japanese.description +
            ") when it holds a Japanese character;\nthe answers carry the name of the database that "
            "gave them.\n";
@@ -373,14 +361,12 @@ void DictSession::showInfo(std::string_view database, std::string* out) {
     std::optional<size_t> found = _library.find(database, UString());
     if (!found) return status("550 invalid database, use SHOW DB for a list of databases", out);
     const DictDatabase& db = _library.databases()[*found];
-    text = db.description + "\n\nfile: " + toUtf8(db.path) +
+    info = db.description + "\n\nfile: " + toUtf8(db.path) +
            "\nversion: " + formatVersion(db.dic->version()) + "\nencoding: " + encodingOf(*db.dic) +
            "\nentries: " + std::to_string(db.dic->nWord()) + "\n";
   }
   status("112 database information follows", out);
-  beginText(out);
-  out->append(dotStuffed(text));
-  endText(out);
+  text(info, out);
   status("250 ok", out);
 }
 

@@ -68,8 +68,9 @@ class DictSession : public net::ConnectionProtocol {
   // for the word, or the one named; std::nullopt for an unknown name.
   std::optional<std::vector<size_t>> targets(std::string_view database, const UString& word) const;
   void definitionsIn(size_t database, const UString& word, std::vector<Definition>* found);
-  // Opens a text answer (after its status line): the MIME header when it was asked for.
-  void beginText(std::string* out) const;
+  // A text answer after its status line: the MIME header when it was asked for, the text
+  // dot-stuffed, then the line that ends it.
+  void text(std::string_view body, std::string* out) const;
 
   const DictLibrary& _library;
   WordMatcher& _matcher;
