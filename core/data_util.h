@@ -2,8 +2,8 @@
 // dictionary bytes, and the dictionary writer, goes through these; nothing else assembles numbers
 // from bytes or splits them into bytes by hand.
 //
-// "Short" is 16 bits and "Long" 32 bits, as the system has always named its accessors:
-// getULongAt reads 4 bytes, never 8.
+// "Short" is 16 bits and "Long" 32 bits, the widths of the file's fields, whatever the host's
+// `long`: getULongAt reads 4 bytes, never 8.
 #pragma once
 
 #include <cstddef>

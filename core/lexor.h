@@ -180,7 +180,8 @@ class Lexor {
   FileIdentity _identity;
   LexorStatus _headerStatus = LexorStatus::kOk;
   std::array<uint8_t, kHeaderBlockSize> _headerblock{};
-  std::shared_ptr<const SharedIndex> _index;  // _indexblock and _index of the file format's reader
+  // The index bytes and the entry table built from them, shared by every open of the same file.
+  std::shared_ptr<const SharedIndex> _index;
   // What the pass of walkIndex learnt: the offsets of the words of entries _windowFirst on, the
   // number of entries it saw, and whether it saw the index's end.
   uint32_t _windowFirst = 0;

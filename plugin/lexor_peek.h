@@ -123,8 +123,8 @@ UString recordAsHTML(const Record& record);
 // ideographic space (kana, kanji, Japanese punctuation, full-width forms).
 bool isJapaneseWord(UStringView word);
 
-// resolveAlias of the system's utilities: the target of an alias (a symbolic link here), or the
-// path itself; logs "resolveAlias(%@)" and ": resolvedPath = %@". std::nullopt for none.
+// The target of an alias (a symbolic link on this platform), or the path itself; logs
+// "resolveAlias(%@)" and ": resolvedPath = %@". std::nullopt for none.
 std::optional<UString> resolveAlias(const std::optional<UString>& path);
 
 }  // namespace lexor
