@@ -10,6 +10,7 @@
 #include "hosts/dict/dict_session.h"
 #include "hosts/dict/engine_matcher.h"
 #include "hosts/net/server.h"
+#include "hosts/net/socket_activation.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::dict {
@@ -39,15 +40,30 @@ bool runDictServer(const DictServerOptions& options, std::string* error) {
   });
 
   signal(SIGPIPE, SIG_IGN);  // a client closing early must not end the server
-  std::optional<uint16_t> port = server.listen(options.address, options.port, error);
+  // Started by the service manager at a first connection, the server takes the socket it was
+  // handed and leaves --port and --listen aside.
+  bool activationFailed = false;
+  const std::optional<net::ActivatedSocket> activated =
+      net::takeActivatedSocket(error, &activationFailed);
+  if (activationFailed) return false;
+  std::string address = options.address;
+  std::optional<uint16_t> port;
+  if (activated) {
+    if (!server.adopt(activated->descriptor, activated->ipv6, error)) return false;
+    address = activated->address;
+    port = activated->port;
+  } else {
+    port = server.listen(options.address, options.port, error);
+  }
   if (!port) return false;
-  const std::string where = urlHost(options.address) + ":" + std::to_string(*port);
+  const std::string where = urlHost(address) + ":" + std::to_string(*port);
   sessionOptions.serverInfo = "lexorpeek dict-server on " + where + "\n" +
                               std::to_string(library.databases().size()) + " databases from " +
                               toUtf8(peek->_getDicDir().value_or(u"(no folder)")) + "\n";
-  std::cout << "dict://" << where << "/" << std::endl;
-  if (!net::isLoopbackAddress(options.address)) {
-    std::cerr << "lexorpeek dict-server: warning: listening on " << options.address
+  std::cout << "dict://" << where << "/"
+            << (activated ? " (a socket handed over by the service manager)" : "") << std::endl;
+  if (!net::isLoopbackAddress(address)) {
+    std::cerr << "lexorpeek dict-server: warning: listening on " << address
               << ", not a loopback address: other machines can reach these dictionaries\n";
   }
   server.runUntilSignal();
