@@ -34,8 +34,10 @@ bool runDictServer(const DictServerOptions& options, std::string* error) {
   size_t connectionNumber = 0;
   const long pid = static_cast<long>(getpid());
   net::Server server(dictServerLimits(), [&]() -> std::unique_ptr<net::ConnectionProtocol> {
-    const std::string msgId = "<" + std::to_string(++connectionNumber) + "." + std::to_string(pid) +
-                              "." + std::to_string(std::time(nullptr)) + "@lexorpeek>";
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on `"<" + std::string` at -O2.
+    std::string msgId = "<";
+    msgId += std::to_string(++connectionNumber) + "." + std::to_string(pid) + "." +
+             std::to_string(std::time(nullptr)) + "@lexorpeek>";
     return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);
   });
 

@@ -93,5 +93,6 @@ build_dir() {
     asan-ubsan) echo "$ROOT/build-asan" ;;
     bench) echo "$ROOT/build-bench" ;;
     fuzz) echo "$ROOT/build-fuzz" ;;
+    package) echo "$ROOT/build-package" ;;
   esac
 }
