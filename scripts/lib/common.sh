@@ -22,13 +22,14 @@ LEXOR_PACKAGES_DEMO=(dict-freedict-eng-jpn dict-freedict-jpn-eng)
 LEXOR_PACKAGES_TEST=(
   libgtest-dev libgmock-dev clang-format clang-tidy python3
   dict dictd dict-freedict-eng-jpn dict-freedict-jpn-eng
-  chromium fonts-ipafont-gothic systemd
+  chromium fonts-ipafont-gothic systemd zsh fish
 )
 LEXOR_PACKAGES_FUZZ=(clang libclang-rt-14-dev)
 LEXOR_PACKAGES_BENCH=(libbenchmark-dev python3 time util-linux dict dictd dict-freedict-jpn-eng)
 LEXOR_PACKAGES_WINDOW=(libgtk-3-dev libwebkit2gtk-4.1-dev)
 LEXOR_PACKAGES_PACKAGE=(
-  dpkg-dev fakeroot file lintian appstream desktop-file-utils binutils
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils binutils curl man-db systemd
+  util-linux
 )
 
 # purpose_packages PURPOSE...: the packages of those purposes, one a line.

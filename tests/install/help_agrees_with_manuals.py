@@ -13,7 +13,7 @@ import sys
 
 OPTION = re.compile(r"(?<![\w-])--?[a-z][a-z-]*")
 # What GTK and GApplication add to a window program's --help; the manual describes the program's own.
-TOOLKIT_OPTION = re.compile(r"--(help-|gtk-|gdk-|g-|display|class|name)")
+TOOLKIT_OPTION = re.compile(r"--(help-|gtk-|gdk-|g-|gapplication-|display|class|name)")
 
 
 def options(text):
