@@ -8,7 +8,7 @@
 source "$(dirname "$0")/../scripts/lib/common.sh"
 cd "$ROOT"
 
-ensure_packages dictd dict-freedict-jpn-eng python3
+ensure_purposes build demo bench
 DATA=/usr/share/dictd/freedict-jpn-eng
 BIN="$(build_dir default)/bin"
 DEMO="$(build_dir default)/demo-home/Library/Lexor/revora48.dic"

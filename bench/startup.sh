@@ -12,8 +12,7 @@
 #   LEXORPEEK=path/to/lexorpeek bench/startup.sh    times another build of the program
 source "$(dirname "$0")/../scripts/lib/common.sh"
 cd "$ROOT"
-ensure_packages build-essential cmake ninja-build pkg-config libicu-dev libbenchmark-dev \
-  libsqlite3-dev python3 dict dictd dict-freedict-jpn-eng util-linux
+ensure_purposes build bench
 
 ROUNDS="${1:-3}"
 CPU="${LEXOR_BENCH_CPU:-1}"

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/version.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace {
@@ -26,7 +27,7 @@ void printUsage(FILE* out) {
       "options:\n"
       "  --from tsv|dictd        input format (default: dictd for INPUT ending in .index,\n"
       "                          else tsv)\n"
-      "  --version N             file format version 2, 3, 4 or 5 (default 5)\n"
+      "  --format-version N      file format version 2, 3, 4 or 5 (default 5)\n"
       "  --bocu                  store texts as BOCU-1 (versions 3 to 5)\n"
       "  --block-bytes N         target size of a data block in bytes (default 1024)\n"
       "  --field-width 2|4|mixed width of the entries' field lengths (default 2)\n"
@@ -37,6 +38,7 @@ void printUsage(FILE* out) {
       "  --plain                 dictd input: texts as they are, lines joined with CR LF\n"
       "                          (default: &, < and > escaped, lines joined with <br>)\n"
       "  --help                  show this text\n"
+      "  --version               show the program's version\n"
       "\n"
       "tsv input: UTF-8 lines of head word TAB translation [TAB pronunciation [TAB example\n"
       "[TAB level 0-15]]]; \\n in a translation or example is a line break.\n"
@@ -74,6 +76,11 @@ int main(int argc, char** argv) {
       printUsage(stdout);
       return 0;
     }
+    if (arg == "--version") {
+      std::printf("lexor-mkdict %.*s\n", static_cast<int>(lexor::programVersion().size()),
+                  lexor::programVersion().data());
+      return 0;
+    }
     if (arg == "--bocu") {
       options.bocu = true;
       continue;
@@ -89,9 +96,9 @@ int main(int argc, char** argv) {
       if (arg == "--from") {
         if (value != "tsv" && value != "dictd") return usageError("--from is tsv or dictd");
         from = value;
-      } else if (arg == "--version") {
+      } else if (arg == "--format-version") {
         if (!parseNumber(value, &number) || number < 2 || number > 5) {
-          return usageError("--version is 2, 3, 4 or 5");
+          return usageError("--format-version is 2, 3, 4 or 5");
         }
         options.version = static_cast<int>(number);
       } else if (arg == "--block-bytes") {

@@ -7,6 +7,7 @@
 #include "hosts/cli/commands.h"
 #include "hosts/cli/terminal_safe.h"
 #include "platform/log.h"
+#include "platform/version.h"
 
 namespace lexor::cli {
 namespace {
@@ -28,6 +29,7 @@ commands:
 options:
   --quiet   silence the system log (otherwise on standard error)
   --help    this text; `lexorpeek COMMAND --help` tells about one command
+  --version the program's version
 
 exit status: 0 something found (or the command succeeded); 1 nothing found, or
 the server cannot start; 2 usage error, an invalid pattern, or a dictionary that cannot be read or
@@ -84,6 +86,10 @@ int run(int argc, char** argv) {
   const std::vector<std::string> rest(words.begin() + 1, words.end());
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
+    return kExitSuccess;
+  }
+  if (command == "--version") {
+    std::cout << "lexorpeek " << programVersion() << '\n';
     return kExitSuccess;
   }
   if (command == "list") return runList(rest);

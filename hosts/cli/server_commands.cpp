@@ -31,6 +31,8 @@ The first line printed is the server's address, dict://ADDRESS:PORT/.
   --listen ADDRESS the address to listen on (default 127.0.0.1); any other than a
                    loopback address makes the dictionaries reachable from other machines
   --max-matches N  the most lines one MATCH answers (default 10000)
+Started by systemd with a listening socket (socket activation: LISTEN_PID, LISTEN_FDS), it
+serves that socket, leaves --port and --listen aside, and its first line says so.
 SIGINT or SIGTERM stops the server.
 )";
 

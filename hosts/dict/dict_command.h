@@ -20,6 +20,8 @@ struct DictServerOptions {
 
 // Prints the server's address (dict://ADDRESS:PORT/) on standard output, then serves until SIGINT
 // or SIGTERM and returns true. False, with the reason in *error, when the server cannot start.
+// A listening socket handed over by the service manager (LISTEN_PID, LISTEN_FDS) is served
+// instead of options.address and options.port, and the first line says so.
 bool runDictServer(const DictServerOptions& options, std::string* error);
 
 }  // namespace lexor::dict

@@ -304,6 +304,13 @@ std::optional<uint16_t> Server::listen(const std::string& address, uint16_t port
   return std::nullopt;
 }
 
+bool Server::adopt(int descriptor, bool ipv6, std::string* error) {
+  error_code ec;
+  _impl->acceptor.assign(ipv6 ? tcp::v6() : tcp::v4(), descriptor, ec);
+  if (ec) *error = "cannot serve on the socket handed over: " + ec.message();
+  return !ec;
+}
+
 void Server::every(std::chrono::milliseconds period, std::function<void()> task) {
   auto& periodic =
       _impl->periodic.emplace_back(std::make_unique<Periodic>(_impl->io, period, std::move(task)));

@@ -51,6 +51,9 @@ class Server {
   std::optional<uint16_t> listen(uint16_t port, std::string* error);
   // The same on another address, IPv4 or IPv6.
   std::optional<uint16_t> listen(const std::string& address, uint16_t port, std::string* error);
+  // Serves on a socket that already listens (one the service manager handed over), which the
+  // server then owns; false, with the reason in `error`, when Asio cannot take it.
+  bool adopt(int descriptor, bool ipv6, std::string* error);
 
   // Runs `task` on the server's thread every `period` while the server runs.
   void every(std::chrono::milliseconds period, std::function<void()> task);

@@ -4,17 +4,49 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export ROOT
 
-# The Debian packages the build, the tests and the demo need.
-LEXOR_PACKAGES=(
+# The Debian packages of each purpose, named once; a script installs the lists of its purposes
+# with ensure_purposes (scripts/test checks after its build that every system header and library
+# the compiler and linker read belongs to a package these lists bring in).
+#   build    the programs: compiler, CMake, and the libraries they are built from
+#   demo     the data the demo converts into dictionaries
+#   test     unit, style, DICT, browser and service tests
+#   fuzz     the libFuzzer targets (clang and its sanitizer runtimes)
+#   bench    the benchmarks and their comparisons
+#   window   the desktop window (GTK and WebKitGTK); built wherever their headers are present
+#   package  the Debian package: its build and its checks
+LEXOR_PACKAGES_BUILD=(
   build-essential cmake ninja-build pkg-config
-  libicu-dev nlohmann-json3-dev libboost-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
-  libre2-dev clang-format clang-tidy
-  dict dictd
-  clang libclang-rt-14-dev
-  dict-freedict-eng-jpn dict-freedict-jpn-eng
-  chromium fonts-ipafont-gothic
+  libicu-dev nlohmann-json3-dev libboost-dev zlib1g-dev libre2-dev libsqlite3-dev
 )
+LEXOR_PACKAGES_DEMO=(dict-freedict-eng-jpn dict-freedict-jpn-eng)
+LEXOR_PACKAGES_TEST=(
+  libgtest-dev libgmock-dev clang-format clang-tidy python3
+  dict dictd dict-freedict-eng-jpn dict-freedict-jpn-eng
+  chromium fonts-ipafont-gothic systemd zsh fish
+)
+LEXOR_PACKAGES_FUZZ=(clang libclang-rt-14-dev)
+LEXOR_PACKAGES_BENCH=(libbenchmark-dev python3 time util-linux dict dictd dict-freedict-jpn-eng)
+LEXOR_PACKAGES_WINDOW=(libgtk-3-dev libwebkit2gtk-4.1-dev)
+LEXOR_PACKAGES_PACKAGE=(
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils binutils curl man-db systemd
+  util-linux
+)
+
+# purpose_packages PURPOSE...: the packages of those purposes, one a line.
+purpose_packages() {
+  local purpose
+  for purpose in "$@"; do
+    local -n list="LEXOR_PACKAGES_${purpose^^}"
+    printf '%s\n' "${list[@]}"
+  done
+}
+
+# ensure_purposes PURPOSE...: installs the packages of those purposes that are missing.
+ensure_purposes() {
+  local packages
+  mapfile -t packages < <(purpose_packages "$@" | sort -u)
+  ensure_packages "${packages[@]}"
+}
 
 ensure_packages() {
   local missing=()
@@ -62,5 +94,6 @@ build_dir() {
     asan-ubsan) echo "$ROOT/build-asan" ;;
     bench) echo "$ROOT/build-bench" ;;
     fuzz) echo "$ROOT/build-fuzz" ;;
+    package) echo "$ROOT/build-package" ;;
   esac
 }

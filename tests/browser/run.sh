@@ -16,9 +16,8 @@ for program in lexorpeek lexor-mkdict; do
   fi
 done
 ensure_node
-[ -x "$CHROMIUM" ] || ensure_packages chromium
-# A Japanese font, so that the screenshots show the entries rather than empty boxes.
-ensure_packages fonts-ipafont-gothic
+# Chromium, and a Japanese font so that the screenshots show the entries rather than empty boxes.
+ensure_purposes test
 
 work="$(mktemp -d)"
 servers=()

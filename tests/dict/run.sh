@@ -13,7 +13,7 @@ for program in lexorpeek lexor-mkdict; do
     exit 1
   fi
 done
-command -v dict >/dev/null || ensure_packages dict
+ensure_purposes test
 
 work="$(mktemp -d)"
 server=""

@@ -163,7 +163,7 @@ TEST(MkdictTest, ExitStatusSaysWhatHappened) {
   ASSERT_EQ(runMkdict("--help"), 0);
   EXPECT_EQ(runMkdict(out + " " + tsv), 0);
   EXPECT_GT(std::filesystem::file_size(out), 256u);
-  EXPECT_EQ(runMkdict("--version 2 --bocu " + out + " " + tsv), 2);
+  EXPECT_EQ(runMkdict("--format-version 2 --bocu " + out + " " + tsv), 2);
   EXPECT_EQ(runMkdict("--field-width 3 " + out + " " + tsv), 2);
   EXPECT_EQ(runMkdict(out), 2);
   EXPECT_EQ(runMkdict(out + " " + dir.file("missing.tsv")), 1);

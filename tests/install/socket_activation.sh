@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# `lexorpeek dict-server` started as the service manager starts it: systemd-socket-activate
+# listens, starts the program at the first connection with only HOME, PATH, TERM, USER and the
+# LISTEN_ variables, and hands over the socket as descriptor 3. A datagram socket handed over
+# instead is refused with a reason.
+#   tests/install/socket_activation.sh LEXORPEEK LEXOR_MKDICT
+set -euo pipefail
+lexorpeek="$1" mkdict="$2"
+work="$(mktemp -d)"
+pid=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+
+mkdir -p "$work/home/Library/Lexor"
+printf 'apple\tりんご\n' >"$work/words.tsv"
+"$mkdict" "$work/home/Library/Lexor/fruit.dic" "$work/words.tsv" 2>/dev/null
+port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+
+HOME="$work/home" systemd-socket-activate -l "127.0.0.1:$port" "$lexorpeek" --quiet dict-server \
+  >"$work/out" 2>"$work/err" &
+pid=$!
+python3 - "$port" <<'PY'
+import socket, sys, time
+deadline = time.monotonic() + 10
+while True:
+    try:
+        s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+        break
+    except OSError:
+        if time.monotonic() > deadline:
+            sys.exit("nothing listens")
+        time.sleep(0.05)
+s.sendall(b"SHOW DB\r\nDEFINE fruit apple\r\nQUIT\r\n")
+answer = b""
+while chunk := s.recv(4096):
+    answer += chunk
+text = answer.decode()
+for expected in ("220 ", 'fruit "fruit.dic"', "\r\napple\r\n  りんご\r\n", "221 "):
+    if expected not in text:
+        sys.exit(f"missing {expected!r} in:\n{text}")
+PY
+first="$(head -1 "$work/out")"
+[ "$first" = "dict://127.0.0.1:$port/ (a socket handed over by the service manager)" ] ||
+  { echo "first line: $first" >&2; exit 1; }
+kill "$pid"
+wait "$pid" || true
+pid=""
+
+# A datagram socket is no place for DICT: the server says so and ends with status 1.
+HOME="$work/home" systemd-socket-activate --datagram -l "127.0.0.1:$port" "$lexorpeek" --quiet \
+  dict-server >/dev/null 2>"$work/err" &
+pid=$!
+python3 -c 'import socket, sys, time
+for _ in range(100):
+    socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(b"x", ("127.0.0.1", int(sys.argv[1])))
+    time.sleep(0.05)
+    if open(sys.argv[2]).read().count("not a listening TCP socket"):
+        break' "$port" "$work/err"
+status=0
+timeout 10 tail --pid="$pid" -f /dev/null || true
+wait "$pid" || status=$?
+pid=""
+grep -q "not a listening TCP socket" "$work/err" || { cat "$work/err" >&2; exit 1; }
+[ "$status" -eq 1 ] || { echo "status $status, not 1" >&2; exit 1; }
+echo "socket activation: served the socket handed over, refused a datagram socket"
