@@ -16,6 +16,13 @@ LEXOR_PACKAGES=(
   chromium fonts-ipafont-gothic
 )
 
+# The desktop window and its tests: GTK and WebKitGTK to build it, WebKit's WebDriver, a virtual
+# display and a session bus to drive it.
+LEXOR_WINDOW_PACKAGES=(
+  libgtk-3-dev libwebkit2gtk-4.1-dev webkit2gtk-driver xvfb xauth dbus dbus-x11
+  desktop-file-utils
+)
+
 ensure_packages() {
   local missing=()
   local pkg
