@@ -128,6 +128,15 @@ WebKitWebView* WindowApp::openWindow() {
   }
   g_signal_connect(_view, "load-changed", G_CALLBACK(onLoadChanged), this);
   g_signal_connect(_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
+  // The page (or a WebDriver ending its session) closing the view closes the window, as a user
+  // would, size kept.
+  g_signal_connect(_view, "close", G_CALLBACK(+[](WebKitWebView*, gpointer self) {
+                     auto* app = static_cast<WindowApp*>(self);
+                     if (app->_window == nullptr) return;
+                     rememberWindowSize(app->_window);
+                     gtk_widget_destroy(GTK_WIDGET(app->_window));
+                   }),
+                   this);
 
   _window = GTK_WINDOW(gtk_application_window_new(_app));
   gtk_window_set_title(_window, kTitle);

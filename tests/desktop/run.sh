@@ -24,6 +24,10 @@ for name in sample1 irreg1 nl_en-ge1 ambora52 revora48; do
   "$BIN/lexor-mkdict" "$dicdir/$name.dic" "$FIXTURES/$name.tsv" >/dev/null
 done
 
+# A desktop that prefers dark, for the page to follow.
+mkdir -p "$work/config/gtk-3.0"
+printf '[Settings]\ngtk-application-prefer-dark-theme=1\n' >"$work/config/gtk-3.0/settings.ini"
+
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 export LEXOR_BIN_DIR="$BIN" LEXOR_DICTIONARY_FOLDER="$dicdir"
 export LEXOR_WEBDRIVER_PORT="${LEXOR_WEBDRIVER_PORT:-$((20000 + RANDOM % 20000))}"

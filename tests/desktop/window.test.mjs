@@ -105,3 +105,16 @@ test('without a display, --help and --version answer and anything else says why 
   assert.deepEqual([version.status, /^lexorpeek-window \d/.test(version.stdout)], [0, true]);
   assert.deepEqual([word.status, word.stderr.trim().split('\n').length], [1, 1]);
 });
+
+// run.sh's GTK settings prefer a dark theme (no settings portal runs on the tests' bus).
+test('the page follows the desktop\'s dark preference', async () => {
+  assert.equal(await page.evaluate(() => matchMedia('(prefers-color-scheme: dark)').matches), true);
+});
+
+// Last, as it closes the window.
+test('the window\'s size is kept for the next start', async () => {
+  await page.send('POST', '/window/rect', { width: 600, height: 500 });
+  await page.send('DELETE', '/window');
+  const kept = readFileSync(`${process.env.XDG_CONFIG_HOME}/lexorpeek/window.ini`, 'utf8');
+  assert.deepEqual([/width=(\d+)/.exec(kept)[1], /height=(\d+)/.exec(kept)[1]], ['600', '500']);
+});
