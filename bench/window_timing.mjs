@@ -1,0 +1,92 @@
+// The desktop window's speed, by the page's own clock, driven by WebKitWebDriver on the demo
+// folder (bench/window_timing.sh starts it under Xvfb). Reports the median, p95 and worst of:
+//   document  Enter's keydown to the word's entries in the document (the widget's data-word)
+//   frame     Enter's keydown to the next animation frame after that
+//   pair      one queryWithWord + getRecordAsHTML, from 2,000 pairs in a loop in the page
+//   start     `lexorpeek-window --automation --word peek` started (by WebKitWebDriver) to its
+//             entries in the page: the page's clock at the first poll that finds them, so an
+//             upper bound by up to one poll
+//
+//   node bench/window_timing.mjs BINARY [ROUNDS]
+import { setTimeout as sleep } from 'node:timers/promises';
+import { newSession, startDriver } from '../tests/desktop/webdriver.mjs';
+
+const [binary, roundsArg] = process.argv.slice(2);
+const rounds = Number(roundsArg ?? 5);
+// English and Japanese, hits and a miss (which asks for "Did you mean" in a second request).
+const WORDS = ['a', 'go', 'the', 'water', 'light', 'peek', '猫', '行く', 'あか', '日本', '食べる', 'zzxq'];
+const PAIR_CALLS = 2000;
+
+const summary = (values, digits = 1) => {
+  const sorted = [...values].sort((a, b) => a - b);
+  const at = (q) => sorted[Math.min(sorted.length - 1, Math.ceil(sorted.length * q) - 1)];
+  return `median ${at(0.5).toFixed(digits)}, p95 ${at(0.95).toFixed(digits)}, worst ${sorted.at(-1).toFixed(digits)} (${sorted.length} trials)`;
+};
+
+const driver = await startDriver(Number(process.env.LEXOR_WEBDRIVER_PORT ?? 4481));
+try {
+  const page = await newSession(driver.base, binary, ['--automation']);
+  await page.goto('lexorpeek://widget/');
+  await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+  await page.evaluate(() => {
+    document.getElementById('word').addEventListener('keydown', () => { window.__key = performance.now(); }, true);
+    window.__watch = (word) => {
+      window.__timing = null;
+      const widget = document.getElementById('widget');
+      const observer = new MutationObserver(() => {
+        if (widget.dataset.word !== word) return;
+        observer.disconnect();
+        const inDocument = performance.now();
+        requestAnimationFrame(() => {
+          window.__timing = { document: inDocument - window.__key, frame: performance.now() - window.__key };
+        });
+      });
+      observer.observe(widget, { attributes: true, attributeFilter: ['data-word'] });
+    };
+  });
+  const documentTimes = [], frameTimes = [];
+  for (let round = 0; round < rounds; ++round) {
+    for (const word of WORDS) {
+      await page.evaluate((w) => {
+        delete document.getElementById('widget').dataset.word;
+        document.getElementById('word').value = w;
+        window.__watch(w);
+      }, word);
+      await page.press('#word', 'Enter');
+      await page.waitForFunction(() => window.__timing !== null);
+      const timing = await page.evaluate(() => window.__timing);
+      documentTimes.push(timing.document);
+      frameTimes.push(timing.frame);
+    }
+  }
+  const pairs = [];
+  for (let round = 0; round < rounds; ++round) {
+    pairs.push(await page.evaluate(([words, count]) => {
+      LexorPeek.useAmbora();
+      const start = performance.now();
+      for (let i = 0; i < count; ++i) {
+        LexorPeek.queryWithWord(words[i % words.length]);
+        LexorPeek.getRecordAsHTML();
+      }
+      return ((performance.now() - start) * 1000) / count;
+    }, [WORDS, PAIR_CALLS]));
+  }
+  await page.close();
+  await sleep(500);  // the window's process ends with its session
+
+  const starts = [];
+  for (let round = 0; round < rounds; ++round) {
+    const begun = Date.now();
+    const started = await newSession(driver.base, binary, ['--automation', '--word', 'peek']);
+    await started.waitForFunction(() => document.getElementById('widget')?.dataset.word === 'peek');
+    starts.push(await started.evaluate(() => performance.timeOrigin + performance.now()) - begun);
+    await started.close();
+    await sleep(500);
+  }
+  console.log(`Enter -> entries in the document, ms: ${summary(documentTimes)}`);
+  console.log(`Enter -> next frame, ms: ${summary(frameTimes)}`);
+  console.log(`queryWithWord + getRecordAsHTML, us a pair: ${summary(pairs, 2)} of ${PAIR_CALLS} pairs`);
+  console.log(`start with --word peek -> its entries, ms: ${summary(starts, 0)}`);
+} finally {
+  driver.stop();
+}
