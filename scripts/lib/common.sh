@@ -19,7 +19,7 @@ LEXOR_PACKAGES=(
 # The desktop window and its tests: GTK and WebKitGTK to build it, WebKit's WebDriver, a virtual
 # display and a session bus to drive it.
 LEXOR_WINDOW_PACKAGES=(
-  libgtk-3-dev libwebkit2gtk-4.1-dev webkit2gtk-driver xvfb xauth dbus dbus-x11
+  libgtk-3-dev libwebkit2gtk-4.1-dev webkit2gtk-driver xvfb xauth dbus dbus-x11 xsel
   desktop-file-utils
 )
 

@@ -15,6 +15,7 @@ for program in lexorpeek lexorpeek-window lexor-mkdict; do
 done
 ensure_packages "${LEXOR_WINDOW_PACKAGES[@]}"
 ensure_node
+desktop-file-validate "$ROOT/dist/lexorpeek.desktop"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -2,7 +2,7 @@
 // window does (a second start handing its word over, a fresh LexorPeek for each page, no
 // listening socket). run.sh starts it under Xvfb and a private session bus.
 import assert from 'node:assert/strict';
-import { execFile, spawnSync } from 'node:child_process';
+import { execFile, execFileSync, spawnSync } from 'node:child_process';
 import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
 import { after, before, test } from 'node:test';
 import { promisify } from 'node:util';
@@ -34,6 +34,12 @@ test('a second start hands its word to the running window and exits', async () =
   await openWidget(page, url);
   await lookUp(page, 'good', () => promisify(execFile)(window, ['--word', 'good'], { timeout: 5000 }));
   assert.equal(await page.evaluate(() => document.querySelector('#results .entry .f1').textContent), 'good');
+});
+
+test('--selection looks up the first line of the text last highlighted', async () => {
+  await openWidget(page, url);
+  execFileSync('xsel', ['--primary', '--input'], { input: '  good \nand more', stdio: ['pipe', 'ignore', 'ignore'] });
+  await lookUp(page, 'good', () => promisify(execFile)(window, ['--selection'], { timeout: 5000 }));
 });
 
 // A document of the scheme without the widget's script, so that only the test moves the cursor.
