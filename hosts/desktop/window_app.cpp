@@ -43,7 +43,10 @@ void onExtensionAnswer(GObject* view, GAsyncResult* result, gpointer folder) {
       webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
   if (value != nullptr && jsc_value_is_string(value)) {
     char* type = jsc_value_to_string(value);
-    if (g_strcmp0(type, "undefined") == 0) {
+    // Once a run: a reload meets the same missing extension.
+    static bool reported = false;
+    if (g_strcmp0(type, "undefined") == 0 && !reported) {
+      reported = true;
       g_printerr("lexorpeek-window: the page extension did not load from %s\n",
                  static_cast<const char*>(folder));
     }

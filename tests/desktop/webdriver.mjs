@@ -7,8 +7,12 @@ import { setTimeout as sleep } from 'node:timers/promises';
 const KEYS = { Enter: '\uE007', ArrowDown: '\uE015', ArrowUp: '\uE013', Escape: '\uE00C' };
 const DEADLINE_MS = 15000;
 
-export async function startDriver(port) {
-  const driver = spawn('WebKitWebDriver', [`--port=${port}`, '--host=127.0.0.1'], { stdio: 'ignore' });
+// The driver starts the window, which inherits its environment (`env`); `log` collects what the
+// window writes on standard error.
+export async function startDriver(port, { env = process.env, log = null } = {}) {
+  const driver = spawn('WebKitWebDriver', [`--port=${port}`, '--host=127.0.0.1'],
+    { env, stdio: ['ignore', 'ignore', log ? 'pipe' : 'ignore'] });
+  driver.stderr?.on('data', (chunk) => log.push(...String(chunk).split('\n').filter(Boolean)));
   const base = `http://127.0.0.1:${port}`;
   for (let tries = 0; ; ++tries) {
     try {

@@ -1,0 +1,59 @@
+// The window when what it reads is missing: no dictionary folder, an empty one, and a page
+// extension that does not load. Each starts a window of its own.
+import assert from 'node:assert/strict';
+import { cpSync, mkdirSync, mkdtempSync, rmSync, symlinkSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { test } from 'node:test';
+import { openWidget } from '../widget/scenarios.mjs';
+import { newSession, startDriver } from './webdriver.mjs';
+
+const bin = process.env.LEXOR_BIN_DIR;
+const port = Number(process.env.LEXOR_WEBDRIVER_PORT ?? 4480) + 1;
+const url = 'lexorpeek://widget/';
+const status = (page) => page.evaluate(() => [document.getElementById('widget').dataset.state,
+  document.getElementById('status').textContent]);
+
+async function withWindow(binary, env, log, body) {
+  const driver = await startDriver(port, { env: { ...process.env, ...env }, log });
+  const page = await newSession(driver.base, binary, ['--automation']);
+  try {
+    await body(page);
+  } finally {
+    await page.close();
+    driver.stop();
+  }
+}
+
+test('a missing, then an empty dictionary folder shows the page\'s own empty state', async () => {
+  const home = mkdtempSync(path.join(tmpdir(), 'lexorpeek-bare-'));
+  try {
+    await withWindow(`${bin}/lexorpeek-window`, { HOME: home }, null, async (page) => {
+      await openWidget(page, url);
+      assert.equal((await status(page))[0], 'no-folder');
+      mkdirSync(path.join(home, 'Library/Lexor'), { recursive: true });
+      await openWidget(page, url);
+      assert.equal((await status(page))[0], 'no-dictionaries');
+    });
+  } finally {
+    rmSync(home, { recursive: true, force: true });
+  }
+});
+
+test('without its page extension the window says so on the page and in one log line', async () => {
+  const prefix = mkdtempSync(path.join(tmpdir(), 'lexorpeek-prefix-'));
+  const log = [];
+  try {
+    mkdirSync(path.join(prefix, 'bin'));
+    cpSync(`${bin}/lexorpeek-window`, path.join(prefix, 'bin/lexorpeek-window'));
+    symlinkSync(path.resolve(bin, '../share'), path.join(prefix, 'share'));
+    await withWindow(path.join(prefix, 'bin/lexorpeek-window'), {}, log, async (page) => {
+      await page.goto(url);
+      const [state, message] = await status(page);
+      assert.deepEqual([state, /extension did not load/.test(message)], ['error', true]);
+    });
+    assert.equal(log.filter((line) => line.includes('page extension did not load')).length, 1);
+  } finally {
+    rmSync(prefix, { recursive: true, force: true });
+  }
+});
