@@ -90,12 +90,8 @@ int WindowApp::onCommandLine(GApplication*, GApplicationCommandLine* line, gpoin
 int WindowApp::handle(const WindowOptions& options, bool remote) {
   // Only the process that starts the window can open it to automation: a WebDriver starts it so.
   if (_context == nullptr) makeContext(options.automation && !remote);
-  if (_automation && _view == nullptr) {
-    // The WebDriver asks for the view when its session starts; until then there is no window.
-    g_application_hold(G_APPLICATION(_app));
-    if (options.word) _pendingWord = options.word;
-    return 0;
-  }
+  // Under automation too the window opens at once (its view made for automation), and the
+  // WebDriver's session is handed that view when it asks: the page loads meanwhile.
   if (_window == nullptr) openWindow();
   if (options.word) {
     showWord(*options.word);
@@ -125,10 +121,6 @@ void WindowApp::makeContext(bool automation) {
 WebKitWebView* WindowApp::openWindow() {
   _view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", _context,
                                        "is-controlled-by-automation", _automation, nullptr));
-  if (g_getenv("LEXOR_WINDOW_CONSOLE")) {
-    webkit_settings_set_enable_write_console_messages_to_stdout(webkit_web_view_get_settings(_view),
-                                                                TRUE);
-  }
   g_signal_connect(_view, "load-changed", G_CALLBACK(onLoadChanged), this);
   g_signal_connect(_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
   // The page (or a WebDriver ending its session) closing the view closes the window, as a user
