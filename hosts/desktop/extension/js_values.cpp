@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <limits>
-#include <string>
 
 namespace lexor::desktop {
 namespace {
@@ -10,49 +9,60 @@ namespace {
 // A list is what no operation takes as an argument, whichever kind it expects.
 ScriptValue refused() { return ScriptValue(ScriptList{}); }
 
-std::string utf8Of(JSCValue* value) {
-  char* text = jsc_value_to_string(value);
-  std::string copy = text ? text : "";
-  g_free(text);
-  return copy;
-}
-
 }  // namespace
 
-ScriptValue scriptValueFromJs(JSCValue* value) {
-  if (jsc_value_is_null(value) || jsc_value_is_undefined(value)) return ScriptValue(ScriptNull{});
-  if (jsc_value_is_boolean(value)) return ScriptValue(jsc_value_to_boolean(value) != FALSE);
-  if (jsc_value_is_string(value)) return ScriptValue(fromUtf8(utf8Of(value)));
-  if (jsc_value_is_number(value)) {
-    const double number = jsc_value_to_double(value);
-    if (std::trunc(number) != number || number < std::numeric_limits<int32_t>::min() ||
-        number > std::numeric_limits<int32_t>::max()) {
-      return refused();
-    }
-    return ScriptValue(static_cast<int32_t>(number));
-  }
-  return refused();
+JSValueRef jsString(JSContextRef context, UStringView text) {
+  static_assert(sizeof(JSChar) == sizeof(char16_t));
+  JSStringRef string =
+      JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.data()), text.size());
+  JSValueRef value = JSValueMakeString(context, string);
+  JSStringRelease(string);
+  return value;
 }
 
-JSCValue* jsValueFromScript(JSCContext* context, const ScriptValue& value) {
-  struct Visitor {
-    JSCContext* context;
-    JSCValue* operator()(ScriptNull) const { return jsc_value_new_null(context); }
-    JSCValue* operator()(bool b) const { return jsc_value_new_boolean(context, b); }
-    JSCValue* operator()(int32_t i) const { return jsc_value_new_number(context, i); }
-    JSCValue* operator()(const UString& s) const {
-      // By length, not up to a NUL, and copied by JavaScriptCore before this returns.
-      const std::string utf8 = toUtf8(s);
-      GBytes* bytes = g_bytes_new_static(utf8.data(), utf8.size());
-      JSCValue* string = jsc_value_new_string_from_bytes(context, bytes);
-      g_bytes_unref(bytes);
-      return string;
+ScriptValue scriptValueFromJs(JSContextRef context, JSValueRef value) {
+  switch (JSValueGetType(context, value)) {
+    case kJSTypeUndefined:
+    case kJSTypeNull:
+      return ScriptValue(ScriptNull{});
+    case kJSTypeBoolean:
+      return ScriptValue(JSValueToBoolean(context, value));
+    case kJSTypeString: {
+      JSStringRef string = JSValueToStringCopy(context, value, nullptr);
+      if (string == nullptr) return refused();
+      UString text(reinterpret_cast<const char16_t*>(JSStringGetCharactersPtr(string)),
+                   JSStringGetLength(string));
+      JSStringRelease(string);
+      return ScriptValue(std::move(text));
     }
-    JSCValue* operator()(const ScriptList& list) const {
-      GPtrArray* items = g_ptr_array_new_full(static_cast<guint>(list.size()), g_object_unref);
-      for (const ScriptValue& item : list) g_ptr_array_add(items, jsValueFromScript(context, item));
-      JSCValue* array = jsc_value_new_array_from_garray(context, items);
-      g_ptr_array_unref(items);
+    case kJSTypeNumber: {
+      const double number = JSValueToNumber(context, value, nullptr);
+      if (std::trunc(number) != number || number < std::numeric_limits<int32_t>::min() ||
+          number > std::numeric_limits<int32_t>::max()) {
+        return refused();
+      }
+      return ScriptValue(static_cast<int32_t>(number));
+    }
+    default:
+      return refused();
+  }
+}
+
+JSValueRef jsValueFromScript(JSContextRef context, const ScriptValue& value) {
+  struct Visitor {
+    JSContextRef context;
+    JSValueRef operator()(ScriptNull) const { return JSValueMakeNull(context); }
+    JSValueRef operator()(bool b) const { return JSValueMakeBoolean(context, b); }
+    JSValueRef operator()(int32_t i) const { return JSValueMakeNumber(context, i); }
+    JSValueRef operator()(const UString& s) const { return jsString(context, s); }
+    JSValueRef operator()(const ScriptList& list) const {
+      // Each item goes into the array as soon as it is made: a value held only on the heap is
+      // not seen by the collector, which may run while the next one is made.
+      JSObjectRef array = JSObjectMakeArray(context, 0, nullptr, nullptr);
+      for (size_t i = 0; i < list.size(); ++i) {
+        JSObjectSetPropertyAtIndex(context, array, static_cast<unsigned>(i),
+                                   jsValueFromScript(context, list[i]), nullptr);
+      }
       return array;
     }
   };

@@ -1,8 +1,9 @@
 // Values between JavaScriptCore and the script operations, converted as the JSON protocol
-// converts them, so that a call answers here exactly as it does in `lexorpeek repl`.
+// converts them, so that a call answers here exactly as it does in `lexorpeek repl`. Strings
+// cross as UTF-16, the system's own form and the engine's, with no conversion between.
 #pragma once
 
-#include <jsc/jsc.h>
+#include <JavaScriptCore/JavaScript.h>
 
 #include "platform/script_value.h"
 
@@ -11,9 +12,12 @@ namespace lexor::desktop {
 // null and undefined are none; booleans, strings and whole numbers within 32 bits are
 // themselves. Anything else (fractions, objects, arrays) becomes a value that no operation takes,
 // so the call is refused with the protocol's own "must be" message.
-ScriptValue scriptValueFromJs(JSCValue* value);
+ScriptValue scriptValueFromJs(JSContextRef context, JSValueRef value);
 
-// A new reference to the JavaScript value of a result.
-JSCValue* jsValueFromScript(JSCContext* context, const ScriptValue& value);
+// The JavaScript value of a result (a list becomes an array).
+JSValueRef jsValueFromScript(JSContextRef context, const ScriptValue& value);
+
+// A JavaScript string of UTF-16 text.
+JSValueRef jsString(JSContextRef context, UStringView text);
 
 }  // namespace lexor::desktop

@@ -1,8 +1,9 @@
-// The page's `LexorPeek` in process. Each operation is a native JavaScript function that converts
-// its arguments, runs the operation through the same table and checks as `lexorpeek repl`, and
-// answers the result or throws an Error with the protocol's message. The asynchronous side is a
-// few lines of script over those functions; a batch goes through the protocol's own batch
-// handling, so its checks (1 to 1,000 calls, objects only) and answers are the same as over HTTP.
+// The page's `LexorPeek` in process. One native function per page, called from the page's small
+// script as dispatch(INDEX, ...args), converts the arguments, runs the operation through the same
+// table and checks as `lexorpeek repl`, and answers the result or throws an Error with the
+// protocol's message. The engine's C interface keeps a call to a few microseconds: values and
+// UTF-16 strings cross directly. A batch goes through the protocol's own batch handling, so its
+// checks (1 to 1,000 calls, objects only) and answers are those of the other hosts.
 #include "hosts/desktop/extension/page_bridge.h"
 
 #include <string>
@@ -15,73 +16,95 @@
 namespace lexor::desktop {
 namespace {
 
-// What one native function calls: an operation of the page's object, or the batch entry.
-struct NativeCall {
+// The page object's names: the sixteen operations, then full-text search, which the hosts add
+// to it (the other additions are reached through a batch). dispatch() takes a name's position;
+// the position after the last is the batch.
+const std::vector<std::string>& pageNames() {
+  static const std::vector<std::string> kNames = [] {
+    std::vector<std::string> names = scriptNames();
+    names.insert(names.end(), {"searchText", "searchProgress"});
+    return names;
+  }();
+  return kNames;
+}
+
+struct PageObject {
   std::shared_ptr<LexorPeek> peek;
-  std::string name;
 };
 
-void dropNativeCall(gpointer data) { delete static_cast<NativeCall*>(data); }
+JSValueRef fail(JSContextRef context, const std::string& message, JSValueRef* exception) {
+  const JSValueRef text = jsString(context, fromUtf8(message));
+  *exception = JSObjectMakeError(context, 1, &text, nullptr);
+  return JSValueMakeUndefined(context);
+}
 
-JSCValue* callOperation(GPtrArray* args, gpointer data) {
-  const auto* target = static_cast<NativeCall*>(data);
-  std::vector<ScriptValue> values;
-  values.reserve(args->len);
-  for (guint i = 0; i < args->len; ++i) {
-    values.push_back(scriptValueFromJs(static_cast<JSCValue*>(g_ptr_array_index(args, i))));
+// One JSON request (a batch) in, its JSON answer out, as the protocol's other hosts carry it.
+JSValueRef runBatch(JSContextRef context, LexorPeek& peek, JSValueRef request,
+                    JSValueRef* exception) {
+  const ScriptValue text = scriptValueFromJs(context, request);
+  if (!text.isString()) return fail(context, "batch: the request must be a string", exception);
+  return jsString(context, fromUtf8(handleScriptRequest(peek, toUtf8(text.asString()))));
+}
+
+JSValueRef dispatch(JSContextRef context, JSObjectRef function, JSObjectRef, size_t count,
+                    const JSValueRef arguments[], JSValueRef* exception) {
+  const auto* page = static_cast<PageObject*>(JSObjectGetPrivate(function));
+  if (page == nullptr || count == 0) return JSValueMakeUndefined(context);
+  const std::vector<std::string>& names = pageNames();
+  const double which = JSValueToNumber(context, arguments[0], nullptr);
+  if (which == static_cast<double>(names.size()) && count == 2) {
+    return runBatch(context, *page->peek, arguments[1], exception);
   }
-  JSCContext* context = jsc_context_get_current();
-  const ScriptCallResult result = callScriptOperation(*target->peek, target->name, values);
+  if (!(which >= 0 && which < static_cast<double>(names.size()))) {
+    return JSValueMakeUndefined(context);
+  }
+  std::vector<ScriptValue> values;
+  values.reserve(count - 1);
+  for (size_t i = 1; i < count; ++i) values.push_back(scriptValueFromJs(context, arguments[i]));
+  const ScriptCallResult result =
+      callScriptOperation(*page->peek, names[static_cast<size_t>(which)], values);
   if (const auto* error = std::get_if<ScriptError>(&result)) {
-    jsc_context_throw(context, error->message.c_str());
-    return nullptr;
+    return fail(context, error->message, exception);
   }
   return jsValueFromScript(context, std::get<ScriptValue>(result));
 }
 
-// One JSON request (a batch) in, its JSON answer out, as the protocol's other hosts carry it.
-JSCValue* callBatch(GPtrArray* args, gpointer data) {
-  const auto* target = static_cast<NativeCall*>(data);
-  JSCContext* context = jsc_context_get_current();
-  if (args->len != 1 || !jsc_value_is_string(static_cast<JSCValue*>(g_ptr_array_index(args, 0)))) {
-    jsc_context_throw(context, "batch: the request must be a string");
-    return nullptr;
-  }
-  char* request = jsc_value_to_string(static_cast<JSCValue*>(g_ptr_array_index(args, 0)));
-  const std::string answer = handleScriptRequest(*target->peek, request);
-  g_free(request);
-  return jsc_value_new_string(context, answer.c_str());
+JSClassRef dispatcherClass() {
+  static const JSClassRef kClass = [] {
+    JSClassDefinition definition = kJSClassDefinitionEmpty;
+    definition.className = "LexorPeekDispatch";
+    definition.callAsFunction = dispatch;
+    definition.finalize = [](JSObjectRef object) {
+      delete static_cast<PageObject*>(JSObjectGetPrivate(object));
+    };
+    return JSClassCreate(&definition);
+  }();
+  return kClass;
 }
 
-JSCValue* nativeFunction(JSCContext* context, const std::shared_ptr<LexorPeek>& peek,
-                         const std::string& name, JSCValue* (*call)(GPtrArray*, gpointer)) {
-  return jsc_value_new_function_variadic(context, name.c_str(), G_CALLBACK(call),
-                                         new NativeCall{peek, name}, dropNativeCall,
-                                         JSC_TYPE_VALUE);
-}
-
-// Runs before any script of the page: it takes the native functions, builds the object the page
-// sees and defines it on the window, frozen, so that no page script can replace an operation.
-// The JSON functions are taken now for the same reason.
-constexpr const char* kInstallScript = R"js((function (key, native, batchNative) {
+// Runs before any script of the page: it builds the object the page sees from the native
+// dispatcher and defines it on the window, frozen, so that no page script can replace an
+// operation. The JSON functions are taken now for the same reason.
+constexpr const char* kInstallScript = R"js((function (key, names, dispatch) {
   'use strict';
   const stringify = JSON.stringify, parse = JSON.parse, slice = Array.prototype.slice,
         map = Array.prototype.map, isArray = Array.isArray;
   const bridge = {}, later = {};
-  for (const name of Object.keys(native)) {
-    const call = native[name];
+  names.forEach(function (name, index) {
+    const call = function () { return dispatch(index, ...arguments); };
     bridge[name] = call;
     later[name] = function () {
       const args = arguments;
-      return new Promise(function (resolve) { resolve(call.apply(null, args)); });
+      return new Promise(function (resolve) { resolve(call(...args)); });
     };
-  }
+  });
+  const batchIndex = names.length;
   later.batch = function (calls) {
     return new Promise(function (resolve) {
       const request = stringify(map.call(calls, function (call) {
         return { op: call.op, args: call.args ? slice.call(call.args) : [] };
       }));
-      const answer = parse(batchNative(request));
+      const answer = parse(dispatch(batchIndex, request));
       if (!isArray(answer)) throw new Error(String(answer.error));
       resolve(answer);
     });
@@ -92,38 +115,32 @@ constexpr const char* kInstallScript = R"js((function (key, native, batchNative)
   });
 }))js";
 
-// The page object's names: the sixteen operations, then full-text search, which the hosts add
-// to it (the other additions are reached through a batch).
-std::vector<std::string> pageNames() {
-  std::vector<std::string> names = scriptNames();
-  names.insert(names.end(), {"searchText", "searchProgress"});
-  return names;
-}
-
 }  // namespace
 
 void PageWindowObject::setValue(ScriptObject* value, const UString& key) {
   if (value != _peek.get()) return;  // this window carries only the object made for its page
-  JSCValue* native = jsc_value_new_object(_context, nullptr, nullptr);
-  for (const std::string& name : pageNames()) {
-    JSCValue* function = nativeFunction(_context, _peek, name, callOperation);
-    jsc_value_object_set_property(native, name.c_str(), function);
-    g_object_unref(function);
+  const std::vector<std::string>& names = pageNames();
+  JSObjectRef nameList = JSObjectMakeArray(_context, 0, nullptr, nullptr);
+  for (size_t i = 0; i < names.size(); ++i) {
+    JSObjectSetPropertyAtIndex(_context, nameList, static_cast<unsigned>(i),
+                               jsString(_context, fromUtf8(names[i])), nullptr);
   }
-  JSCValue* batch = nativeFunction(_context, _peek, "batch", callBatch);
-  JSCValue* install = jsc_context_evaluate(_context, kInstallScript, -1);
-  JSCValue* keyValue = jsc_value_new_string(_context, toUtf8(key).c_str());
-  JSCValue* done = jsc_value_function_call(install, JSC_TYPE_VALUE, keyValue, JSC_TYPE_VALUE,
-                                           native, JSC_TYPE_VALUE, batch, G_TYPE_NONE);
-  if (JSCException* exception = jsc_context_get_exception(_context)) {
-    logFormat("LexorPeek: cannot register on the page: %s\n", jsc_exception_get_message(exception));
-    jsc_context_clear_exception(_context);
+  JSObjectRef dispatcher = JSObjectMake(_context, dispatcherClass(), new PageObject{_peek});
+
+  JSValueRef exception = nullptr;
+  JSStringRef script = JSStringCreateWithUTF8CString(kInstallScript);
+  const JSValueRef install = JSEvaluateScript(_context, script, nullptr, nullptr, 1, &exception);
+  JSStringRelease(script);
+  if (install != nullptr && JSValueIsObject(_context, install)) {
+    const JSValueRef arguments[] = {jsString(_context, key), nameList, dispatcher};
+    JSObjectCallAsFunction(_context, JSValueToObject(_context, install, nullptr), nullptr, 3,
+                           arguments, &exception);
   }
-  g_clear_object(&done);
-  g_object_unref(keyValue);
-  g_object_unref(install);
-  g_object_unref(batch);
-  g_object_unref(native);
+  if (exception != nullptr) {
+    const ScriptValue message = scriptValueFromJs(_context, exception);
+    logFormat("LexorPeek: cannot register on the page: %s\n",
+              message.isString() ? toUtf8(message.asString()).c_str() : "(no message)");
+  }
 }
 
 }  // namespace lexor::desktop

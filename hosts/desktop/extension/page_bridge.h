@@ -4,7 +4,7 @@
 // same calls, and `batch`), so the widget runs unchanged here and over HTTP.
 #pragma once
 
-#include <jsc/jsc.h>
+#include <JavaScriptCore/JavaScript.h>
 
 #include <memory>
 
@@ -15,15 +15,15 @@ namespace lexor::desktop {
 
 class PageWindowObject : public WindowScriptObject {
  public:
-  // `peek` is the page's own object; the JavaScript functions made from it share it, so it lives
-  // until the page's script context lets them go.
-  PageWindowObject(JSCContext* context, std::shared_ptr<LexorPeek> peek)
+  // `peek` is the page's own object; the page's functions share it, so it lives until the
+  // page's script context lets them go.
+  PageWindowObject(JSGlobalContextRef context, std::shared_ptr<LexorPeek> peek)
       : _context(context), _peek(std::move(peek)) {}
 
   void setValue(ScriptObject* value, const UString& key) override;
 
  private:
-  JSCContext* _context;  // not owned: the frame's context, alive while the page is
+  JSGlobalContextRef _context;  // not owned: the frame's context, alive while the page is
   std::shared_ptr<LexorPeek> _peek;
 };
 
