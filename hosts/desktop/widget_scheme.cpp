@@ -18,16 +18,25 @@ constexpr const char* kContentSecurityPolicy =
 constexpr std::string_view kTokenPlaceholder = "@LEXORPEEK_TOKEN@";
 
 // The window's bridge: the page extension has already put `LexorPeek` on the window before any
-// script runs, so this only says so on the page, in words, when the extension did not load.
+// script runs, so this only says so on the page, in words, when the extension did not load, and
+// looks up the word the window started with (`?word=`) once the widget's script is ready.
 constexpr std::string_view kWindowBridge = R"js('use strict';
-if (!window.LexorPeek) {
-  const widget = document.getElementById('widget');
-  widget.dataset.state = 'error';
-  document.getElementById('status').textContent = 'LexorPeek cannot answer: its page ' +
-    'extension did not load, so no dictionary can be read. Reinstalling LexorPeek should mend it.';
-}
+(function () {
+  if (!window.LexorPeek) {
+    document.getElementById('widget').dataset.state = 'error';
+    document.getElementById('status').textContent = 'LexorPeek cannot answer: its page ' +
+      'extension did not load, so no dictionary can be read. Reinstalling LexorPeek should mend it.';
+    return;
+  }
+  const word = new URLSearchParams(location.search).get('word');
+  if (word === null) return;
+  document.addEventListener('DOMContentLoaded', function () {
+    const field = document.getElementById('word');
+    field.value = word;
+    field.dispatchEvent(new KeyboardEvent('keydown', { key: 'Enter', bubbles: true, cancelable: true }));
+  });
+})();
 )js";
-
 std::string missingPage(const std::string& path) {
   return "<!doctype html><meta charset=utf-8><title>LexorPeek</title><p>LexorPeek cannot show "
          "its page: " +

@@ -92,10 +92,12 @@ int WindowApp::handle(const WindowOptions& options, bool remote) {
   if (_context == nullptr) makeContext(options.automation && !remote);
   // Under automation too the window opens at once (its view made for automation), and the
   // WebDriver's session is handed that view when it asks: the page loads meanwhile.
-  if (_window == nullptr) openWindow();
-  if (options.word) {
+  if (_window == nullptr) {
+    openWindow(options.word);
+  } else if (options.word) {
     showWord(*options.word);
-  } else if (options.selection) {
+  }
+  if (options.selection) {
     gtk_clipboard_request_text(gtk_clipboard_get(GDK_SELECTION_PRIMARY), onSelectionText, this);
   }
   gtk_window_present(_window);
@@ -118,7 +120,7 @@ void WindowApp::makeContext(bool automation) {
   }
 }
 
-WebKitWebView* WindowApp::openWindow() {
+WebKitWebView* WindowApp::openWindow(const std::optional<std::string>& word) {
   _view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", _context,
                                        "is-controlled-by-automation", _automation, nullptr));
   g_signal_connect(_view, "load-changed", G_CALLBACK(onLoadChanged), this);
@@ -151,7 +153,7 @@ WebKitWebView* WindowApp::openWindow() {
                    this);
   gtk_container_add(GTK_CONTAINER(_window), GTK_WIDGET(_view));
   gtk_widget_show_all(GTK_WIDGET(_window));
-  webkit_web_view_load_uri(_view, kWidgetAddress);
+  loadPage(word);
   return _view;
 }
 
@@ -167,7 +169,7 @@ void WindowApp::onAutomationStarted(WebKitWebContext*, WebKitAutomationSession* 
 
 WebKitWebView* WindowApp::onCreateWebView(WebKitAutomationSession*, gpointer self) {
   auto* app = static_cast<WindowApp*>(self);
-  if (app->_window == nullptr) app->openWindow();
+  if (app->_window == nullptr) app->openWindow(std::nullopt);
   gtk_window_present(app->_window);
   return app->_view;
 }
@@ -180,11 +182,6 @@ void WindowApp::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoint
   if (uri == nullptr || !g_str_has_prefix(uri, kWidgetAddress)) return;
   app->_pageReady = true;
   app->checkExtension();
-  if (app->_pendingWord) {
-    const std::string word = std::move(*app->_pendingWord);
-    app->_pendingWord.reset();
-    app->lookUpNow(word);
-  }
 }
 
 // The page says so itself when `LexorPeek` is missing; the log gets the one line that says why.
@@ -221,12 +218,21 @@ void WindowApp::showWord(const std::string& word) {
   const char* uri = webkit_web_view_get_uri(_view);
   if (_pageReady && uri != nullptr && g_str_has_prefix(uri, kWidgetAddress)) {
     lookUpNow(word);
-    return;
+  } else {
+    loadPage(word);
   }
-  _pendingWord = word;
-  if (uri == nullptr || !g_str_has_prefix(uri, kWidgetAddress)) {
-    webkit_web_view_load_uri(_view, kWidgetAddress);
+}
+
+// A word to show at once rides in the address: the page's own script looks it up as soon as
+// the widget's script is ready, without waiting for the page's images and the load's end.
+void WindowApp::loadPage(const std::optional<std::string>& word) {
+  std::string address = kWidgetAddress;
+  if (word) {
+    char* escaped = g_uri_escape_string(word->c_str(), nullptr, TRUE);
+    address += std::string("?word=") + escaped;
+    g_free(escaped);
   }
+  webkit_web_view_load_uri(_view, address.c_str());
 }
 
 void WindowApp::lookUpNow(const std::string& word) {

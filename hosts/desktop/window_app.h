@@ -37,7 +37,8 @@ class WindowApp {
 
   int handle(const WindowOptions& options, bool remote);
   void makeContext(bool automation);
-  WebKitWebView* openWindow();
+  WebKitWebView* openWindow(const std::optional<std::string>& word);
+  void loadPage(const std::optional<std::string>& word);
   void showWord(const std::string& word);
   void lookUpNow(const std::string& word);
   void checkExtension();
@@ -49,8 +50,7 @@ class WindowApp {
   GtkWindow* _window = nullptr;
   WebKitWebView* _view = nullptr;
   bool _automation = false;
-  bool _pageReady = false;
-  std::optional<std::string> _pendingWord;  // to look up once the page has loaded
+  bool _pageReady = false;  // the widget's page has loaded: a word goes straight to it
 };
 
 }  // namespace lexor::desktop

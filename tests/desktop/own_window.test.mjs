@@ -1,7 +1,9 @@
-// The window when what it reads is missing: no dictionary folder, an empty one, and a page
-// extension that does not load. Each starts a window of its own.
+// Windows started for one test each: one given a word to show, then what the window does when
+// what it reads is missing (no dictionary folder, an empty one, a page extension that does not
+// load).
 import assert from 'node:assert/strict';
-import { cpSync, mkdirSync, mkdtempSync, rmSync, symlinkSync } from 'node:fs';
+import { cpSync, mkdirSync, mkdtempSync, readdirSync, readlinkSync, rmSync, symlinkSync } from 'node:fs';
+import { setTimeout as sleep } from 'node:timers/promises';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { test } from 'node:test';
@@ -14,16 +16,31 @@ const url = 'lexorpeek://widget/';
 const status = (page) => page.evaluate(() => [document.getElementById('widget').dataset.state,
   document.getElementById('status').textContent]);
 
-async function withWindow(binary, env, log, body) {
+async function withWindow(binary, env, log, body, args = []) {
   const driver = await startDriver(port, { env: { ...process.env, ...env }, log });
-  const page = await newSession(driver.base, binary, ['--automation']);
+  const page = await newSession(driver.base, binary, ['--automation', ...args]);
   try {
     await body(page);
   } finally {
     await page.close();
     driver.stop();
+    // The next test's window must not find this one still registered on the bus.
+    for (let tries = 0; tries < 100 && running(binary); ++tries) await sleep(50);
   }
 }
+
+function running(binary) {
+  return readdirSync('/proc').some((pid) => {
+    try { return readlinkSync(`/proc/${pid}/exe`) === binary; } catch { return false; }
+  });
+}
+
+test('started with --word, the window opens on the word\'s entries', async () => {
+  await withWindow(`${bin}/lexorpeek-window`, {}, null, async (page) => {
+    await page.waitForFunction(() => document.getElementById('widget')?.dataset.word === '行く');
+    assert.equal(await page.evaluate(() => document.querySelector('#results .f1').textContent), '行く');
+  }, ['--word', '行く']);
+});
 
 test('a missing, then an empty dictionary folder shows the page\'s own empty state', async () => {
   const home = mkdtempSync(path.join(tmpdir(), 'lexorpeek-bare-'));
