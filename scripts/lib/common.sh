@@ -17,10 +17,10 @@ LEXOR_PACKAGES=(
 )
 
 # The desktop window and its tests: GTK and WebKitGTK to build it, WebKit's WebDriver, a virtual
-# display and a session bus to drive it.
+# display and a session bus to drive it, a primary selection and a settings portal to offer it.
 LEXOR_WINDOW_PACKAGES=(
   libgtk-3-dev libwebkit2gtk-4.1-dev webkit2gtk-driver xvfb xauth dbus dbus-x11 xsel
-  desktop-file-utils
+  desktop-file-utils python3-gi
 )
 
 ensure_packages() {

@@ -39,6 +39,8 @@ test('started with --word, the window opens on the word\'s entries', async () =>
   await withWindow(`${bin}/lexorpeek-window`, {}, null, async (page) => {
     await page.waitForFunction(() => document.getElementById('widget')?.dataset.word === '行く');
     assert.equal(await page.evaluate(() => document.querySelector('#results .f1').textContent), '行く');
+    // No settings portal runs here: GTK's own preference (run.sh's settings: dark) decides.
+    assert.equal(await page.evaluate(() => matchMedia('(prefers-color-scheme: dark)').matches), true);
   }, ['--word', '行く']);
 });
 

@@ -25,7 +25,7 @@ for name in sample1 irreg1 nl_en-ge1 ambora52 revora48; do
   "$BIN/lexor-mkdict" "$dicdir/$name.dic" "$FIXTURES/$name.tsv" >/dev/null
 done
 
-# A desktop that prefers dark, for the page to follow.
+# GTK prefers dark; where the tests start a settings portal, it says otherwise.
 mkdir -p "$work/config/gtk-3.0"
 printf '[Settings]\ngtk-application-prefer-dark-theme=1\n' >"$work/config/gtk-3.0/settings.ini"
 

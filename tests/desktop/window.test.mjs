@@ -2,7 +2,8 @@
 // window does (a second start handing its word over, a fresh LexorPeek for each page, no
 // listening socket). run.sh starts it under Xvfb and a private session bus.
 import assert from 'node:assert/strict';
-import { execFile, execFileSync, spawnSync } from 'node:child_process';
+import { execFile, execFileSync, spawn, spawnSync } from 'node:child_process';
+import { once } from 'node:events';
 import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
 import { after, before, test } from 'node:test';
 import { promisify } from 'node:util';
@@ -18,7 +19,13 @@ const folder = process.env.LEXOR_DICTIONARY_FOLDER;
 const repl = replIn(bin, folder);
 const env = { url, folder, repl };
 
+// The settings portal says light, over GTK's dark preference (run.sh's settings).
+let portal;
+
 before(async () => {
+  portal = spawn('/usr/bin/python3', [new URL('settings_portal.py', import.meta.url).pathname, '2'],
+    { stdio: ['pipe', 'pipe', 'inherit'] });
+  await once(portal.stdout, 'data');
   driver = await startDriver(Number(process.env.LEXOR_WEBDRIVER_PORT ?? 4480));
   page = await newSession(driver.base, window, ['--automation']);
 });
@@ -26,6 +33,7 @@ before(async () => {
 after(async () => {
   await page?.close();
   driver?.stop();
+  portal?.stdin.end();
 });
 
 for (const [name, scenario] of scenarios) test(name, () => scenario(page, env));
@@ -112,9 +120,13 @@ test('without a display, --help and --version answer and anything else says why 
   assert.deepEqual([word.status, word.stderr.trim().split('\n').length], [1, 1]);
 });
 
-// run.sh's GTK settings prefer a dark theme (no settings portal runs on the tests' bus).
-test('the page follows the desktop\'s dark preference', async () => {
-  assert.equal(await page.evaluate(() => matchMedia('(prefers-color-scheme: dark)').matches), true);
+test('the page follows the settings portal\'s colour scheme, and its changes', async () => {
+  const dark = () => page.evaluate(() => matchMedia('(prefers-color-scheme: dark)').matches);
+  assert.equal(await dark(), false);
+  portal.stdin.write('1\n');
+  await page.waitForFunction(() => matchMedia('(prefers-color-scheme: dark)').matches);
+  portal.stdin.write('2\n');
+  await page.waitForFunction(() => !matchMedia('(prefers-color-scheme: dark)').matches);
 });
 
 // Last, as it closes the window.
