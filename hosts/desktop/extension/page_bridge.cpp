@@ -29,7 +29,7 @@ const std::vector<std::string>& pageNames() {
 }
 
 struct PageObject {
-  std::shared_ptr<LexorPeek> peek;
+  std::weak_ptr<LexorPeek> peek;
 };
 
 JSValueRef fail(JSContextRef context, const std::string& message, JSValueRef* exception) {
@@ -50,10 +50,12 @@ JSValueRef dispatch(JSContextRef context, JSObjectRef function, JSObjectRef, siz
                     const JSValueRef arguments[], JSValueRef* exception) {
   const auto* page = static_cast<PageObject*>(JSObjectGetPrivate(function));
   if (page == nullptr || count == 0) return JSValueMakeUndefined(context);
+  const std::shared_ptr<LexorPeek> peek = page->peek.lock();
+  if (!peek) return fail(context, "LexorPeek: this page's document has been replaced", exception);
   const std::vector<std::string>& names = pageNames();
   const double which = JSValueToNumber(context, arguments[0], nullptr);
   if (which == static_cast<double>(names.size()) && count == 2) {
-    return runBatch(context, *page->peek, arguments[1], exception);
+    return runBatch(context, *peek, arguments[1], exception);
   }
   if (!(which >= 0 && which < static_cast<double>(names.size()))) {
     return JSValueMakeUndefined(context);
@@ -62,7 +64,7 @@ JSValueRef dispatch(JSContextRef context, JSObjectRef function, JSObjectRef, siz
   values.reserve(count - 1);
   for (size_t i = 1; i < count; ++i) values.push_back(scriptValueFromJs(context, arguments[i]));
   const ScriptCallResult result =
-      callScriptOperation(*page->peek, names[static_cast<size_t>(which)], values);
+      callScriptOperation(*peek, names[static_cast<size_t>(which)], values);
   if (const auto* error = std::get_if<ScriptError>(&result)) {
     return fail(context, error->message, exception);
   }
@@ -118,7 +120,7 @@ constexpr const char* kInstallScript = R"js((function (key, names, dispatch) {
 }  // namespace
 
 void PageWindowObject::setValue(ScriptObject* value, const UString& key) {
-  if (value != _peek.get()) return;  // this window carries only the object made for its page
+  if (value != _peek.lock().get()) return;  // this window carries only its page's own object
   const std::vector<std::string>& names = pageNames();
   JSObjectRef nameList = JSObjectMakeArray(_context, 0, nullptr, nullptr);
   for (size_t i = 0; i < names.size(); ++i) {

@@ -15,16 +15,16 @@ namespace lexor::desktop {
 
 class PageWindowObject : public WindowScriptObject {
  public:
-  // `peek` is the page's own object; the page's functions share it, so it lives until the
-  // page's script context lets them go.
-  PageWindowObject(JSGlobalContextRef context, std::shared_ptr<LexorPeek> peek)
+  // `peek` is the page's own object, which its owner keeps for as long as the page shows the
+  // document; the page's functions only refer to it, so a call from a document gone is refused.
+  PageWindowObject(JSGlobalContextRef context, std::weak_ptr<LexorPeek> peek)
       : _context(context), _peek(std::move(peek)) {}
 
   void setValue(ScriptObject* value, const UString& key) override;
 
  private:
   JSGlobalContextRef _context;  // not owned: the frame's context, alive while the page is
-  std::shared_ptr<LexorPeek> _peek;
+  std::weak_ptr<LexorPeek> _peek;
 };
 
 }  // namespace lexor::desktop
