@@ -1,7 +1,8 @@
 #include "hosts/desktop/window_app.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "hosts/desktop/window_look.h"
@@ -11,11 +12,11 @@ namespace {
 
 constexpr const char* kApplicationId = "org.lexorpeek.Window";
 constexpr const char* kTitle = "LexorPeek";
-// A selection is a word or a phrase; more is not something to look up.
-constexpr glong kMaxSelectionCharacters = 256;
+// A word to look up is a word or a phrase; more is not something to look up.
+constexpr glong kMaxWordCharacters = 256;
 
-// Puts the word in the page's field and presses Enter there, as a user would; the widget's own
-// queue runs it after the dictionaries are listed if the page is still starting.
+// For a page already loaded: puts the word in the page's field and presses Enter there, as a user
+// would.
 constexpr const char* kLookUpScript = R"js(
   const field = document.getElementById('word');
   if (!field) return false;
@@ -24,16 +25,25 @@ constexpr const char* kLookUpScript = R"js(
   return true;
 )js";
 
+// A word from the command line or a selection as the page can take it: valid UTF-8 (anything
+// else becomes U+FFFD) and at most kMaxWordCharacters long.
+std::string boundedWord(std::string_view text) {
+  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  if (g_utf8_strlen(valid, -1) > kMaxWordCharacters) {
+    *g_utf8_offset_to_pointer(valid, kMaxWordCharacters) = '\0';
+  }
+  std::string word = valid;
+  g_free(valid);
+  return word;
+}
+
 // The first line of the selection, without the spaces around it.
 std::string selectionWord(const char* text) {
-  if (text == nullptr || !g_utf8_validate(text, -1, nullptr)) return {};
-  gchar* copy = g_strdup(text);
-  if (char* lineEnd = std::strpbrk(copy, "\r\n")) *lineEnd = '\0';
-  g_strstrip(copy);
-  if (g_utf8_strlen(copy, -1) > kMaxSelectionCharacters) {
-    *g_utf8_offset_to_pointer(copy, kMaxSelectionCharacters) = '\0';
-  }
-  std::string word = copy;
+  if (text == nullptr) return {};
+  std::string line = boundedWord(text);
+  line.resize(std::min(line.size(), line.find_first_of("\r\n")));
+  gchar* copy = g_strdup(line.c_str());
+  std::string word = g_strstrip(copy);
   g_free(copy);
   return word;
 }
@@ -92,10 +102,12 @@ int WindowApp::handle(const WindowOptions& options, bool remote) {
   if (_context == nullptr) makeContext(options.automation && !remote);
   // Under automation too the window opens at once (its view made for automation), and the
   // WebDriver's session is handed that view when it asks: the page loads meanwhile.
+  const std::optional<std::string> word =
+      options.word ? std::optional(boundedWord(*options.word)) : std::nullopt;
   if (_window == nullptr) {
-    openWindow(options.word);
-  } else if (options.word) {
-    showWord(*options.word);
+    openWindow(word);
+  } else if (word) {
+    showWord(*word);
   }
   if (options.selection) {
     gtk_clipboard_request_text(gtk_clipboard_get(GDK_SELECTION_PRIMARY), onSelectionText, this);

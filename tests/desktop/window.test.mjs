@@ -42,6 +42,8 @@ test('a second start hands its word to the running window and exits', async () =
   await openWidget(page, url);
   await lookUp(page, 'good', () => promisify(execFile)(window, ['--word', 'good'], { timeout: 5000 }));
   assert.equal(await page.evaluate(() => document.querySelector('#results .entry .f1').textContent), 'good');
+  // Bytes that are not UTF-8 reach the page as U+FFFD.
+  await lookUp(page, 'go\uFFFD', () => promisify(execFile)('sh', ['-c', `"$0" --word "$(printf 'go\\377')"`, window]));
 });
 
 test('--selection looks up the first line of the text last highlighted', async () => {
