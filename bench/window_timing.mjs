@@ -12,11 +12,14 @@
 //             entries in the page: the page's clock at the first poll that finds them, so an
 //             upper bound by up to one poll
 //
+// With LEXOR_WINDOW_SCREENSHOT=FILE.png it also saves the view showing "peek" (docs/window.png).
+//
 //   node bench/window_timing.mjs BINARY [ROUNDS]
 import { execFile } from 'node:child_process';
-import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
+import { readdirSync, readFileSync, readlinkSync, writeFileSync } from 'node:fs';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { promisify } from 'node:util';
+import { lookUp } from '../tests/widget/scenarios.mjs';
 import { newSession, startDriver } from '../tests/desktop/webdriver.mjs';
 
 const [binary, roundsArg] = process.argv.slice(2);
@@ -92,6 +95,12 @@ try {
     }
   }
   const lookUpCpu = (cpuNanoseconds(web) - lookUpsBegun) / 1e6 / (rounds * WORDS.length);
+  if (process.env.LEXOR_WINDOW_SCREENSHOT) {
+    await page.fill('#word', 'peek');
+    await lookUp(page, 'peek', () => page.press('#word', 'Enter'));
+    await page.press('#word', 'ArrowDown');
+    writeFileSync(process.env.LEXOR_WINDOW_SCREENSHOT, Buffer.from(await page.send('GET', '/screenshot'), 'base64'));
+  }
   const pairs = [], cpuPairs = [];
   for (let round = 0; round < rounds; ++round) {
     pairs.push(await page.evaluate(pairLoop, [WORDS, PAIR_CALLS]));

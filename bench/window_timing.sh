@@ -4,6 +4,7 @@
 # when it is missing, and the window when it is.
 #
 #   bench/window_timing.sh [ROUNDS]     (default 5 rounds of 12 look-ups)
+#   LEXOR_WINDOW_SCREENSHOT=docs/window.png bench/window_timing.sh 1   (also the README's picture)
 source "$(dirname "$0")/../scripts/lib/common.sh"
 cd "$ROOT"
 BIN="$(build_dir default)/bin"
