@@ -25,7 +25,7 @@ let portal;
 before(async () => {
   portal = spawn('/usr/bin/python3', [new URL('settings_portal.py', import.meta.url).pathname, '2'],
     { stdio: ['pipe', 'pipe', 'inherit'] });
-  await once(portal.stdout, 'data');
+  await once(portal.stdout, 'data', { signal: AbortSignal.timeout(10000) });  // "ready"
   driver = await startDriver(Number(process.env.LEXOR_WEBDRIVER_PORT ?? 4480));
   page = await newSession(driver.base, window, ['--automation']);
 });
@@ -43,7 +43,7 @@ test('a second start hands its word to the running window and exits', async () =
   await lookUp(page, 'good', () => promisify(execFile)(window, ['--word', 'good'], { timeout: 5000 }));
   assert.equal(await page.evaluate(() => document.querySelector('#results .entry .f1').textContent), 'good');
   // Bytes that are not UTF-8 reach the page as U+FFFD.
-  await lookUp(page, 'go\uFFFD', () => promisify(execFile)('sh', ['-c', `"$0" --word "$(printf 'go\\377')"`, window]));
+  await lookUp(page, 'go\uFFFD', () => promisify(execFile)('sh', ['-c', `"$0" --word "$(printf 'go\\377')"`, window], { timeout: 5000 }));
 });
 
 test('--selection looks up the first line of the text last highlighted', async () => {
