@@ -23,6 +23,7 @@ int runMatch(const std::vector<std::string>& args);
 int runSearch(const std::vector<std::string>& args);
 int runServe(const std::vector<std::string>& args);
 int runDictServer(const std::vector<std::string>& args);
+int runWindow(const std::vector<std::string>& args);
 
 struct ParsedArgs;
 // The strategy that --strategy or -s names (the last given), if any.

@@ -25,6 +25,7 @@ commands:
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
   dict-server  serve the dictionaries to DICT clients (the `dict` command and others)
+  window    the widget in a desktop window (runs lexorpeek-window: `lexorpeek window --help`)
 
 options:
   --quiet   silence the system log (otherwise on standard error)
@@ -100,6 +101,7 @@ int run(int argc, char** argv) {
   if (command == "search") return runSearch(rest);
   if (command == "serve") return runServe(rest);
   if (command == "dict-server") return runDictServer(rest);
+  if (command == "window") return runWindow(rest);
   return usageError("", "unknown command '" + command + "'");
 }
 

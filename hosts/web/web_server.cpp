@@ -14,11 +14,8 @@
 #include "hosts/web/http_connection.h"
 #include "hosts/web/web_host.h"
 #include "hosts/web/widget_files.h"
+#include "platform/install_location.h"
 #include "plugin/page_sessions.h"
-
-#ifndef LEXOR_WEB_ROOT
-#error "LEXOR_WEB_ROOT must name the folder of the widget's files"
-#endif
 
 namespace lexor::web {
 namespace {
@@ -30,7 +27,13 @@ constexpr std::chrono::seconds kSessionSweep{60};
 }  // namespace
 
 bool runWebServer(const WebServerOptions& options, std::string* error) {
-  std::optional<WidgetFiles> files = WidgetFiles::load(LEXOR_WEB_ROOT, error);
+  // The widget's files are shared with the other hosts that show the page; the bridge is ours.
+  const std::optional<std::string> data = installedDataFolder();
+  if (!data) {
+    *error = "cannot tell where this program is installed (/proc/self/exe)";
+    return false;
+  }
+  std::optional<WidgetFiles> files = WidgetFiles::load(*data + "/widget", *data + "/web", error);
   if (!files) return false;
 
   signal(SIGPIPE, SIG_IGN);  // a browser closing a connection early must not end the server

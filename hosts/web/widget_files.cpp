@@ -11,6 +11,7 @@ struct ListedFile {
   std::string_view requestPath;
   std::string_view fileName;
   std::string_view contentType;
+  bool isBridge = false;  // this host's own script, kept apart from the widget's shared files
 };
 
 constexpr std::array<ListedFile, 6> kListedFiles = {{
@@ -18,7 +19,7 @@ constexpr std::array<ListedFile, 6> kListedFiles = {{
     {"/index.html", "index.html", "text/html; charset=utf-8"},
     {"/widget.css", "widget.css", "text/css; charset=utf-8"},
     {"/widget.js", "widget.js", "text/javascript; charset=utf-8"},
-    {"/lexorpeek.js", "lexorpeek.js", "text/javascript; charset=utf-8"},
+    {"/lexorpeek.js", "lexorpeek.js", "text/javascript; charset=utf-8", true},
     {"/favicon.svg", "favicon.svg", "image/svg+xml"},
 }};
 
@@ -37,10 +38,12 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 
 }  // namespace
 
-std::optional<WidgetFiles> WidgetFiles::load(const std::string& root, std::string* error) {
+std::optional<WidgetFiles> WidgetFiles::load(const std::string& widgetFolder,
+                                             const std::string& bridgeFolder, std::string* error) {
   WidgetFiles widget;
   for (const ListedFile& listed : kListedFiles) {
-    const std::string path = root + "/" + std::string(listed.fileName);
+    const std::string& folder = listed.isBridge ? bridgeFolder : widgetFolder;
+    const std::string path = folder + "/" + std::string(listed.fileName);
     std::optional<std::string> body = readWholeFile(path);
     if (!body) {
       *error = "cannot read " + path;

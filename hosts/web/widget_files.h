@@ -17,8 +17,10 @@ struct WidgetFile {
 
 class WidgetFiles {
  public:
-  // Reads every listed file from `root`. On failure, says why in `error` and gives std::nullopt.
-  static std::optional<WidgetFiles> load(const std::string& root, std::string* error);
+  // Reads the widget's files from `widgetFolder` and this host's bridge script (lexorpeek.js)
+  // from `bridgeFolder`. On failure, says why in `error` and gives std::nullopt.
+  static std::optional<WidgetFiles> load(const std::string& widgetFolder,
+                                         const std::string& bridgeFolder, std::string* error);
 
   // The page's body with `token` in the place kept for it; every page served gets its own.
   static std::string withToken(const WidgetFile& page, std::string_view token);

@@ -23,6 +23,7 @@ LEXOR_PACKAGES_TEST=(
   libgtest-dev libgmock-dev clang-format clang-tidy python3
   dict dictd dict-freedict-eng-jpn dict-freedict-jpn-eng
   chromium fonts-ipafont-gothic systemd zsh fish
+  webkit2gtk-driver xvfb xauth dbus dbus-x11 xsel desktop-file-utils python3-gi
 )
 LEXOR_PACKAGES_FUZZ=(clang libclang-rt-14-dev)
 LEXOR_PACKAGES_BENCH=(libbenchmark-dev python3 time util-linux dict dictd dict-freedict-jpn-eng)

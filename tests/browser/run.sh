@@ -68,7 +68,7 @@ if [ ! -d "$HERE/node_modules/playwright-core" ]; then
 fi
 
 mkdir -p "$SCREENSHOTS"
-export LEXOR_URL LEXOR_BARE_URL LEXOR_FAST_URL LEXOR_BIN_DIR="$BIN" LEXOR_SCREENSHOT_DIR="$SCREENSHOTS" LEXOR_CHROMIUM="$CHROMIUM"
+export LEXOR_URL LEXOR_BARE_URL LEXOR_FAST_URL LEXOR_BIN_DIR="$BIN" LEXOR_DICTIONARY_FOLDER="$dicdir" LEXOR_SCREENSHOT_DIR="$SCREENSHOTS" LEXOR_CHROMIUM="$CHROMIUM"
 LEXOR_URL="$(head -n1 "$work/dictionaries.url")"
 
 # The server listens on the loopback address alone: every listening socket on its port is bound

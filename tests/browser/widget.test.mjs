@@ -220,19 +220,6 @@ describe('the widget', () => {
   });
 });
 
-test('the page\'s LexorPeek answers synchronously and as promises, errors as Errors', async () => {
-  await openWidget();
-  const answers = await page.evaluate(async () => {
-    const errors = [];
-    try { LexorPeek.useNthDic('first'); } catch (e) { errors.push(e instanceof Error); }
-    await LexorPeek.async.queryWithWord().catch((e) => errors.push(e instanceof Error));
-    return { found: LexorPeek.queryWithWord('go'), count: await LexorPeek.async.dicCount(), errors,
-      names: Object.keys(LexorPeek).filter((k) => k !== 'async').length, frozen: Object.isFrozen(LexorPeek) };
-  });
-  // The sixteen operations and the two of full-text search.
-  assert.deepEqual(answers, { found: true, count: 5, errors: [true, true], names: 18, frozen: true });
-});
-
 test('without a dictionary folder the widget says where dictionaries go', { skip: !bareUrl }, async () => {
   await openWidget(bareUrl);
   assert.equal(await state(), 'no-folder');

@@ -27,7 +27,8 @@ class WebHostTest : public ::testing::Test {
 
   std::unique_ptr<WebHost> makeHost(size_t maxSessions) {
     std::string error;
-    std::optional<WidgetFiles> files = WidgetFiles::load(_files.path().string(), &error);
+    std::optional<WidgetFiles> files =
+        WidgetFiles::load(_files.path().string(), _files.path().string(), &error);
     EXPECT_TRUE(files) << error;
     auto host = std::make_unique<WebHost>(std::move(*files),
                                           PageSessions::Limits{.maxSessions = maxSessions});

@@ -1,0 +1,140 @@
+// lexorpeek-window driven by WebKitWebDriver: the shared widget scenarios, then what only the
+// window does (a second start handing its word over, a fresh LexorPeek for each page, no
+// listening socket). run.sh starts it under Xvfb and a private session bus.
+import assert from 'node:assert/strict';
+import { execFile, execFileSync, spawn, spawnSync } from 'node:child_process';
+import { once } from 'node:events';
+import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
+import { after, before, test } from 'node:test';
+import { promisify } from 'node:util';
+import { lookUp, openWidget, replIn, scenarios } from '../widget/scenarios.mjs';
+import { newSession, startDriver } from './webdriver.mjs';
+
+const bin = process.env.LEXOR_BIN_DIR;
+const window = `${bin}/lexorpeek-window`;
+const url = 'lexorpeek://widget/';
+let driver, page;
+
+const folder = process.env.LEXOR_DICTIONARY_FOLDER;
+const repl = replIn(bin, folder);
+const env = { url, folder, repl };
+
+// The settings portal says light, over GTK's dark preference (run.sh's settings).
+let portal;
+
+before(async () => {
+  portal = spawn('/usr/bin/python3', [new URL('settings_portal.py', import.meta.url).pathname, '2'],
+    { stdio: ['pipe', 'pipe', 'inherit'] });
+  await once(portal.stdout, 'data', { signal: AbortSignal.timeout(10000) });  // "ready"
+  driver = await startDriver(Number(process.env.LEXOR_WEBDRIVER_PORT ?? 4480));
+  page = await newSession(driver.base, window, ['--automation']);
+});
+
+after(async () => {
+  await page?.close();
+  driver?.stop();
+  portal?.stdin.end();
+});
+
+for (const [name, scenario] of scenarios) test(name, () => scenario(page, env));
+
+test('a second start hands its word to the running window and exits', async () => {
+  await openWidget(page, url);
+  await lookUp(page, 'good', () => promisify(execFile)(window, ['--word', 'good'], { timeout: 5000 }));
+  assert.equal(await page.evaluate(() => document.querySelector('#results .entry .f1').textContent), 'good');
+  // Bytes that are not UTF-8 reach the page as U+FFFD.
+  await lookUp(page, 'go\uFFFD', () => promisify(execFile)('sh', ['-c', `"$0" --word "$(printf 'go\\377')"`, window], { timeout: 5000 }));
+});
+
+test('--selection looks up the first line of the text last highlighted', async () => {
+  await openWidget(page, url);
+  execFileSync('xsel', ['--primary', '--input'], { input: '  good \nand more', stdio: ['pipe', 'ignore', 'ignore'] });
+  await lookUp(page, 'good', () => promisify(execFile)(window, ['--selection'], { timeout: 5000 }));
+});
+
+// A document of the scheme without the widget's script, so that only the test moves the cursor.
+test('a reload gives the page a fresh LexorPeek', async () => {
+  await page.goto(`${url}favicon.svg`);
+  const cursor = () => page.evaluate(() => [LexorPeek.isEOF(), LexorPeek.getRecordAsText()]);
+  await page.evaluate(() => LexorPeek.useNthDic(LexorPeek.dicNamesInDir().indexOf('サンプル辞書')));
+  assert.equal(await page.evaluate(() => LexorPeek.queryWithWord('gone')), true);
+  assert.deepEqual(await cursor(), [false, 'gone<br>go の過去分詞']);
+  await page.reload();
+  // As a fresh object answers before any choice (the repl's first answers).
+  assert.deepEqual(await cursor(), (await repl(['{"op":"isEOF"}', '{"op":"getRecordAsText"}'])).map((a) => a.result));
+});
+
+// The processes of the window (the program and the engine's processes it starts) and the TCP
+// sockets they listen on; only the inspector port the WebDriver asked for may be among them.
+function windowProcesses() {
+  const parents = new Map();
+  for (const pid of readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      parents.set(pid, readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ')[1]);
+    } catch { /* ended meanwhile */ }
+  }
+  const mine = new Set([...parents.keys()].filter((pid) => {
+    try { return readlinkSync(`/proc/${pid}/exe`) === window; } catch { return false; }
+  }));
+  for (let grown = true; grown;) {
+    grown = false;
+    for (const [pid, parent] of parents) {
+      if (mine.has(parent) && !mine.has(pid)) { mine.add(pid); grown = true; }
+    }
+  }
+  return [...mine];
+}
+
+function listeningPorts(pids) {
+  const inodes = new Set();
+  for (const pid of pids) {
+    for (const fd of readdirSync(`/proc/${pid}/fd`)) {
+      try {
+        const target = readlinkSync(`/proc/${pid}/fd/${fd}`);
+        if (target.startsWith('socket:[')) inodes.add(target.slice(8, -1));
+      } catch { /* closed meanwhile */ }
+    }
+  }
+  const ports = [];
+  for (const table of ['/proc/net/tcp', '/proc/net/tcp6']) {
+    for (const line of readFileSync(table, 'utf8').trim().split('\n').slice(1)) {
+      const field = line.trim().split(/\s+/);
+      if (field[3] === '0A' && inodes.has(field[9])) ports.push(parseInt(field[1].split(':')[1], 16));
+    }
+  }
+  return ports;
+}
+
+test('nothing of the window listens on a port but the inspector the WebDriver asked for', () => {
+  const pids = windowProcesses();
+  assert.ok(pids.length >= 2, `the window and its web process: ${pids}`);
+  const environ = readFileSync(`/proc/${pids[0]}/environ`, 'utf8').split('\0');
+  const inspector = environ.find((v) => v.startsWith('WEBKIT_INSPECTOR_SERVER='));
+  const allowed = inspector ? [Number(inspector.split(':').pop())] : [];
+  assert.deepEqual(listeningPorts(pids).filter((port) => !allowed.includes(port)), []);
+});
+
+test('without a display, --help and --version answer and anything else says why in one line', () => {
+  const run = (args) => spawnSync(window, args, { env: { ...process.env, DISPLAY: '', WAYLAND_DISPLAY: '' }, encoding: 'utf8', timeout: 5000 });
+  const [help, version, word] = [run(['--help']), run(['--version']), run(['--word', 'go'])];
+  assert.deepEqual([help.status, /^usage: lexorpeek-window/.test(help.stdout)], [0, true]);
+  assert.deepEqual([version.status, /^lexorpeek-window \d/.test(version.stdout)], [0, true]);
+  assert.deepEqual([word.status, word.stderr.trim().split('\n').length], [1, 1]);
+});
+
+test('the page follows the settings portal\'s colour scheme, and its changes', async () => {
+  const dark = () => page.evaluate(() => matchMedia('(prefers-color-scheme: dark)').matches);
+  assert.equal(await dark(), false);
+  portal.stdin.write('1\n');
+  await page.waitForFunction(() => matchMedia('(prefers-color-scheme: dark)').matches);
+  portal.stdin.write('2\n');
+  await page.waitForFunction(() => !matchMedia('(prefers-color-scheme: dark)').matches);
+});
+
+// Last, as it closes the window.
+test('the window\'s size is kept for the next start', async () => {
+  await page.send('POST', '/window/rect', { width: 600, height: 500 });
+  await page.send('DELETE', '/window');
+  const kept = readFileSync(`${process.env.XDG_CONFIG_HOME}/lexorpeek/window.ini`, 'utf8');
+  assert.deepEqual([/width=(\d+)/.exec(kept)[1], /height=(\d+)/.exec(kept)[1]], ['600', '500']);
+});
