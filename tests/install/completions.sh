@@ -16,7 +16,7 @@ cd "$work/files"
 
 # line to complete | the candidates, sorted
 cases=(
-  "lexorpeek |consult dict-server list lookup match repl search serve"
+  "lexorpeek |consult dict-server list lookup match repl search serve window"
   "lexorpeek --|--help --quiet --version"
   "lexorpeek --quiet lookup --|--dict --format --help --nth --strategy --suite"
   "lexorpeek dict-server --|--help --listen --max-matches --port"
