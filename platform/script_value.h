@@ -1,8 +1,9 @@
 // Values that cross the script bridge between a page and the plug-in object: none (also the
-// null marker inside lists), booleans, 32-bit integers, strings and lists.
+// null marker inside lists), booleans, 32-bit integers, strings, lists and named members.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -15,11 +16,13 @@ struct ScriptNull {
 };
 
 class ScriptValue;
+struct ScriptMember;
 using ScriptList = std::vector<ScriptValue>;
+using ScriptMembers = std::vector<ScriptMember>;
 
 class ScriptValue {
  public:
-  using Storage = std::variant<ScriptNull, bool, int32_t, UString, ScriptList>;
+  using Storage = std::variant<ScriptNull, bool, int32_t, UString, ScriptList, ScriptMembers>;
 
   ScriptValue() = default;
   ScriptValue(ScriptNull) {}
@@ -27,6 +30,7 @@ class ScriptValue {
   ScriptValue(int32_t i) : _value(i) {}
   ScriptValue(UString s) : _value(std::move(s)) {}
   ScriptValue(ScriptList l) : _value(std::move(l)) {}
+  ScriptValue(ScriptMembers m);
 
   bool isNull() const { return std::holds_alternative<ScriptNull>(_value); }
   bool isBool() const { return std::holds_alternative<bool>(_value); }
@@ -38,9 +42,10 @@ class ScriptValue {
   int32_t asInt() const { return std::get<int32_t>(_value); }
   const UString& asString() const { return std::get<UString>(_value); }
   const ScriptList& asList() const { return std::get<ScriptList>(_value); }
+  const ScriptMembers& asMembers() const;
 
   const Storage& storage() const { return _value; }
-  bool operator==(const ScriptValue&) const = default;
+  bool operator==(const ScriptValue&) const;
 
  private:
   Storage _value;
@@ -51,6 +56,20 @@ class ScriptObject {
  public:
   virtual ~ScriptObject() = default;
 };
+
+// A value made of named members in order, such as {"word": ..., "rules": [...]}; only the
+// protocol's additions answer with one, never a page operation.
+struct ScriptMember {
+  std::string name;
+  ScriptValue value;
+  bool operator==(const ScriptMember&) const = default;
+};
+
+inline ScriptValue::ScriptValue(ScriptMembers m) : _value(std::move(m)) {}
+inline const ScriptMembers& ScriptValue::asMembers() const {
+  return std::get<ScriptMembers>(_value);
+}
+inline bool ScriptValue::operator==(const ScriptValue&) const = default;
 
 // The page's window script object, as the host hands it to the plug-in object.
 class WindowScriptObject {

@@ -91,6 +91,11 @@ json toJson(const ScriptValue& value) {
       for (const ScriptValue& item : list) array.push_back(toJson(item));
       return array;
     }
+    json operator()(const ScriptMembers& members) const {
+      json object = json::object();
+      for (const ScriptMember& member : members) object[member.name] = toJson(member.value);
+      return object;
+    }
   };
   return std::visit(Visitor{}, value.storage());
 }
