@@ -16,9 +16,15 @@ struct ScriptNull {
 };
 
 class ScriptValue;
-struct ScriptMember;
 using ScriptList = std::vector<ScriptValue>;
-using ScriptMembers = std::vector<ScriptMember>;
+
+// A value made of named members in order, such as {"word": ..., "rules": [...]}; only the
+// protocol's additions answer with one, never a page operation.
+struct ScriptMembers {
+  std::vector<std::string> names;
+  ScriptList values;  // values[i] is the member names[i]
+  bool operator==(const ScriptMembers&) const = default;
+};
 
 class ScriptValue {
  public:
@@ -30,7 +36,7 @@ class ScriptValue {
   ScriptValue(int32_t i) : _value(i) {}
   ScriptValue(UString s) : _value(std::move(s)) {}
   ScriptValue(ScriptList l) : _value(std::move(l)) {}
-  ScriptValue(ScriptMembers m);
+  ScriptValue(ScriptMembers m) : _value(std::move(m)) {}
 
   bool isNull() const { return std::holds_alternative<ScriptNull>(_value); }
   bool isBool() const { return std::holds_alternative<bool>(_value); }
@@ -42,10 +48,9 @@ class ScriptValue {
   int32_t asInt() const { return std::get<int32_t>(_value); }
   const UString& asString() const { return std::get<UString>(_value); }
   const ScriptList& asList() const { return std::get<ScriptList>(_value); }
-  const ScriptMembers& asMembers() const;
 
   const Storage& storage() const { return _value; }
-  bool operator==(const ScriptValue&) const;
+  bool operator==(const ScriptValue&) const = default;
 
  private:
   Storage _value;
@@ -56,20 +61,6 @@ class ScriptObject {
  public:
   virtual ~ScriptObject() = default;
 };
-
-// A value made of named members in order, such as {"word": ..., "rules": [...]}; only the
-// protocol's additions answer with one, never a page operation.
-struct ScriptMember {
-  std::string name;
-  ScriptValue value;
-  bool operator==(const ScriptMember&) const = default;
-};
-
-inline ScriptValue::ScriptValue(ScriptMembers m) : _value(std::move(m)) {}
-inline const ScriptMembers& ScriptValue::asMembers() const {
-  return std::get<ScriptMembers>(_value);
-}
-inline bool ScriptValue::operator==(const ScriptValue&) const = default;
 
 // The page's window script object, as the host hands it to the plug-in object.
 class WindowScriptObject {

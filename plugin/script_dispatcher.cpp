@@ -93,7 +93,8 @@ json toJson(const ScriptValue& value) {
     }
     json operator()(const ScriptMembers& members) const {
       json object = json::object();
-      for (const ScriptMember& member : members) object[member.name] = toJson(member.value);
+      for (size_t i = 0; i < members.names.size() && i < members.values.size(); ++i)
+        object[members.names[i]] = toJson(members.values[i]);
       return object;
     }
   };

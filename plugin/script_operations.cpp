@@ -85,7 +85,7 @@ ScriptValue deinflectWord(LexorPeek& peek, const UString& word) {
     ScriptList rules;
     for (InflectionName name : found.rules) rules.emplace_back(fromUtf8(inflectionName(name)));
     list.emplace_back(
-        ScriptMembers{{"word", ScriptValue(found.word)}, {"rules", ScriptValue(std::move(rules))}});
+        ScriptMembers{{"word", "rules"}, {ScriptValue(found.word), ScriptValue(std::move(rules))}});
   }
   return ScriptValue(std::move(list));
 }
