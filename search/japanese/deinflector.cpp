@@ -78,7 +78,7 @@ std::vector<Deinflection> deinflect(const LexorList& dics, UStringView word) {
   };
   std::vector<Candidate> best;
   std::unordered_map<UString, size_t> bestOf;  // word → position in best
-  std::unordered_map<UString, bool> absent;    // words looked up and not found
+  std::unordered_set<UString> absent;          // words looked up and not found
   std::unordered_map<UString, std::pair<uint16_t, size_t>> present;  // classes named, dictionary
 
   for (const InflectedForm& form : forms) {
@@ -87,7 +87,7 @@ std::vector<Deinflection> deinflect(const LexorList& dics, UStringView word) {
     if (known == present.end()) {
       std::optional<HeadWordProbe::Found> found = probe.find(form.word);
       if (!found) {
-        absent.emplace(form.word, true);
+        absent.insert(form.word);
         continue;
       }
       uint16_t named = 0;
