@@ -27,12 +27,28 @@ then those reached in fewer steps.
 constexpr OptionSpec kDeinflectOptions[] = {
     kDictOption, kNthOption, kSuiteOption, kRomajiOption, {"--format", true}};
 
+// The rule names, wrapped as the rest of the help text, and the exit status.
+std::string ruleNamesHelp() {
+  std::string text = "The rule names:";
+  size_t column = text.size();
+  for (std::string_view name : inflectionNames()) {
+    if (column + 1 + name.size() > 88) {
+      text += "\n ";
+      column = 1;
+    }
+    text += " " + std::string(name);
+    column += 1 + name.size();
+  }
+  return text +
+         "\nExit status 0 when a dictionary form is found, 1 when none is, 2 for a usage error.\n";
+}
+
 }  // namespace
 
 int runDeinflect(const std::vector<std::string>& words) {
   ParsedArgs args;
   std::shared_ptr<LexorPeek> peek;
-  const std::string usage = std::string(kDeinflectUsage) + kRomajiHelp;
+  const std::string usage = std::string(kDeinflectUsage) + kRomajiHelp + ruleNamesHelp();
   if (std::optional<int> status =
           prepareQuery(words, kDeinflectOptions, "deinflect", usage.c_str(), &args, &peek)) {
     return *status;
