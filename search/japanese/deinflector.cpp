@@ -65,7 +65,6 @@ std::vector<InflectedForm> deinflectionForms(UStringView word) {
 
 std::vector<Deinflection> deinflect(const LexorList& dics, UStringView word) {
   const std::vector<InflectedForm> forms = deinflectionForms(word);
-  HeadWordProbe probe(dics);
 
   struct Candidate {
     const InflectedForm* form;
@@ -76,26 +75,29 @@ std::vector<Deinflection> deinflect(const LexorList& dics, UStringView word) {
   const auto rank = [](const Candidate& c) {
     return std::make_tuple(c.agrees, c.form->steps, -static_cast<int>(c.form->endingLength));
   };
+  // Every distinct form that can be a dictionary form, looked up together.
+  std::vector<UString> words;
+  std::unordered_set<UString> listed;
+  for (const InflectedForm& form : forms) {
+    if (form.wordClass != kTeForm && listed.insert(form.word).second) words.push_back(form.word);
+  }
+  const std::unordered_map<UString, HeadWordProbe::Found> found =
+      HeadWordProbe(dics).findAll(words);
+  std::unordered_map<UString, uint16_t> named;  // the classes each found word's entries name
+  for (const auto& [word, entries] : found) {
+    uint16_t classes = 0;
+    for (const UString& translation : entries.translations)
+      classes |= namedWordClasses(translation);
+    named.emplace(word, classes);
+  }
+
   std::vector<Candidate> best;
   std::unordered_map<UString, size_t> bestOf;  // word → position in best
-  std::unordered_set<UString> absent;          // words looked up and not found
-  std::unordered_map<UString, std::pair<uint16_t, size_t>> present;  // classes named, dictionary
-
   for (const InflectedForm& form : forms) {
-    if (form.wordClass == kTeForm || absent.count(form.word)) continue;
-    auto known = present.find(form.word);
-    if (known == present.end()) {
-      std::optional<HeadWordProbe::Found> found = probe.find(form.word);
-      if (!found) {
-        absent.insert(form.word);
-        continue;
-      }
-      uint16_t named = 0;
-      for (const UString& translation : found->translations) named |= namedWordClasses(translation);
-      known = present.emplace(form.word, std::make_pair(named, found->dictionary)).first;
-    }
-    const Candidate candidate{&form, agreement(form.wordClass, known->second.first),
-                              known->second.second};
+    const auto entries = found.find(form.word);
+    if (form.wordClass == kTeForm || entries == found.end()) continue;
+    const Candidate candidate{&form, agreement(form.wordClass, named.at(form.word)),
+                              entries->second.dictionary};
     auto [at, fresh] = bestOf.emplace(form.word, best.size());
     if (fresh) {
       best.push_back(candidate);

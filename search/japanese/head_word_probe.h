@@ -1,12 +1,14 @@
-// Whether a word is a head word of a list of dictionaries, and what its entries say: one prefix
-// look-up per word and dictionary, stopped at the first entry that is not the word itself, so
-// that no head-word table is ever built for it.
+// Whether words are head words of a list of dictionaries, and what their entries say: for each
+// word an exact look-up of the index, then the blocks it names, each block read once for all the
+// words that may stand in it. No head-word table is ever built for it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/lexor_recordset.h"
@@ -16,7 +18,7 @@ namespace lexor {
 
 class HeadWordProbe {
  public:
-  explicit HeadWordProbe(const LexorList& dics);
+  explicit HeadWordProbe(LexorList dics) : _dics(std::move(dics)) {}
 
   struct Found {
     size_t dictionary = 0;              // the first of the list that holds the word
@@ -24,10 +26,12 @@ class HeadWordProbe {
   };
   // The word's entries in the first dictionary that has it as a head word; std::nullopt when
   // none has.
-  std::optional<Found> find(const UString& word);
+  std::optional<Found> find(const UString& word) const;
+  // The same for several words at once, keyed by word; the words found nowhere are left out.
+  std::unordered_map<UString, Found> findAll(const std::vector<UString>& words) const;
 
  private:
-  std::vector<std::shared_ptr<LexorRecordset>> _recordsets;  // one a dictionary
+  LexorList _dics;
 };
 
 // The word classes (WordClass bits) that a translation names in the demo data's words

@@ -6,6 +6,7 @@
 
 #include "core/lexor.h"
 #include "search/japanese/deinflector.h"
+#include "search/japanese/head_word_probe.h"
 #include "search/japanese/romaji.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
@@ -169,6 +170,20 @@ TEST_F(DeinflectorTest, FindsTheDictionaryFormOfEveryClassAndForm) {
     ASSERT_FALSE(candidates.empty()) << form;
     EXPECT_EQ(candidates.front(), std::make_pair(std::string(base), std::string(rules))) << form;
   }
+}
+
+// Each head word, wherever its block begins, with all its entries; a prefix alone is none.
+TEST_F(DeinflectorTest, ProbeFindsEveryHeadWordExactly) {
+  std::vector<UString> words;
+  for (const auto& [head, translation] : kHeadWords) words.push_back(u(head));
+  words.push_back(u"食");
+  words.push_back(u"食べるz");
+  const auto found = HeadWordProbe(*dics).findAll(words);
+  EXPECT_EQ(found.size(), std::size(kHeadWords) - 1);  // いる twice
+  EXPECT_EQ(found.at(u"いる").translations.size(), 2u);
+  EXPECT_EQ(namedWordClasses(found.at(u"いる").translations[0]) |
+                namedWordClasses(found.at(u"いる").translations[1]),
+            kIchidanVerb | kGodanVerb);
 }
 
 TEST_F(DeinflectorTest, AmbiguousFormsListEveryHeadWordAndRankByClass) {
