@@ -146,5 +146,15 @@ int main(int argc, char** argv) {
         "\xe7\x8c\xab\0\xe9\xbb\x92<br>\xe7\x8c\xab"sv, "\"unclosed"sv}) {
     writeSeed(out / "fulltext_query", n++, std::vector<uint8_t>(seed.begin(), seed.end()));
   }
+
+  // japanese: dictionary choice, then a conjugated word or romaji.
+  n = 0;
+  for (const std::string_view word :
+       {"\x01\xe9\xa3\x9f\xe3\x81\xb9\xe3\x81\x95\xe3\x81\x9b\xe3\x82\x89\xe3\x82\x8c\xe3\x81\xaa"
+        "\xe3\x81\x8b\xe3\x81\xa3\xe3\x81\x9f"sv,      // 食べさせられなかった
+        "\x01\xe3\x81\x8b\xe3\x81\xa3\xe3\x81\x9f"sv,  // かった
+        "\x00tabemasita"sv, "\x01kon'nichiha TOUKYOU matcha xtsu ra-men t\xc5\x8dky\xc5\x8d"sv}) {
+    writeSeed(out / "japanese", n++, std::vector<uint8_t>(word.begin(), word.end()));
+  }
   return 0;
 }

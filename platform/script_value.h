@@ -1,8 +1,9 @@
 // Values that cross the script bridge between a page and the plug-in object: none (also the
-// null marker inside lists), booleans, 32-bit integers, strings and lists.
+// null marker inside lists), booleans, 32-bit integers, strings, lists and named members.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -17,9 +18,17 @@ struct ScriptNull {
 class ScriptValue;
 using ScriptList = std::vector<ScriptValue>;
 
+// A value made of named members in order, such as {"word": ..., "rules": [...]}; only the
+// protocol's additions answer with one, never a page operation.
+struct ScriptMembers {
+  std::vector<std::string> names;
+  ScriptList values;  // values[i] is the member names[i]
+  bool operator==(const ScriptMembers&) const = default;
+};
+
 class ScriptValue {
  public:
-  using Storage = std::variant<ScriptNull, bool, int32_t, UString, ScriptList>;
+  using Storage = std::variant<ScriptNull, bool, int32_t, UString, ScriptList, ScriptMembers>;
 
   ScriptValue() = default;
   ScriptValue(ScriptNull) {}
@@ -27,6 +36,7 @@ class ScriptValue {
   ScriptValue(int32_t i) : _value(i) {}
   ScriptValue(UString s) : _value(std::move(s)) {}
   ScriptValue(ScriptList l) : _value(std::move(l)) {}
+  ScriptValue(ScriptMembers m) : _value(std::move(m)) {}
 
   bool isNull() const { return std::holds_alternative<ScriptNull>(_value); }
   bool isBool() const { return std::holds_alternative<bool>(_value); }

@@ -91,6 +91,12 @@ json toJson(const ScriptValue& value) {
       for (const ScriptValue& item : list) array.push_back(toJson(item));
       return array;
     }
+    json operator()(const ScriptMembers& members) const {
+      json object = json::object();
+      for (size_t i = 0; i < members.names.size() && i < members.values.size(); ++i)
+        object[members.names[i]] = toJson(members.values[i]);
+      return object;
+    }
   };
   return std::visit(Visitor{}, value.storage());
 }

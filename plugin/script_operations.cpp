@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "plugin/lexor_peek.h"
+#include "search/japanese/deinflector.h"
+#include "search/japanese/romaji.h"
 #include "search/match_strategies.h"
 
 namespace lexor {
@@ -75,6 +77,19 @@ ScriptValue searchProgress(LexorPeek& peek) {
   return ScriptValue(ScriptList{count(progress->first), count(progress->second)});
 }
 
+// The dictionary forms of a Japanese word on the current choice (the side the word chooses in
+// suite mode), best first, each with the names of the rules that lead to it.
+ScriptValue deinflectWord(LexorPeek& peek, const UString& word) {
+  ScriptList list;
+  for (const Deinflection& found : deinflect(peek.matchDictionaries(word), word)) {
+    ScriptList rules;
+    for (InflectionName name : found.rules) rules.emplace_back(fromUtf8(inflectionName(name)));
+    list.emplace_back(
+        ScriptMembers{{"word", "rules"}, {ScriptValue(found.word), ScriptValue(std::move(rules))}});
+  }
+  return ScriptValue(std::move(list));
+}
+
 }  // namespace
 
 // Script names drop the leading underscore and any colon, except that _removeDics is known to
@@ -112,6 +127,8 @@ const std::vector<ScriptOperation>& scriptOperations() {
       {"", "matchStrategies", {}, [](LexorPeek&, const auto&) { return strategyList(); }},
       {"", "searchText", {A::kString, A::kInteger}, searchText},
       {"", "searchProgress", {}, [](LexorPeek& p, const auto&) { return searchProgress(p); }},
+      {"", "deinflect", {A::kString}, [](LexorPeek& p, const auto& a) { return deinflectWord(p, a[0].asString()); }},
+      {"", "toKana", {A::kString}, [](LexorPeek&, const auto& a) { return ScriptValue(romajiToKana(a[0].asString())); }},
   };
   // clang-format on
   return kOperations;

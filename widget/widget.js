@@ -10,6 +10,11 @@
 // A look-up that finds entries is one request. One that finds nothing asks for the suggestions in
 // a second request, unless the word extends the word that missed before it: nothing can begin
 // with it either, so its batch asks for them at once.
+//
+// Japanese: each look-up's batch also asks "deinflect". A word that is no head word but a
+// conjugated form of one (食べました) shows the form's entries first, under a line saying how it
+// was reached, at the cost of one more request; a head word that is also a form of another (いた)
+// offers that one in a line "also: いる (past)". With the かな switch on, typed romaji becomes kana.
 (function () {
   'use strict';
 
@@ -34,6 +39,8 @@
   const resultList = document.getElementById('results');
   const moreButton = document.getElementById('more');
   const translationSwitch = document.getElementById('in-translations');
+  const kanaSwitch = document.getElementById('kana');
+  const inflectionLine = document.getElementById('inflection');
 
   let queue = Promise.resolve();
   let generation = 0;          // bumped by every new look-up and every change of dictionary
@@ -119,6 +126,7 @@
   }
 
   function clearEntries() {
+    hideInflection();
     resultList.replaceChildren();
     resultList.setAttribute('aria-label', 'Entries');
     shown = 0;
@@ -218,13 +226,20 @@
     lookUpNow();
   }
 
-  function lookUpNow() {
+  // `typing`: the look-up follows a key, so a last romaji letter may still change.
+  function lookUpNow(typing) {
     clearTimeout(typingTimer);
-    const word = wordField.value;
+    let word = wordField.value;
     const mine = ++generation;
     if (word !== '') setState('busy', 'Looking up “' + word + '”…');
     return serially(async function () {
       if (mine !== generation) return;
+      if (kanaSwitch.checked && ROMAJI.test(word)) {
+        const kana = await romajiToKana(word, typing === true);
+        if (mine !== generation) return;
+        if (wordField.value === word) wordField.value = kana;
+        word = kana;
+      }
       if (word === '') {
         clearEntries();
         setState('idle', 'Type a word to look it up.');
@@ -232,14 +247,28 @@
         await searchTranslations(word, mine);
       } else {
         const missExpected = lastMiss !== null && word.startsWith(lastMiss);
-        const calls = [{ op: 'queryWithWord', args: [word] }].concat(PAGE_CALLS);
-        const answers = await lexor.batch(missExpected ? calls.concat(suggestionCalls(word)) : calls);
+        // The query, its first record (is the word a head word?), a page; then what rides along.
+        const calls = [{ op: 'queryWithWord', args: [word] }, { op: 'getRecord' }].concat(PAGE_CALLS);
+        const riders = (missExpected ? suggestionCalls(word) : []).concat([{ op: 'deinflect', args: [word] }]);
+        const answers = await lexor.batch(calls.concat(riders));
         if (mine !== generation) return;
-        const found = resultOf(answers[0]);
-        const page = readPage(answers.slice(1, calls.length));
-        if (!found || page.entries.length === 0) {
+        let found = resultOf(answers[0]);
+        let page = readPage(answers.slice(2, calls.length));
+        const forms = readForms(answers[answers.length - 1]);
+        const first = answers[1].result;
+        const isHeadWord = Array.isArray(first) && first[0] === word;
+        let formEntries = [];
+        if (!isHeadWord && forms.length > 0) {
+          const more = await lexor.batch(formCalls(forms[0].word).concat(calls));
+          if (mine !== generation) return;
+          formEntries = readFormEntries(more, forms[0].word);
+          const rest = more.slice(FORM_CALLS_LENGTH);
+          found = resultOf(rest[0]);
+          page = readPage(rest.slice(2, calls.length));
+        }
+        if ((!found || page.entries.length === 0) && formEntries.length === 0) {
           lastMiss = word;
-          const suggested = missExpected ? answers.slice(calls.length)
+          const suggested = missExpected ? answers.slice(calls.length, answers.length - 1)
             : await lexor.batch(suggestionCalls(word));
           if (mine !== generation) return;
           clearEntries();
@@ -247,7 +276,8 @@
         } else {
           lastMiss = null;
           clearEntries();
-          showPage(page);
+          showInflection(word, forms, isHeadWord, formEntries.length > 0);
+          showPage({ entries: formEntries.concat(found ? page.entries : []), more: found && page.more });
         }
       }
       // Tells an observer (and a test) which word the entries on show belong to.
@@ -309,7 +339,76 @@
 
   function lookUpSoon() {
     clearTimeout(typingTimer);
-    typingTimer = setTimeout(lookUpNow, TYPING_DELAY_MS);
+    typingTimer = setTimeout(function () { lookUpNow(true); }, TYPING_DELAY_MS);
+  }
+
+  // ---- Japanese: dictionary forms and romaji ----------------------------------------------------
+
+  const FORM_ENTRIES = 10;  // entries of one dictionary form shown at most
+  // The best form's query, then for each of its entries whether the cursor is at the end, its
+  // head word, its HTML and a step.
+  function formCalls(form) {
+    const calls = [{ op: 'queryWithWord', args: [form] }];
+    for (let i = 0; i < FORM_ENTRIES; ++i) {
+      calls.push({ op: 'isEOF' }, { op: 'getRecord' }, { op: 'getRecordAsHTML' }, { op: 'moveNext' });
+    }
+    return calls;
+  }
+  const FORM_CALLS_LENGTH = 1 + 4 * FORM_ENTRIES;
+
+  // The HTML of the entries whose head word is the form itself.
+  function readFormEntries(answers, form) {
+    const html = [];
+    for (let i = 0; i < FORM_ENTRIES; ++i) {
+      const at = 1 + 4 * i;
+      if (answers[at].result !== false) break;
+      const record = answers[at + 1].result;
+      if (!Array.isArray(record) || record[0] !== form) break;
+      html.push(answers[at + 2].result);
+    }
+    return html;
+  }
+
+  // A failed "deinflect" (an old server, say) only means no dictionary forms.
+  function readForms(answer) {
+    return Array.isArray(answer.result) ? answer.result : [];
+  }
+
+  // "食べました → 食べる (polite, past)" above the form's entries, or, for a head word that is
+  // also a form of another, "also: いる (past)", which looks that one up. Text, never markup.
+  function showInflection(word, forms, isHeadWord, formShown) {
+    if (forms.length === 0 || (!isHeadWord && !formShown)) return;
+    const form = forms[0];
+    const how = ' (' + form.rules.join(', ') + ')';
+    if (formShown) {
+      inflectionLine.textContent = word + ' → ' + form.word + how;
+    } else {
+      const also = document.createElement('button');
+      also.type = 'button';
+      also.className = 'also';
+      also.textContent = 'also: ' + form.word + how;
+      also.addEventListener('click', function () {
+        wordField.value = form.word;
+        lookUpNow();
+      });
+      inflectionLine.replaceChildren(also);
+    }
+    inflectionLine.hidden = false;
+  }
+
+  function hideInflection() {
+    inflectionLine.hidden = true;
+    inflectionLine.replaceChildren();
+  }
+
+  // Romaji to convert: a Latin letter, a long vowel or the long-vowel dash.
+  const ROMAJI = /[A-Za-zāīūēōâîûêôĀĪŪĒŌÂÎÛÊÔ-]/;
+
+  // While typing, a last single n may still begin な or にゃ: it waits for the next key.
+  async function romajiToKana(text, typing) {
+    const held = typing && /(^|[^nN])[nN]$/.test(text) ? text.slice(-1) : '';
+    const [answer] = await lexor.batch([{ op: 'toKana', args: [text.slice(0, text.length - held.length)] }]);
+    return resultOf(answer) + held;
   }
 
   function clearAll() {
@@ -358,6 +457,7 @@
     chooser.disabled = false;
     wordField.disabled = false;
     translationSwitch.disabled = false;
+    kanaSwitch.disabled = false;
     await useChosenDictionary();
     setState('idle', 'Type a word to look it up.');
     wordField.focus();
@@ -423,6 +523,7 @@
 
   wordField.addEventListener('input', lookUpSoon);
   translationSwitch.addEventListener('change', switchSearch);
+  kanaSwitch.addEventListener('change', function () { if (wordField.value !== '') lookUpNow(); });
   wordField.addEventListener('keydown', onKey);
   chooser.addEventListener('change', changeDictionary);
   moreButton.addEventListener('click', showMore);

@@ -21,6 +21,7 @@ int runLookup(const std::vector<std::string>& args);
 int runConsult(const std::vector<std::string>& args);
 int runMatch(const std::vector<std::string>& args);
 int runSearch(const std::vector<std::string>& args);
+int runDeinflect(const std::vector<std::string>& args);
 int runServe(const std::vector<std::string>& args);
 int runDictServer(const std::vector<std::string>& args);
 int runWindow(const std::vector<std::string>& args);

@@ -5,18 +5,24 @@
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/entry_format.h"
+#include "hosts/cli/query_word.h"
 #include "hosts/cli/selection.h"
 #include "hosts/cli/terminal_safe.h"
 #include "plugin/lexor_peek.h"
+#include "search/japanese/deinflector.h"
+#include "search/japanese/head_word_probe.h"
 #include "search/match_strategies.h"
 
 namespace lexor::cli {
 namespace {
 
 constexpr const char* kLookupUsage =
-    R"(usage: lexorpeek lookup WORD [--strategy S] [--dict PATH]... [--nth N] [--suite] [--format FORMAT]
+    R"(usage: lexorpeek lookup WORD [--romaji] [--strategy S] [--dict PATH]... [--nth N] [--suite] [--format FORMAT]
 
 Prints every entry whose head word begins with WORD (a prefix search, case-sensitive).
+A Japanese WORD that is not itself a head word but a conjugated form of one (食べました)
+shows the entries of its dictionary form first, with one line on standard error
+("食べました: polite past of 食べる"), then the entries that begin with WORD.
 When nothing matches, near head words are suggested on standard error.
   --strategy S     -s S: the entries whose head words match WORD by strategy S instead
                    (`lexorpeek match --strategies` lists them), in dictionary order
@@ -38,7 +44,8 @@ suite's English-side dictionaries are searched together, for any word.
 constexpr size_t kSuggestions = 10;
 
 constexpr OptionSpec kLookupOptions[] = {kDictOption,        kNthOption,           kSuiteOption,
-                                         {"--format", true}, {"--strategy", true}, {"-s", true}};
+                                         {"--format", true}, {"--strategy", true}, {"-s", true},
+                                         kRomajiOption};
 constexpr OptionSpec kConsultOptions[] = {kDictOption, kNthOption, kSuiteOption};
 
 // JSON escapes control characters itself; every other form goes through the terminal filter.
@@ -61,6 +68,34 @@ void reportNoMatch(LexorPeek& peek, const std::string& word,
   printError(line);
 }
 
+// For a Japanese word that is no head word but deinflects to one: the entries of its best
+// dictionary form, after a line on standard error that says how the word was reached. Returns
+// the entries printed.
+size_t printDictionaryForm(LexorPeek& peek, const UString& word, EntryFormat format) {
+  if (!isJapaneseWord(word)) return 0;
+  const LexorList dics = peek.matchDictionaries(word);
+  if (HeadWordProbe(dics).find(word)) return 0;
+  const std::vector<Deinflection> found = deinflect(dics, word);
+  if (found.empty()) return 0;
+  const Deinflection& best = found.front();
+  std::cerr << terminalSafe(toUtf8(word) + ": " + describeInflection(best.rules, " ") + " of " +
+                            toUtf8(best.word) + "\n");
+  size_t printed = 0;
+  bool more = peek._queryWithWord(best.word);
+  while (more && !peek._isEOF()) {
+    const std::optional<ScriptList> record = peek._getRecord();
+    if (!record || record->empty() || !(*record)[0].isString() ||
+        (*record)[0].asString() != best.word)
+      break;
+    if (std::optional<std::string> entry = formatCurrentEntry(peek, format)) {
+      std::cout << outputFor(*entry, format);
+      ++printed;
+    }
+    more = peek._moveNext();
+  }
+  return printed;
+}
+
 }  // namespace
 
 std::optional<std::string> strategyOption(const ParsedArgs& args) {
@@ -74,8 +109,9 @@ std::optional<std::string> strategyOption(const ParsedArgs& args) {
 int runLookup(const std::vector<std::string>& words) {
   ParsedArgs args;
   std::shared_ptr<LexorPeek> peek;
+  const std::string usage = std::string(kLookupUsage) + kRomajiHelp;
   if (std::optional<int> status =
-          prepareQuery(words, kLookupOptions, "lookup", kLookupUsage, &args, &peek)) {
+          prepareQuery(words, kLookupOptions, "lookup", usage.c_str(), &args, &peek)) {
     return *status;
   }
   EntryFormat format = EntryFormat::kText;
@@ -84,7 +120,7 @@ int runLookup(const std::vector<std::string>& words) {
     if (!chosen) return usageError("lookup", "--format is text, html or json, not '" + *name + "'");
     format = *chosen;
   }
-  const std::string& word = args.positionals.front();
+  const std::string word = queryWord(args);
   const std::optional<std::string> strategy = strategyOption(args);
 
   size_t printed = 0;
@@ -99,6 +135,7 @@ int runLookup(const std::vector<std::string>& words) {
       }
     }
   } else {
+    printed += printDictionaryForm(*peek, fromUtf8(word), format);
     bool more = peek->_queryWithWord(fromUtf8(word));
     while (more && !peek->_isEOF()) {
       if (std::optional<std::string> entry = formatCurrentEntry(*peek, format)) {

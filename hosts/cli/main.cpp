@@ -22,6 +22,7 @@ commands:
   consult   every match as an HTML fragment, as the page's "consult" gives them
   match     the head words that match a word by a strategy (exact, substring, lev, re, ...)
   search    every entry whose translation or example holds the query's words
+  deinflect the dictionary forms of a conjugated Japanese word (食べました → 食べる)
   repl      script calls: one JSON request a line in, one JSON response a line out
   serve     serve the widget page on loopback
   dict-server  serve the dictionaries to DICT clients (the `dict` command and others)
@@ -99,6 +100,7 @@ int run(int argc, char** argv) {
   if (command == "consult") return runConsult(rest);
   if (command == "match") return runMatch(rest);
   if (command == "search") return runSearch(rest);
+  if (command == "deinflect") return runDeinflect(rest);
   if (command == "serve") return runServe(rest);
   if (command == "dict-server") return runDictServer(rest);
   if (command == "window") return runWindow(rest);

@@ -3,6 +3,7 @@
 
 #include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
+#include "hosts/cli/query_word.h"
 #include "hosts/cli/selection.h"
 #include "hosts/cli/terminal_safe.h"
 #include "search/match_strategies.h"
@@ -11,7 +12,7 @@ namespace lexor::cli {
 namespace {
 
 constexpr const char* kMatchUsage =
-    R"(usage: lexorpeek match [--strategy S] WORD [--dict PATH]... [--nth N] [--suite]
+    R"(usage: lexorpeek match [--strategy S] WORD [--romaji] [--dict PATH]... [--nth N] [--suite]
        lexorpeek match --strategies
 
 Prints the head words that match WORD by strategy S, one a line: for each dictionary in
@@ -24,9 +25,9 @@ Exit status 2 also for an unknown strategy or an invalid pattern.
 
 constexpr const char* kDefaultStrategy = "lev";
 
-constexpr OptionSpec kMatchOptions[] = {kDictOption,  kNthOption,
-                                        kSuiteOption, {"--strategy", true},
-                                        {"-s", true}, {"--strategies", false}};
+constexpr OptionSpec kMatchOptions[] = {kDictOption,          kNthOption,   kSuiteOption,
+                                        {"--strategy", true}, {"-s", true}, {"--strategies", false},
+                                        kRomajiOption};
 
 int listStrategies() {
   for (const MatchStrategyInfo& info : matchStrategies()) {
@@ -48,12 +49,13 @@ int runMatch(const std::vector<std::string>& words) {
   }
   ParsedArgs args;
   std::shared_ptr<LexorPeek> peek;
+  const std::string usage = std::string(kMatchUsage) + kRomajiHelp;
   if (std::optional<int> status =
-          prepareQuery(words, kMatchOptions, "match", kMatchUsage, &args, &peek)) {
+          prepareQuery(words, kMatchOptions, "match", usage.c_str(), &args, &peek)) {
     return *status;
   }
   const std::string strategy = strategyOption(args).value_or(kDefaultStrategy);
-  const UString word = fromUtf8(args.positionals.front());
+  const UString word = fromUtf8(queryWord(args));
   const HeadWordMatches found =
       matchHeadWords(peek->matchDictionaries(word), strategy, word, kNoMatchLimit);
   if (!found.error.empty()) return usageError("match", found.error);

@@ -1,9 +1,14 @@
 #include "hosts/dict/engine_matcher.h"
 
+#include "search/japanese/deinflector.h"
 #include "search/match_strategies.h"
 
 namespace lexor::dict {
 namespace {
+
+// Beside the engine's ten: the dictionary forms of a conjugated Japanese word, best first.
+constexpr std::string_view kDeinflect = "deinflect";
+constexpr std::string_view kDeinflectDescription = "Dictionary forms of a conjugated Japanese word";
 
 class EngineMatcher : public WordMatcher {
  public:
@@ -12,12 +17,21 @@ class EngineMatcher : public WordMatcher {
     for (const MatchStrategyInfo& info : matchStrategies()) {
       _strategies.push_back(StrategyInfo{std::string(info.name), std::string(info.description)});
     }
+    _strategies.push_back(
+        StrategyInfo{std::string(kDeinflect), std::string(kDeinflectDescription)});
   }
 
   const std::vector<StrategyInfo>& strategies() const override { return _strategies; }
 
   MatchOutcome match(size_t database, std::string_view strategy, const UString& word, size_t limit,
                      std::vector<UString>* headWords) override {
+    if (strategy == kDeinflect) {
+      for (Deinflection& found : deinflect(_lists.at(database), word)) {
+        if (headWords->size() >= limit) break;
+        headWords->push_back(std::move(found.word));
+      }
+      return MatchOutcome::kMatched;
+    }
     if (!matchStrategyNamed(strategy)) return MatchOutcome::kUnknownStrategy;
     HeadWordMatches found = matchHeadWords(_lists.at(database), strategy, word, limit);
     if (!found.error.empty()) return MatchOutcome::kBadPattern;

@@ -129,6 +129,40 @@ describe('the widget', () => {
     await shot('widget-suite');
   });
 
+  test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
+    await openWidget();
+    const posts = [];
+    page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+    await lookUp('食べました', 'enter');
+    assert.equal(await page.textContent('#inflection'), '食べました → 食べる (polite, past)');
+    assert.deepEqual(await headWords(), ['食べる']);
+    assert.equal(posts.length, 2, 'one request more than a plain look-up');
+    await lookUp('いた', 'enter');
+    assert.deepEqual(await headWords(), ['いた']);
+    assert.equal(await page.textContent('#inflection .also'), 'also: いる (past)');
+    await shot('widget-inflection');
+    await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
+    await page.click('#inflection .also');
+    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'いる');
+    assert.deepEqual(await headWords(), ['いる']);
+    assert.equal(await page.isVisible('#inflection'), false);
+  });
+
+  test('the かな switch, off at first and after the box, turns typed romaji into kana', async () => {
+    await openWidget();
+    assert.equal(await page.evaluate(() => document.querySelector('input').id), 'word');
+    assert.equal(await page.isChecked('#kana'), false);
+    await page.check('#kana');
+    await page.fill('#word', '');
+    await page.locator('#word').pressSequentially('neko');
+    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'ねこ');
+    assert.equal(await page.inputValue('#word'), 'ねこ');
+    assert.deepEqual(await headWords(), ['ねこ']);
+    await page.uncheck('#kana');
+    await lookUp('neko', 'enter');
+    assert.equal(await page.inputValue('#word'), 'neko');
+  });
+
   test('searches translations with the switch on, hits marked, the switch kept for the page', async () => {
     await openWidget();
     await choose('サンプル辞書');

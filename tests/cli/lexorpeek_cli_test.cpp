@@ -199,6 +199,8 @@ TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
   dictionary(words, {entry("going", "行くこと")});
   const std::string elsewhere = _dir.file("german.dic");
   dictionary(elsewhere, {entry("apple", "Apfel", "ˈæpl")});
+  const std::string kana = _dir.file("kana.dic");
+  dictionary(kana, {entry("ねこ", "cat"), entry("いく", "(Godan verb) to go")}, true);
   const struct {
     std::vector<std::string> args;
     int status;
@@ -243,6 +245,18 @@ TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
       // Nothing one edit away: the words that begin with "goi".
       {{"lookup", "goix", "--dict", words}, 1, "", "\"goix\"; did you mean: going?\n"},
       {{"lookup", "-s", "exact", "行"}, 1, "", "match \"行\" by exact; did you mean: 行く?\n"},
+      // Japanese: dictionary forms, romaji
+      {{"deinflect", "行った"}, 0, "行く\tpast\n"},
+      {{"deinflect", "行った", "--format", "json"},
+       0,
+       "[{\"rules\":[\"past\"],\"word\":\"行く\"}]\n"},
+      {{"deinflect", "行く"}, 1},
+      {{"deinflect"}, 2},
+      {{"deinflect", "行った", "--format", "xml"}, 2},
+      {{"deinflect", "--romaji", "ikimasita", "--dict", kana}, 0, "いく\tpolite past\n"},
+      {{"lookup", "行きました"}, 0, "行く\n  go\n", "行きました: polite past of 行く\n"},
+      {{"lookup", "--romaji", "neko", "--dict", kana}, 0, "ねこ\n  cat\n"},
+      {{"match", "--romaji", "-s", "exact", "iku", "--dict", kana}, 0, "いく\n"},
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = {"--quiet"};
@@ -256,7 +270,7 @@ TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
   const Outcome listed = run({"match", "--strategies"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_TRUE(listed.out.starts_with("exact     the head word equals the word\n")) << listed.out;
-  for (const char* command : {"lookup", "serve", "dict-server"}) {
+  for (const char* command : {"lookup", "serve", "dict-server", "deinflect"}) {
     const Outcome help = run({command, "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("usage: lexorpeek ")) << help.out;

@@ -33,7 +33,9 @@ TEST(EngineMatcher, MatchListsTheEnginesAnswerAndDefineFolds) {
     return out;
   };
 
-  ASSERT_EQ(matcher->strategies().size(), matchStrategies().size());
+  // The engine's strategies, then deinflect.
+  ASSERT_EQ(matcher->strategies().size(), matchStrategies().size() + 1);
+  EXPECT_EQ(matcher->strategies().back().name, "deinflect");
   for (const MatchStrategyInfo& info : matchStrategies()) {
     for (const char16_t* word : {u"cat", u"STRASSE", u"c.t", u"\"hi\"", u"ca"}) {
       const HeadWordMatches expected = matchHeadWords(

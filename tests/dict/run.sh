@@ -33,7 +33,9 @@ folder="$work/home/Library/Lexor"
 mkdir -p "$folder"
 printf '%s\n' $'cat\tneko' $'Cat\tthe second cat' $'catalog\tmokuroku' $'concat\trenketsu' $'scat\tshi' \
   $'tom cat\tosuneko' $'dog\tinu' $'cart\tniguruma' $'.dotted\tten' >"$work/en.tsv"
-printf '%s\n' $'猫\tcat' $'猫舌\tdislike of hot food' $'犬\tdog' >"$work/ja.tsv"
+printf '%s\n' $'猫\tcat' $'猫舌\tdislike of hot food' $'犬\tdog' $'食べる\t(Ichidan verb) to eat' \
+  $'行く\t(Godan verb - Iku/Yuku special class) to go' $'行う\t(Godan verb with `u\' ending) to do' \
+  >"$work/ja.tsv"
 printf '%s\n' $'apple\tringo' >"$work/mine.tsv"
 "$BIN/lexor-mkdict" --bocu "$folder/ambora52.dic" "$work/en.tsv" >/dev/null 2>&1
 "$BIN/lexor-mkdict" --bocu "$folder/revora48.dic" "$work/ja.tsv" >/dev/null 2>&1
@@ -82,7 +84,7 @@ expect() {
 
 expect databases 0 '^ *ambora52 +アンボラ英和辞典' '^ *revora48 ' '^ *my_words ' '^ *ambora +Ambora suite' -- -D
 expect strategies 0 '^ *exact ' '^ *prefix ' '^ *substring ' '^ *suffix ' '^ *word ' '^ *first ' \
-  '^ *last ' '^ *re ' '^ *regexp ' '^ *lev ' -- -S
+  '^ *last ' '^ *re ' '^ *regexp ' '^ *lev ' '^ *deinflect ' -- -S
 expect server 0 'lexorpeek dict-server on 127.0.0.1:' '3 databases from' -- -I
 expect info 0 'file: .*ambora52\.dic' 'version: 5\.0' 'encoding: BOCU-1' 'entries: 9' -- -i ambora52
 expect define 0 '2 definitions found' 'From .*\[ambora52\]' '^ *neko$' '^ *the second cat$' '!mokuroku' \
@@ -118,6 +120,15 @@ match re '^c.t$' Cat cat
 match regexp '^ca[rt]t*$' Cat cart cat
 match lev cst Cat cat
 match . cst Cat cat
+# Conjugated Japanese: the suite's Japanese side, best first.
+match_in() {
+  local db="$1" strategy="$2" word="$3" wanted="$4" out
+  out="$(HOME="$work/home" dict -h 127.0.0.1 -p "$port" -d "$db" -m -s "$strategy" "$word" 2>&1)" ||
+    fail "match $strategy $word in $db: exit status $?"$'\n'"$out"
+  grep -Eq -- "$wanted" <<<"$out" || fail "match $strategy $word in $db: not /$wanted/"$'\n'"$out"
+}
+match_in revora48 deinflect 食べました '^revora48: +食べる$'
+match_in ambora deinflect 行った '行く +行う'
 
 expect suggestions 21 'No definitions found for "cst", perhaps you mean:' 'ambora52: +Cat +cat' -- -d ambora52 cst
 expect no-match 20 'No definitions found for "qqqqqq"' '!perhaps' -- -d ambora52 qqqqqq

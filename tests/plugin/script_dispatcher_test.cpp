@@ -81,6 +81,8 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
        "searchText: the limit must be from 1 to 10000"},
       {R"({"op":"searchText","args":["\"cat",10]})", "searchText: unclosed quote in the query"},
       {R"({"op":"searchProgress","args":[1]})", "searchProgress takes 0 arguments, got 1"},
+      {R"({"op":"deinflect","args":[1]})", "deinflect: the argument must be a string"},
+      {R"({"op":"toKana"})", "toKana takes 1 argument, got 0"},
   };
   for (const auto& [request, error] : cases) {
     const std::string response = handleScriptRequest(*peek, request);
@@ -97,6 +99,10 @@ TEST(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {R"({"op":"matchWords","args":["prefix","go",1]})", R"({"result":["go"]})"},
       {R"({"op":"matchWords","args":["exact","行く",10]})", R"({"result":["行く"]})"},
       {R"({"op":"matchWords","args":["suffix","zz",10]})", R"({"result":[]})"},
+      {R"({"op":"deinflect","args":["行った"]})",
+       R"({"result":[{"rules":["past"],"word":"行く"}]})"},
+      {R"({"op":"deinflect","args":["行く"]})", R"({"result":[]})"},
+      {R"({"op":"toKana","args":["ikuTAKUSHI-"]})", R"({"result":"いくタクシー"})"},
   };
   for (const auto& [request, response] : matches) {
     EXPECT_EQ(handleScriptRequest(*peek, request), response) << request;
