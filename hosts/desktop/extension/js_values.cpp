@@ -65,6 +65,16 @@ JSValueRef jsValueFromScript(JSContextRef context, const ScriptValue& value) {
       }
       return array;
     }
+    JSValueRef operator()(const ScriptMembers& members) const {
+      JSObjectRef object = JSObjectMake(context, nullptr, nullptr);
+      for (size_t i = 0; i < members.names.size() && i < members.values.size(); ++i) {
+        JSStringRef name = JSStringCreateWithUTF8CString(members.names[i].c_str());
+        JSObjectSetProperty(context, object, name, jsValueFromScript(context, members.values[i]),
+                            kJSPropertyAttributeNone, nullptr);
+        JSStringRelease(name);
+      }
+      return object;
+    }
   };
   return std::visit(Visitor{context}, value.storage());
 }
