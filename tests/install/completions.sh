@@ -16,9 +16,9 @@ cd "$work/files"
 
 # line to complete | the candidates, sorted
 cases=(
-  "lexorpeek |consult dict-server list lookup match repl search serve window"
+  "lexorpeek |consult deinflect dict-server list lookup match repl search serve window"
   "lexorpeek --|--help --quiet --version"
-  "lexorpeek --quiet lookup --|--dict --format --help --nth --strategy --suite"
+  "lexorpeek --quiet lookup --|--dict --format --help --nth --romaji --strategy --suite"
   "lexorpeek dict-server --|--help --listen --max-matches --port"
   "lexorpeek lookup --dict |mine.dic sub/"
   "lexorpeek lookup --nth |0"
