@@ -152,6 +152,11 @@ class Lexor {
   }
 
   const UString& path() const { return _dict_path; }
+  // The file as it was when opened.
+  const FileIdentity& fileIdentity() const { return _identity; }
+  // A digest of the header block and the index bytes (read now when they are not yet): with the
+  // file's identity, what a cache built from this file must match.
+  uint64_t contentDigest();
   int16_t version() const { return _version; }
   uint32_t headerSize() const { return _headerSize; }
   uint32_t extheaderSize() const { return _extheaderSize; }

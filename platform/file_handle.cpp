@@ -22,6 +22,8 @@ FileIdentity identityOf(const struct stat& info) {
   identity.size = static_cast<uint64_t>(info.st_size);
   identity.mtimeNanoseconds =
       static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  identity.ctimeNanoseconds =
+      static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
   return identity;
 }
 
@@ -79,6 +81,14 @@ OpenFileCache& openFileCache() {
 }
 
 }  // namespace
+
+std::optional<FileIdentity> identityOfFile(const std::string& nativePath) {
+  struct stat info;
+  if (nativePath.empty() || nativePath.find('\0') != std::string::npos ||
+      stat(nativePath.c_str(), &info) != 0)
+    return std::nullopt;
+  return identityOf(info);
+}
 
 std::shared_ptr<const FileHandle> openCachedFile(UStringView path, const FileIdentity* expected,
                                                  FileAccess* access) {
