@@ -44,6 +44,9 @@ class Statement {
     sqlite3_bind_text(_stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   void bind(int i, int64_t value) { sqlite3_bind_int64(_stmt, i, value); }
+  void bindBlob(int i, const void* data, size_t size) {
+    sqlite3_bind_blob64(_stmt, i, data, size, SQLITE_TRANSIENT);
+  }
   bool step() {
     _status = sqlite3_step(_stmt);
     return _status == SQLITE_ROW;
@@ -230,7 +233,6 @@ void splitCjk(const UString& folded, UString* words, UString* runs) {
 bool createTables(sqlite3* db) {
   return exec(db,
               "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;"
-              "CREATE TABLE blocks(first INTEGER PRIMARY KEY, entry INTEGER);"
               "CREATE VIRTUAL TABLE words USING fts5(t, content='', "
               "  tokenize=\"unicode61 remove_diacritics 0 categories 'L* N* M* Co'\");"
               "CREATE VIRTUAL TABLE cjk USING fts5(t, content='', "
@@ -242,12 +244,11 @@ bool createTables(sqlite3* db) {
 // Fills a fresh database with the dictionary's entries; false when the database fails.
 bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProgress& progress) {
   if (!createTables(db) || !exec(db, "BEGIN")) return false;
-  Statement addBlock(db, "INSERT INTO blocks(first, entry) VALUES(?1, ?2)");
   Statement addWords(db, "INSERT INTO words(rowid, t) VALUES(?1, ?2)");
   Statement addTrigrams(db, "INSERT INTO cjk(rowid, t) VALUES(?1, ?2)");
   Statement addShort(db, "INSERT INTO cjk_short(rowid, t) VALUES(?1, ?2)");
   Statement addMeta(db, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
-  if (!addBlock || !addWords || !addShort || !addTrigrams || !addMeta) return false;
+  if (!addWords || !addShort || !addTrigrams || !addMeta) return false;
 
   EntryWalk walk(dic);
   const uint64_t all = static_cast<uint64_t>(std::max(dic.nWord(), 0));
@@ -256,13 +257,13 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
   UString words;
   UString runs;
   UString grams;
+  std::vector<int64_t> blockList;  // first entry number and index entry of each block walked
   bool ok = true;
   const uint32_t blocks = dic.usableIndexEntries();
   for (uint32_t n = 0; n < blocks && ok; ++n) {
     if (!walk.loadBlock(static_cast<int32_t>(n), block)) continue;
-    addBlock.bind(1, next);
-    addBlock.bind(2, static_cast<int64_t>(n));
-    ok = addBlock.run();
+    blockList.push_back(next);
+    blockList.push_back(n);
     EntryWalk::entries(dic, walk.texts(), block, -1, false, [&](int64_t, const Record& record) {
       const int64_t id = next++;
       splitCjk(searchableText(record), &words, &runs);
@@ -291,6 +292,9 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
     addMeta.bind(2, value);
     if (!addMeta.run()) return false;
   }
+  addMeta.bind(1, std::string("blocks"));
+  addMeta.bindBlob(2, blockList.data(), blockList.size() * sizeof(int64_t));
+  if (!addMeta.run()) return false;
   return exec(db,
               "INSERT INTO words(words) VALUES('optimize'); INSERT INTO cjk(cjk) "
               "VALUES('optimize'); INSERT INTO cjk_short(cjk_short) VALUES('optimize');") &&
@@ -347,7 +351,7 @@ namespace {
 
 // An index file opened for reading through a mapping.
 sqlite3* openIndexFile(const std::string& file) {
-  sqlite3* db = openDatabase(file, SQLITE_OPEN_READONLY);
+  sqlite3* db = openDatabase(file, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
   if (db) sqlite3_exec(db, kMapIndex, nullptr, nullptr, nullptr);
   return db;
 }
@@ -413,10 +417,16 @@ bool FulltextIndex::attach(sqlite3* db, bool inMemory) {
     _entries = std::strtoull(entries->c_str(), nullptr, 10);
   _blocks.clear();
   _blockEntry = -1;
-  Statement blocks(db, "SELECT first, entry FROM blocks ORDER BY first");
-  if (!blocks) return false;
-  while (blocks.step())
-    _blocks.emplace_back(blocks.integer(0), static_cast<int32_t>(blocks.integer(1)));
+  // One value, read at once: a table of tens of thousands of rows costs milliseconds to walk.
+  Statement blocks(db, "SELECT value FROM meta WHERE key = 'blocks'");
+  if (!blocks || !blocks.step()) return false;
+  const auto* list = static_cast<const int64_t*>(sqlite3_column_blob(blocks.get(), 0));
+  const size_t count = static_cast<size_t>(sqlite3_column_bytes(blocks.get(), 0)) / sizeof(int64_t);
+  for (size_t i = 0; list != nullptr && i + 1 < count; i += 2) {
+    const int64_t first = list[i];
+    if (!_blocks.empty() && first <= _blocks.back().first) return false;  // as written: ascending
+    _blocks.emplace_back(first, static_cast<int32_t>(list[i + 1]));
+  }
   _queries = std::make_unique<Queries>(db);
   return true;
 }

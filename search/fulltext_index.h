@@ -10,8 +10,9 @@
 // index is built in memory, with one warning in the log.
 //
 // Database layout (no table stores the dictionary's texts, which are read back from it):
-//   meta(key, value)       format, path, identity, entries
-//   blocks(first, entry)   the first entry number of each block walked, and its index entry
+//   meta(key, value)       format, path, identity, entries, blocks
+//   meta "blocks"          the first entry number of each block walked, and its index entry: one
+//                          blob of 64-bit pairs
 //   words                  contentless FTS5 over each entry's folded text, every run of kana,
 //                          kanji and hanzi standing as one private-use placeholder
 //   cjk                    contentless trigram FTS5 over the entry's runs of kana, kanji and
