@@ -133,6 +133,9 @@ class Lexor {
   }
   // The same, saying why a block could not be loaded.
   LexorStatus readDatablock(int32_t n, std::vector<uint8_t>& block);
+  // The block at a block number (in 256-byte units from the data area) that an index entry once
+  // gave, with the same checks; for callers that kept the number and need not read the index.
+  LexorStatus readBlockAt(uint32_t blockNumber, std::vector<uint8_t>& block);
   // The length in 256-byte units that the head word of entry n's block claims, read without
   // loading the block; 0 when there is no such block or its head word cannot be read.
   uint32_t blockUnits(int32_t n);

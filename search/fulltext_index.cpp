@@ -44,9 +44,7 @@ class Statement {
     sqlite3_bind_text(_stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   void bind(int i, int64_t value) { sqlite3_bind_int64(_stmt, i, value); }
-  void bindBlob(int i, const void* data, size_t size) {
-    sqlite3_bind_blob64(_stmt, i, data, size, SQLITE_TRANSIENT);
-  }
+
   bool step() {
     _status = sqlite3_step(_stmt);
     return _status == SQLITE_ROW;
@@ -233,6 +231,7 @@ void splitCjk(const UString& folded, UString* words, UString* runs) {
 bool createTables(sqlite3* db) {
   return exec(db,
               "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;"
+              "CREATE TABLE blocks(first INTEGER PRIMARY KEY, number INTEGER);"
               "CREATE VIRTUAL TABLE words USING fts5(t, content='', "
               "  tokenize=\"unicode61 remove_diacritics 0 categories 'L* N* M* Co'\");"
               "CREATE VIRTUAL TABLE cjk USING fts5(t, content='', "
@@ -245,10 +244,11 @@ bool createTables(sqlite3* db) {
 bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProgress& progress) {
   if (!createTables(db) || !exec(db, "BEGIN")) return false;
   Statement addWords(db, "INSERT INTO words(rowid, t) VALUES(?1, ?2)");
+  Statement addBlock(db, "INSERT INTO blocks(first, number) VALUES(?1, ?2)");
   Statement addTrigrams(db, "INSERT INTO cjk(rowid, t) VALUES(?1, ?2)");
   Statement addShort(db, "INSERT INTO cjk_short(rowid, t) VALUES(?1, ?2)");
   Statement addMeta(db, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
-  if (!addWords || !addShort || !addTrigrams || !addMeta) return false;
+  if (!addBlock || !addWords || !addShort || !addTrigrams || !addMeta) return false;
 
   EntryWalk walk(dic);
   const uint64_t all = static_cast<uint64_t>(std::max(dic.nWord(), 0));
@@ -257,13 +257,13 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
   UString words;
   UString runs;
   UString grams;
-  std::vector<int64_t> blockList;  // first entry number and index entry of each block walked
   bool ok = true;
   const uint32_t blocks = dic.usableIndexEntries();
   for (uint32_t n = 0; n < blocks && ok; ++n) {
     if (!walk.loadBlock(static_cast<int32_t>(n), block)) continue;
-    blockList.push_back(next);
-    blockList.push_back(n);
+    addBlock.bind(1, next);
+    addBlock.bind(2, static_cast<int64_t>(dic.indexBlockNumber(n)));
+    ok = addBlock.run();
     EntryWalk::entries(dic, walk.texts(), block, -1, false, [&](int64_t, const Record& record) {
       const int64_t id = next++;
       splitCjk(searchableText(record), &words, &runs);
@@ -292,9 +292,7 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
     addMeta.bind(2, value);
     if (!addMeta.run()) return false;
   }
-  addMeta.bind(1, std::string("blocks"));
-  addMeta.bindBlob(2, blockList.data(), blockList.size() * sizeof(int64_t));
-  if (!addMeta.run()) return false;
+
   return exec(db,
               "INSERT INTO words(words) VALUES('optimize'); INSERT INTO cjk(cjk) "
               "VALUES('optimize'); INSERT INTO cjk_short(cjk_short) VALUES('optimize');") &&
@@ -336,10 +334,13 @@ struct FulltextIndex::Queries {
   explicit Queries(sqlite3* db)
       : words(db, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rank, rowid LIMIT ?2"),
         trigrams(db, "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY rank, rowid LIMIT ?2"),
-        pairs(db, "SELECT rowid FROM cjk_short WHERE cjk_short MATCH ?1 ORDER BY rowid LIMIT ?2") {}
+        pairs(db, "SELECT rowid FROM cjk_short WHERE cjk_short MATCH ?1 ORDER BY rowid LIMIT ?2"),
+        block(db,
+              "SELECT first, number FROM blocks WHERE first <= ?1 ORDER BY first DESC LIMIT 1") {}
   Statement words;
   Statement trigrams;
   Statement pairs;  // single characters and pairs
+  Statement block;  // the block of an entry number
 };
 
 FulltextIndex::~FulltextIndex() {
@@ -349,9 +350,21 @@ FulltextIndex::~FulltextIndex() {
 
 namespace {
 
-// An index file opened for reading through a mapping.
+// An index file opened for reading through a mapping, as immutable: a cache file is only ever
+// replaced by a rename, never changed in place, so SQLite need not lock it nor look for changes
+// before each statement.
 sqlite3* openIndexFile(const std::string& file) {
-  sqlite3* db = openDatabase(file, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+  std::string uri = "file:";
+  for (const char c : file) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char kHex[] = "0123456789ABCDEF";
+      uri += {'%', kHex[static_cast<unsigned char>(c) >> 4], kHex[c & 0xF]};
+    } else {
+      uri.push_back(c);
+    }
+  }
+  uri += "?immutable=1";
+  sqlite3* db = openDatabase(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
   if (db) sqlite3_exec(db, kMapIndex, nullptr, nullptr, nullptr);
   return db;
 }
@@ -415,20 +428,9 @@ bool FulltextIndex::attach(sqlite3* db, bool inMemory) {
   _entries = 0;
   if (std::optional<std::string> entries = metaValue(db, "entries"))
     _entries = std::strtoull(entries->c_str(), nullptr, 10);
-  _blocks.clear();
-  _blockEntry = -1;
-  // One value, read at once: a table of tens of thousands of rows costs milliseconds to walk.
-  Statement blocks(db, "SELECT value FROM meta WHERE key = 'blocks'");
-  if (!blocks || !blocks.step()) return false;
-  const auto* list = static_cast<const int64_t*>(sqlite3_column_blob(blocks.get(), 0));
-  const size_t count = static_cast<size_t>(sqlite3_column_bytes(blocks.get(), 0)) / sizeof(int64_t);
-  for (size_t i = 0; list != nullptr && i + 1 < count; i += 2) {
-    const int64_t first = list[i];
-    if (!_blocks.empty() && first <= _blocks.back().first) return false;  // as written: ascending
-    _blocks.emplace_back(first, static_cast<int32_t>(list[i + 1]));
-  }
+  _blockNumber = -1;
   _queries = std::make_unique<Queries>(db);
-  return true;
+  return static_cast<bool>(_queries->block);
 }
 
 bool FulltextIndex::isCurrent() const { return identityOfFile(toUtf8(_path)) == _file; }
@@ -526,13 +528,20 @@ std::vector<int64_t> FulltextIndex::searchOnce(const FulltextQuery& query, size_
 }
 
 std::optional<Record> FulltextIndex::record(int64_t entry) {
-  auto after = std::upper_bound(_blocks.begin(), _blocks.end(), std::make_pair(entry, INT32_MAX));
-  if (entry < 1 || after == _blocks.begin()) return std::nullopt;
-  const auto& [first, indexEntry] = *std::prev(after);
-  if (_blockEntry != indexEntry) {
-    _blockEntry = -1;
-    if (!_dic->loadDatablock(indexEntry, _block)) return std::nullopt;
-    _blockEntry = indexEntry;
+  // The block is looked up for each record (a few B-tree pages): a one-shot search reads a
+  // hundred records, far fewer than the tens of thousands of blocks a list would hold.
+  Statement& block = _queries->block;
+  block.bind(1, entry);
+  const bool known = entry >= 1 && block.step();
+  const int64_t first = known ? block.integer(0) : 0;
+  const int64_t number = known ? block.integer(1) : -1;
+  block.reset();
+  if (!known || number < 0 || number > UINT32_MAX) return std::nullopt;
+  if (_blockNumber != number) {
+    _blockNumber = -1;
+    if (_dic->readBlockAt(static_cast<uint32_t>(number), _block) != LexorStatus::kOk)
+      return std::nullopt;
+    _blockNumber = number;
   }
   // Decoding rewrites code-page translations in place, which a second decoding leaves as it is.
   std::optional<Record> found;

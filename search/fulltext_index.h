@@ -10,9 +10,8 @@
 // index is built in memory, with one warning in the log.
 //
 // Database layout (no table stores the dictionary's texts, which are read back from it):
-//   meta(key, value)       format, path, identity, entries, blocks
-//   meta "blocks"          the first entry number of each block walked, and its index entry: one
-//                          blob of 64-bit pairs
+//   meta(key, value)       format, path, identity, entries
+//   blocks(first, number)  the first entry number of each block walked, and its block number
 //   words                  contentless FTS5 over each entry's folded text, every run of kana,
 //                          kanji and hanzi standing as one private-use placeholder
 //   cjk                    contentless trigram FTS5 over the entry's runs of kana, kanji and
@@ -88,9 +87,8 @@ class FulltextIndex {
   std::unique_ptr<Queries> _queries;
   bool _inMemory = false;
   uint64_t _entries = 0;
-  std::vector<std::pair<int64_t, int32_t>> _blocks;  // first entry number, index entry
-  std::vector<uint8_t> _block;                       // the last block read back
-  int32_t _blockEntry = -1;                          // its index entry
+  std::vector<uint8_t> _block;  // the last block read back
+  int64_t _blockNumber = -1;    // its block number
 };
 
 // The searchable text of a record: its translation and example, each made plain and folded,
