@@ -14,6 +14,7 @@
 #include "platform/cache_folder.h"
 #include "platform/digest.h"
 #include "platform/log.h"
+#include "search/fulltext_rank.h"
 #include "search/fulltext_text.h"
 
 namespace lexor::search {
@@ -301,7 +302,8 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
 
 sqlite3* openDatabase(const std::string& file, int flags) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK ||
+      !registerRankFunction(db)) {
     sqlite3_close(db);
     return nullptr;
   }
@@ -332,8 +334,12 @@ UString searchableText(const Record& record) {
 // The statements of every query, prepared once for the index's life.
 struct FulltextIndex::Queries {
   explicit Queries(sqlite3* db)
-      : words(db, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rank, rowid LIMIT ?2"),
-        trigrams(db, "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY rank, rowid LIMIT ?2"),
+      : words(db,
+              "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY lexor_rank(words), rowid "
+              "LIMIT ?2"),
+        trigrams(
+            db,
+            "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY lexor_rank(cjk), rowid LIMIT ?2"),
         pairs(db, "SELECT rowid FROM cjk_short WHERE cjk_short MATCH ?1 ORDER BY rowid LIMIT ?2"),
         block(db,
               "SELECT first, number FROM blocks WHERE first <= ?1 ORDER BY first DESC LIMIT 1") {}

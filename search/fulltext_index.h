@@ -57,7 +57,8 @@ class FulltextIndex {
   static std::unique_ptr<FulltextIndex> open(const UString& path, const BuildProgress& progress,
                                              std::string* error);
 
-  // Entry numbers of the matches, best first (bm25, then dictionary order); limit 0: all.
+  // Entry numbers of the matches, best first (search/fulltext_rank.h, then dictionary order);
+  // limit 0: all.
   std::vector<int64_t> search(const FulltextQuery& query, size_t limit);
   // The record of an entry number, read from the dictionary; std::nullopt when the dictionary
   // no longer holds it.
