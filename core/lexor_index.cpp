@@ -410,9 +410,10 @@ class IndexCache {
   using Entry = std::pair<IndexCacheKey, std::shared_ptr<const SharedIndex>>;
 
   std::shared_ptr<const SharedIndex> find(const IndexCacheKey& key) {
-    std::optional<Entry> found =
-        _entries.find([&](const Entry& entry) { return entry.first == key; });
-    return found ? found->second : nullptr;
+    return _entries
+        .find([&](const Entry& entry) { return entry.first == key; },
+              [](const Entry& entry) { return entry.second; })
+        .value_or(nullptr);
   }
 
   void insert(IndexCacheKey key, std::shared_ptr<const SharedIndex> index) {

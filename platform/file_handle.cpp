@@ -48,11 +48,13 @@ class OpenFileCache {
       *access = FileAccess::kChanged;
       return nullptr;
     }
-    if (std::optional<Entry> cached = _entries.find([&](const Entry& entry) {
-          return entry.first == native && entry.second->identity() == now;
-        })) {
+    if (std::optional<std::shared_ptr<const FileHandle>> cached = _entries.find(
+            [&](const Entry& entry) {
+              return entry.first == native && entry.second->identity() == now;
+            },
+            [](const Entry& entry) { return entry.second; })) {
       *access = FileAccess::kOpen;
-      return cached->second;
+      return *cached;
     }
     std::shared_ptr<const FileHandle> handle = FileHandle::openForReading(path);
     if (!handle) {
