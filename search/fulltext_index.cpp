@@ -332,21 +332,25 @@ UString searchableText(const Record& record) {
 }
 
 // The statements of every query, prepared once for the index's life.
+// The statements of the queries, each prepared on its first use and then kept for the index's
+// life: a one-shot search parses only the two it runs.
 struct FulltextIndex::Queries {
-  explicit Queries(sqlite3* db)
-      : words(db,
-              "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY lexor_rank(words), rowid "
-              "LIMIT ?2"),
-        trigrams(
-            db,
-            "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY lexor_rank(cjk), rowid LIMIT ?2"),
-        pairs(db, "SELECT rowid FROM cjk_short WHERE cjk_short MATCH ?1 ORDER BY rowid LIMIT ?2"),
-        block(db,
-              "SELECT first, number FROM blocks WHERE first <= ?1 ORDER BY first DESC LIMIT 1") {}
-  Statement words;
-  Statement trigrams;
-  Statement pairs;  // single characters and pairs
-  Statement block;  // the block of an entry number
+  enum Kind { kWords, kTrigrams, kPairs, kBlock, kKinds };
+  explicit Queries(sqlite3* db) : db(db) {}
+  Statement& operator[](Kind kind) {
+    static constexpr const char* kSql[kKinds] = {
+        "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY lexor_rank(words), rowid LIMIT ?2",
+        "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY lexor_rank(cjk), rowid LIMIT ?2",
+        // single characters and pairs
+        "SELECT rowid FROM cjk_short WHERE cjk_short MATCH ?1 ORDER BY rowid LIMIT ?2",
+        // the block of an entry number
+        "SELECT first, number FROM blocks WHERE first <= ?1 ORDER BY first DESC LIMIT 1",
+    };
+    if (!statements[kind]) statements[kind] = std::make_unique<Statement>(db, kSql[kind]);
+    return *statements[kind];
+  }
+  sqlite3* db;
+  std::unique_ptr<Statement> statements[kKinds];
 };
 
 FulltextIndex::~FulltextIndex() {
@@ -436,7 +440,7 @@ bool FulltextIndex::attach(sqlite3* db, bool inMemory) {
     _entries = std::strtoull(entries->c_str(), nullptr, 10);
   _blockNumber = -1;
   _queries = std::make_unique<Queries>(db);
-  return static_cast<bool>(_queries->block);
+  return static_cast<bool>((*_queries)[Queries::kBlock]);
 }
 
 bool FulltextIndex::isCurrent() const { return identityOfFile(toUtf8(_path)) == _file; }
@@ -491,7 +495,7 @@ std::vector<int64_t> FulltextIndex::searchOnce(const FulltextQuery& query, size_
   const int64_t wanted = limit == 0 ? kAllRows : static_cast<int64_t>(limit);
 
   if (!query.substring) {
-    Statement& select = _queries->words;
+    Statement& select = (*_queries)[Queries::kWords];
     if (!select) {
       *damaged = true;
       return found;
@@ -511,7 +515,7 @@ std::vector<int64_t> FulltextIndex::searchOnce(const FulltextQuery& query, size_
   const bool wholeRun = run == query.text;
   int64_t runLength = 0;
   for (size_t i = 0; i < run.size(); ++i) runLength += U16_IS_TRAIL(run[i]) ? 0 : 1;
-  Statement& select = runLength >= kTrigram ? _queries->trigrams : _queries->pairs;
+  Statement& select = (*_queries)[runLength >= kTrigram ? Queries::kTrigrams : Queries::kPairs];
   if (!select) {
     *damaged = true;
     return found;
@@ -536,7 +540,7 @@ std::vector<int64_t> FulltextIndex::searchOnce(const FulltextQuery& query, size_
 std::optional<Record> FulltextIndex::record(int64_t entry) {
   // The block is looked up for each record (a few B-tree pages): a one-shot search reads a
   // hundred records, far fewer than the tens of thousands of blocks a list would hold.
-  Statement& block = _queries->block;
+  Statement& block = (*_queries)[Queries::kBlock];
   block.bind(1, entry);
   const bool known = entry >= 1 && block.step();
   const int64_t first = known ? block.integer(0) : 0;
