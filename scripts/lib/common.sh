@@ -14,6 +14,7 @@ LEXOR_PACKAGES=(
   clang libclang-rt-14-dev
   dict-freedict-eng-jpn dict-freedict-jpn-eng
   chromium fonts-ipafont-gothic
+  python3 util-linux
 )
 
 ensure_packages() {
