@@ -113,17 +113,25 @@ std::shared_ptr<Lexor> openDictionary(const UString& path) {
   return dic;
 }
 
-std::optional<std::string> metaValue(sqlite3* db, const char* key) {
-  Statement select(db, "SELECT value FROM meta WHERE key = ?1");
-  if (!select) return std::nullopt;
-  select.bind(1, std::string(key));
-  if (!select.step()) return std::nullopt;
-  return select.text(0);
+// Every row of the meta table, read by one statement (a handful of rows).
+std::map<std::string, std::string> metaOf(sqlite3* db) {
+  std::map<std::string, std::string> meta;
+  Statement select(db, "SELECT key, value FROM meta");
+  while (select && select.step()) meta[select.text(0)] = select.text(1);
+  return meta;
+}
+
+std::optional<std::string> metaValue(const std::map<std::string, std::string>& meta,
+                                     const char* key) {
+  const auto found = meta.find(key);
+  if (found == meta.end()) return std::nullopt;
+  return found->second;
 }
 
 bool matches(sqlite3* db, const DictionaryState& state) {
-  return metaValue(db, "format") == kFormat && metaValue(db, "path") == state.path &&
-         metaValue(db, "identity") == state.identity;
+  const std::map<std::string, std::string> meta = metaOf(db);
+  return metaValue(meta, "format") == kFormat && metaValue(meta, "path") == state.path &&
+         metaValue(meta, "identity") == state.identity;
 }
 
 // Walks every entry of a dictionary as the query walk meets them: blocks in index order, a
@@ -434,9 +442,10 @@ bool FulltextIndex::attach(sqlite3* db, bool inMemory) {
   sqlite3_close(_db);
   _db = db;
   _inMemory = inMemory;
-  _identity = metaValue(db, "identity").value_or("");
+  const std::map<std::string, std::string> meta = metaOf(db);
+  _identity = metaValue(meta, "identity").value_or("");
   _entries = 0;
-  if (std::optional<std::string> entries = metaValue(db, "entries"))
+  if (std::optional<std::string> entries = metaValue(meta, "entries"))
     _entries = std::strtoull(entries->c_str(), nullptr, 10);
   _blockNumber = -1;
   _queries = std::make_unique<Queries>(db);
