@@ -127,6 +127,12 @@ LexorStatus Lexor::readDatablock(int32_t n, std::vector<uint8_t>& block) {
   }
   // Only entries actually found in the index have a block number.
   if (!hasIndexEntry(static_cast<uint32_t>(n))) return LexorStatus::kNoSuchBlock;
+  return readBlockAt(indexBlockNumber(static_cast<uint32_t>(n)), block);
+}
+
+LexorStatus Lexor::readBlockAt(uint32_t blockNumber, std::vector<uint8_t>& block) {
+  block.clear();
+  if (!_hasFile) return LexorStatus::kCannotOpen;
   // A file that changed since its index was read may hold anything where a block was: nothing is
   // read from it until the dictionary is opened again.
   LexorStatus status = LexorStatus::kOk;
@@ -135,7 +141,7 @@ LexorStatus Lexor::readDatablock(int32_t n, std::vector<uint8_t>& block) {
 
   // 64-bit offsets: data past 4 GiB is reachable, and a huge block number cannot wrap onto
   // other data.
-  const uint64_t offset = dataStart() + indexBlockNumber(static_cast<uint32_t>(n)) * kBlockUnit;
+  const uint64_t offset = dataStart() + uint64_t{blockNumber} * kBlockUnit;
   const uint64_t fileSize = fh->size();
   if (offset > fileSize || fileSize - offset < kHeadWordSize) return LexorStatus::kBlockPastEnd;
 

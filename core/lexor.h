@@ -133,6 +133,9 @@ class Lexor {
   }
   // The same, saying why a block could not be loaded.
   LexorStatus readDatablock(int32_t n, std::vector<uint8_t>& block);
+  // The block at a block number (in 256-byte units from the data area) that an index entry once
+  // gave, with the same checks; for callers that kept the number and need not read the index.
+  LexorStatus readBlockAt(uint32_t blockNumber, std::vector<uint8_t>& block);
   // The length in 256-byte units that the head word of entry n's block claims, read without
   // loading the block; 0 when there is no such block or its head word cannot be read.
   uint32_t blockUnits(int32_t n);
@@ -152,6 +155,11 @@ class Lexor {
   }
 
   const UString& path() const { return _dict_path; }
+  // The file as it was when opened.
+  const FileIdentity& fileIdentity() const { return _identity; }
+  // A digest of the header block and the index bytes (read now when they are not yet): with the
+  // file's identity, what a cache built from this file must match.
+  uint64_t contentDigest();
   int16_t version() const { return _version; }
   uint32_t headerSize() const { return _headerSize; }
   uint32_t extheaderSize() const { return _extheaderSize; }

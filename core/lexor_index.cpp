@@ -19,6 +19,7 @@
 #endif
 
 #include "core/data_util.h"
+#include "platform/digest.h"
 #include "platform/log.h"
 #include "platform/recent_list.h"
 
@@ -409,9 +410,10 @@ class IndexCache {
   using Entry = std::pair<IndexCacheKey, std::shared_ptr<const SharedIndex>>;
 
   std::shared_ptr<const SharedIndex> find(const IndexCacheKey& key) {
-    std::optional<Entry> found =
-        _entries.find([&](const Entry& entry) { return entry.first == key; });
-    return found ? found->second : nullptr;
+    return _entries
+        .find([&](const Entry& entry) { return entry.first == key; },
+              [](const Entry& entry) { return entry.second; })
+        .value_or(nullptr);
   }
 
   void insert(IndexCacheKey key, std::shared_ptr<const SharedIndex> index) {
@@ -564,6 +566,12 @@ void Lexor::loadIndex(bool /*unused*/) {
   if (want > 0) bytes.resize(fh->readAt(start, bytes.data(), want));
   _index = std::make_shared<SharedIndex>(std::move(bytes), _nIndexEntry, _blockbyte);
   indexCache().insert(std::move(key), _index);
+}
+
+uint64_t Lexor::contentDigest() {
+  if (!_index) loadIndex(false);
+  const uint64_t header = digestBytes(_headerblock.data(), _headerblock.size());
+  return digestBytes(_index->bytes(), _index->size(), header);
 }
 
 IndexRange Lexor::lookupIndex(const uint8_t* word, const uint8_t* until) {

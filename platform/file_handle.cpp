@@ -22,6 +22,8 @@ FileIdentity identityOf(const struct stat& info) {
   identity.size = static_cast<uint64_t>(info.st_size);
   identity.mtimeNanoseconds =
       static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  identity.ctimeNanoseconds =
+      static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
   return identity;
 }
 
@@ -46,11 +48,13 @@ class OpenFileCache {
       *access = FileAccess::kChanged;
       return nullptr;
     }
-    if (std::optional<Entry> cached = _entries.find([&](const Entry& entry) {
-          return entry.first == native && entry.second->identity() == now;
-        })) {
+    if (std::optional<std::shared_ptr<const FileHandle>> cached = _entries.find(
+            [&](const Entry& entry) {
+              return entry.first == native && entry.second->identity() == now;
+            },
+            [](const Entry& entry) { return entry.second; })) {
       *access = FileAccess::kOpen;
-      return cached->second;
+      return *cached;
     }
     std::shared_ptr<const FileHandle> handle = FileHandle::openForReading(path);
     if (!handle) {
@@ -79,6 +83,14 @@ OpenFileCache& openFileCache() {
 }
 
 }  // namespace
+
+std::optional<FileIdentity> identityOfFile(const std::string& nativePath) {
+  struct stat info;
+  if (nativePath.empty() || nativePath.find('\0') != std::string::npos ||
+      stat(nativePath.c_str(), &info) != 0)
+    return std::nullopt;
+  return identityOf(info);
+}
 
 std::shared_ptr<const FileHandle> openCachedFile(UStringView path, const FileIdentity* expected,
                                                  FileAccess* access) {

@@ -4,20 +4,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/ustring.h"
 
 namespace lexor {
 
-// What makes two opens of one path "the same file as before": device, inode, size and
-// modification time.
+// What makes two opens of one path "the same file as before": device, inode, size, modification
+// time and change time. The change time moves with every write and every change of the times, so
+// a file rewritten in place whose modification time was put back still differs.
 struct FileIdentity {
   uint64_t device = 0;
   uint64_t inode = 0;
   uint64_t size = 0;
   int64_t mtimeNanoseconds = 0;
+  int64_t ctimeNanoseconds = 0;
   bool operator==(const FileIdentity&) const = default;
 };
+
+// The identity of the file at a native path, following links; std::nullopt when nothing is there.
+std::optional<FileIdentity> identityOfFile(const std::string& nativePath);
 
 class FileHandle {
  public:

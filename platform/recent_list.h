@@ -7,6 +7,7 @@
 #include <list>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace lexor {
@@ -19,8 +20,21 @@ class RecentList {
   // The newest value that `matches` accepts, moved to the front; none when no value does.
   template <typename Matches>
   std::optional<Value> find(Matches matches) {
+    return find(matches, [](const Value& value) { return value; });
+  }
+  // The same, giving only what `take` makes of the value: a cache hit on every read copies the
+  // part its caller needs, not the key it was found by.
+  template <typename Matches, typename Take>
+  auto find(Matches matches, Take take)
+      -> std::optional<std::decay_t<decltype(take(std::declval<const Value&>()))>> {
     std::lock_guard<std::mutex> lock(_mutex);
-    return findLocked(matches);
+    for (auto it = _values.begin(); it != _values.end(); ++it) {
+      if (matches(*it)) {
+        _values.splice(_values.begin(), _values, it);
+        return take(_values.front());
+      }
+    }
+    return std::nullopt;
   }
 
   // Drops the values that `replaces` accepts, puts `value` first, and drops the oldest past the

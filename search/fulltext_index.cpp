@@ -1,27 +1,32 @@
 #include "search/fulltext_index.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unicode/utf16.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 
 #include "core/entry_layout.h"
 #include "core/record_decoder.h"
+#include "platform/cache_folder.h"
+#include "platform/digest.h"
 #include "platform/log.h"
+#include "search/fulltext_rank.h"
 #include "search/fulltext_text.h"
 
 namespace lexor::search {
 namespace {
 
 // Bumped whenever what the index holds or how texts are folded changes: older files are rebuilt.
-constexpr const char* kFormat = "lexorpeek-fulltext 2";
+constexpr const char* kFormat = "lexorpeek-fulltext 3";
+// Reads of an index go through a mapping of the file instead of copies into SQLite's page cache.
+constexpr const char* kMapIndex = "PRAGMA mmap_size = 1073741824";
+// Runs of kana, kanji and hanzi this long or longer are found by trigrams; shorter ones by the
+// table of single characters and pairs.
+constexpr int64_t kTrigram = 3;
 constexpr auto kCjkPlaceholder = static_cast<char16_t>(kIndexPlaceholder);
 constexpr int64_t kAllRows = -1;
 
@@ -40,7 +45,21 @@ class Statement {
     sqlite3_bind_text(_stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   void bind(int i, int64_t value) { sqlite3_bind_int64(_stmt, i, value); }
-  bool step() { return sqlite3_step(_stmt) == SQLITE_ROW; }
+
+  bool step() {
+    _status = sqlite3_step(_stmt);
+    return _status == SQLITE_ROW;
+  }
+  // Whether the last step found the database damaged.
+  bool damaged() const {
+    const int primary = _status & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+  }
+  void reset() {
+    sqlite3_reset(_stmt);
+    sqlite3_clear_bindings(_stmt);
+    _status = SQLITE_OK;
+  }
   bool run() {
     const int status = sqlite3_step(_stmt);
     sqlite3_reset(_stmt);
@@ -57,6 +76,7 @@ class Statement {
 
  private:
   sqlite3_stmt* _stmt = nullptr;
+  int _status = SQLITE_OK;
 };
 
 bool exec(sqlite3* db, const char* sql) {
@@ -69,48 +89,49 @@ bool exec(sqlite3* db, const char* sql) {
 
 struct DictionaryState {
   std::string path;      // UTF-8
-  std::string identity;  // size, modification time, inode
+  std::string identity;  // size, modification and change times, device, inode, content digest
 };
 
-std::optional<DictionaryState> stateOf(const UString& path) {
+DictionaryState stateOf(Lexor& dic) {
   DictionaryState state;
-  state.path = toUtf8(path);
-  struct stat info {};
-  if (::stat(state.path.c_str(), &info) != 0) return std::nullopt;
-  state.identity = std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
-                   std::to_string(info.st_mtim.tv_nsec) + ":" + std::to_string(info.st_dev) + ":" +
-                   std::to_string(info.st_ino);
+  state.path = toUtf8(dic.path());
+  const FileIdentity& file = dic.fileIdentity();
+  state.identity = std::to_string(file.size) + ":" + std::to_string(file.mtimeNanoseconds) + ":" +
+                   std::to_string(file.ctimeNanoseconds) + ":" + std::to_string(file.device) + ":" +
+                   std::to_string(file.inode) + ":" + digestHex(dic.contentDigest());
   return state;
 }
 
-// 64-bit FNV-1a: a stable digest of the path, to name its index file.
-std::string digest(const std::string& text) {
-  uint64_t hash = 0xcbf29ce484222325ULL;
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 0x100000001b3ULL;
-  }
-  static const char kHex[] = "0123456789abcdef";
-  std::string out(16, '0');
-  for (int i = 15; i >= 0; --i, hash >>= 4) out[static_cast<size_t>(i)] = kHex[hash & 0xF];
-  return out;
-}
-
 std::string indexFileOf(const DictionaryState& state) {
-  return fulltextCacheFolder() + "/" + digest(state.path) + ".fts";
+  return fulltextCacheFolder() + "/" + digestHex(digestBytes(state.path)) + ".fts";
 }
 
-std::optional<std::string> metaValue(sqlite3* db, const char* key) {
-  Statement select(db, "SELECT value FROM meta WHERE key = ?1");
-  if (!select) return std::nullopt;
-  select.bind(1, std::string(key));
-  if (!select.step()) return std::nullopt;
-  return select.text(0);
+// The dictionary at `path`, its index read.
+std::shared_ptr<Lexor> openDictionary(const UString& path) {
+  std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(path);
+  if (dic) dic->loadIndex(false);
+  return dic;
+}
+
+// Every row of the meta table, read by one statement (a handful of rows).
+std::map<std::string, std::string> metaOf(sqlite3* db) {
+  std::map<std::string, std::string> meta;
+  Statement select(db, "SELECT key, value FROM meta");
+  while (select && select.step()) meta[select.text(0)] = select.text(1);
+  return meta;
+}
+
+std::optional<std::string> metaValue(const std::map<std::string, std::string>& meta,
+                                     const char* key) {
+  const auto found = meta.find(key);
+  if (found == meta.end()) return std::nullopt;
+  return found->second;
 }
 
 bool matches(sqlite3* db, const DictionaryState& state) {
-  return metaValue(db, "format") == kFormat && metaValue(db, "path") == state.path &&
-         metaValue(db, "identity") == state.identity;
+  const std::map<std::string, std::string> meta = metaOf(db);
+  return metaValue(meta, "format") == kFormat && metaValue(meta, "path") == state.path &&
+         metaValue(meta, "identity") == state.identity;
 }
 
 // Walks every entry of a dictionary as the query walk meets them: blocks in index order, a
@@ -170,6 +191,29 @@ class EntryWalk {
   std::map<uint64_t, uint64_t> _walked;  // [first unit, end unit) of the blocks walked
 };
 
+// The single characters and the pairs of neighbouring characters of each run (runs separated by
+// one space), each a token of their own for the index's simple tokenizer.
+void shortGrams(const UString& runs, UString* grams) {
+  grams->clear();
+  size_t previous = UString::npos;  // where the run's previous character begins
+  for (size_t i = 0; i < runs.size();) {
+    const size_t first = i;
+    char32_t c = 0;
+    U16_NEXT(runs.data(), i, runs.size(), c);
+    if (c == u' ') {
+      previous = UString::npos;
+      continue;
+    }
+    if (!grams->empty()) grams->push_back(u' ');
+    grams->append(runs, first, i - first);
+    if (previous != UString::npos) {
+      grams->push_back(u' ');
+      grams->append(runs, previous, i - previous);
+    }
+    previous = first;
+  }
+}
+
 // The words text (each run of kana, kanji and hanzi one placeholder) and the runs themselves.
 void splitCjk(const UString& folded, UString* words, UString* runs) {
   words->clear();
@@ -196,23 +240,24 @@ void splitCjk(const UString& folded, UString* words, UString* runs) {
 bool createTables(sqlite3* db) {
   return exec(db,
               "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;"
-              "CREATE TABLE blocks(first INTEGER PRIMARY KEY, entry INTEGER);"
+              "CREATE TABLE blocks(first INTEGER PRIMARY KEY, number INTEGER);"
               "CREATE VIRTUAL TABLE words USING fts5(t, content='', "
               "  tokenize=\"unicode61 remove_diacritics 0 categories 'L* N* M* Co'\");"
-              "CREATE TABLE cjk_text(id INTEGER PRIMARY KEY, t TEXT);"
-              "CREATE VIRTUAL TABLE cjk USING fts5(t, content='cjk_text', content_rowid='id', "
-              "  tokenize='trigram case_sensitive 1');");
+              "CREATE VIRTUAL TABLE cjk USING fts5(t, content='', "
+              "  tokenize='trigram case_sensitive 1');"
+              "CREATE VIRTUAL TABLE cjk_short USING fts5(t, content='', detail='none', "
+              "  columnsize=0, tokenize='ascii');");
 }
 
 // Fills a fresh database with the dictionary's entries; false when the database fails.
 bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProgress& progress) {
   if (!createTables(db) || !exec(db, "BEGIN")) return false;
-  Statement addBlock(db, "INSERT INTO blocks(first, entry) VALUES(?1, ?2)");
   Statement addWords(db, "INSERT INTO words(rowid, t) VALUES(?1, ?2)");
-  Statement addRuns(db, "INSERT INTO cjk_text(id, t) VALUES(?1, ?2)");
+  Statement addBlock(db, "INSERT INTO blocks(first, number) VALUES(?1, ?2)");
   Statement addTrigrams(db, "INSERT INTO cjk(rowid, t) VALUES(?1, ?2)");
+  Statement addShort(db, "INSERT INTO cjk_short(rowid, t) VALUES(?1, ?2)");
   Statement addMeta(db, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
-  if (!addBlock || !addWords || !addRuns || !addTrigrams || !addMeta) return false;
+  if (!addBlock || !addWords || !addShort || !addTrigrams || !addMeta) return false;
 
   EntryWalk walk(dic);
   const uint64_t all = static_cast<uint64_t>(std::max(dic.nWord(), 0));
@@ -220,12 +265,13 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
   std::vector<uint8_t> block;
   UString words;
   UString runs;
+  UString grams;
   bool ok = true;
   const uint32_t blocks = dic.usableIndexEntries();
   for (uint32_t n = 0; n < blocks && ok; ++n) {
     if (!walk.loadBlock(static_cast<int32_t>(n), block)) continue;
     addBlock.bind(1, next);
-    addBlock.bind(2, static_cast<int64_t>(n));
+    addBlock.bind(2, static_cast<int64_t>(dic.indexBlockNumber(n)));
     ok = addBlock.run();
     EntryWalk::entries(dic, walk.texts(), block, -1, false, [&](int64_t, const Record& record) {
       const int64_t id = next++;
@@ -234,12 +280,12 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
       addWords.bind(2, toUtf8(words));
       ok = ok && addWords.run();
       if (!runs.empty()) {
-        const std::string text = toUtf8(runs);
-        addRuns.bind(1, id);
-        addRuns.bind(2, text);
+        shortGrams(runs, &grams);
         addTrigrams.bind(1, id);
-        addTrigrams.bind(2, text);
-        ok = ok && addRuns.run() && addTrigrams.run();
+        addTrigrams.bind(2, toUtf8(runs));
+        addShort.bind(1, id);
+        addShort.bind(2, toUtf8(grams));
+        ok = ok && addTrigrams.run() && addShort.run();
       }
     });
     if (progress)
@@ -255,15 +301,17 @@ bool fill(sqlite3* db, Lexor& dic, const DictionaryState& state, const BuildProg
     addMeta.bind(2, value);
     if (!addMeta.run()) return false;
   }
+
   return exec(db,
               "INSERT INTO words(words) VALUES('optimize'); INSERT INTO cjk(cjk) "
-              "VALUES('optimize');") &&
+              "VALUES('optimize'); INSERT INTO cjk_short(cjk_short) VALUES('optimize');") &&
          exec(db, "COMMIT");
 }
 
 sqlite3* openDatabase(const std::string& file, int flags) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK ||
+      !registerRankFunction(db)) {
     sqlite3_close(db);
     return nullptr;
   }
@@ -279,12 +327,7 @@ void warnInMemoryOnce(const std::string& folder) {
 
 }  // namespace
 
-std::string fulltextCacheFolder() {
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  if (cache && cache[0] == '/') return std::string(cache) + "/lexorpeek";
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.cache/lexorpeek";
-}
+std::string fulltextCacheFolder() { return cacheFolder(); }
 
 UString searchableText(const Record& record) {
   UString text;
@@ -296,46 +339,131 @@ UString searchableText(const Record& record) {
   return text;
 }
 
-FulltextIndex::~FulltextIndex() { sqlite3_close(_db); }
+// The statements of every query, prepared once for the index's life.
+// The statements of the queries, each prepared on its first use and then kept for the index's
+// life: a one-shot search parses only the two it runs.
+struct FulltextIndex::Queries {
+  enum Kind { kWords, kTrigrams, kPairs, kBlock, kKinds };
+  explicit Queries(sqlite3* db) : db(db) {}
+  Statement& operator[](Kind kind) {
+    static constexpr const char* kSql[kKinds] = {
+        "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY lexor_rank(words), rowid LIMIT ?2",
+        "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY lexor_rank(cjk), rowid LIMIT ?2",
+        // single characters and pairs
+        "SELECT rowid FROM cjk_short WHERE cjk_short MATCH ?1 ORDER BY rowid LIMIT ?2",
+        // the block of an entry number
+        "SELECT first, number FROM blocks WHERE first <= ?1 ORDER BY first DESC LIMIT 1",
+    };
+    if (!statements[kind]) statements[kind] = std::make_unique<Statement>(db, kSql[kind]);
+    return *statements[kind];
+  }
+  sqlite3* db;
+  std::unique_ptr<Statement> statements[kKinds];
+};
+
+FulltextIndex::~FulltextIndex() {
+  _queries.reset();
+  sqlite3_close(_db);
+}
+
+namespace {
+
+// An index file opened for reading through a mapping, as immutable: a cache file is only ever
+// replaced by a rename, never changed in place, so SQLite need not lock it nor look for changes
+// before each statement.
+sqlite3* openIndexFile(const std::string& file) {
+  std::string uri = "file:";
+  for (const char c : file) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char kHex[] = "0123456789ABCDEF";
+      uri += {'%', kHex[static_cast<unsigned char>(c) >> 4], kHex[c & 0xF]};
+    } else {
+      uri.push_back(c);
+    }
+  }
+  uri += "?immutable=1";
+  sqlite3* db = openDatabase(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
+  if (db) sqlite3_exec(db, kMapIndex, nullptr, nullptr, nullptr);
+  return db;
+}
+
+// Builds the dictionary's index and writes it to the cache folder: the database then opened from
+// the cache file, or the one in memory (*inMemory) when the file cannot be written; nullptr when
+// the build fails. The file is written into a new temporary, synced and renamed into place, so
+// that no reader ever opens a half-written index.
+sqlite3* buildIndex(Lexor& dic, const DictionaryState& state, const BuildProgress& progress,
+                    bool* inMemory) {
+  sqlite3* db = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  if (!db || !fill(db, dic, state, progress)) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  const std::string folder = fulltextCacheFolder();
+  const std::string file = indexFileOf(state);
+  if (ensureCacheFolder(folder)) {
+    removeStaleTemporaries(folder);
+    if (std::unique_ptr<CacheTemporary> temporary = CacheTemporary::create(file)) {
+      bool written = false;
+      {
+        Statement vacuum(db, "VACUUM INTO ?1");  // into the empty file just made
+        if (vacuum) {
+          vacuum.bind(1, temporary->path());
+          written = vacuum.run();
+        }
+      }
+      if (written && temporary->commit()) {
+        if (sqlite3* saved = openIndexFile(file)) {
+          sqlite3_close(db);
+          *inMemory = false;
+          return saved;
+        }
+      }
+    }
+  }
+  warnInMemoryOnce(folder);
+  *inMemory = true;
+  return db;
+}
+
+}  // namespace
 
 std::unique_ptr<FulltextIndex> FulltextIndex::adopt(sqlite3* db, std::shared_ptr<Lexor> dic,
                                                     bool inMemory) {
   std::unique_ptr<FulltextIndex> index(new FulltextIndex());
-  index->_db = db;
   index->_dic = std::move(dic);
   index->_path = index->_dic->path();
-  index->_inMemory = inMemory;
-  index->_identity = metaValue(db, "identity").value_or("");
-  if (std::optional<std::string> entries = metaValue(db, "entries")) {
-    index->_entries = std::strtoull(entries->c_str(), nullptr, 10);
-  }
-  Statement blocks(db, "SELECT first, entry FROM blocks ORDER BY first");
-  if (!blocks) return nullptr;
-  while (blocks.step())
-    index->_blocks.emplace_back(blocks.integer(0), static_cast<int32_t>(blocks.integer(1)));
+  index->_file = index->_dic->fileIdentity();
+  if (!index->attach(db, inMemory)) return nullptr;
   return index;
 }
 
-bool FulltextIndex::isCurrent() const {
-  const std::optional<DictionaryState> state = stateOf(_path);
-  return state && state->identity == _identity;
+bool FulltextIndex::attach(sqlite3* db, bool inMemory) {
+  _queries.reset();
+  sqlite3_close(_db);
+  _db = db;
+  _inMemory = inMemory;
+  const std::map<std::string, std::string> meta = metaOf(db);
+  _identity = metaValue(meta, "identity").value_or("");
+  _entries = 0;
+  if (std::optional<std::string> entries = metaValue(meta, "entries"))
+    _entries = std::strtoull(entries->c_str(), nullptr, 10);
+  _blockNumber = -1;
+  _queries = std::make_unique<Queries>(db);
+  return static_cast<bool>((*_queries)[Queries::kBlock]);
 }
 
+bool FulltextIndex::isCurrent() const { return identityOfFile(toUtf8(_path)) == _file; }
+
 std::unique_ptr<FulltextIndex> FulltextIndex::openCached(const UString& path) {
-  const std::optional<DictionaryState> state = stateOf(path);
-  if (!state) return nullptr;
-  sqlite3* db = openDatabase(indexFileOf(*state), SQLITE_OPEN_READONLY);
+  std::shared_ptr<Lexor> dic = openDictionary(path);
+  if (!dic) return nullptr;
+  const DictionaryState state = stateOf(*dic);
+  sqlite3* db = openIndexFile(indexFileOf(state));
   if (!db) return nullptr;
-  if (!matches(db, *state)) {
+  if (!matches(db, state)) {
     sqlite3_close(db);
     return nullptr;
   }
-  std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(path);
-  if (!dic) {
-    sqlite3_close(db);
-    return nullptr;
-  }
-  dic->loadIndex(false);
   return adopt(db, std::move(dic), false);
 }
 
@@ -343,82 +471,66 @@ std::unique_ptr<FulltextIndex> FulltextIndex::open(const UString& path,
                                                    const BuildProgress& progress,
                                                    std::string* error) {
   if (std::unique_ptr<FulltextIndex> cached = openCached(path)) return cached;
-  const std::optional<DictionaryState> state = stateOf(path);
-  std::shared_ptr<Lexor> dic = state ? Lexor::initWithFilePath(path) : nullptr;
+  std::shared_ptr<Lexor> dic = openDictionary(path);
   if (!dic) {
     *error = "cannot open dictionary '" + toUtf8(path) + "'";
     return nullptr;
   }
-  dic->loadIndex(false);
-
-  // Built in memory, then written out compacted under a temporary name and renamed into place,
-  // so that no reader ever opens a half-written index.
-  sqlite3* db = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  if (!db || !fill(db, *dic, *state, progress)) {
-    sqlite3_close(db);
-    *error = "cannot build the full-text index of '" + state->path + "'";
+  bool inMemory = false;
+  sqlite3* db = buildIndex(*dic, stateOf(*dic), progress, &inMemory);
+  if (!db) {
+    *error = "cannot build the full-text index of '" + toUtf8(path) + "'";
     return nullptr;
   }
-  const std::string folder = fulltextCacheFolder();
-  const std::string file = indexFileOf(*state);
-  static std::atomic<uint64_t> builds{0};
-  const std::string temporary =
-      file + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(builds++);
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
-  bool written = false;
-  {
-    Statement vacuum(db, "VACUUM INTO ?1");
-    if (vacuum) {
-      vacuum.bind(1, temporary);
-      written = vacuum.run();
-    }
-  }
-  if (written && std::rename(temporary.c_str(), file.c_str()) == 0) {
-    if (sqlite3* saved = openDatabase(file, SQLITE_OPEN_READONLY)) {
-      sqlite3_close(db);
-      return adopt(saved, std::move(dic), false);
-    }
-  }
-  std::filesystem::remove(temporary, ignored);
-  warnInMemoryOnce(folder);
-  return adopt(db, std::move(dic), true);
+  return adopt(db, std::move(dic), inMemory);
 }
 
 std::vector<int64_t> FulltextIndex::search(const FulltextQuery& query, size_t limit) {
+  bool damaged = false;
+  std::vector<int64_t> found = searchOnce(query, limit, &damaged);
+  if (!damaged) return found;
+  // A damaged index is built again, and the query answered from the new one.
+  logFormat("full-text index of %s is damaged; building it again\n", toUtf8(_path).c_str());
+  bool inMemory = false;
+  sqlite3* db = buildIndex(*_dic, stateOf(*_dic), nullptr, &inMemory);
+  if (!db || !attach(db, inMemory)) return {};
+  return searchOnce(query, limit, &damaged);
+}
+
+std::vector<int64_t> FulltextIndex::searchOnce(const FulltextQuery& query, size_t limit,
+                                               bool* damaged) {
   std::vector<int64_t> found;
   if (query.empty()) return found;
   const int64_t wanted = limit == 0 ? kAllRows : static_cast<int64_t>(limit);
 
   if (!query.substring) {
-    Statement select(_db,
-                     "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rank, rowid LIMIT ?2");
-    if (!select) return found;
+    Statement& select = (*_queries)[Queries::kWords];
+    if (!select) {
+      *damaged = true;
+      return found;
+    }
     select.bind(1, indexExpression(query));
     select.bind(2, wanted);
     while (select.step()) found.push_back(select.integer(0));
+    *damaged = select.damaged();
+    select.reset();
     return found;
   }
 
   // A substring query narrows by its longest run of kana, kanji and hanzi: trigrams for three
-  // characters or more, a scan below that. Unless the query is that run alone, each candidate's
-  // text is then read back and searched for the whole substring.
+  // characters or more, the table of single characters and pairs below that. Unless the query is
+  // that run alone, each candidate's text is then read back and searched for the whole substring.
   const UString run = longestCjkRun(query.text);
   const bool wholeRun = run == query.text;
   int64_t runLength = 0;
   for (size_t i = 0; i < run.size(); ++i) runLength += U16_IS_TRAIL(run[i]) ? 0 : 1;
-  const char* sql = runLength >= 3
-                        ? "SELECT rowid FROM cjk WHERE cjk MATCH ?1 ORDER BY rank, rowid LIMIT ?2"
-                        : "SELECT id FROM cjk_text WHERE instr(t, ?1) > 0 ORDER BY id LIMIT ?2";
-  Statement select(_db, sql);
-  if (!select) return found;
-  // A trigram query is a quoted string (the run holds no quote); the scan takes the run as it is.
-  std::string needle = toUtf8(run);
-  if (runLength >= 3) {
-    needle.insert(needle.begin(), '"');
-    needle.push_back('"');
+  Statement& select = (*_queries)[runLength >= kTrigram ? Queries::kTrigrams : Queries::kPairs];
+  if (!select) {
+    *damaged = true;
+    return found;
   }
-  select.bind(1, needle);
+  // Either way a quoted string: one phrase of trigrams, or one token (the run holds no quote).
+  select.bind(1, "\"" + toUtf8(run) + "\"");
   select.bind(2, wholeRun ? wanted : kAllRows);
   while (select.step()) {
     const int64_t entry = select.integer(0);
@@ -429,17 +541,26 @@ std::vector<int64_t> FulltextIndex::search(const FulltextQuery& query, size_t li
     found.push_back(entry);
     if (wanted != kAllRows && static_cast<int64_t>(found.size()) >= wanted) break;
   }
+  *damaged = select.damaged();
+  select.reset();
   return found;
 }
 
 std::optional<Record> FulltextIndex::record(int64_t entry) {
-  auto after = std::upper_bound(_blocks.begin(), _blocks.end(), std::make_pair(entry, INT32_MAX));
-  if (entry < 1 || after == _blocks.begin()) return std::nullopt;
-  const auto& [first, indexEntry] = *std::prev(after);
-  if (_blockEntry != indexEntry) {
-    _blockEntry = -1;
-    if (!_dic->loadDatablock(indexEntry, _block)) return std::nullopt;
-    _blockEntry = indexEntry;
+  // The block is looked up for each record (a few B-tree pages): a one-shot search reads a
+  // hundred records, far fewer than the tens of thousands of blocks a list would hold.
+  Statement& block = (*_queries)[Queries::kBlock];
+  block.bind(1, entry);
+  const bool known = entry >= 1 && block.step();
+  const int64_t first = known ? block.integer(0) : 0;
+  const int64_t number = known ? block.integer(1) : -1;
+  block.reset();
+  if (!known || number < 0 || number > UINT32_MAX) return std::nullopt;
+  if (_blockNumber != number) {
+    _blockNumber = -1;
+    if (_dic->readBlockAt(static_cast<uint32_t>(number), _block) != LexorStatus::kOk)
+      return std::nullopt;
+    _blockNumber = number;
   }
   // Decoding rewrites code-page translations in place, which a second decoding leaves as it is.
   std::optional<Record> found;

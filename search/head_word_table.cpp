@@ -1,163 +1,99 @@
 #include "search/head_word_table.h"
 
-#include <unicode/ustring.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
+#include <atomic>
 #include <mutex>
-#include <optional>
 
-#include "core/block_cursor.h"
-#include "core/bocu1.h"
-#include "core/record_decoder.h"
+#include "platform/cache_folder.h"
+#include "platform/digest.h"
+#include "platform/log.h"
 #include "platform/recent_list.h"
-#include "search/text_fold.h"
+#include "search/head_word_file.h"
 
 namespace lexor {
 namespace {
 
 constexpr size_t kTableCacheCapacity = 8;
-constexpr size_t kMaxReservedEntries = size_t{1} << 20;
-constexpr uint32_t kMaxArenaBytes = std::numeric_limits<uint32_t>::max() - 1;
 
 }  // namespace
 
-// Walks the blocks with the query walk's cursor: a block that cannot be loaded is passed, an entry
-// that breaks the layout ends its block, and a block that overlaps one already walked (a crafted
-// index naming it twice) is passed, so that no entry is counted twice.
-class HeadWordTable::Builder {
- public:
-  Builder(Lexor& dic, HeadWordTable& table)
-      : _dic(dic),
-        _table(table),
-        _texts(DictionaryTexts::of(dic.isBOCU(), dic.getDicSignature())) {}
-
-  void run() {
-    const uint32_t blocks = _dic.usableIndexEntries();
-    // A guess from the blocks actually indexed, capped: a crafted index of many tiny entries
-    // must not reserve memory that the data never fills.
-    _table._entries.reserve(std::min<size_t>(size_t{blocks} * 8 + 1, kMaxReservedEntries));
-    BlockCursor cursor;
-    WalkedBlocks walked;
-    for (uint32_t i = 0; i < blocks && !_full; ++i) {
-      if (cursor.load(_dic, static_cast<int32_t>(i), walked) != BlockLoad::kLoaded) continue;
-      while (!_full && cursor.nextEntry())
-        add(i, static_cast<uint32_t>(cursor.entryOffset()), cursor.headWord(),
-            cursor.headWordLength());
-    }
-    _table._entries.push_back({static_cast<uint32_t>(_table._arena.size()), 0, 0, 0});
-    _table._entries.shrink_to_fit();
-    _table._arena.shrink_to_fit();
+void gramsOf(std::string_view folded, std::vector<uint64_t>* grams) {
+  grams->clear();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(folded.data());
+  const auto length = static_cast<int32_t>(folded.size());
+  char32_t previous = kGramStart;
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    const char32_t now = c < 0 ? char32_t{0xFFFD} : static_cast<char32_t>(c);
+    grams->push_back(gramKey(previous, now));
+    previous = now;
   }
+  grams->push_back(gramKey(previous, kGramEnd));
+  std::sort(grams->begin(), grams->end());
+  grams->erase(std::unique(grams->begin(), grams->end()), grams->end());
+}
 
- private:
-  bool decode(const uint8_t* word, size_t length) {
-    if (_texts.bocu) {
-      _units.resize(2 * length + 1);
-      const int32_t n = bocu1_decode_to16(_units.data(), word);  // word ends in its NUL
-      if (n < 0) return false;
-      _text = UStringView(_units.data(), static_cast<size_t>(n));
-      return true;
-    }
-    _decoded = decodeCodePage(_texts.headWordPage, word, length);
-    if (!_decoded) return false;
-    _text = *_decoded;
-    return true;
-  }
-
-  void add(uint32_t indexEntry, uint32_t offset, const uint8_t* word, size_t length) {
-    if (!decode(word, length)) {
-      ++_table._undecodable;
-      return;
-    }
-    std::string& arena = _table._arena;
-    const size_t text = arena.size();
-    appendFoldedText(_text, &arena);
-    const size_t foldedLength = arena.size() - text;
-    arena.push_back('\0');
-    const size_t storedAt = arena.size();
-    storedUtf8();
-    _table._storedUtf8Bytes += _stored.size();
-    uint32_t stored = 0;
-    if (_stored != std::string_view(arena).substr(text, foldedLength)) {
-      arena += _stored;
-      arena.push_back('\0');
-      stored = static_cast<uint32_t>(storedAt);
-    }
-    if (arena.size() > kMaxArenaBytes) {  // no real dictionary comes near; the rest is left out
-      arena.resize(text);
-      _full = true;
-      return;
-    }
-    _table._entries.push_back({static_cast<uint32_t>(text), stored, indexEntry, offset});
-  }
-
-  // The decoded head word as UTF-8 in _stored, whose storage serves every entry.
-  void storedUtf8() {
-    _stored.resize(_text.size() * 3);  // a UTF-16 unit never needs more
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t written = 0;
-    u_strToUTF8WithSub(_stored.data(), static_cast<int32_t>(_stored.size()), &written,
-                       reinterpret_cast<const UChar*>(_text.data()),
-                       static_cast<int32_t>(_text.size()), 0xFFFD, nullptr, &status);
-    _stored.resize(U_SUCCESS(status) ? static_cast<size_t>(written) : 0);
-  }
-
-  Lexor& _dic;
-  HeadWordTable& _table;
-  DictionaryTexts _texts;
-  std::vector<char16_t> _units;
-  std::optional<UString> _decoded;
-  UStringView _text;
-  std::string _stored;
-  bool _full = false;
-};
+std::shared_ptr<const HeadWordTable> HeadWordTable::over(const Parts& parts,
+                                                         std::shared_ptr<const void> owner,
+                                                         size_t heapBytes) {
+  if (parts.entries.empty() || parts.order.size() != parts.entries.size() - 1 ||
+      parts.gramStarts.size() != parts.gramKeys.size() + 1 ||
+      parts.entries.back().text > parts.arena.size())
+    return nullptr;
+  std::shared_ptr<HeadWordTable> table(new HeadWordTable());
+  table->_parts = parts;
+  table->_owner = std::move(owner);
+  table->_heapBytes = heapBytes;
+  return table;
+}
 
 std::string_view HeadWordTable::folded(size_t i) const {
-  const Entry& entry = _entries[i];
-  const size_t end = (entry.stored != 0 ? entry.stored : _entries[i + 1].text) - 1;
-  return std::string_view(_arena).substr(entry.text, end - entry.text);
+  if (i >= size()) return {};
+  const Entry& entry = _parts.entries[i];
+  const size_t end = entry.stored != 0 ? entry.stored : _parts.entries[i + 1].text;
+  if (entry.text >= end || end > _parts.arena.size()) return {};
+  return _parts.arena.substr(entry.text, end - 1 - entry.text);
 }
 
 std::string_view HeadWordTable::stored(size_t i) const {
-  const Entry& entry = _entries[i];
+  if (i >= size()) return {};
+  const Entry& entry = _parts.entries[i];
   if (entry.stored == 0) return folded(i);
-  const size_t end = _entries[i + 1].text - 1;
-  return std::string_view(_arena).substr(entry.stored, end - entry.stored);
+  const size_t end = _parts.entries[i + 1].text;
+  if (entry.stored >= end || end > _parts.arena.size()) return {};
+  return _parts.arena.substr(entry.stored, end - 1 - entry.stored);
+}
+
+EntryLocation HeadWordTable::location(size_t i) const {
+  if (i >= size()) return {UINT32_MAX, 0};
+  return {_parts.entries[i].indexEntry, _parts.entries[i].offset};
 }
 
 size_t HeadWordTable::entryAt(size_t at) const {
+  const auto entries = _parts.entries.first(size());
   const auto after =
-      std::upper_bound(_entries.begin(), _entries.end() - 1, at,
+      std::upper_bound(entries.begin(), entries.end(), at,
                        [](size_t offset, const Entry& entry) { return offset < entry.text; });
-  return static_cast<size_t>(after - _entries.begin()) - 1;
+  return after == entries.begin() ? 0 : static_cast<size_t>(after - entries.begin()) - 1;
 }
 
-std::span<const uint32_t> HeadWordTable::foldedOrder() const {
-  std::call_once(_sortOnce, [this] {
-    _foldedOrder.resize(size());
-    for (uint32_t i = 0; i < _foldedOrder.size(); ++i) _foldedOrder[i] = i;
-    std::stable_sort(_foldedOrder.begin(), _foldedOrder.end(),
-                     [this](uint32_t a, uint32_t b) { return folded(a) < folded(b); });
-  });
-  return _foldedOrder;
-}
-
-size_t HeadWordTable::memoryBytes() const {
-  return sizeof(*this) + _arena.capacity() + _entries.capacity() * sizeof(Entry) +
-         _foldedOrder.capacity() * sizeof(uint32_t);
-}
-
-std::shared_ptr<const HeadWordTable> HeadWordTable::build(Lexor& dic) {
-  auto table = std::make_shared<HeadWordTable>();
-  Builder(dic, *table).run();
-  return table;
+std::span<const uint32_t> HeadWordTable::postings(uint64_t gram) const {
+  const auto keys = _parts.gramKeys;
+  const auto at = std::lower_bound(keys.begin(), keys.end(), gram);
+  if (at == keys.end() || *at != gram) return {};
+  const auto k = static_cast<size_t>(at - keys.begin());
+  const uint32_t first = _parts.gramStarts[k];
+  const uint32_t end = _parts.gramStarts[k + 1];
+  if (first > end || end > _parts.postings.size()) return {};
+  return _parts.postings.subspan(first, end - first);
 }
 
 namespace {
 
-// A table is the right one for a dictionary when it was built from the same index object: opens
+// A table is the right one for a dictionary when it was made for the same index object: opens
 // of one unchanged file share their index, and a changed file gets a new one.
 struct CachedTable {
   std::weak_ptr<const LexorIndex> index;
@@ -194,6 +130,29 @@ TableCache& tableCache() {
   return *cache;
 }
 
+void warnNotWrittenOnce(const std::string& folder) {
+  static std::atomic<bool> warned{false};
+  if (!warned.exchange(true))
+    logFormat("head-word table: cannot write %s; tables are built in memory\n", folder.c_str());
+}
+
+// The cache file when it holds this file's table, else a table built now and written there.
+std::shared_ptr<const HeadWordTable> mappedOrBuilt(Lexor& dic) {
+  const std::string path = toUtf8(dic.path());
+  if (path.empty()) return HeadWordTable::build(dic);
+  HeadWordFileKey key;
+  key.identity = dic.fileIdentity();
+  key.contentDigest = dic.contentDigest();
+  key.pathDigest = digestBytes(path);
+  const std::string folder = cacheFolder();
+  const std::string file = folder + "/" + digestHex(key.pathDigest) + ".words";
+  if (std::shared_ptr<const HeadWordTable> mapped = mapHeadWordFile(file, key)) return mapped;
+  std::shared_ptr<const HeadWordTable> built = HeadWordTable::build(dic);
+  if (!ensureCacheFolder(folder) || !writeHeadWordFile(file, key, *built))
+    warnNotWrittenOnce(folder);
+  return built;
+}
+
 }  // namespace
 
 std::shared_ptr<const HeadWordTable> HeadWordTable::of(Lexor& dic) {
@@ -202,7 +161,7 @@ std::shared_ptr<const HeadWordTable> HeadWordTable::of(Lexor& dic) {
   if (!index) return build(dic);
   // The slot is held while building, so that sessions asking at once wait for one build.
   const std::shared_ptr<CachedTable> slot = tableCache().slotFor(index);
-  std::call_once(slot->built, [&] { slot->table = build(dic); });
+  std::call_once(slot->built, [&] { slot->table = mappedOrBuilt(dic); });
   return slot->table;
 }
 

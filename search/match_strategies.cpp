@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "core/entry_layout.h"
@@ -129,8 +130,42 @@ void forEachContaining(const HeadWordTable& table, std::string_view needle, Visi
     const size_t entry = table.entryAt(at);
     const size_t foldedEnd = table.foldedBegin(entry) + table.folded(entry).size();
     if (at + needle.size() <= foldedEnd && !visit(entry)) return;
-    from = entry + 1 < table.size() ? table.foldedBegin(entry + 1) : arena.size();
+    // Onwards from the next entry's words; a damaged table never sends the search back.
+    from = std::max(at + 1, entry + 1 < table.size() ? table.foldedBegin(entry + 1) : arena.size());
   }
+}
+
+constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+
+// The grams a word holding `needle` must hold: its neighbouring characters, and the word's start
+// before its first or end after its last when the needle is anchored there.
+template <typename Visit>
+void forEachNeedleGram(std::string_view needle, bool atStart, bool atEnd, Visit visit) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(needle.data());
+  const auto length = static_cast<int32_t>(needle.size());
+  char32_t previous = atStart ? kGramStart : kNoCharacter;
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    const char32_t now = c < 0 ? char32_t{0xFFFD} : static_cast<char32_t>(c);
+    if (previous != kNoCharacter) visit(gramKey(previous, now));
+    previous = now;
+  }
+  if (atEnd && previous != kNoCharacter) visit(gramKey(previous, kGramEnd));
+}
+
+// The shortest posting list among the needle's grams: a superset of the entries that hold it, in
+// dictionary order. std::nullopt when the needle has no gram (one character, unanchored), and the
+// entries must be scanned.
+std::optional<std::span<const uint32_t>> candidatesFor(const HeadWordTable& table,
+                                                       std::string_view needle, bool atStart,
+                                                       bool atEnd) {
+  std::optional<std::span<const uint32_t>> best;
+  forEachNeedleGram(needle, atStart, atEnd, [&](uint64_t gram) {
+    const std::span<const uint32_t> list = table.postings(gram);
+    if (!best || list.size() < best->size()) best = list;
+  });
+  return best;
 }
 
 class WordMatcher final : public HeadWordMatcher {
@@ -191,12 +226,23 @@ class WordMatcher final : public HeadWordMatcher {
       case MatchStrategy::kPrefix:
         return fromFoldedOrder(table, visit);
       case MatchStrategy::kSubstring:
-        return forEachContaining(table, _word, visit);
       case MatchStrategy::kWord:
       case MatchStrategy::kFirst:
       case MatchStrategy::kLast:
-        return forEachContaining(
-            table, _word, [&](size_t i) { return !matches(table.folded(i), {}) || visit(i); });
+      case MatchStrategy::kSuffix: {
+        const auto checked = [&](size_t i) { return !matches(table.folded(i), {}) || visit(i); };
+        const bool atEnd = _strategy == MatchStrategy::kSuffix;
+        if (const auto candidates = candidatesFor(table, _word, false, atEnd)) {
+          for (uint32_t i : *candidates) {
+            if (!checked(i)) return;
+          }
+          return;
+        }
+        if (atEnd) return HeadWordMatcher::forEachMatch(table, visit);
+        return forEachContaining(table, _word, checked);
+      }
+      case MatchStrategy::kLev:
+        return withinOneEditOf(table, visit);
       default:
         return HeadWordMatcher::forEachMatch(table, visit);
     }
@@ -208,18 +254,53 @@ class WordMatcher final : public HeadWordMatcher {
            _strategy == MatchStrategy::kLast;
   }
 
-  // Exact and prefix matches are a range of the folded order, then put back in dictionary order.
-  void fromFoldedOrder(const HeadWordTable& table, const std::function<bool(size_t)>& visit) const {
+  // The entries whose folded word begins with `prefix`: a range of the folded order.
+  template <typename Each>
+  static void forEachWithPrefix(const HeadWordTable& table, std::string_view prefix, Each each) {
     const std::span<const uint32_t> order = table.foldedOrder();
-    auto first = std::partition_point(order.begin(), order.end(),
-                                      [&](uint32_t i) { return table.folded(i) < _word; });
-    std::vector<size_t> found;
-    for (auto it = first; it != order.end() && matches(table.folded(*it), {}); ++it)
-      found.push_back(*it);
+    auto it = std::partition_point(order.begin(), order.end(),
+                                   [&](uint32_t i) { return table.folded(i) < prefix; });
+    for (; it != order.end() && table.folded(*it).starts_with(prefix); ++it) each(*it);
+  }
+
+  static void visitInOrder(std::vector<size_t>& found, const std::function<bool(size_t)>& visit) {
     std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
     for (size_t i : found) {
       if (!visit(i)) return;
     }
+  }
+
+  // Exact and prefix matches are a range of the folded order, then put back in dictionary order.
+  void fromFoldedOrder(const HeadWordTable& table, const std::function<bool(size_t)>& visit) const {
+    std::vector<size_t> found;
+    forEachWithPrefix(table, _word, [&](uint32_t i) {
+      if (matches(table.folded(i), {})) found.push_back(i);
+    });
+    visitInOrder(found, visit);
+  }
+
+  // A word one edit from the word leaves one of its halves whole: it begins with the first half
+  // (the edit fell in the second) or ends with the second (the edit fell in the first). So the
+  // candidates are a range of the folded order and a posting list, not the whole table.
+  void withinOneEditOf(const HeadWordTable& table, const std::function<bool(size_t)>& visit) const {
+    const size_t length = codePoints(_word);
+    if (length < 2) return HeadWordMatcher::forEachMatch(table, visit);
+    size_t split = 0;  // where character length / 2 begins
+    for (size_t seen = 0; split < _word.size(); ++split) {
+      if (!isTrailByte(_word[split]) && seen++ == length / 2) break;
+    }
+    const std::string_view head = std::string_view(_word).substr(0, split);
+    const std::string_view tail = std::string_view(_word).substr(split);
+    std::vector<size_t> found;
+    const auto keep = [&](uint32_t i) {
+      if (withinOneEdit(table.folded(i), _word)) found.push_back(i);
+    };
+    forEachWithPrefix(table, head, keep);
+    if (const auto candidates = candidatesFor(table, tail, false, true)) {
+      for (uint32_t i : *candidates) keep(i);
+    }
+    visitInOrder(found, visit);
   }
 
   MatchStrategy _strategy;

@@ -183,6 +183,20 @@ TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
   }
 }
 
+// More hits rank first; equal ones in dictionary order, whatever the length of their texts.
+TEST_F(FulltextTest, MoreHitsRankFirstAndTiesKeepDictionaryOrder) {
+  const std::string path = writeDictionary({entry("a", "water, and much more text around it"),
+                                            entry("c", "water, water and water"),
+                                            entry("b", "water"), entry("d", "fire")});
+  std::string error;
+  std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  std::vector<std::string> heads;
+  for (int64_t id : index->search(*parseQuery(u"water", &error), 0))
+    heads.push_back(toUtf8(*index->record(id)->eword));
+  EXPECT_EQ(heads, (std::vector<std::string>{"c", "a", "b"}));  // "b" is shorter, not better
+}
+
 TEST_F(FulltextTest, ChangedDictionaryGetsAFreshIndexAndABrokenOneIsRebuilt) {
   const std::string path = writeDictionary({entry("a", "first text")});
   std::string error;

@@ -1,0 +1,292 @@
+// The cache files of head-word tables and full-text indexes: a damaged or foreign file is built
+// again, a dictionary rewritten in place is indexed again, planted links are never written
+// through, an unwritable folder falls back to memory, and two processes building at once agree.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/cache_folder.h"
+#include "platform/digest.h"
+#include "platform/log.h"
+#include "search/fulltext_index.h"
+#include "search/head_word_file.h"
+#include "search/match_strategies.h"
+#include "tests/support/temp_dir.h"
+#include "tools/writer/lexor_writer.h"
+
+namespace lexor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+std::vector<writer::Entry> entriesWith(const char* word) {
+  return {{u(word), u("a cat"), {}, {}, 0}, {u("zebra"), u("cat"), {}, {}, 0}};
+}
+
+std::vector<std::string> lev(const std::string& path, const char* word) {
+  const HeadWordMatches found =
+      matchHeadWords({Lexor::initWithFilePath(u(path))}, "lev", u(word), 10);
+  std::vector<std::string> words;
+  for (const UString& w : found.perDictionary.at(0)) words.push_back(toUtf8(w));
+  return words;
+}
+
+class CacheFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    clearHeadWordTableCache();
+    closeCachedFiles();
+  }
+  void TearDown() override { clearHeadWordTableCache(); }
+
+  std::string write(const char* word) {
+    EXPECT_EQ(writer::writeDictionary(path, entriesWith(word), {}).error, "");
+    return path;
+  }
+  HeadWordFileKey keyOf() {
+    auto dic = Lexor::initWithFilePath(u(path));
+    return {dic->fileIdentity(), dic->contentDigest(), digestBytes(path)};
+  }
+  std::string tableFile() { return cacheFolder() + "/" + digestHex(digestBytes(path)) + ".words"; }
+  std::vector<std::string> cacheNames() {
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(cacheFolder()))
+      names.push_back(item.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir dir;
+  const std::string path = dir.file("fr.dic");
+};
+
+TEST_F(CacheFiles, EachDamagedHeaderFieldRebuildsTheTable) {
+  write("cat");
+  ASSERT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  const HeadWordFileKey key = keyOf();
+  ASSERT_TRUE(mapHeadWordFile(tableFile(), key));
+  std::ifstream in(tableFile(), std::ios::binary);
+  const std::string good((std::istreambuf_iterator<char>(in)), {});
+
+  struct Damage {
+    const char* what;
+    size_t field;
+    uint64_t value;      // replaces the field
+    bool keepsChecksum;  // the header digest is made to agree, so the field's own check decides
+  };
+  const uint64_t size = good.size();
+  const Damage rows[] = {
+      {"foreign magic", kFieldMagic, 0x4c4c, true},
+      {"other version", kFieldVersion, 99, true},
+      {"header size", kFieldHeaderBytes, 128, true},
+      {"another dictionary state", kFieldContentDigest, 1, true},
+      {"another change time", kFieldChanged, 1, true},
+      {"part past the end", kFieldParts + 10, size, true},
+      {"part longer than the file", kFieldParts + 1, size, true},
+      {"unaligned part", kFieldParts + 2, 259, true},
+      {"entry count", kFieldEntries, 7, true},
+      {"checksum", kFieldChecksum, 1, false},
+      {"any field, checksum not agreeing", kFieldUndecodable, 5, false},
+  };
+  for (const Damage& row : rows) {
+    std::string bytes = good;
+    auto* header = reinterpret_cast<uint64_t*>(bytes.data());
+    header[row.field] = row.value;
+    if (row.keepsChecksum) header[kFieldChecksum] = headWordFileChecksum(header);
+    dir.write(fs::relative(tableFile(), dir.path()).string(), bytes);
+    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << row.what;
+    clearHeadWordTableCache();
+    EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"}) << row.what;
+    EXPECT_TRUE(mapHeadWordFile(tableFile(), key)) << row.what << ": written again";
+  }
+  for (size_t cut : {size_t{0}, size_t{100}, good.size() - 8}) {
+    dir.write(fs::relative(tableFile(), dir.path()).string(), good.substr(0, cut));
+    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << "cut at " << cut;
+    clearHeadWordTableCache();
+    EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"}) << "cut at " << cut;
+  }
+}
+
+// Parts damaged behind a sound header: every strategy answers something, reading nothing outside
+// the mapping (the sanitizer build checks the reads).
+TEST_F(CacheFiles, DamagedPartsBehindASoundHeaderReadNothingOutsideTheFile) {
+  std::vector<writer::Entry> many;
+  for (int i = 0; i < 300; ++i)
+    many.push_back({u("w" + std::to_string(1000 + i) + (i % 2 ? " cat" : "")), u("t"), {}, {}, 0});
+  ASSERT_EQ(writer::writeDictionary(path, many, {.blockBytes = 256}).error, "");
+  ASSERT_EQ(lev(path, "w1001 cot"), std::vector<std::string>{"w1001 cat"});
+  std::ifstream in(tableFile(), std::ios::binary);
+  const std::string good((std::istreambuf_iterator<char>(in)), {});
+  uint64_t seed = 7;
+  for (const bool zeros : {true, false}) {
+    std::string bytes = good;
+    for (size_t i = kHeadWordFileHeaderBytes; i < bytes.size(); ++i) {
+      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+      bytes[i] = zeros ? '\0' : static_cast<char>(seed >> 56);
+    }
+    const auto* header = reinterpret_cast<const uint64_t*>(good.data());
+    // The sentinel entry in bounds, so that the table is taken as it is.
+    const uint64_t sentinel = header[kFieldParts + 2] + header[kFieldParts + 3] - 16;
+    std::memset(bytes.data() + sentinel, 0, 4);
+    dir.write(fs::relative(tableFile(), dir.path()).string(), bytes);
+    clearHeadWordTableCache();
+    const auto dic = Lexor::initWithFilePath(u(path));
+    ASSERT_TRUE(mapHeadWordFile(tableFile(), keyOf()));
+    for (const MatchStrategyInfo& info : matchStrategies()) {
+      for (const char* word : {"w1001 cot", "cat", "w", "1", "w10", "t"}) {
+        const EntryMatches found = matchEntries({dic}, info.name, u(word), 50);
+        EXPECT_LE(found.perDictionary.at(0).size(), 50u) << info.name;
+      }
+    }
+  }
+}
+
+// Same size, same modification time, other words: the change time and the content digest tell.
+TEST_F(CacheFiles, DictionaryRewrittenInPlaceWithItsTimeRestoredIsIndexedAgain) {
+  write("cat");
+  std::string error;
+  ASSERT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  const std::string renamed = dir.file("new.dic");
+  ASSERT_EQ(writer::writeDictionary(renamed, entriesWith("dog"), {}).error, "");
+  ASSERT_EQ(fs::file_size(renamed), static_cast<uintmax_t>(before.st_size));
+  std::ifstream in(renamed, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::in);  // in place: same inode
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+
+  closeCachedFiles();
+  EXPECT_EQ(lev(path, "dig"), std::vector<std::string>{"dog"});
+  auto index = search::FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  const auto query = search::parseQuery(u("cat"), &error);
+  std::vector<std::string> heads;
+  for (int64_t entry : index->search(*query, 0))
+    heads.push_back(toUtf8(*index->record(entry)->eword));
+  std::sort(heads.begin(), heads.end());
+  EXPECT_EQ(heads, (std::vector<std::string>{"dog", "zebra"}));
+}
+
+// Links planted where the caches go (the final names, and the temporary name a build once used)
+// are replaced or passed, never written through; the folder is made the user's alone.
+TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
+  write("cat");
+  const std::string victim = dir.write("victim", "untouched");
+  ASSERT_TRUE(ensureCacheFolder(cacheFolder()));
+  struct stat folder;
+  ASSERT_EQ(stat(cacheFolder().c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  const std::string fts = cacheFolder() + "/" + digestHex(digestBytes(path)) + ".fts";
+  for (const std::string& link : {tableFile(), fts + ".tmp." + std::to_string(getpid()) + ".0"})
+    fs::create_symlink(victim, link);
+
+  EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  std::string error;
+  ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "untouched");
+  EXPECT_FALSE(fs::is_symlink(tableFile()));
+
+  // Exclusive creation: two temporaries of one file never share a name, each new and private.
+  auto first = CacheTemporary::create(tableFile());
+  auto second = CacheTemporary::create(tableFile());
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first->path(), second->path());
+  struct stat info;
+  ASSERT_EQ(fstat(first->descriptor(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(info.st_size, 0);
+}
+
+// A build that fails (a full disk) leaves neither its temporary nor a database journal; one a
+// killed build left an hour ago is removed by the next build, a fresh one is not.
+TEST_F(CacheFiles, FailedAndStaleTemporariesAreRemoved) {
+  ASSERT_TRUE(ensureCacheFolder(cacheFolder()));
+  const std::string stale = dir.write("cache/lexorpeek/x.words.tmp.0123", "old");
+  const std::string fresh = dir.write("cache/lexorpeek/y.words.tmp.4567", "new");
+  const timespec old[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), old, 0), 0);
+  {
+    auto failed = CacheTemporary::create(tableFile());
+    ASSERT_TRUE(failed);
+    dir.write(fs::relative(failed->path() + "-journal", dir.path()).string(), "journal");
+  }
+  write("cat");
+  EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  EXPECT_EQ(cacheNames(),
+            (std::vector<std::string>{fs::path(tableFile()).filename(), "y.words.tmp.4567"}));
+}
+
+TEST_F(CacheFiles, UnwritableFolderBuildsInMemoryWithOneWarning) {
+  write("cat");
+  dir.write("blocked", "a file where the cache folder would be");
+  setenv("XDG_CACHE_HOME", dir.file("blocked").c_str(), 1);
+  CapturingLogSink log;
+  for (int i = 0; i < 2; ++i) {
+    clearHeadWordTableCache();
+    EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  }
+  EXPECT_EQ(std::count_if(log.lines().begin(), log.lines().end(),
+                          [](const std::string& line) {
+                            return line.find("head-word table: cannot write") != std::string::npos;
+                          }),
+            1);
+}
+
+TEST_F(CacheFiles, TwoProcessesBuildingAtOnceBothAnswerAndOneFileRemains) {
+  write("cat");
+  pid_t children[2];
+  for (pid_t& child : children) {
+    child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(lev(path, "cot") == std::vector<std::string>{"cat"} ? 0 : 1);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(cacheNames(), std::vector<std::string>{fs::path(tableFile()).filename()});
+  EXPECT_TRUE(mapHeadWordFile(tableFile(), keyOf()));
+}
+
+// A full-text index that SQLite finds damaged while answering is built again and answers.
+TEST_F(CacheFiles, DamagedFullTextIndexIsRebuiltAndAnswers) {
+  std::vector<writer::Entry> many;
+  for (int i = 0; i < 400; ++i)
+    many.push_back({u("w" + std::to_string(1000 + i)), u("a cat " + std::to_string(i)), {}, {}, 0});
+  ASSERT_EQ(writer::writeDictionary(path, many, {}).error, "");
+  std::string error;
+  const std::string fts = cacheFolder() + "/" + digestHex(digestBytes(path)) + ".fts";
+  auto index = search::FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  // Every page past the first few is overwritten, under the open index.
+  const size_t size = fs::file_size(fts);
+  const int fd = open(fts.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  const std::string junk(size - 3 * 4096, '\xA5');
+  ASSERT_EQ(pwrite(fd, junk.data(), junk.size(), 3 * 4096), static_cast<ssize_t>(junk.size()));
+  close(fd);
+  CapturingLogSink log;
+  EXPECT_EQ(index->search(*search::parseQuery(u("cat"), &error), 0).size(), many.size());
+  EXPECT_EQ(index->search(*search::parseQuery(u("399"), &error), 0).size(), 1u);
+}
+
+}  // namespace
+}  // namespace lexor
