@@ -53,6 +53,10 @@ class LexorPeek : public ScriptObject {
   std::optional<UString> _getRecordAsText();
   std::optional<UString> _getRecordAsHTML();
   std::optional<std::vector<UString>> _consult(const UString& word);
+  // The same, given up once the fragments pass `maxBytes` bytes of UTF-8: then *tooLarge is set
+  // and what was built is dropped, so that a host with a bound on answers never holds more.
+  std::optional<std::vector<UString>> _consult(const UString& word, size_t maxBytes,
+                                               bool* tooLarge);
 
   // The dictionaries a match of the word searches, in order: those of the current choice, or in
   // suite mode the side that a query of the word would search. Changes no state.

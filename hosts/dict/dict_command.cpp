@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <optional>
@@ -32,11 +33,14 @@ bool runDictServer(const DictServerOptions& options, std::string* error) {
   sessionOptions.maxMatches = options.maxMatches;
   size_t connectionNumber = 0;
   const long pid = static_cast<long>(getpid());
-  net::Server server(dictServerLimits(), [&]() -> std::unique_ptr<net::ConnectionProtocol> {
-    const std::string msgId = "<" + std::to_string(++connectionNumber) + "." + std::to_string(pid) +
-                              "." + std::to_string(std::time(nullptr)) + "@lexorpeek>";
-    return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);
-  });
+  net::Server server(dictServerLimits(!net::isLoopbackAddress(options.address)),
+                     [&]() -> std::unique_ptr<net::ConnectionProtocol> {
+                       const std::string msgId = "<" + std::to_string(++connectionNumber) + "." +
+                                                 std::to_string(pid) + "." +
+                                                 std::to_string(std::time(nullptr)) + "@lexorpeek>";
+                       return std::make_unique<DictSession>(library, *matcher, sessionOptions,
+                                                            msgId);
+                     });
 
   signal(SIGPIPE, SIG_IGN);  // a client closing early must not end the server
   std::optional<uint16_t> port = server.listen(options.address, options.port, error);
@@ -50,7 +54,12 @@ bool runDictServer(const DictServerOptions& options, std::string* error) {
     std::cerr << "lexorpeek dict-server: warning: listening on " << options.address
               << ", not a loopback address: other machines can reach these dictionaries\n";
   }
-  server.runUntilSignal();
+  if (!server.runUntilSignal()) {
+    // A look-up still runs on a worker (a first index build, say): the process ends without
+    // waiting for it, and without tearing down the dictionaries it reads.
+    std::cout.flush();
+    std::_Exit(0);
+  }
   return true;
 }
 

@@ -12,7 +12,7 @@ namespace {
 // Answers every request with its method and target, so that the order of answers shows.
 class EchoHandler : public HttpHandler {
  public:
-  HttpResponse answer(const HttpRequest& request) override {
+  HttpAnswer answer(const HttpRequest& request) override {
     HttpResponse response(http::status::ok, 11);
     response.body() = std::string(view(request.method_string())) + " " +
                       std::string(view(request.target())) + " " +
@@ -39,7 +39,7 @@ Exchange feed(const std::string& bytes, size_t piece = 1 << 20) {
   Exchange exchange;
   for (size_t at = 0; at < bytes.size() && exchange.keepOpen; at += piece) {
     exchange.keepOpen =
-        connection.received(std::string_view(bytes).substr(at, piece), exchange.out);
+        net::receiveWhole(connection, std::string_view(bytes).substr(at, piece), exchange.out);
   }
   exchange.midRequest = connection.midRequest();
   return exchange;
