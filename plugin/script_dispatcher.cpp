@@ -99,7 +99,7 @@ constexpr size_t kMaxBatchCalls = 1000;
 
 std::string describeTime(std::chrono::milliseconds time) {
   const auto ms = time.count();
-  return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+  return ms > 0 && ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
 }
 
 std::string describeBytes(size_t bytes) {
@@ -232,7 +232,7 @@ std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson,
   // The answers are written one after another as the array's dump would write them, so that
   // each one's size is known as it comes.
   std::string out = batch ? "[" : "";
-  std::optional<std::string> spent;  // why the budget is spent, once it is
+  std::optional<std::string> spent;  // why the calls left are not run, once they are not
   const size_t calls = batch ? request->size() : 1;
   for (size_t i = 0; i < calls; ++i) {
     const json& call = batch ? (*request)[i] : *request;
@@ -240,15 +240,15 @@ std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson,
     if (!spent && budget.stop.stop_requested()) spent = "the server is stopping";
     if (!spent && budget.time != std::chrono::milliseconds::max() &&
         std::chrono::steady_clock::now() - started > budget.time)
-      spent = "more than " + describeTime(budget.time) + " of work";
+      spent = "request too large: more than " + describeTime(budget.time) + " of work";
     const size_t room = out.size() < budget.maxAnswerBytes ? budget.maxAnswerBytes - out.size() : 0;
     std::optional<std::string> answer;
     if (!spent) {
       if (std::optional<json> done = answerCall(peek, call, room)) answer = dump(*done);
       if (!answer || answer->size() + 1 > room)
-        spent = "an answer of more than " + describeBytes(budget.maxAnswerBytes);
+        spent = "request too large: an answer of more than " + describeBytes(budget.maxAnswerBytes);
     }
-    out += spent ? dump(errorAnswer("request too large: " + *spent)) : *answer;
+    out += spent ? dump(errorAnswer(*spent)) : *answer;
   }
   if (batch) out += ']';
   return out;

@@ -31,13 +31,14 @@ std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson);
 struct RequestBudget {
   std::chrono::milliseconds time = std::chrono::milliseconds::max();
   size_t maxAnswerBytes = SIZE_MAX;
-  std::stop_token stop;
+  std::stop_token stop = {};
 };
 
-// The same within a budget, checked between the calls of a batch: once the time is spent, a stop
-// is asked, or an answer would take the whole past the bytes, that call and the ones after it
-// answer {"error": "request too large: ..."}; the calls done keep their answers. A single consult
-// whose answer would pass the bound gives that error without being built.
+// The same within a budget, checked between the calls of a batch: once the time is spent or an
+// answer would take the whole past the bytes, that call and the ones after it answer
+// {"error": "request too large: ..."} (after a stop, "the server is stopping"); the calls done
+// keep their answers. A single consult whose answer would pass the bound gives that error
+// without being built.
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson,
                                 const RequestBudget& budget);
 

@@ -140,6 +140,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     _socket.close(ignored);
     _timer.cancel();
     _sending.clear();
+    _sent = 0;
     _queued.clear();
     count();
     --_server.connectionCount;

@@ -31,7 +31,7 @@ struct WorkPool::Shared {
       item.task = nullptr;  // what it captured goes here, off the lock
       lock.lock();
       --running;
-      if (item.lane) laneDone(item.lane);
+      if (item.lane && !stopping) laneDone(item.lane);
     }
     --workers;
     ended.notify_all();
@@ -68,9 +68,7 @@ WorkPool::WorkPool(size_t workers) : _shared(std::make_shared<Shared>()) {
   }
 }
 
-WorkPool::~WorkPool() {
-  if (!_stopped) stop(std::chrono::milliseconds::max());
-}
+WorkPool::~WorkPool() { stop(std::chrono::milliseconds::max()); }
 
 void WorkPool::post(const void* lane, Task task) {
   std::lock_guard lock(_shared->mutex);
@@ -87,7 +85,6 @@ void WorkPool::post(const void* lane, Task task) {
 }
 
 bool WorkPool::stop(std::chrono::milliseconds grace) {
-  _stopped = true;
   std::unique_lock lock(_shared->mutex);
   _shared->stopping = true;
   _shared->stop.request_stop();

@@ -14,7 +14,8 @@ namespace lexor::net {
 class WorkPool {
  public:
   explicit WorkPool(size_t workers);
-  // Stops as stop(kForever) does.
+  // Stops, waiting for running work however long it takes: a host that cannot wait ends the
+  // process before (see stop).
   ~WorkPool();
   WorkPool(const WorkPool&) = delete;
   WorkPool& operator=(const WorkPool&) = delete;
@@ -24,7 +25,7 @@ class WorkPool {
   // Asks running work to stop, drops what has not started, and waits up to `grace` for the
   // workers. True when they all ended; false when work still runs (an index build, say): the
   // workers are left to it and the caller must end the process without tearing down what the work
-  // uses.
+  // uses. May be called again.
   bool stop(std::chrono::milliseconds grace);
 
   // Tasks waiting or running; a test's view of the pool.
@@ -32,8 +33,7 @@ class WorkPool {
 
  private:
   struct Shared;
-  std::shared_ptr<Shared> _shared;  // the workers hold it too, so it outlives a pool left running
-  bool _stopped = false;
+  std::shared_ptr<Shared> _shared;  // the workers hold it too
 };
 
 }  // namespace lexor::net
