@@ -91,6 +91,16 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
       {"another transfer coding", post("Transfer-Encoding: gzip\r\n", ""), "411", false},
       {"not HTTP", "HELLO\r\n\r\n", "400", false},
       {"HTTP/1.0 closes after its answer", "GET /a HTTP/1.0\r\n\r\n", "200", false},
+      {"HTTP/1.0 keep-alive", "GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", "200", true},
+      // A field the host decides by, twice (names in any case): readers could take either.
+      {"two Host fields", "GET / HTTP/1.1\r\nHost: h\r\nhost: evil\r\n\r\n", "400", false},
+      {"two token fields", "GET / HTTP/1.1\r\nX-LexorPeek-Token: a\r\nX-LEXORPEEK-TOKEN: b\r\n\r\n",
+       "400", false},
+      {"two Content-Type fields",
+       post("Content-Length: 2\r\nContent-Type: a/b\r\ncontent-type: c/d\r\n", "{}"), "400", false},
+      {"two Sec-Fetch-Site fields",
+       "GET / HTTP/1.1\r\nSec-Fetch-Site: same-origin\r\nSec-Fetch-Site: cross-site\r\n\r\n", "400",
+       false},
   };
   for (const auto& c : cases) {
     for (size_t piece : {size_t{1} << 20, size_t{1000}}) {
@@ -101,6 +111,10 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
       EXPECT_EQ(exchange.out.find("Connection: close") != std::string::npos, !c.keepOpen);
     }
   }
+  // A 1.0 client keeps the connection only when told so.
+  EXPECT_NE(feed("GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n")
+                .out.find("Connection: keep-alive\r\n"),
+            std::string::npos);
 }
 
 TEST(HttpConnectionTest, PipelinedRequestsAreAnsweredInOrder) {
