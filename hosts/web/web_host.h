@@ -17,9 +17,12 @@ namespace lexor::web {
 
 // What one script request (a call or a whole batch) may take on its worker: past either, the
 // calls not yet run answer "request too large" (plugin/script_dispatcher.h).
+inline constexpr std::chrono::milliseconds kScriptRequestTime{2000};
+inline constexpr size_t kMaxScriptAnswerBytes = 16 << 20;
+
 struct CallBudget {
-  std::chrono::milliseconds time{2000};
-  size_t maxAnswerBytes = 16 << 20;
+  std::chrono::milliseconds time = kScriptRequestTime;
+  size_t maxAnswerBytes = kMaxScriptAnswerBytes;
 };
 
 class WebHost : public HttpHandler {
