@@ -1,9 +1,8 @@
 // The built `lexorpeek` program, run with HOME set to a scratch folder.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
