@@ -162,6 +162,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Moves the connection on as far as it can: more answers from what the protocol holds while
   // the client keeps up, the writing of answers, then the reading of more requests.
   void advance() {
+    if (_phase == Phase::kDraining) return;
     while (!_closed && !_working && !_needInput && _keepOpen &&
            unsent() < _server.limits.maxUnsentBytes) {
       take(_protocol->received({}, _queued));
