@@ -224,7 +224,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void workDone(std::string out, bool keepOpen) {
     _working = false;
     if (_closed) return;
-    _queued += out;
+    if (_queued.empty()) {
+      _queued = std::move(out);  // an answer of megabytes is not copied
+    } else {
+      _queued += out;
+    }
     _keepOpen = _keepOpen && keepOpen;
     _needInput = false;  // the protocol may hold more
     advance();

@@ -20,7 +20,7 @@ namespace lexor::net {
 struct ServerLimits {
   // From the connection's start, from the first byte of a later request, or from the end of an
   // answer when a pipelined request is already waiting, a client has this long to send a whole
-  // request; the taking of an answer is held to it too.
+  // request; and while an answer waits, this long to take some of it.
   std::chrono::milliseconds requestTimeout{10'000};
   // A kept-alive connection that has been answered and sends nothing is closed after this.
   std::chrono::milliseconds idleTimeout{30'000};

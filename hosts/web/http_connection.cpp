@@ -56,6 +56,8 @@ void HttpConnection::append(HttpResponse response, const HttpRequest& request, b
   // be told.
   if (keepAlive && request.version() < 11) response.set(http::field::connection, "keep-alive");
   response.prepare_payload();
+  constexpr size_t kRoomForHead = 1024;  // status line and fields, so that the body is copied once
+  out.reserve(out.size() + kRoomForHead + response.body().size());
   out += "HTTP/1.1 ";
   out += std::to_string(response.result_int());
   out += ' ';
