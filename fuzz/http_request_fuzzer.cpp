@@ -10,6 +10,7 @@
 
 namespace {
 
+using lexor::web::HttpAnswer;
 using lexor::web::HttpConnection;
 using lexor::web::HttpHandler;
 using lexor::web::HttpRequest;
