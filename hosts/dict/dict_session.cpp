@@ -96,6 +96,16 @@ std::string encodingOf(const Lexor& dic) {
          " (translations)";
 }
 
+// Whether the line is a DEFINE or a MATCH, the commands that read dictionaries.
+bool looksUp(const LineFramer::Line& line) {
+  if (line.tooLong) return false;
+  LineFault fault = LineFault::kNone;
+  const std::optional<std::vector<std::string>> words = splitCommandLine(line.text, &fault);
+  if (!words || words->empty()) return false;
+  const std::string command = upper((*words)[0]);
+  return command == "DEFINE" || command == "MATCH";
+}
+
 }  // namespace
 
 // DICT clients keep a connection open between look-ups, so an idle one may stay ten minutes, and
@@ -176,10 +186,15 @@ net::Step DictSession::received(std::string_view bytes, std::string&) {
   }
   _framer.feed(bytes, &_lines);
   if (_unanswered == _lines.size()) return {};
-  return net::Step{.work = net::Work{.run = [this](std::string& out, std::stop_token) {
-                     answerFramed(_lines[_unanswered++], &out);
-                     return !_finished;
-                   }}};
+  // Every connection reads the same dictionary objects, which keep per-object state (an index
+  // read on first use) that one thread at a time may touch: the look-ups of all connections take
+  // turns on one lane, first come first served, off the network thread.
+  const LineFramer::Line& next = _lines[_unanswered];
+  return net::Step{.work = net::Work{.lane = looksUp(next) ? &_library : nullptr,
+                                     .run = [this](std::string& out, std::stop_token) {
+                                       answerFramed(_lines[_unanswered++], &out);
+                                       return !_finished;
+                                     }}};
 }
 
 void DictSession::answerFramed(const LineFramer::Line& line, std::string* out) {

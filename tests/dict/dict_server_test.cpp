@@ -271,8 +271,8 @@ TEST_F(ServerTest, LongWorkHoldsNeitherOtherClientsNorTheStop) {
   matcher.awaitWaiting();
   Client other(_port);
   EXPECT_TRUE(other.lines(1).starts_with("220 "));
-  other.send("MATCH * exact 2\r\n");
-  EXPECT_EQ(other.lines(1), "152 2 matches found\r\n");
+  other.send("STATUS\r\n");  // look-ups take turns (they share dictionary objects); this is none
+  EXPECT_EQ(other.lines(1), "210 status [d/m/c = 0/0/1]\r\n");
   _server->stop();
   _thread.join();
   EXPECT_FALSE(_workersEnded);
