@@ -25,12 +25,10 @@ struct WorkPool::Shared {
       if (stopping) break;
       Item item = std::move(queue.front());
       queue.pop_front();
-      ++running;
       lock.unlock();
       item.task(stop.get_token());
       item.task = nullptr;  // what it captured goes here, off the lock
       lock.lock();
-      --running;
       if (item.lane && !stopping) laneDone(item.lane);
     }
     --workers;
@@ -49,15 +47,14 @@ struct WorkPool::Shared {
     ready.notify_one();
   }
 
-  mutable std::mutex mutex;
+  std::mutex mutex;
   std::condition_variable ready;
   std::condition_variable ended;
   std::deque<Item> queue;
   // A lane with a task queued or running, and the tasks that wait behind it.
   std::unordered_map<const void*, std::deque<Task>> lanes;
   std::stop_source stop;
-  size_t running = 0;
-  size_t workers = 0;
+  size_t workers = 0;  // not yet ended
   bool stopping = false;
 };
 
@@ -97,11 +94,6 @@ bool WorkPool::stop(std::chrono::milliseconds grace) {
     return true;
   }
   return _shared->ended.wait_for(lock, grace, allEnded);
-}
-
-size_t WorkPool::busy() const {
-  std::lock_guard lock(_shared->mutex);
-  return _shared->queue.size() + _shared->running;
 }
 
 }  // namespace lexor::net

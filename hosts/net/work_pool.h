@@ -28,9 +28,6 @@ class WorkPool {
   // uses. May be called again.
   bool stop(std::chrono::milliseconds grace);
 
-  // Tasks waiting or running; a test's view of the pool.
-  size_t busy() const;
-
  private:
   struct Shared;
   std::shared_ptr<Shared> _shared;  // the workers hold it too
