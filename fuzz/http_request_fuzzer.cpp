@@ -10,6 +10,7 @@
 
 namespace {
 
+using lexor::web::HttpAnswer;
 using lexor::web::HttpConnection;
 using lexor::web::HttpHandler;
 using lexor::web::HttpRequest;
@@ -18,7 +19,7 @@ namespace http = lexor::web::http;
 
 class Handler : public HttpHandler {
  public:
-  HttpResponse answer(const HttpRequest& request) override {
+  HttpAnswer answer(const HttpRequest& request) override {
     if (request.body().size() > lexor::web::kMaxRequestBody) __builtin_trap();
     HttpResponse response(http::status::ok, 11);
     response.body() = request.body();
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   HttpConnection connection(handler);
   for (size_t at = 0; at < bytes.size(); at += piece) {
     std::string out;
-    const bool keepOpen = connection.received(bytes.substr(at, piece), out);
+    const bool keepOpen = lexor::net::receiveWhole(connection, bytes.substr(at, piece), out);
     if (!out.empty() && out.rfind("HTTP/1.1 ", 0) != 0) __builtin_trap();
     if (!keepOpen) {
       if (out.empty() || out.find("Connection: close") == std::string::npos) __builtin_trap();

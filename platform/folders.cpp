@@ -112,6 +112,13 @@ bool fileExistsAtPath(UStringView path, bool* isDirectory) {
   return true;
 }
 
+bool isRegularFileAtPath(UStringView path) {
+  std::string native;
+  if (!toSystemPath(path, &native)) return false;
+  struct stat info;
+  return stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 std::optional<std::vector<UString>> subpathsAtPath(UStringView folder) {
   std::string native;
   if (!toSystemPath(folder, &native)) return std::nullopt;

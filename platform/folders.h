@@ -15,6 +15,10 @@ UString homeDirectory();
 // receives whether it is a folder and is left false otherwise.
 bool fileExistsAtPath(UStringView path, bool* isDirectory);
 
+// Whether the path names a regular file, following symbolic links to their end: false for a
+// folder, FIFO, device, socket, dangling or circular link, or nothing at all.
+bool isRegularFileAtPath(UStringView path);
+
 // Every item at any depth below the folder, folders and files alike, as paths relative to it,
 // depth first; within one folder the names are sorted by byte order so that listings are
 // reproducible. Symbolic links are listed but not entered, so link cycles cannot trap the walk;

@@ -74,8 +74,15 @@ std::vector<UString> LexorPeek::_dicPathsInDir() {
   _amboraVer = _revoraVer = 0;
 
   int othersAllowed = kOtherDictionaryLimit;
+  std::vector<std::pair<UString, UString>> leftOut;  // (path, name) past the page's limit
   for (const UString& item : items) {
     if (lowercase(pathExtension(item)) != u"dic") continue;
+    // A folder, FIFO, device or dangling link named like a dictionary would take a place (or
+    // become the default) and fail every look-up.
+    if (!isRegularFileAtPath(joinPath(*_dicDir, item))) {
+      logFormat("; skipped %s: not a regular file", toUtf8(item).c_str());
+      continue;
+    }
     const Signature signature = getDicSignatureFromPath(UStringView(item));
     std::optional<UString> name = getDicNameFromSignature(signature);
     const auto position = static_cast<int32_t>(_dicNames.size());
@@ -95,16 +102,19 @@ std::vector<UString> LexorPeek::_dicPathsInDir() {
         _exoraDicID = position;
         break;
       default:
-        if (othersAllowed <= 0) continue;
+        if (othersAllowed <= 0) {
+          if (_listsEvery) leftOut.emplace_back(item, name.value_or(item));
+          continue;
+        }
         --othersAllowed;
         break;
     }
     _dicFiles.push_back(item);
-    if (name) {
-      _dicNames.push_back(std::move(*name));
-    } else {
-      _dicNames.push_back(item);
-    }
+    _dicNames.push_back(name.value_or(item));
+  }
+  for (auto& [path, name] : leftOut) {
+    _dicFiles.push_back(std::move(path));
+    _dicNames.push_back(std::move(name));
   }
   return _dicFiles;
 }

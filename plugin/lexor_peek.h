@@ -53,6 +53,10 @@ class LexorPeek : public ScriptObject {
   std::optional<UString> _getRecordAsText();
   std::optional<UString> _getRecordAsHTML();
   std::optional<std::vector<UString>> _consult(const UString& word);
+  // The same, given up once the fragments pass `maxBytes` bytes of UTF-8: then *tooLarge is set
+  // and what was built is dropped, so that a host with a bound on answers never holds more.
+  std::optional<std::vector<UString>> _consult(const UString& word, size_t maxBytes,
+                                               bool* tooLarge);
 
   // The dictionaries a match of the word searches, in order: those of the current choice, or in
   // suite mode the side that a query of the word would search. Changes no state.
@@ -85,6 +89,11 @@ class LexorPeek : public ScriptObject {
   int32_t amboraVer() const { return _amboraVer; }
   int32_t revoraVer() const { return _revoraVer; }
 
+  // For hosts beyond the page (the command line, the DICT server): the folder's listing gives,
+  // after the page's places (unchanged), every other dictionary the page's limit leaves out. Takes
+  // effect at the next scan (_dicCount, _dicPathsInDir).
+  void setListsEveryDictionary(bool every) { _listsEvery = every; }
+
  private:
   LexorPeek() = default;
   void findDictionaryFolder();
@@ -101,6 +110,7 @@ class LexorPeek : public ScriptObject {
   std::optional<UString> _dicDir;
   std::vector<UString> _dicFiles;
   std::vector<UString> _dicNames;
+  bool _listsEvery = false;
   std::array<std::shared_ptr<LexorRecordset>, 2> _rs;
   int32_t _currRs = 0;
   bool _amboraMode = false;

@@ -47,15 +47,12 @@ PageSessions::~PageSessions() = default;
 
 PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now) {
   expire(now);
-  if (_sessions.size() >= _limits.maxSessions) {
-    auto idlest =
+  if (!_sessions.empty() && _sessions.size() >= _limits.maxSessions) {
+    _sessions.erase(
         std::min_element(_sessions.begin(), _sessions.end(),
-                         [](const auto& a, const auto& b) { return a->lastUsed < b->lastUsed; });
-    if (idlest == _sessions.end() || now - (*idlest)->lastUsed < _limits.evictableIdle)
-      return Opened::kFull;
-    _sessions.erase(idlest);
+                         [](const auto& a, const auto& b) { return a->lastUsed < b->lastUsed; }));
   }
-  auto session = std::make_unique<Session>();
+  auto session = std::make_shared<Session>();
   session->token = std::move(token);
   session->peek = LexorPeek::initWithWebView(&session->view);
   if (!session->peek) return Opened::kFailed;
@@ -67,15 +64,16 @@ PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now
   return Opened::kOpened;
 }
 
-LexorPeek* PageSessions::find(std::string_view token, Clock::time_point now) {
+std::shared_ptr<LexorPeek> PageSessions::hold(std::string_view token, Clock::time_point now) {
   expire(now);
-  Session* found = nullptr;
+  std::shared_ptr<Session> found;
   for (const auto& session : _sessions) {
-    if (constantTimeEquals(session->token, token)) found = session.get();
+    if (constantTimeEquals(session->token, token)) found = session;
   }
   if (!found) return nullptr;
   found->lastUsed = now;
-  return found->registered;
+  LexorPeek* registered = found->registered;
+  return std::shared_ptr<LexorPeek>(std::move(found), registered);  // owns the whole session
 }
 
 void PageSessions::expire(Clock::time_point now) {

@@ -21,11 +21,9 @@ class PageSessions {
   struct Limits {
     size_t maxSessions = 64;
     Clock::duration idleExpiry = std::chrono::minutes(30);  // an idle session ends after this
-    Clock::duration evictableIdle =
-        std::chrono::seconds(60);  // a full table gives up one this idle
   };
 
-  enum class Opened { kOpened, kFull, kFailed };
+  enum class Opened { kOpened, kFailed };
 
   explicit PageSessions(Limits limits);
   PageSessions() : PageSessions(Limits{}) {}
@@ -34,13 +32,17 @@ class PageSessions {
   PageSessions& operator=(const PageSessions&) = delete;
 
   // Starts a session named by `token`, a fresh random secret the host made. When the table is
-  // full, the session idle longest is ended if it has been idle for evictableIdle, else kFull.
+  // full, the session used least recently gives way: a page just served always gets one, and the
+  // page that lost its session is told to reload, as after an expiry.
   Opened open(std::string token, Clock::time_point now);
 
   // The object of the session named by `token`, marked as used at `now`; nullptr when no live
   // session has that name. Every live token is compared in full, in time that does not depend on
   // where the tokens differ.
-  LexorPeek* find(std::string_view token, Clock::time_point now);
+  LexorPeek* find(std::string_view token, Clock::time_point now) { return hold(token, now).get(); }
+  // The same, keeping the session's object alive for as long as the caller holds it (a call
+  // running on another thread while the table gives the session up).
+  std::shared_ptr<LexorPeek> hold(std::string_view token, Clock::time_point now);
 
   // Ends the sessions idle for idleExpiry or longer, releasing their dictionaries.
   void expire(Clock::time_point now);
@@ -49,7 +51,7 @@ class PageSessions {
 
  private:
   struct Session;
-  std::vector<std::unique_ptr<Session>> _sessions;
+  std::vector<std::shared_ptr<Session>> _sessions;
   Limits _limits;
 };
 

@@ -26,6 +26,14 @@ const UString& headWord(const Record& record) {
   return record.eword ? *record.eword : kEmpty;
 }
 
+// Bytes the text takes as UTF-8 (a surrogate pair's two units take four).
+size_t utf8Length(UStringView text) {
+  size_t bytes = 0;
+  for (const char16_t unit : text)
+    bytes += unit < 0x80 ? 1 : unit < 0x800 ? 2 : (unit >> 11) == 0x1B ? 2 : 3;
+  return bytes;
+}
+
 }  // namespace
 
 bool isJapaneseWord(UStringView word) {
@@ -115,6 +123,13 @@ std::optional<UString> LexorPeek::_getRecordAsHTML() {
 }
 
 std::optional<std::vector<UString>> LexorPeek::_consult(const UString& word) {
+  bool tooLarge = false;
+  return _consult(word, SIZE_MAX, &tooLarge);
+}
+
+std::optional<std::vector<UString>> LexorPeek::_consult(const UString& word, size_t maxBytes,
+                                                        bool* tooLarge) {
+  *tooLarge = false;
   if (!_rs[_currRs]) {
     logFormat("; no dictionaries...\n");
     return std::nullopt;
@@ -124,8 +139,16 @@ std::optional<std::vector<UString>> LexorPeek::_consult(const UString& word) {
   LexorRecordset& rs = *_rs[0];
   rs.queryWithWord(word);
   std::vector<UString> fragments;
+  size_t bytes = 0;
   while (!rs.isEOF()) {
-    if (std::optional<UString> html = _getRecordAsHTML()) fragments.push_back(std::move(*html));
+    if (std::optional<UString> html = _getRecordAsHTML()) {
+      bytes += utf8Length(*html);
+      if (bytes > maxBytes) {
+        *tooLarge = true;
+        return std::nullopt;
+      }
+      fragments.push_back(std::move(*html));
+    }
     rs.moveNext();
   }
   return fragments;

@@ -103,6 +103,17 @@ json toJson(const ScriptValue& value) {
 
 constexpr size_t kMaxBatchCalls = 1000;
 
+std::string describeTime(std::chrono::milliseconds time) {
+  const auto ms = time.count();
+  return ms > 0 && ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+std::string describeBytes(size_t bytes) {
+  constexpr size_t kMiB = 1 << 20;
+  return bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                           : std::to_string(bytes) + " bytes";
+}
+
 std::string dump(const json& response) {
   // Strings come from the system as valid UTF-8, but a response must stay valid JSON whatever
   // happens, so anything malformed is replaced rather than thrown about.
@@ -156,11 +167,20 @@ json errorAnswer(std::string message) {
   return json{{"error", std::move(message)}};
 }
 
-json answerCall(LexorPeek& peek, const json& request) {
+// `maxBytes` bounds the answer of an operation that can build a very large one; nullopt when it
+// would pass that.
+std::optional<json> answerCall(LexorPeek& peek, const json& request, size_t maxBytes = SIZE_MAX) {
   const ScriptOperation* op = nullptr;
   std::vector<ScriptValue> args;
   if (std::optional<std::string> error = parseCall(request, &op, &args)) return errorAnswer(*error);
-  ScriptCallResult result = callScriptOperation(peek, op->name, args);
+  ScriptCallResult result;
+  if (maxBytes != SIZE_MAX && op->boundedCall) {
+    std::optional<ScriptCallResult> bounded = op->boundedCall(peek, args, maxBytes);
+    if (!bounded) return std::nullopt;
+    result = std::move(*bounded);
+  } else {
+    result = callScriptOperation(peek, op->name, args);
+  }
   if (const auto* error = std::get_if<ScriptError>(&result)) return errorAnswer(error->message);
   return json{{"result", toJson(std::get<ScriptValue>(result))}};
 }
@@ -201,15 +221,43 @@ ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptNam
 }
 
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson) {
+  return handleScriptRequest(peek, requestJson, RequestBudget{});
+}
+
+std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson,
+                                const RequestBudget& budget) {
+  const auto started = std::chrono::steady_clock::now();
   std::string error;
   const std::optional<json> request = parseJson(requestJson, &error);
   if (!request) return dump(errorAnswer(std::move(error)));
-  if (!request->is_array()) return dump(answerCall(peek, *request));
-  if (std::optional<std::string> batchError = checkBatch(*request))
-    return dump(errorAnswer(*batchError));
-  json answers = json::array();
-  for (const json& call : *request) answers.push_back(answerCall(peek, call));
-  return dump(answers);
+  const bool batch = request->is_array();
+  if (batch) {
+    if (std::optional<std::string> batchError = checkBatch(*request))
+      return dump(errorAnswer(*batchError));
+  }
+  // The answers are written one after another as the array's dump would write them, so that
+  // each one's size is known as it comes.
+  std::string out = batch ? "[" : "";
+  std::optional<std::string> spent;  // why the calls left are not run, once they are not
+  const size_t calls = batch ? request->size() : 1;
+  for (size_t i = 0; i < calls; ++i) {
+    const json& call = batch ? (*request)[i] : *request;
+    if (i > 0) out += ',';
+    if (!spent && budget.stop.stop_requested()) spent = "the server is stopping";
+    if (!spent && budget.time != std::chrono::milliseconds::max() &&
+        std::chrono::steady_clock::now() - started > budget.time)
+      spent = "request too large: more than " + describeTime(budget.time) + " of work";
+    const size_t room = out.size() < budget.maxAnswerBytes ? budget.maxAnswerBytes - out.size() : 0;
+    std::optional<std::string> answer;
+    if (!spent) {
+      if (std::optional<json> done = answerCall(peek, call, room)) answer = dump(*done);
+      if (!answer || answer->size() + 1 > room)
+        spent = "request too large: an answer of more than " + describeBytes(budget.maxAnswerBytes);
+    }
+    out += spent ? dump(errorAnswer(*spent)) : *answer;
+  }
+  if (batch) out += ']';
+  return out;
 }
 
 }  // namespace lexor

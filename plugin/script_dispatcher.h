@@ -3,6 +3,10 @@
 // and "matchStrategies", and a JSON response with its result or an error.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +24,23 @@ ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptNam
 // is one call object, or an array of 1 to 1,000 of them carried out in order, answered by the
 // array of their answers, each as if sent alone; a malformed array runs nothing.
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson);
+
+// What one request of a network host may take, so that no page can hold the server from the
+// others: wall time from the request's start, bytes of answer, and a stop the server may ask
+// for. The library, the repl and the command line give none and keep answers whole.
+struct RequestBudget {
+  std::chrono::milliseconds time = std::chrono::milliseconds::max();
+  size_t maxAnswerBytes = SIZE_MAX;
+  std::stop_token stop = {};
+};
+
+// The same within a budget, checked between the calls of a batch: once the time is spent or an
+// answer would take the whole past the bytes, that call and the ones after it answer
+// {"error": "request too large: ..."} (after a stop, "the server is stopping"); the calls done
+// keep their answers. A single consult whose answer would pass the bound gives that error
+// without being built.
+std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson,
+                                const RequestBudget& budget);
 
 // A script value as the protocol writes it (one line of JSON, always valid UTF-8).
 std::string scriptValueToJson(const ScriptValue& value);

@@ -106,6 +106,12 @@ const std::vector<ScriptOperation>& scriptOperations() {
        [](LexorPeek& p, const auto& a) {
          std::optional<std::vector<UString>> html = p._consult(a[0].asString());
          return html ? stringList(*html) : none();
+       },
+       [](LexorPeek& p, const auto& a, size_t maxBytes) -> std::optional<ScriptCallResult> {
+         bool tooLarge = false;
+         std::optional<std::vector<UString>> html = p._consult(a[0].asString(), maxBytes, &tooLarge);
+         if (tooLarge) return std::nullopt;
+         return html ? stringList(*html) : none();
        }},
       {"_queryWithWord:", "queryWithWord", {A::kString},
        [](LexorPeek& p, const auto& a) { return ScriptValue(p._queryWithWord(a[0].asString())); }},

@@ -3,7 +3,9 @@
 // and the protocol dispatcher all read it, so adding an operation touches this table alone.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -32,6 +34,11 @@ struct ScriptOperation {
   std::string_view name;
   std::vector<ArgumentKind> arguments;  // in order; each call gives exactly these
   std::function<ScriptCallResult(LexorPeek&, const std::vector<ScriptValue>&)> call;
+  // For an operation whose one answer may be very large: the same call, answering nullopt instead
+  // of building an answer of more than `maxBytes` bytes. Empty for the others.
+  std::function<std::optional<ScriptCallResult>(LexorPeek&, const std::vector<ScriptValue>&,
+                                                size_t maxBytes)>
+      boundedCall = nullptr;
 };
 
 // The sixteen page operations in the order in which selectors are tested, then the additions.

@@ -61,7 +61,28 @@
   }
 
   function showFailure(error) {
-    setState('error', 'LexorPeek cannot answer: ' + (error && error.message ? error.message : error));
+    const message = error && error.message ? error.message : String(error);
+    if (message.includes(RELOAD_HINT) && reloadKeepingWord()) return;
+    setState('error', 'LexorPeek cannot answer: ' + message);
+  }
+
+  // ---- A session the server has ended ----------------------------------------------------------
+
+  // The server ends a page's session when it has been idle long, or gives it up for a newer page,
+  // and then answers "reload the page". The widget reloads by itself, once, carrying the word and
+  // the chosen dictionary over in the address's fragment, so that the user loses nothing.
+  const RELOAD_HINT = 'reload the page';
+  const RELOAD_AGAIN_AFTER_MS = 10000;  // a page reloaded this recently shows the error instead
+  const carried = new URLSearchParams(location.hash.slice(1));
+  if (location.hash) history.replaceState(null, '', location.pathname + location.search);
+
+  function reloadKeepingWord() {
+    if (Date.now() - Number(carried.get('at') || 0) < RELOAD_AGAIN_AFTER_MS) return false;
+    const kept = new URLSearchParams({ word: wordField.value, dictionary: chooser.value,
+      at: String(Date.now()) });
+    history.replaceState(null, '', '#' + kept.toString());
+    location.reload();
+    return true;
   }
 
   // ---- Rendering entries -----------------------------------------------------------------------
@@ -454,6 +475,10 @@
     names.forEach(function (name, position) { addOption(group, String(position), name); });
     chooser.appendChild(group);
     chooser.value = suiteVersion > 0 ? SUITE : '0';
+    const keptChoice = carried.get('dictionary');
+    if (Array.prototype.some.call(chooser.options, (option) => option.value === keptChoice)) {
+      chooser.value = keptChoice;
+    }
     chooser.disabled = false;
     wordField.disabled = false;
     translationSwitch.disabled = false;
@@ -461,6 +486,11 @@
     await useChosenDictionary();
     setState('idle', 'Type a word to look it up.');
     wordField.focus();
+    const keptWord = carried.get('word');
+    if (keptWord) {
+      wordField.value = keptWord;
+      lookUpNow();
+    }
   }
 
   function useChosenDictionary() {

@@ -9,18 +9,23 @@
 namespace lexor::cli {
 namespace {
 
-constexpr const char* kListUsage = R"(usage: lexorpeek list
+constexpr const char* kListUsage = R"(usage: lexorpeek list [--all]
 
-Lists the dictionaries of ~/Library/Lexor, one a line: position (for `lookup --nth`),
-display name and path relative to the folder, separated by tabs. A last line tells whether
-the Ambora suite is available, and its version (the lower of its two main files').
+Lists the dictionaries of ~/Library/Lexor as the page lists them (the suite's files and five
+others), one a line: position (for `lookup --nth`), display name and path relative to the
+folder, separated by tabs. A last line tells whether the Ambora suite is available, and its
+version (the lower of its two main files').
+  --all   every dictionary of the folder: the page's first, then the others, whose
+          positions --nth takes too
 )";
+
+constexpr OptionSpec kListOptions[] = {{"--all", false}};
 
 }  // namespace
 
 int runList(const std::vector<std::string>& args) {
   std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(args, {}, &error);
+  std::optional<ParsedArgs> parsed = parseArgs(args, kListOptions, &error);
   if (!parsed) return usageError("list", error);
   if (parsed->help) {
     std::cout << kListUsage;
@@ -30,6 +35,7 @@ int runList(const std::vector<std::string>& args) {
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
   if (!peek->_getDicDir()) printError("no dictionary folder (~/Library/Lexor)");
+  peek->setListsEveryDictionary(parsed->has("--all"));
   const std::vector<UString> paths = peek->_dicPathsInDir();
   const std::vector<UString> names = peek->_dicNamesInDir();
   for (size_t i = 0; i < paths.size() && i < names.size(); ++i) {

@@ -116,6 +116,9 @@ std::optional<int> prepareQuery(const std::vector<std::string>& words,
     return usageError(command, std::string(command) + " takes exactly one WORD");
   *args = std::move(*parsed);
   *peek = LexorPeek::initWithWebView(nullptr);
+  // --nth reaches every dictionary of the folder, beyond the page's five places.
+  (*peek)->setListsEveryDictionary(true);
+  (*peek)->_dicCount();
   return selectDictionaries(**peek, *args, command);
 }
 

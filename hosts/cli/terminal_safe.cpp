@@ -7,8 +7,12 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
+// The C0 and C1 controls, and the bidirectional embeddings, overrides and isolates, with which a
+// text could show itself (or a file name) reversed. The marks LRM and RLM and the joiners stay:
+// real texts need them, and they reorder nothing beyond their neighbours.
 bool isControl(UChar32 c) {
-  return (c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7F && c <= 0x9F);
+  return (c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7F && c <= 0x9F) ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 }  // namespace

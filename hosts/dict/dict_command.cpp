@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <optional>
@@ -33,13 +34,16 @@ bool runDictServer(const DictServerOptions& options, std::string* error) {
   sessionOptions.maxMatches = options.maxMatches;
   size_t connectionNumber = 0;
   const long pid = static_cast<long>(getpid());
-  net::Server server(dictServerLimits(), [&]() -> std::unique_ptr<net::ConnectionProtocol> {
-    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on `"<" + std::string` at -O2.
-    std::string msgId = "<";
-    msgId += std::to_string(++connectionNumber) + "." + std::to_string(pid) + "." +
-             std::to_string(std::time(nullptr)) + "@lexorpeek>";
-    return std::make_unique<DictSession>(library, *matcher, sessionOptions, msgId);
-  });
+  net::Server server(dictServerLimits(!net::isLoopbackAddress(options.address)),
+                     [&]() -> std::unique_ptr<net::ConnectionProtocol> {
+                       // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on
+                       // `"<" + std::string` at -O2.
+                       std::string msgId = "<";
+                       msgId += std::to_string(++connectionNumber) + "." + std::to_string(pid) +
+                                "." + std::to_string(std::time(nullptr)) + "@lexorpeek>";
+                       return std::make_unique<DictSession>(library, *matcher, sessionOptions,
+                                                            msgId);
+                     });
 
   signal(SIGPIPE, SIG_IGN);  // a client closing early must not end the server
   // Started by the service manager at a first connection, the server takes the socket it was
@@ -68,7 +72,12 @@ bool runDictServer(const DictServerOptions& options, std::string* error) {
     std::cerr << "lexorpeek dict-server: warning: listening on " << address
               << ", not a loopback address: other machines can reach these dictionaries\n";
   }
-  server.runUntilSignal();
+  if (!server.runUntilSignal()) {
+    // A look-up still runs on a worker (a first index build, say): the process ends without
+    // waiting for it, and without tearing down the dictionaries it reads.
+    std::cout.flush();
+    std::_Exit(0);
+  }
   return true;
 }
 

@@ -66,6 +66,7 @@ DictLibrary DictLibrary::fromFiles(const std::vector<std::pair<UString, std::str
 }
 
 DictLibrary DictLibrary::fromPeek(LexorPeek& peek) {
+  peek.setListsEveryDictionary(true);  // clients have no page's limit of five
   const std::vector<UString> files = peek._dicPathsInDir();
   const std::vector<UString> names = peek._dicNamesInDir();
   const std::optional<UString> folder = peek._getDicDir();

@@ -96,17 +96,30 @@ std::string encodingOf(const Lexor& dic) {
          " (translations)";
 }
 
+// Whether the line is a DEFINE or a MATCH, the commands that read dictionaries.
+bool looksUp(const LineFramer::Line& line) {
+  if (line.tooLong) return false;
+  LineFault fault = LineFault::kNone;
+  const std::optional<std::vector<std::string>> words = splitCommandLine(line.text, &fault);
+  if (!words || words->empty()) return false;
+  const std::string command = upper((*words)[0]);
+  return command == "DEFINE" || command == "MATCH";
+}
+
 }  // namespace
 
 // DICT clients keep a connection open between look-ups, so an idle one may stay ten minutes, and
 // a newcomer beyond the bound is refused rather than closing one of them. A command line, at
 // most 1,024 bytes, has a minute to arrive whole.
-net::ServerLimits dictServerLimits() {
+// A client that takes none of its answers for that minute is closed too.
+net::ServerLimits dictServerLimits(bool beyondLoopback) {
   net::ServerLimits defaults;
   defaults.idleTimeout = std::chrono::minutes(10);
   defaults.requestTimeout = std::chrono::minutes(1);
   defaults.maxConnections = 256;
   defaults.refusal = "420 server temporarily unavailable\r\n";
+  defaults.maxUnsentBytes = kMaxUnsentBytes;
+  if (beyondLoopback) defaults.maxPerAddress = kMaxConnectionsPerAddress;
   return net::ServerLimits::fromEnvironment(defaults);
 }
 
@@ -144,6 +157,13 @@ DictSession::DictSession(const DictLibrary& library, WordMatcher& matcher, Sessi
       _options(std::move(options)),
       _msgId(std::move(msgId)) {}
 
+std::string DictSession::cutNote(bool cut) const {
+  if (!cut) return {};
+  const size_t bound = _options.maxAnswerBytes;
+  return ", cut at " + (bound % (1 << 20) == 0 ? std::to_string(bound >> 20) + " MiB"
+                                               : std::to_string(bound) + " bytes");
+}
+
 std::string DictSession::greeting() const {
   return "220 lexorpeek dict-server <mime> " + _msgId + "\r\n";
 }
@@ -154,13 +174,35 @@ void DictSession::receive(std::string_view bytes, std::string* out) {
   _framer.feed(bytes, &lines);
   for (const LineFramer::Line& line : lines) {
     if (_finished) return;
-    if (line.tooLong) {
-      ++_commands;
-      status("500 line too long", out);
-    } else {
-      answerLine(line.text, out);
-    }
+    answerFramed(line, out);
   }
+}
+
+net::Step DictSession::received(std::string_view bytes, std::string&) {
+  if (_finished) return net::Step{.keepOpen = false};
+  if (_unanswered == _lines.size()) {
+    _lines.clear();
+    _unanswered = 0;
+  }
+  _framer.feed(bytes, &_lines);
+  if (_unanswered == _lines.size()) return {};
+  // Every connection reads the same dictionary objects, which keep per-object state (an index
+  // read on first use) that one thread at a time may touch: the look-ups of all connections take
+  // turns on one lane, first come first served, off the network thread.
+  const LineFramer::Line& next = _lines[_unanswered];
+  return net::Step{.work = net::Work{.lane = looksUp(next) ? &_library : nullptr,
+                                     .run = [this](std::string& out, std::stop_token) {
+                                       answerFramed(_lines[_unanswered++], &out);
+                                       return !_finished;
+                                     }}};
+}
+
+void DictSession::answerFramed(const LineFramer::Line& line, std::string* out) {
+  if (line.tooLong) {
+    ++_commands;
+    return status("500 line too long", out);
+  }
+  answerLine(line.text, out);
 }
 
 void DictSession::answerLine(std::string_view line, std::string* out) {
@@ -277,7 +319,16 @@ void DictSession::define(std::string_view database, const std::string& word, std
     if (database == "!" && !found.empty()) break;
   }
   if (found.empty()) return status("552 no match", out);
-  status("150 " + std::to_string(found.size()) + " definitions retrieved", out);
+  size_t bytes = 0;
+  bool cut = false;
+  for (size_t i = 0; i < found.size() && !cut; ++i) {
+    bytes += found[i].text.size();
+    if (bytes > _options.maxAnswerBytes && i > 0) {
+      found.resize(i);
+      cut = true;
+    }
+  }
+  status("150 " + std::to_string(found.size()) + " definitions retrieved" + cutNote(cut), out);
   for (const Definition& definition : found) {
     const DictDatabase& db = _library.databases()[definition.database];
     status(
@@ -302,6 +353,7 @@ void DictSession::match(std::string_view database, std::string_view strategy,
   }
   std::string lines;
   size_t count = 0;
+  bool cut = false;
   for (size_t db : *chosen) {
     if (count >= _options.maxMatches) break;
     std::vector<UString> headWords;
@@ -312,13 +364,18 @@ void DictSession::match(std::string_view database, std::string_view strategy,
     const std::string& name = _library.databases()[db].name;
     for (const UString& headWord : headWords) {
       if (count >= _options.maxMatches) break;
-      lines += name + " " + quoted(toUtf8(headWord)) + "\n";
+      std::string line = name + " " + quoted(toUtf8(headWord)) + "\n";
+      if (lines.size() + line.size() > _options.maxAnswerBytes) {
+        cut = true;
+        break;
+      }
+      lines += line;
       ++count;
     }
-    if (database == "!" && count > 0) break;
+    if (cut || (database == "!" && count > 0)) break;
   }
   if (count == 0) return status("552 no match", out);
-  status("152 " + std::to_string(count) + " matches found", out);
+  status("152 " + std::to_string(count) + " matches found" + cutNote(cut), out);
   text(lines, out);
   status("250 ok", out);
 }

@@ -18,10 +18,18 @@
 namespace lexor::dict {
 
 inline constexpr size_t kDefaultMaxMatches = 10000;
+// One answer (a MATCH's lines, a DEFINE's texts) is cut once it passes this many bytes, as
+// --max-matches cuts a MATCH; its status line says so.
+inline constexpr size_t kMaxAnswerBytes = 16 << 20;
+// What a connection may hold of answers its client has not read before its commands wait.
+inline constexpr size_t kMaxUnsentBytes = 1 << 20;
+// Connections one address may hold when the server listens beyond loopback.
+inline constexpr size_t kMaxConnectionsPerAddress = 32;
 
 struct SessionOptions {
   size_t maxMatches = kDefaultMaxMatches;  // MATCH answers at most this many lines
   std::string serverInfo;                  // the text of SHOW SERVER (without the final ".")
+  size_t maxAnswerBytes = kMaxAnswerBytes;
 };
 
 class DictSession : public net::ConnectionProtocol {
@@ -42,13 +50,11 @@ class DictSession : public net::ConnectionProtocol {
   // Bytes held of a command not yet complete.
   size_t pending() const { return _framer.pending(); }
 
-  // The transport's view: the greeting, then answers until QUIT.
+  // The transport's view: the greeting, then answers until QUIT, each command line as work of
+  // its own, so that a client that sends many and reads none is answered only as it reads.
   void opened(std::string& out) override { out += greeting(); }
-  bool received(std::string_view bytes, std::string& out) override {
-    receive(bytes, &out);
-    return !_finished;
-  }
-  bool midRequest() const override { return _framer.pending() > 0; }
+  net::Step received(std::string_view bytes, std::string& out) override;
+  bool midRequest() const override { return _framer.pending() > 0 || _unanswered < _lines.size(); }
 
  private:
   struct Definition {
@@ -57,6 +63,7 @@ class DictSession : public net::ConnectionProtocol {
     std::string text;
   };
 
+  void answerFramed(const LineFramer::Line& line, std::string* out);
   void answer(const std::vector<std::string>& words, std::string* out);
   void define(std::string_view database, const std::string& word, std::string* out);
   void match(std::string_view database, std::string_view strategy, const std::string& word,
@@ -71,12 +78,16 @@ class DictSession : public net::ConnectionProtocol {
   // A text answer after its status line: the MIME header when it was asked for, the text
   // dot-stuffed, then the line that ends it.
   void text(std::string_view body, std::string* out) const;
+  // What a status line adds when an answer was cut at the bound.
+  std::string cutNote(bool cut) const;
 
   const DictLibrary& _library;
   WordMatcher& _matcher;
   SessionOptions _options;
   std::string _msgId;
   LineFramer _framer;
+  std::vector<LineFramer::Line> _lines;  // framed and not yet all answered, from _unanswered on
+  size_t _unanswered = 0;
   bool _mime = false;
   bool _finished = false;
   size_t _commands = 0;
@@ -85,8 +96,10 @@ class DictSession : public net::ConnectionProtocol {
 };
 
 // The network core's limits for DICT connections: 256 at most, a newcomer beyond refused with
-// 420; idle ten minutes; environment overrides as the core reads them.
-net::ServerLimits dictServerLimits();
+// 420 unless one of them holds an unfinished command line; idle ten minutes; 1 MiB of unread
+// answers; 32 from one address when `beyondLoopback`; environment overrides as the core reads
+// them.
+net::ServerLimits dictServerLimits(bool beyondLoopback = false);
 
 // A text's lines for the wire: each line ends in CR LF and a line that begins with "." gets
 // another; the closing "." line is not added.

@@ -3,7 +3,9 @@
 // GCC 12 in C++20 needs <utility> ahead of Asio's headers.
 #include <signal.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
@@ -13,6 +15,8 @@
 #include <cstdlib>
 #include <list>
 #include <utility>
+
+#include "hosts/net/work_pool.h"
 
 namespace lexor::net {
 namespace {
@@ -29,6 +33,9 @@ constexpr size_t kReadChunk = 16 * 1024;
 constexpr size_t kMaxDrainedBytes = 1 << 20;
 constexpr std::chrono::milliseconds kDrainTime{2000};
 constexpr std::chrono::milliseconds kAcceptPause{100};
+// On a stop, running work is asked to end and given this long; the process must be gone within
+// two seconds of the signal whatever runs.
+constexpr std::chrono::milliseconds kStopGrace{1000};
 
 std::chrono::milliseconds environmentMillis(const char* name, std::chrono::milliseconds fallback) {
   const char* value = std::getenv(name);
@@ -70,10 +77,14 @@ struct Periodic {
 };
 
 struct Server::Impl {
-  Impl(ServerLimits l, ProtocolFactory f) : limits(l), factory(std::move(f)) {}
+  Impl(ServerLimits l, ProtocolFactory f)
+      : limits(std::move(l)), factory(std::move(f)), pool(std::max<size_t>(1, limits.workers)) {}
 
   void accept();
   void admit(tcp::socket socket);
+  // Closes the connection that has waited longest for its client, among those that may make room;
+  // false when none may.
+  bool evictOne();
   void stop();
 
   asio::io_context io{1};
@@ -85,37 +96,41 @@ struct Server::Impl {
   ServerLimits limits;
   ProtocolFactory factory;
   bool stopping = false;
+  std::atomic<size_t> connectionCount{0};
+  std::atomic<size_t> unsentBytes{0};
+  std::atomic<size_t> largestUnsent{0};
+  WorkPool pool;  // last: its workers are stopped before anything they answer to goes
 };
 
 // One client. Its single timer always holds the deadline of what the connection waits for: a
-// request, the next request after an answer, or the client's taking of an answer.
+// request, the next request after an answer, or the client's taking of an answer. While its work
+// runs there is no deadline: the work is bounded by its own limits.
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-  enum class Phase { kRequest, kIdle, kWriting, kDraining };
+  enum class Phase { kRequest, kIdle, kWorking, kWriting, kDraining };
 
-  Connection(Server::Impl& server, tcp::socket socket)
+  Connection(Server::Impl& server, tcp::socket socket, asio::ip::address peer)
       : _server(server),
         _socket(std::move(socket)),
         _timer(server.io),
-        _protocol(server.factory()) {}
+        _protocol(server.factory()),
+        _peer(std::move(peer)) {}
 
   void start(std::list<std::shared_ptr<Connection>>::iterator self) {
     _self = self;
     error_code ignored;
     _socket.set_option(tcp::no_delay(true), ignored);  // small answers must not wait for acks
+    _waitingSince = Clock::now();
     armTimer(_server.limits.requestTimeout);
-    std::string greeting;
-    _protocol->opened(greeting);
-    if (greeting.empty()) {
-      read();
-    } else {
-      _out = std::move(greeting);
-      write();
-    }
+    _protocol->opened(_queued);
+    advance();
   }
 
-  bool isIdle() const { return _phase == Phase::kIdle; }
-  Clock::time_point idleSince() const { return _idleSince; }
+  // Waiting for its client: silent, sending a request, or idle after an answer.
+  bool waitsForClient() const { return _phase == Phase::kRequest || _phase == Phase::kIdle; }
+  bool midRequest() const { return _phase == Phase::kRequest; }
+  Clock::time_point waitingSince() const { return _waitingSince; }
+  const asio::ip::address& peer() const { return _peer; }
 
   void close() {
     if (_closed) return;
@@ -124,10 +139,17 @@ class Connection : public std::enable_shared_from_this<Connection> {
     error_code ignored;
     _socket.close(ignored);
     _timer.cancel();
+    _sending.clear();
+    _sent = 0;
+    _queued.clear();
+    count();
+    --_server.connectionCount;
     _server.connections.erase(_self);  // the handlers still pending hold the object
   }
 
  private:
+  size_t unsent() const { return _sending.size() - _sent + _queued.size(); }
+
   void armTimer(std::chrono::milliseconds timeout) {
     _timer.expires_after(timeout);
     _timer.async_wait([self = shared_from_this()](error_code ec) {
@@ -137,9 +159,86 @@ class Connection : public std::enable_shared_from_this<Connection> {
     });
   }
 
+  // Moves the connection on as far as it can: more answers from what the protocol holds while
+  // the client keeps up, the writing of answers, then the reading of more requests.
+  void advance() {
+    if (_phase == Phase::kDraining) return;
+    while (!_closed && !_working && !_needInput && _keepOpen &&
+           unsent() < _server.limits.maxUnsentBytes) {
+      take(_protocol->received({}, _queued));
+    }
+    if (_closed) return;
+    write();
+    count();
+    if (_working) {
+      if (_phase != Phase::kWorking) _timer.cancel();
+      _phase = Phase::kWorking;
+    } else if (unsent() > 0) {
+      if (_phase != Phase::kWriting) armTimer(_server.limits.requestTimeout);
+      _phase = Phase::kWriting;
+    } else if (!_keepOpen) {
+      drainThenClose();
+    } else if (_needInput) {
+      if (_phase == Phase::kWorking || _phase == Phase::kWriting) answered();
+      if (!_reading) read();
+    }
+  }
+
+  // Everything asked so far is answered: the next request's clock starts now if part of it is
+  // already here, else at its first byte, after the idle wait.
+  void answered() {
+    _waitingSince = Clock::now();
+    if (_protocol->midRequest()) {
+      _phase = Phase::kRequest;
+      armTimer(_server.limits.requestTimeout);
+    } else {
+      _phase = Phase::kIdle;
+      armTimer(_server.limits.idleTimeout);
+    }
+  }
+
+  void take(Step step) {
+    _keepOpen = _keepOpen && step.keepOpen;
+    _needInput = !step.work;
+    if (step.work) startWork(std::move(*step.work));
+  }
+
+  void startWork(Work work) {
+    _working = true;
+    Server::Impl& server = _server;
+    server.pool.post(work.lane, [self = shared_from_this(), &server,
+                                 run = std::move(work.run)](std::stop_token stop) {
+      std::string out;
+      bool keepOpen = false;
+      try {
+        keepOpen = run(out, stop);
+      } catch (const std::exception&) {
+        // A protocol answers its own faults; one that escapes ends the connection.
+      }
+      asio::post(server.io, [self, out = std::move(out), keepOpen]() mutable {
+        self->workDone(std::move(out), keepOpen);
+      });
+    });
+  }
+
+  void workDone(std::string out, bool keepOpen) {
+    _working = false;
+    if (_closed) return;
+    if (_queued.empty()) {
+      _queued = std::move(out);  // an answer of megabytes is not copied
+    } else {
+      _queued += out;
+    }
+    _keepOpen = _keepOpen && keepOpen;
+    _needInput = false;  // the protocol may hold more
+    advance();
+  }
+
   void read() {
+    _reading = true;
     _socket.async_read_some(asio::buffer(_in),
                             [self = shared_from_this()](error_code ec, size_t n) {
+                              self->_reading = false;
                               if (self->_closed) return;
                               if (ec) return self->close();
                               self->onReceived(std::string_view(self->_in.data(), n));
@@ -151,31 +250,44 @@ class Connection : public std::enable_shared_from_this<Connection> {
       _phase = Phase::kRequest;
       armTimer(_server.limits.requestTimeout);
     }
-    _keepOpen = _protocol->received(bytes, _out);
-    if (!_out.empty()) return write();
-    if (!_keepOpen) return drainThenClose();
-    read();
+    take(_protocol->received(bytes, _queued));
+    advance();
   }
 
   void write() {
-    _phase = Phase::kWriting;
-    armTimer(_server.limits.requestTimeout);
-    asio::async_write(_socket, asio::buffer(_out),
-                      [self = shared_from_this()](error_code ec, size_t) {
-                        if (self->_closed) return;
-                        if (ec) return self->close();
-                        self->_out.clear();
-                        if (!self->_keepOpen) return self->drainThenClose();
-                        if (self->_protocol->midRequest()) {
-                          self->_phase = Phase::kRequest;
-                          self->armTimer(self->_server.limits.requestTimeout);
-                        } else {
-                          self->_phase = Phase::kIdle;
-                          self->_idleSince = Clock::now();
-                          self->armTimer(self->_server.limits.idleTimeout);
-                        }
-                        self->read();
-                      });
+    if (_writing) return;
+    if (_sent == _sending.size()) {
+      if (_queued.empty()) return;
+      _sending = std::exchange(_queued, std::string());
+      _sent = 0;
+    }
+    _writing = true;
+    _socket.async_write_some(
+        asio::buffer(_sending.data() + _sent, _sending.size() - _sent),
+        [self = shared_from_this()](error_code ec, size_t n) {
+          self->_writing = false;
+          if (self->_closed) return;
+          if (ec) return self->close();
+          self->_sent += n;
+          if (self->_sent == self->_sending.size()) {
+            self->_sending = std::string();  // an answer of megabytes is not kept for the next
+            self->_sent = 0;
+          }
+          // The client takes the answer: the deadline runs from what it took last.
+          if (n > 0) self->armTimer(self->_server.limits.requestTimeout);
+          self->advance();
+        });
+  }
+
+  // Keeps the server's counters of unsent answers in step with this connection.
+  void count() {
+    const size_t now = unsent();
+    _server.unsentBytes += now;
+    _server.unsentBytes -= _counted;
+    _counted = now;
+    size_t largest = _server.largestUnsent.load();
+    while (now > largest && !_server.largestUnsent.compare_exchange_weak(largest, now)) {
+    }
   }
 
   void drainThenClose() {
@@ -183,12 +295,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     error_code ignored;
     _socket.shutdown(tcp::socket::shutdown_send, ignored);
     armTimer(std::min(kDrainTime, _server.limits.requestTimeout));
-    drain();
+    if (!_reading) drain();
   }
 
   void drain() {
+    _reading = true;
     _socket.async_read_some(asio::buffer(_in),
                             [self = shared_from_this()](error_code ec, size_t n) {
+                              self->_reading = false;
                               if (self->_closed) return;
                               self->_drained += n;
                               if (ec || self->_drained > kMaxDrainedBytes) return self->close();
@@ -200,13 +314,21 @@ class Connection : public std::enable_shared_from_this<Connection> {
   tcp::socket _socket;
   asio::steady_timer _timer;
   std::unique_ptr<ConnectionProtocol> _protocol;
+  asio::ip::address _peer;
   std::list<std::shared_ptr<Connection>>::iterator _self;
   std::array<char, kReadChunk> _in{};
-  std::string _out;
+  std::string _sending;  // the answers being written, from _sent on
+  size_t _sent = 0;
+  std::string _queued;  // answers that wait for the write under way
+  size_t _counted = 0;  // of unsent(), in the server's counters
   Phase _phase = Phase::kRequest;
-  Clock::time_point _idleSince{};
+  Clock::time_point _waitingSince{};
   size_t _drained = 0;
   bool _keepOpen = true;
+  bool _needInput = true;  // the protocol has taken all it was given and waits for bytes
+  bool _working = false;
+  bool _reading = false;
+  bool _writing = false;
   bool _closed = false;
 };
 
@@ -226,31 +348,45 @@ void Server::Impl::accept() {
   });
 }
 
+bool Server::Impl::evictOne() {
+  // A protocol whose clients keep connections between look-ups gives up only one caught in the
+  // middle of a request; else an idle one goes too.
+  const bool keepIdle = !limits.refusal.empty();
+  std::shared_ptr<Connection> longest;
+  for (const auto& connection : connections) {
+    if (!connection->waitsForClient() || (keepIdle && !connection->midRequest())) continue;
+    if (!longest || connection->waitingSince() < longest->waitingSince()) longest = connection;
+  }
+  if (!longest) return false;
+  longest->close();
+  return true;
+}
+
 void Server::Impl::admit(tcp::socket socket) {
-  if (connections.size() >= limits.maxConnections && !limits.refusal.empty()) {
-    // Sent without waiting: a newcomer that does not read must not hold the server's thread.
+  error_code ec;
+  const tcp::endpoint remote = socket.remote_endpoint(ec);
+  if (ec) return;
+  const asio::ip::address peer = remote.address();
+  const bool overAddressBound =
+      limits.maxPerAddress > 0 &&
+      static_cast<size_t>(std::count_if(connections.begin(), connections.end(), [&](const auto& c) {
+        return c->peer() == peer;
+      })) >= limits.maxPerAddress;
+  if (overAddressBound || (connections.size() >= limits.maxConnections && !evictOne())) {
+    if (!limits.refusal.empty()) {
+      // Sent without waiting: a newcomer that does not read must not hold the server's thread.
+      error_code ignored;
+      socket.non_blocking(true, ignored);
+      socket.write_some(asio::buffer(limits.refusal), ignored);
+      socket.shutdown(tcp::socket::shutdown_both, ignored);
+    }
     error_code ignored;
-    socket.non_blocking(true, ignored);
-    socket.write_some(asio::buffer(limits.refusal), ignored);
-    socket.shutdown(tcp::socket::shutdown_both, ignored);
     socket.close(ignored);
     return;
   }
-  if (connections.size() >= limits.maxConnections) {
-    std::shared_ptr<Connection> idlest;
-    for (const auto& connection : connections) {
-      if (connection->isIdle() && (!idlest || connection->idleSince() < idlest->idleSince()))
-        idlest = connection;
-    }
-    if (!idlest) {
-      error_code ignored;
-      socket.close(ignored);
-      return;
-    }
-    idlest->close();
-  }
-  auto connection = std::make_shared<Connection>(*this, std::move(socket));
+  auto connection = std::make_shared<Connection>(*this, std::move(socket), peer);
   connections.push_front(connection);
+  ++connectionCount;
   connection->start(connections.begin());
 }
 
@@ -321,10 +457,16 @@ void Server::stop() {
   asio::post(_impl->io, [this] { _impl->stop(); });
 }
 
-void Server::runUntilSignal() {
+bool Server::runUntilSignal() {
   _impl->signals.async_wait([this](error_code, int) { _impl->stop(); });
   _impl->accept();
   _impl->io.run();
+  return _impl->pool.stop(kStopGrace);
+}
+
+Server::Counters Server::counters() const {
+  return Counters{_impl->connectionCount.load(), _impl->unsentBytes.load(),
+                  _impl->largestUnsent.load()};
 }
 
 }  // namespace lexor::net

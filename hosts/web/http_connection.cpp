@@ -6,6 +6,10 @@
 namespace lexor::web {
 namespace {
 
+// Fields a request may carry once at most (the names compare in any case).
+constexpr std::string_view kSingleFields[] = {"Host", "Content-Type", "Sec-Fetch-Site",
+                                              "X-LexorPeek-Token"};
+
 bool allDigits(std::string_view text) {
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -24,6 +28,14 @@ void HttpConnection::startRequest() {
 
 std::optional<HttpResponse> HttpConnection::checkHead() {
   const HttpRequest& head = _parser->get();
+  // A field the host decides by must say one thing: with two, one reader might take the first
+  // and another the second.
+  for (const std::string_view name : kSingleFields) {
+    if (head.count(boost::beast::string_view(name.data(), name.size())) > 1) {
+      return _handler.refusal(http::status::bad_request,
+                              "more than one " + std::string(name) + " field");
+    }
+  }
   if (head.count(http::field::transfer_encoding) > 0) {
     return _handler.refusal(http::status::length_required, "a body must state its length");
   }
@@ -37,9 +49,15 @@ std::optional<HttpResponse> HttpConnection::checkHead() {
   return std::nullopt;
 }
 
-void HttpConnection::append(HttpResponse response, bool keepAlive, std::string& out) {
+void HttpConnection::append(HttpResponse response, const HttpRequest& request, bool keepAlive,
+                            std::string& out) {
   response.keep_alive(keepAlive);
+  // The answer is HTTP/1.1, where keeping the connection goes without saying; a 1.0 client must
+  // be told.
+  if (keepAlive && request.version() < 11) response.set(http::field::connection, "keep-alive");
   response.prepare_payload();
+  constexpr size_t kRoomForHead = 1024;  // status line and fields, so that the body is copied once
+  out.reserve(out.size() + kRoomForHead + response.body().size());
   out += "HTTP/1.1 ";
   out += std::to_string(response.result_int());
   out += ' ';
@@ -55,7 +73,7 @@ void HttpConnection::append(HttpResponse response, bool keepAlive, std::string& 
   out += response.body();
 }
 
-bool HttpConnection::received(std::string_view bytes, std::string& out) {
+net::Step HttpConnection::received(std::string_view bytes, std::string& out) {
   _pending.append(bytes);
   while (!_pending.empty()) {
     if (!_parser) startRequest();
@@ -86,40 +104,55 @@ bool HttpConnection::received(std::string_view bytes, std::string& out) {
         status = http::status::length_required;
         why = "a body must state its length";
       }
-      append(_handler.refusal(status, why), false, out);
+      append(_handler.refusal(status, why), _parser->get(), false, out);
       _parser.reset();
       _pending.clear();
-      return false;
+      return net::Step{.keepOpen = false};
     }
     if (_parser->is_header_done() && !_headChecked) {
       _headChecked = true;
       if (std::optional<HttpResponse> refusal = checkHead()) {
-        append(std::move(*refusal), false, out);
+        append(std::move(*refusal), _parser->get(), false, out);
         _parser.reset();
         _pending.clear();
-        return false;
+        return net::Step{.keepOpen = false};
       }
     }
     if (!_parser->is_done()) {
       if (used == 0) break;
       continue;
     }
-    const HttpRequest request = _parser->release();
+    auto request = std::make_shared<HttpRequest>(_parser->release());
     _parser.reset();
-    const bool keepAlive = request.keep_alive();
-    HttpResponse response;
+    const bool keepAlive = request->keep_alive();
+    if (!keepAlive) _pending.clear();
+    HttpAnswer answer;
     try {
-      response = _handler.answer(request);
+      answer = _handler.answer(*request);
     } catch (const std::exception&) {
-      response = _handler.refusal(http::status::internal_server_error, "internal error");
+      answer = _handler.refusal(http::status::internal_server_error, "internal error");
     }
-    append(std::move(response), keepAlive, out);
-    if (!keepAlive) {
-      _pending.clear();
-      return false;
+    if (auto* deferred = std::get_if<DeferredResponse>(&answer)) {
+      HttpHandler& handler = _handler;
+      return net::Step{
+          .work = net::Work{.lane = deferred->lane,
+                            .run = [&handler, request, keepAlive, run = std::move(deferred->run)](
+                                       std::string& answerOut, std::stop_token stop) {
+                              HttpResponse response;
+                              try {
+                                response = run(stop);
+                              } catch (const std::exception&) {
+                                response = handler.refusal(http::status::internal_server_error,
+                                                           "internal error");
+                              }
+                              append(std::move(response), *request, keepAlive, answerOut);
+                              return keepAlive;
+                            }}};
     }
+    append(std::move(std::get<HttpResponse>(answer)), *request, keepAlive, out);
+    if (!keepAlive) return net::Step{.keepOpen = false};
   }
-  return true;
+  return {};
 }
 
 }  // namespace lexor::web

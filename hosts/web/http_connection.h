@@ -7,6 +7,7 @@
 //   a body over 64 KiB                                                   413, connection closed
 //   Content-Length present but not exactly one field of digits alone     400, connection closed
 //   Transfer-Encoding of any kind, or a POST without Content-Length      411, connection closed
+//   more than one Host, Content-Type, Sec-Fetch-Site or token field      400, connection closed
 // Requests pipelined on one connection are answered one by one, in order.
 #pragma once
 
@@ -14,10 +15,13 @@
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
+#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "hosts/net/connection_protocol.h"
 
@@ -33,11 +37,19 @@ inline std::string_view view(boost::beast::string_view text) { return {text.data
 inline constexpr size_t kMaxRequestHead = 16 * 1024;
 inline constexpr size_t kMaxRequestBody = 64 * 1024;
 
+// An answer that takes work: `run` gives the response on one of the network core's workers,
+// one at a time in `lane`'s order (net::Work).
+struct DeferredResponse {
+  const void* lane = nullptr;
+  std::function<HttpResponse(std::stop_token stop)> run;
+};
+using HttpAnswer = std::variant<HttpResponse, DeferredResponse>;
+
 // What answers a request that passed the limits, and what a refusal looks like.
 class HttpHandler {
  public:
   virtual ~HttpHandler() = default;
-  virtual HttpResponse answer(const HttpRequest& request) = 0;
+  virtual HttpAnswer answer(const HttpRequest& request) = 0;
   virtual HttpResponse refusal(http::status status, std::string_view why) = 0;
 };
 
@@ -45,14 +57,17 @@ class HttpConnection : public net::ConnectionProtocol {
  public:
   explicit HttpConnection(HttpHandler& handler) : _handler(handler) {}
 
-  bool received(std::string_view bytes, std::string& out) override;
+  net::Step received(std::string_view bytes, std::string& out) override;
   bool midRequest() const override { return !_pending.empty() || _parser.has_value(); }
 
  private:
   void startRequest();
   // Checks what the head declares about the body once it is in; a refusal when it breaks a limit.
   std::optional<HttpResponse> checkHead();
-  void append(HttpResponse response, bool keepAlive, std::string& out);
+  // Writes the response to `out`, saying whether the connection stays open as the request's
+  // version needs it said.
+  static void append(HttpResponse response, const HttpRequest& request, bool keepAlive,
+                     std::string& out);
 
   HttpHandler& _handler;
   std::string _pending;  // bytes received and not yet taken by the parser

@@ -1,6 +1,9 @@
 #include "hosts/web/web_host.h"
 
+#include <boost/beast/core/string.hpp>
+
 #include "hosts/web/request_guard.h"
+#include "plugin/lexor_peek.h"
 #include "plugin/script_dispatcher.h"
 
 namespace lexor::web {
@@ -45,7 +48,7 @@ HttpResponse WebHost::refusal(http::status status, std::string_view why) {
   return respond(status, jsonError(why), kJson);
 }
 
-HttpResponse WebHost::answer(const HttpRequest& request) {
+HttpAnswer WebHost::answer(const HttpRequest& request) {
   // Host and Origin name this very server, or the request comes from a page that does not.
   if (!isOwnHost(view(request[http::field::host]), _port))
     return refusal(http::status::forbidden, "forbidden: unknown host");
@@ -69,8 +72,8 @@ HttpResponse WebHost::answer(const HttpRequest& request) {
 HttpResponse WebHost::servePage(const HttpRequest& request, const WidgetFile& page) {
   // A page of another site (or of a sibling one) loading ours in a frame or a window would make a
   // session nobody uses: it gets none, so that such pages cannot fill the table.
-  const std::string_view site = view(request["Sec-Fetch-Site"]);
-  if (site == "cross-site" || site == "same-site") {
+  const boost::beast::string_view site = request["Sec-Fetch-Site"];
+  if (boost::beast::iequals(site, "cross-site") || boost::beast::iequals(site, "same-site")) {
     return refusal(http::status::forbidden, "forbidden: opened from another site");
   }
   std::optional<std::string> token = makeToken();
@@ -78,24 +81,28 @@ HttpResponse WebHost::servePage(const HttpRequest& request, const WidgetFile& pa
   switch (_sessions.open(*token, PageSessions::Clock::now())) {
     case PageSessions::Opened::kOpened:
       break;
-    case PageSessions::Opened::kFull:
-      return refusal(http::status::service_unavailable,
-                     "too many pages open; try again in a minute");
     case PageSessions::Opened::kFailed:
       return refusal(http::status::internal_server_error, "cannot create the plug-in object");
   }
   return respond(http::status::ok, WidgetFiles::withToken(page, *token), page.contentType);
 }
 
-HttpResponse WebHost::answerScriptCall(const HttpRequest& request) {
-  LexorPeek* peek = _sessions.find(
+HttpAnswer WebHost::answerScriptCall(const HttpRequest& request) {
+  std::shared_ptr<LexorPeek> peek = _sessions.hold(
       view(request[boost::beast::string_view(kTokenHeader.data(), kTokenHeader.size())]),
       PageSessions::Clock::now());
   if (!peek) {
     return refusal(http::status::forbidden,
                    "forbidden: unknown or expired session; reload the page");
   }
-  return respond(http::status::ok, handleScriptRequest(*peek, request.body()), kJson);
+  // The calls run on a worker, in the order of the page's session whichever connection sent
+  // them; the session stays alive for them even if the table gives it up meanwhile.
+  const void* lane = peek.get();
+  return DeferredResponse{
+      lane, [this, peek = std::move(peek), body = request.body()](std::stop_token stop) {
+        const RequestBudget budget{_budget.time, _budget.maxAnswerBytes, std::move(stop)};
+        return respond(http::status::ok, handleScriptRequest(*peek, body, budget), kJson);
+      }};
 }
 
 }  // namespace lexor::web

@@ -1,11 +1,12 @@
 // `lexorpeek serve`: the widget page and its script calls over HTTP on loopback. Each page served
-// gets a session of its own; one thread runs every connection, so the calls of a session reach
-// its object one at a time, as a page's calls do in a browser.
+// gets a session of its own; its calls run on the network core's workers, one at a time per
+// session, so they reach its object in order, as a page's calls do in a browser.
 #include "hosts/web/web_server.h"
 
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -45,7 +46,12 @@ bool runWebServer(const WebServerOptions& options, std::string* error) {
   host.setPort(*port);
   server.every(kSessionSweep, [&host] { host.sessions().expire(PageSessions::Clock::now()); });
   std::cout << "http://" << kLoopback << ":" << *port << "/" << std::endl;
-  server.runUntilSignal();
+  if (!server.runUntilSignal()) {
+    // A call still runs on a worker (an index build, say): the process ends without waiting for
+    // it, and without tearing down the session it uses.
+    std::cout.flush();
+    std::_Exit(0);
+  }
   return true;
 }
 

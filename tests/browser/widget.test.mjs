@@ -290,6 +290,24 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
   }
 });
 
+test('a page whose session was given up for newer pages reloads once, keeping word and dictionary', async () => {
+  await openWidget();
+  await choose('サンプル辞書');
+  await lookUp('many0');
+  const chosen = await page.$eval('#dictionary', (chooser) => chooser.value);
+  // As many pages as the server keeps sessions for, served after this one.
+  for (let i = 0; i < 64; ++i) assert.equal((await fetch(url)).status, 200);
+  const reloaded = page.waitForEvent('load');
+  await setWord('many01');
+  await page.press('#word', 'Enter');
+  await reloaded;
+  await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'many01');
+  assert.equal(await page.$eval('#dictionary', (chooser) => chooser.value), chosen);
+  assert.equal(await page.inputValue('#word'), 'many01');
+  assert.equal(new URL(page.url()).hash, '');
+  assert.equal(await entries().count(), 10);
+});
+
 test('two pages interleaving look-ups each see only their own choice and entries', async () => {
   await openWidget();
   const other = await context.newPage();

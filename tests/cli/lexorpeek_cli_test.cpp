@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -157,12 +158,33 @@ TEST_F(CliTest, UnusableDictionariesExitWithTwoAndTheReason) {
   }
 }
 
+// The page has five places beside the suite; `list --all` and `--nth` reach every dictionary, and
+// a folder named like a dictionary is none (it was the default, being first).
+TEST_F(CliTest, ListAllAndNthReachEveryDictionaryOfTheFolder) {
+  for (const char* name : {"d1", "d2", "d3", "d4", "d5", "d6", "d7"})
+    dictionary(folder() + "/" + name + ".dic", {entry("go", name)});
+  fs::create_directories(folder() + "/a.dic");
+  const auto lines = [](const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  EXPECT_EQ(lines(run({"--quiet", "list"}).out), 6);
+  const Outcome all = run({"--quiet", "list", "--all"});
+  EXPECT_EQ(lines(all.out), 8);
+  EXPECT_NE(all.out.find("6\td7.dic\td7.dic\n"), std::string::npos) << all.out;
+  const Outcome seventh = run({"--quiet", "lookup", "go", "--nth", "6"});
+  EXPECT_EQ(seventh.status, 0);
+  EXPECT_NE(seventh.out.find("d7"), std::string::npos) << seventh.out;
+  const Outcome first = run({"--quiet", "lookup", "go"});
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_NE(first.out.find("d1"), std::string::npos) << first.out;
+}
+
 TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
   // Clear screen, window title, clipboard, bell, C1 CSI, DEL and a NUL-less C0 mix.
   const char* hostile =
       "a\x1b[2Jb\x1b]0;owned\x07"
       "c\x1b]52;c;ZXZpbA==\x07"
-      "d\u009b31me\x7f\x01\rf\tg";
+      "d\u009b31me\x7f\x01\rf\tg\u202eh\u2067i\u200ej";
   const std::string folderName = "Library/Lexor/x\x1b]0;t\x07.dic";
   dictionary(_dir.file(folderName), {entry("a\x1b[2Jx", hostile)}, true);
   const auto clean = [](const std::string& text) {
@@ -171,6 +193,13 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
       if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f) return false;
       if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xa0)
         return false;
+      // U+202A to U+202E and U+2066 to U+2069: E2 80 AA-AE, E2 81 A6-A9.
+      if (c == 0xe2 && i + 2 < text.size()) {
+        const auto b1 = static_cast<unsigned char>(text[i + 1]);
+        const auto b2 = static_cast<unsigned char>(text[i + 2]);
+        if ((b1 == 0x80 && b2 >= 0xaa && b2 <= 0xae) || (b1 == 0x81 && b2 >= 0xa6 && b2 <= 0xa9))
+          return false;
+      }
     }
     return true;
   };
@@ -184,6 +213,7 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
     EXPECT_TRUE(clean(r.out) && clean(r.err)) << args.back() << ": " << r.out << r.err;
     if (args.size() == 2 && args[0] == "lookup") {
       EXPECT_NE(r.out.find("a\uFFFD[2Jb\uFFFD]0;owned\uFFFDc"), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find("g\uFFFDh\uFFFDi\u200ej"), std::string::npos) << r.out;  // LRM kept
     }
   }
   // JSON keeps its own escapes.

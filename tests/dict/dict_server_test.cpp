@@ -1,5 +1,6 @@
 // The DICT protocol on the network core over real loopback sockets: greeting, pipelining, the
-// connection bound with its refusal, the idle deadline and long lines.
+// connection bound with its refusal and evictions, the idle deadline, long lines, work off the
+// network thread and the bound on answers a client has not read.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -7,11 +8,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "hosts/dict/dict_session.h"
 #include "hosts/net/server.h"
+#include "tests/support/temp_dir.h"
+#include "tools/writer/lexor_writer.h"
 
 namespace lexor::dict {
 namespace {
@@ -27,6 +33,40 @@ class NoMatcher : public WordMatcher {
 
  private:
   std::vector<StrategyInfo> _strategies = {{"exact", "Match head words exactly"}};
+};
+
+// Matches a word of digits with that many long head words; the word "wait" holds its worker until
+// released.
+class ManyMatcher : public NoMatcher {
+ public:
+  MatchOutcome match(size_t, std::string_view, const UString& word, size_t limit,
+                     std::vector<UString>* headWords) override {
+    if (word == u"wait") {
+      std::unique_lock lock(_mutex);
+      _waiting = true;
+      _changed.notify_all();
+      _changed.wait(lock, [this] { return _released; });
+      return MatchOutcome::kMatched;
+    }
+    const size_t count = std::min<size_t>(limit, std::stoul(toUtf8(word)));
+    headWords->assign(count, UString(40, u'w'));
+    return MatchOutcome::kMatched;
+  }
+  void awaitWaiting() {
+    std::unique_lock lock(_mutex);
+    _changed.wait(lock, [this] { return _waiting; });
+  }
+  void release() {
+    std::lock_guard lock(_mutex);
+    _released = true;
+    _changed.notify_all();
+  }
+
+ private:
+  std::mutex _mutex;
+  std::condition_variable _changed;
+  bool _waiting = false;
+  bool _released = false;
 };
 
 class Client {
@@ -60,6 +100,21 @@ class Client {
     }
     return out;
   }
+  // Reads and drops what comes until `needle` has come `count` times (or the peer stops for 5 s);
+  // gives how many times it came.
+  size_t skipPast(std::string_view needle, size_t count) {
+    size_t seen = 0;
+    while (true) {
+      for (size_t at = _in.find(needle); at != std::string::npos && seen < count;
+           at = _in.find(needle)) {
+        ++seen;
+        _in.erase(0, at + needle.size());
+      }
+      if (seen == count) return seen;
+      _in.erase(0, _in.size() > needle.size() ? _in.size() - needle.size() : 0);
+      if (!readSome()) return seen;
+    }
+  }
   // Whether the peer closes within 5 s (after whatever it still sends).
   bool closes() {
     while (readSome()) {
@@ -71,7 +126,7 @@ class Client {
   bool readSome() {
     pollfd p{_fd, POLLIN, 0};
     if (poll(&p, 1, 5000) <= 0) return false;
-    char buffer[4096];
+    char buffer[65536];
     const ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
     if (n <= 0) {
       _eof = true;
@@ -87,24 +142,37 @@ class Client {
 
 class ServerTest : public ::testing::Test {
  protected:
-  void start(net::ServerLimits limits) {
-    _server = std::make_unique<net::Server>(limits, [this] {
-      return std::make_unique<DictSession>(_library, _matcher, SessionOptions{}, "<1@test>");
+  void start(net::ServerLimits limits, WordMatcher* matcher = nullptr) {
+    WordMatcher& chosen = matcher ? *matcher : _matcher;
+    _server = std::make_unique<net::Server>(limits, [this, &chosen] {
+      return std::make_unique<DictSession>(_library, chosen, SessionOptions{}, "<1@test>");
     });
     std::string error;
     std::optional<uint16_t> port = _server->listen("127.0.0.1", 0, &error);
     ASSERT_TRUE(port) << error;
     _port = *port;
-    _thread = std::thread([this] { _server->runUntilSignal(); });
+    _thread = std::thread([this] { _workersEnded = _server->runUntilSignal(); });
   }
-  void TearDown() override {
+  void stop() {
     if (!_server) return;
     _server->stop();
     _thread.join();
+    _server.reset();
+  }
+  void TearDown() override { stop(); }
+
+  // One database, so that MATCH * has somewhere to look.
+  void useOneDatabase() {
+    const std::string path = _dir.file("en.dic");
+    writer::writeDictionary(path, {{u"cat", u"neko", std::nullopt, std::nullopt, 0}},
+                            writer::Options{.bocu = true});
+    _library = DictLibrary::fromFiles({{fromUtf8(path), "English"}});
   }
 
+  testing::TempDir _dir;
   DictLibrary _library;
   NoMatcher _matcher;
+  bool _workersEnded = true;
   std::unique_ptr<net::Server> _server;
   std::thread _thread;
   uint16_t _port = 0;
@@ -144,6 +212,106 @@ TEST_F(ServerTest, RefusesConnectionsBeyondTheBoundAndClosesIdleOnes) {
   EXPECT_TRUE(clients[1]->closes());
   Client later(_port);
   EXPECT_TRUE(later.lines(1).starts_with("220 "));
+}
+
+// Each command a client sends is answered only as far as it reads: a client that sends a long
+// pipeline and reads nothing holds one connection's bound of answers, never the pipeline's, while
+// other clients are answered; what it reads later is every answer, in order.
+TEST_F(ServerTest, AClientThatDoesNotReadHoldsAtMostTheUnsentBound) {
+  useOneDatabase();
+  ManyMatcher matcher;
+  start(dictServerLimits(), &matcher);
+  constexpr size_t kCommands = 200;  // of about 250 KB each: some 50 MB in all
+  Client pipeline(_port);
+  ASSERT_TRUE(pipeline.lines(1).starts_with("220 "));
+  std::string commands;
+  for (size_t i = 0; i < kCommands; ++i) commands += "MATCH * exact 5000\r\n";
+  pipeline.send(commands);
+  for (int i = 0; i < 500 && _server->counters().unsentBytes < kMaxUnsentBytes; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  Client other(_port);
+  EXPECT_TRUE(other.lines(1).starts_with("220 "));
+  other.send("STATUS\r\n");
+  EXPECT_EQ(other.lines(1), "210 status [d/m/c = 0/0/1]\r\n");
+  const size_t oneAnswer = 5000 * 53;
+  EXPECT_GE(_server->counters().largestUnsent, kMaxUnsentBytes);
+  EXPECT_LE(_server->counters().largestUnsent, kMaxUnsentBytes + oneAnswer);
+  // Between each answer and the next, in order, and nothing else.
+  EXPECT_EQ(pipeline.skipPast("\r\n.\r\n250 ok\r\n152 5000 matches found\r\n", kCommands - 1),
+            kCommands - 1);
+}
+
+// A client that takes none of its answers for the deadline is closed, and what it held goes.
+TEST_F(ServerTest, AClientThatReadsNothingIsClosedAtTheDeadline) {
+  useOneDatabase();
+  ManyMatcher matcher;
+  net::ServerLimits limits = dictServerLimits();
+  limits.requestTimeout = std::chrono::milliseconds(1500);
+  start(limits, &matcher);
+  Client stalled(_port);
+  ASSERT_TRUE(stalled.lines(1).starts_with("220 "));
+  std::string commands;
+  for (size_t i = 0; i < 100; ++i) commands += "MATCH * exact 5000\r\n";
+  stalled.send(commands);
+  for (int i = 0; i < 500 && _server->counters().connections > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(_server->counters().connections, 0u);
+  EXPECT_EQ(_server->counters().unsentBytes, 0u);
+}
+
+// A command that runs long holds one worker, not the server: other clients are answered, and a
+// stop returns without waiting for it, saying so.
+TEST_F(ServerTest, LongWorkHoldsNeitherOtherClientsNorTheStop) {
+  useOneDatabase();
+  ManyMatcher matcher;
+  start(dictServerLimits(), &matcher);
+  Client busy(_port);
+  ASSERT_TRUE(busy.lines(1).starts_with("220 "));
+  busy.send("MATCH * exact wait\r\n");
+  matcher.awaitWaiting();
+  Client other(_port);
+  EXPECT_TRUE(other.lines(1).starts_with("220 "));
+  other.send("STATUS\r\n");  // look-ups take turns (they share dictionary objects); this is none
+  EXPECT_EQ(other.lines(1), "210 status [d/m/c = 0/0/1]\r\n");
+  _server->stop();
+  _thread.join();
+  EXPECT_FALSE(_workersEnded);
+  matcher.release();  // destroying the server waits for the worker left running
+  _server.reset();
+}
+
+// At the bound a connection holding half a command line makes room for a newcomer; idle ones,
+// whose clients keep them between look-ups, do not; one address holds at most its share.
+TEST_F(ServerTest, ANewcomerDisplacesAnUnfinishedCommandLineNotAnIdleConnection) {
+  net::ServerLimits limits = dictServerLimits();
+  limits.maxConnections = 3;
+  start(limits);
+  std::vector<std::unique_ptr<Client>> clients;
+  for (int i = 0; i < 3; ++i) {
+    clients.push_back(std::make_unique<Client>(_port));
+    ASSERT_TRUE(clients.back()->lines(1).starts_with("220 "));
+  }
+  clients[1]->send("DEFINE * ca");
+  clients[1]->send("");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server has read it
+  Client newcomer(_port);
+  EXPECT_TRUE(newcomer.lines(1).starts_with("220 "));
+  EXPECT_TRUE(clients[1]->closes());
+  Client refused(_port);
+  EXPECT_EQ(refused.lines(1), "420 server temporarily unavailable\r\n");
+  for (const auto& client : {clients[0].get(), clients[2].get(), &newcomer}) {
+    client->send("STATUS\r\n");
+    EXPECT_EQ(client->lines(1), "210 status [d/m/c = 0/0/1]\r\n");
+  }
+  stop();
+
+  limits = dictServerLimits(true);
+  ASSERT_EQ(limits.maxPerAddress, kMaxConnectionsPerAddress);
+  limits.maxPerAddress = 2;
+  start(limits);
+  Client first(_port), second(_port), third(_port);
+  EXPECT_TRUE(second.lines(1).starts_with("220 "));
+  EXPECT_EQ(third.lines(1), "420 server temporarily unavailable\r\n");
 }
 
 TEST(LoopbackAddress, OnlyLoopbackAddressesCount) {

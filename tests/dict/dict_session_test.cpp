@@ -133,8 +133,10 @@ class SessionTest : public ::testing::Test {
   }
 
   // The whole answer to the bytes, as one session gives it.
-  std::string exchange(std::string_view bytes, size_t maxMatches = kDefaultMaxMatches) {
-    DictSession session(_library, _matcher, SessionOptions{maxMatches, "a server\n"}, "<1@test>");
+  std::string exchange(std::string_view bytes, size_t maxMatches = kDefaultMaxMatches,
+                       size_t maxAnswerBytes = kMaxAnswerBytes) {
+    DictSession session(_library, _matcher,
+                        SessionOptions{maxMatches, "a server\n", maxAnswerBytes}, "<1@test>");
     std::string out;
     session.receive(bytes, &out);
     return out;
@@ -233,6 +235,9 @@ TEST_F(SessionTest, InfoHelpMimeLimitAndOrder) {
             "Content-Type: text/plain; charset=utf-8\r\n\r\n犬\r\n  dog\r\n.\r\n250 ok\r\n");
   EXPECT_EQ(exchange("MATCH * prefix \"\"\r\n", 2),
             "152 2 matches found\r\nen \"cat\"\r\nen \"Cat\"\r\n.\r\n250 ok\r\n");
+  // An answer past the byte bound is cut as the line bound cuts it, and says so.
+  EXPECT_EQ(exchange("MATCH * prefix \"\"\r\n", kDefaultMaxMatches, 20),
+            "152 2 matches found, cut at 20 bytes\r\nen \"cat\"\r\nen \"Cat\"\r\n.\r\n250 ok\r\n");
 
   // Pipelined commands, cut at every byte, are answered one after another in order.
   const std::string pipelined =

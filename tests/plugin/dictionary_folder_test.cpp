@@ -1,5 +1,6 @@
 // Finding ~/Library/Lexor and listing its dictionaries, with the suite's positions and versions.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <filesystem>
@@ -78,9 +79,9 @@ TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
        {"ambora52.dic", "exora1.dic"},
        {-1, 0, 1, -1},
        {52, 0, 0}},
-      {"a folder named like a dictionary is listed, and what it holds",
+      {"a folder named like a dictionary is not listed, what it holds is",
        {"sub/deeper/german.dic", "x.dic/inner.dic", "sub/notes.txt"},
-       {"sub/deeper/german.dic", "x.dic", "x.dic/inner.dic"},
+       {"sub/deeper/german.dic", "x.dic/inner.dic"},
        {-1, -1, -1, -1},
        {0, 0, 0}},
   };
@@ -97,6 +98,45 @@ TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
     EXPECT_EQ((std::array{peek->amboraVer(), peek->revoraVer(), peek->_isAmboraAvailable()}),
               c.versions);
   }
+}
+
+// Only regular files are dictionaries: anything else named like one would take a place (or be
+// the default) and fail every look-up. Each is skipped with a line saying so.
+TEST(ScanTest, OnlyRegularFilesAreListedLinksFollowed) {
+  PeekTestHome home;
+  home.touch("good.dic");
+  home.touch("zz/real.bin");
+  fs::create_directories(home.folder() + "/folder.dic");
+  ASSERT_EQ(mkfifo((home.folder() + "/fifo.dic").c_str(), 0600), 0);
+  fs::create_symlink(home.folder() + "/missing", home.folder() + "/dangling.dic");
+  fs::create_symlink(home.folder() + "/zz/real.bin", home.folder() + "/linked.dic");
+  fs::create_symlink("/dev/null", home.folder() + "/device.dic");
+  std::shared_ptr<LexorPeek> peek = home.construct();
+  CapturingLogSink log;
+  EXPECT_EQ(utf8(peek->_dicPathsInDir()), (Lines{"good.dic", "linked.dic"}));
+  EXPECT_EQ(log.lines(), (Lines{"; skipped dangling.dic: not a regular file",
+                                "; skipped device.dic: not a regular file",
+                                "; skipped fifo.dic: not a regular file",
+                                "; skipped folder.dic: not a regular file"}));
+}
+
+// The page has five places beside the suite; hosts without a page list every dictionary, the
+// page's places first and unchanged.
+TEST(ScanTest, EveryDictionaryComesAfterThePagesPlaces) {
+  PeekTestHome home;
+  for (const char* name :
+       {"b1.dic", "b2.dic", "b3.dic", "b4.dic", "b5.dic", "b6.dic", "b7.dic", "revora48.dic"}) {
+    home.touch(name);
+  }
+  std::shared_ptr<LexorPeek> peek = home.construct();
+  const Lines page = {"b1.dic", "b2.dic", "b3.dic", "b4.dic", "b5.dic", "revora48.dic"};
+  EXPECT_EQ(utf8(peek->_dicPathsInDir()), page);
+  peek->setListsEveryDictionary(true);
+  Lines every = page;
+  every.insert(every.end(), {"b6.dic", "b7.dic"});
+  EXPECT_EQ(utf8(peek->_dicPathsInDir()), every);
+  EXPECT_EQ(peek->revoraDicID(), 5);
+  EXPECT_EQ(utf8(peek->_dicNamesInDir()).back(), "b7.dic");
 }
 
 TEST(ScanTest, NamesAreTheLastScansAndARescanForgetsRemovedFiles) {

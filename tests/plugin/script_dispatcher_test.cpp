@@ -150,5 +150,49 @@ TEST(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
             batchOf(1000, R"({"result":true})").size());
 }
 
+// Within a budget the calls done keep their answers and the ones after the budget is spent say
+// why they did not run; a consult past the whole bound is not built at all.
+TEST(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
+  testing::PeekTestHome home;
+  home.writeDictionary("ambora52.dic",
+                       {entry("go", "行く"), entry("going", "行くこと"), entry("gone", "行った")});
+  CapturingLogSink log;
+  std::shared_ptr<LexorPeek> peek = home.construct();
+  handleScriptRequest(*peek, R"({"op":"useNthDic","args":[0]})");
+  const std::string consult = R"({"op":"consult","args":["go"]})";
+  const std::string whole = handleScriptRequest(*peek, consult);
+  ASSERT_TRUE(whole.starts_with(R"({"result":[")")) << whole;
+  const std::string batch = "[" + consult + "," + consult + "," + consult + "]";
+  const size_t roomForTwo = 2 * whole.size() + 3;  // "[", two answers and their commas
+  const auto tooLarge = [](const std::string& why) {
+    return R"({"error":"request too large: )" + why + R"("})";
+  };
+  const std::string bytes =
+      tooLarge("an answer of more than " + std::to_string(roomForTwo) + " bytes");
+  const std::string late = tooLarge("more than 0 ms of work");
+  const std::string stopping = R"({"error":"the server is stopping"})";
+  std::stop_source stop;
+  stop.request_stop();
+  RequestBudget forTwo, forNone, noTime, stopped;
+  forTwo.maxAnswerBytes = roomForTwo;
+  forNone.maxAnswerBytes = 20;
+  noTime.time = std::chrono::milliseconds(0);
+  stopped.stop = stop.get_token();
+  const struct {
+    const char* name;
+    RequestBudget budget;
+    std::string request;
+    std::string answer;
+  } cases[] = {
+      {"no budget", RequestBudget(), batch, "[" + whole + "," + whole + "," + whole + "]"},
+      {"room for two answers", forTwo, batch, "[" + whole + "," + whole + "," + bytes + "]"},
+      {"one consult past the bound", forNone, consult, tooLarge("an answer of more than 20 bytes")},
+      {"no time", noTime, batch, "[" + late + "," + late + "," + late + "]"},
+      {"a stop", stopped, batch, "[" + stopping + "," + stopping + "," + stopping + "]"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(handleScriptRequest(*peek, c.request, c.budget), c.answer) << c.name;
+}
+
 }  // namespace
 }  // namespace lexor

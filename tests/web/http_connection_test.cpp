@@ -12,7 +12,7 @@ namespace {
 // Answers every request with its method and target, so that the order of answers shows.
 class EchoHandler : public HttpHandler {
  public:
-  HttpResponse answer(const HttpRequest& request) override {
+  HttpAnswer answer(const HttpRequest& request) override {
     HttpResponse response(http::status::ok, 11);
     response.body() = std::string(view(request.method_string())) + " " +
                       std::string(view(request.target())) + " " +
@@ -39,7 +39,7 @@ Exchange feed(const std::string& bytes, size_t piece = 1 << 20) {
   Exchange exchange;
   for (size_t at = 0; at < bytes.size() && exchange.keepOpen; at += piece) {
     exchange.keepOpen =
-        connection.received(std::string_view(bytes).substr(at, piece), exchange.out);
+        net::receiveWhole(connection, std::string_view(bytes).substr(at, piece), exchange.out);
   }
   exchange.midRequest = connection.midRequest();
   return exchange;
@@ -91,6 +91,16 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
       {"another transfer coding", post("Transfer-Encoding: gzip\r\n", ""), "411", false},
       {"not HTTP", "HELLO\r\n\r\n", "400", false},
       {"HTTP/1.0 closes after its answer", "GET /a HTTP/1.0\r\n\r\n", "200", false},
+      {"HTTP/1.0 keep-alive", "GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", "200", true},
+      // A field the host decides by, twice (names in any case): readers could take either.
+      {"two Host fields", "GET / HTTP/1.1\r\nHost: h\r\nhost: evil\r\n\r\n", "400", false},
+      {"two token fields", "GET / HTTP/1.1\r\nX-LexorPeek-Token: a\r\nX-LEXORPEEK-TOKEN: b\r\n\r\n",
+       "400", false},
+      {"two Content-Type fields",
+       post("Content-Length: 2\r\nContent-Type: a/b\r\ncontent-type: c/d\r\n", "{}"), "400", false},
+      {"two Sec-Fetch-Site fields",
+       "GET / HTTP/1.1\r\nSec-Fetch-Site: same-origin\r\nSec-Fetch-Site: cross-site\r\n\r\n", "400",
+       false},
   };
   for (const auto& c : cases) {
     for (size_t piece : {size_t{1} << 20, size_t{1000}}) {
@@ -101,6 +111,10 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
       EXPECT_EQ(exchange.out.find("Connection: close") != std::string::npos, !c.keepOpen);
     }
   }
+  // A 1.0 client keeps the connection only when told so.
+  EXPECT_NE(feed("GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n")
+                .out.find("Connection: keep-alive\r\n"),
+            std::string::npos);
 }
 
 TEST(HttpConnectionTest, PipelinedRequestsAreAnsweredInOrder) {
