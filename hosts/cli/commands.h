@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/command_args.h"
+
 namespace lexor::cli {
 
 inline constexpr int kExitSuccess = 0;
@@ -26,7 +28,6 @@ int runServe(const std::vector<std::string>& args);
 int runDictServer(const std::vector<std::string>& args);
 int runWindow(const std::vector<std::string>& args);
 
-struct ParsedArgs;
 // The strategy that --strategy or -s names (the last given), if any.
 std::optional<std::string> strategyOption(const ParsedArgs& args);
 

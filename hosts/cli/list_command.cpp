@@ -1,9 +1,9 @@
 // `lexorpeek list`: the folder's dictionaries as the page sees them.
 #include <iostream>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/terminal_safe.h"
+#include "platform/command_args.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::cli {

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
+#include "platform/command_args.h"
 #include "plugin/lexor_peek.h"
 #include "plugin/script_dispatcher.h"
 

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/dict/dict_command.h"
 #include "hosts/web/web_server.h"
+#include "platform/command_args.h"
 
 namespace lexor::cli {
 namespace {
