@@ -19,14 +19,9 @@ the Ambora suite is available, and its version (the lower of its two main files'
 }  // namespace
 
 int runList(const std::vector<std::string>& args) {
-  std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(args, {}, &error);
-  if (!parsed) return usageError("list", error);
-  if (parsed->help) {
-    std::cout << kListUsage;
-    return kExitSuccess;
-  }
-  if (!parsed->positionals.empty()) return usageError("list", "list takes no words");
+  ParsedArgs parsed;
+  if (std::optional<int> status = startWordlessCommand(args, {}, "list", kListUsage, &parsed))
+    return *status;
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
   if (!peek->_getDicDir()) printError("no dictionary folder (~/Library/Lexor)");

@@ -48,14 +48,9 @@ LineRead readLine(std::streambuf& in, std::string& line) {
 }  // namespace
 
 int runRepl(const std::vector<std::string>& args) {
-  std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(args, {}, &error);
-  if (!parsed) return usageError("repl", error);
-  if (parsed->help) {
-    std::cout << kReplUsage;
-    return kExitSuccess;
-  }
-  if (!parsed->positionals.empty()) return usageError("repl", "repl takes no words");
+  ParsedArgs parsed;
+  if (std::optional<int> status = startWordlessCommand(args, {}, "repl", kReplUsage, &parsed))
+    return *status;
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
   std::string line;
