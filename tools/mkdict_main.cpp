@@ -1,15 +1,18 @@
 // lexor-mkdict: builds a Lexor dictionary from a tab-separated text file or a dictd dictionary.
 #include <charconv>
 #include <cstdio>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/command_args.h"
 #include "platform/version.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace {
 
+using lexor::writer::DictdText;
 using lexor::writer::Entry;
 using lexor::writer::FieldWidths;
 using lexor::writer::Options;
@@ -49,110 +52,102 @@ void printUsage(FILE* out) {
       out);
 }
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "lexor-mkdict: %s\n", message.c_str());
+int usageError(std::string_view message) {
+  std::fprintf(stderr, "lexor-mkdict: %.*s\n", static_cast<int>(message.size()), message.data());
   std::fputs("try 'lexor-mkdict --help'\n", stderr);
   return kExitUsage;
 }
 
-bool parseNumber(std::string_view text, uint64_t* value) {
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && end == text.data() + text.size();
+std::optional<uint64_t> parseNumber(std::string_view text) {
+  uint64_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  Options options;
-  options.blockNumberWidth = 0;
+// What the options ask for, before the checks that look at more than one of them.
+struct Settings {
+  Options options{.blockNumberWidth = 0};
   std::string from;
   std::optional<uint64_t> limit;
-  lexor::writer::DictdText dictdText = lexor::writer::DictdText::kMarkup;
-  std::vector<std::string> positional;
+  DictdText dictdText = DictdText::kMarkup;
+};
 
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      printUsage(stdout);
-      return 0;
-    }
-    if (arg == "--version") {
-      std::printf("lexor-mkdict %.*s\n", static_cast<int>(lexor::programVersion().size()),
-                  lexor::programVersion().data());
-      return 0;
-    }
-    if (arg == "--bocu") {
-      options.bocu = true;
-      continue;
-    }
-    if (arg == "--plain") {
-      dictdText = lexor::writer::DictdText::kPlain;
-      continue;
-    }
-    if (arg.starts_with("--")) {
-      if (i + 1 >= argc) return usageError(std::string(arg) + " needs a value");
-      std::string_view value = argv[++i];
-      uint64_t number = 0;
-      if (arg == "--from") {
-        if (value != "tsv" && value != "dictd") return usageError("--from is tsv or dictd");
-        from = value;
-      } else if (arg == "--format-version") {
-        if (!parseNumber(value, &number) || number < 2 || number > 5) {
-          return usageError("--format-version is 2, 3, 4 or 5");
-        }
-        options.version = static_cast<int>(number);
-      } else if (arg == "--block-bytes") {
-        if (!parseNumber(value, &number) || number == 0 || number > lexor::kMaxBlockBytes) {
-          return usageError("--block-bytes is a number from 1 to 8388352");
-        }
-        options.blockBytes = static_cast<uint32_t>(number);
-      } else if (arg == "--field-width") {
-        if (value == "2")
-          options.fieldWidths = FieldWidths::kTwo;
-        else if (value == "4")
-          options.fieldWidths = FieldWidths::kFour;
-        else if (value == "mixed")
-          options.fieldWidths = FieldWidths::kMixed;
-        else
-          return usageError("--field-width is 2, 4 or mixed");
-      } else if (arg == "--block-number-width") {
-        if (value != "2" && value != "4") return usageError("--block-number-width is 2 or 4");
-        options.blockNumberWidth = value == "2" ? 2 : 4;
-      } else if (arg == "--limit") {
-        if (!parseNumber(value, &number)) return usageError("--limit is a number");
-        limit = number;
-      } else {
-        return usageError("unknown option " + std::string(arg));
-      }
-      continue;
-    }
-    positional.emplace_back(arg);
-  }
-  if (positional.size() != 2) return usageError("expected OUTPUT.dic and INPUT");
-  const std::string& output = positional[0];
-  const std::string& input = positional[1];
-  if (options.bocu && options.version == 2) return usageError("--bocu needs version 3, 4 or 5");
-  if (options.blockNumberWidth == 4 && options.version < 4) {
-    return usageError("--block-number-width 4 needs version 4 or 5");
-  }
-  if (from.empty()) from = std::string_view(input).ends_with(".index") ? "dictd" : "tsv";
+// One option: how its value (empty for a flag) changes the settings, false when the value is not
+// one it takes; then the usage error that says which values it takes.
+struct OptionRule {
+  lexor::OptionSpec spec;
+  bool (*apply)(std::string_view value, Settings* settings);
+  const char* refused;
+};
 
-  std::string error;
-  std::optional<std::vector<Entry>> entries =
-      from == "dictd" ? lexor::writer::readDictd(input, dictdText, &error)
-                      : lexor::writer::readTabSeparated(input, &error);
-  if (!entries) {
-    std::fprintf(stderr, "lexor-mkdict: %s\n", error.c_str());
-    return kExitFailure;
-  }
-  size_t read = entries->size();
-  if (limit && *limit < entries->size()) entries->resize(static_cast<size_t>(*limit));
+constexpr OptionRule kOptionRules[] = {
+    {{"--from", true},
+     [](std::string_view value, Settings* s) {
+       s->from = value;
+       return value == "tsv" || value == "dictd";
+     },
+     "--from is tsv or dictd"},
+    {{"--format-version", true},
+     [](std::string_view value, Settings* s) {
+       const std::optional<uint64_t> version = parseNumber(value);
+       s->options.version = static_cast<int>(version.value_or(0));
+       return version && *version >= 2 && *version <= 5;
+     },
+     "--format-version is 2, 3, 4 or 5"},
+    {{"--bocu", false},
+     [](std::string_view, Settings* s) {
+       s->options.bocu = true;
+       return true;
+     },
+     ""},
+    {{"--block-bytes", true},
+     [](std::string_view value, Settings* s) {
+       const std::optional<uint64_t> bytes = parseNumber(value);
+       s->options.blockBytes = static_cast<uint32_t>(bytes.value_or(0));
+       return bytes && *bytes > 0 && *bytes <= lexor::kMaxBlockBytes;
+     },
+     "--block-bytes is a number from 1 to 8388352"},
+    {{"--field-width", true},
+     [](std::string_view value, Settings* s) {
+       s->options.fieldWidths = value == "4"       ? FieldWidths::kFour
+                                : value == "mixed" ? FieldWidths::kMixed
+                                                   : FieldWidths::kTwo;
+       return value == "2" || value == "4" || value == "mixed";
+     },
+     "--field-width is 2, 4 or mixed"},
+    {{"--block-number-width", true},
+     [](std::string_view value, Settings* s) {
+       s->options.blockNumberWidth = value == "4" ? 4 : 2;
+       return value == "2" || value == "4";
+     },
+     "--block-number-width is 2 or 4"},
+    {{"--limit", true},
+     [](std::string_view value, Settings* s) {
+       s->limit = parseNumber(value);
+       return s->limit.has_value();
+     },
+     "--limit is a number"},
+    {{"--plain", false},
+     [](std::string_view, Settings* s) {
+       s->dictdText = DictdText::kPlain;
+       return true;
+     },
+     ""},
+    {{"--version", false}, [](std::string_view, Settings*) { return true; }, ""},
+};
 
-  lexor::writer::Report report = lexor::writer::writeDictionary(output, *entries, options);
-  if (!report.error.empty()) {
-    std::fprintf(stderr, "lexor-mkdict: %s: %s\n", output.c_str(), report.error.c_str());
-    return kExitFailure;
+// Every option's value checked in the order given, so that the first bad one is the one named.
+std::optional<int> applyOptions(const lexor::ParsedArgs& args, Settings* settings) {
+  for (const auto& [name, value] : args.options) {
+    for (const OptionRule& rule : kOptionRules) {
+      if (rule.spec.name == name && !rule.apply(value, settings)) return usageError(rule.refused);
+    }
   }
+  return std::nullopt;
+}
+
+void printReport(const std::string& output, const lexor::writer::Report& report, size_t read) {
   std::fprintf(stderr,
                "lexor-mkdict: %s: %zu entries written, %zu skipped, %zu duplicates dropped "
                "(%zu read)\n",
@@ -166,5 +161,55 @@ int main(int argc, char** argv) {
                  "lexor-mkdict: %zu pronunciations the phonetic table cannot spell left out\n",
                  report.pronunciationsDropped);
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<lexor::OptionSpec> specs;
+  for (const OptionRule& rule : kOptionRules) specs.push_back(rule.spec);
+  std::string error;
+  const std::optional<lexor::ParsedArgs> args =
+      lexor::parseArgs(std::vector<std::string>(argv + 1, argv + argc), specs, &error);
+  if (!args) return usageError(error);
+  if (args->help) {
+    printUsage(stdout);
+    return 0;
+  }
+  if (args->has("--version")) {
+    std::printf("lexor-mkdict %.*s\n", static_cast<int>(lexor::programVersion().size()),
+                lexor::programVersion().data());
+    return 0;
+  }
+  Settings settings;
+  if (std::optional<int> status = applyOptions(*args, &settings)) return *status;
+  const Options& options = settings.options;
+  if (args->positionals.size() != 2) return usageError("expected OUTPUT.dic and INPUT");
+  const std::string& output = args->positionals[0];
+  const std::string& input = args->positionals[1];
+  if (options.bocu && options.version == 2) return usageError("--bocu needs version 3, 4 or 5");
+  if (options.blockNumberWidth == 4 && options.version < 4) {
+    return usageError("--block-number-width 4 needs version 4 or 5");
+  }
+  std::string from = settings.from;
+  if (from.empty()) from = std::string_view(input).ends_with(".index") ? "dictd" : "tsv";
+
+  std::optional<std::vector<Entry>> entries =
+      from == "dictd" ? lexor::writer::readDictd(input, settings.dictdText, &error)
+                      : lexor::writer::readTabSeparated(input, &error);
+  if (!entries) {
+    std::fprintf(stderr, "lexor-mkdict: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  const size_t read = entries->size();
+  if (settings.limit && *settings.limit < read)
+    entries->resize(static_cast<size_t>(*settings.limit));
+
+  const lexor::writer::Report report = lexor::writer::writeDictionary(output, *entries, options);
+  if (!report.error.empty()) {
+    std::fprintf(stderr, "lexor-mkdict: %s: %s\n", output.c_str(), report.error.c_str());
+    return kExitFailure;
+  }
+  printReport(output, report, read);
   return 0;
 }

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/command_args.h"
 
 namespace lexor::cli {
 
@@ -26,9 +29,18 @@ int runServe(const std::vector<std::string>& args);
 int runDictServer(const std::vector<std::string>& args);
 int runWindow(const std::vector<std::string>& args);
 
-struct ParsedArgs;
 // The strategy that --strategy or -s names (the last given), if any.
 std::optional<std::string> strategyOption(const ParsedArgs& args);
+
+// How a command begins: its options, then --help, which shows the usage and ends the command.
+// Leaves *args set, or returns the exit status to end with.
+std::optional<int> startCommand(const std::vector<std::string>& words,
+                                std::span<const OptionSpec> specs, std::string_view command,
+                                std::string_view usage, ParsedArgs* args);
+// The same, for a command that takes no words.
+std::optional<int> startWordlessCommand(const std::vector<std::string>& words,
+                                        std::span<const OptionSpec> specs, std::string_view command,
+                                        std::string_view usage, ParsedArgs* args);
 
 // "lexorpeek: MESSAGE" on standard error, then the hint to ask for help; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

@@ -2,11 +2,11 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/query_word.h"
 #include "hosts/cli/selection.h"
 #include "hosts/cli/terminal_safe.h"
+#include "platform/command_args.h"
 #include "search/japanese/deinflector.h"
 
 namespace lexor::cli {

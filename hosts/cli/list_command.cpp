@@ -1,9 +1,9 @@
 // `lexorpeek list`: the folder's dictionaries as the page sees them.
 #include <iostream>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/terminal_safe.h"
+#include "platform/command_args.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::cli {
@@ -24,18 +24,14 @@ constexpr OptionSpec kListOptions[] = {{"--all", false}};
 }  // namespace
 
 int runList(const std::vector<std::string>& args) {
-  std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(args, kListOptions, &error);
-  if (!parsed) return usageError("list", error);
-  if (parsed->help) {
-    std::cout << kListUsage;
-    return kExitSuccess;
-  }
-  if (!parsed->positionals.empty()) return usageError("list", "list takes no words");
+  ParsedArgs parsed;
+  if (std::optional<int> status =
+          startWordlessCommand(args, kListOptions, "list", kListUsage, &parsed))
+    return *status;
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
   if (!peek->_getDicDir()) printError("no dictionary folder (~/Library/Lexor)");
-  peek->setListsEveryDictionary(parsed->has("--all"));
+  peek->setListsEveryDictionary(parsed.has("--all"));
   const std::vector<UString> paths = peek->_dicPathsInDir();
   const std::vector<UString> names = peek->_dicNamesInDir();
   for (size_t i = 0; i < paths.size() && i < names.size(); ++i) {

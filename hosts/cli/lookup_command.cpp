@@ -2,12 +2,12 @@
 #include <iostream>
 
 #include "core/lexor.h"
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/entry_format.h"
 #include "hosts/cli/query_word.h"
 #include "hosts/cli/selection.h"
 #include "hosts/cli/terminal_safe.h"
+#include "platform/command_args.h"
 #include "plugin/lexor_peek.h"
 #include "search/japanese/deinflector.h"
 #include "search/japanese/head_word_probe.h"

@@ -65,6 +65,30 @@ int usageError(std::string_view command, std::string_view message) {
   return kExitUsage;
 }
 
+std::optional<int> startCommand(const std::vector<std::string>& words,
+                                std::span<const OptionSpec> specs, std::string_view command,
+                                std::string_view usage, ParsedArgs* args) {
+  std::string error;
+  std::optional<ParsedArgs> parsed = parseArgs(words, specs, &error);
+  if (!parsed) return usageError(command, error);
+  if (parsed->help) {
+    std::cout << usage;
+    return kExitSuccess;
+  }
+  *args = std::move(*parsed);
+  return std::nullopt;
+}
+
+std::optional<int> startWordlessCommand(const std::vector<std::string>& words,
+                                        std::span<const OptionSpec> specs, std::string_view command,
+                                        std::string_view usage, ParsedArgs* args) {
+  if (std::optional<int> status = startCommand(words, specs, command, usage, args)) return status;
+  if (!args->positionals.empty()) {
+    return usageError(command, std::string(command) + " takes no words");
+  }
+  return std::nullopt;
+}
+
 int run(int argc, char** argv) {
   bool quiet = false;
   std::vector<std::string> words =

@@ -1,11 +1,11 @@
 // `lexorpeek match`: the head words that match a word by one of the strategies.
 #include <iostream>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/query_word.h"
 #include "hosts/cli/selection.h"
 #include "hosts/cli/terminal_safe.h"
+#include "platform/command_args.h"
 #include "search/match_strategies.h"
 
 namespace lexor::cli {

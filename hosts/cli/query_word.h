@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "hosts/cli/cli_args.h"
+#include "platform/command_args.h"
 
 namespace lexor::cli {
 

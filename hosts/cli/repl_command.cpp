@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
+#include "platform/command_args.h"
 #include "plugin/lexor_peek.h"
 #include "plugin/script_dispatcher.h"
 
@@ -48,14 +48,9 @@ LineRead readLine(std::streambuf& in, std::string& line) {
 }  // namespace
 
 int runRepl(const std::vector<std::string>& args) {
-  std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(args, {}, &error);
-  if (!parsed) return usageError("repl", error);
-  if (parsed->help) {
-    std::cout << kReplUsage;
-    return kExitSuccess;
-  }
-  if (!parsed->positionals.empty()) return usageError("repl", "repl takes no words");
+  ParsedArgs parsed;
+  if (std::optional<int> status = startWordlessCommand(args, {}, "repl", kReplUsage, &parsed))
+    return *status;
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
   std::string line;

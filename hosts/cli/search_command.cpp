@@ -69,33 +69,31 @@ std::vector<std::shared_ptr<Lexor>> dictionariesOf(LexorRecordset& rs) {
 }  // namespace
 
 int runSearch(const std::vector<std::string>& words) {
-  std::string error;
-  std::optional<ParsedArgs> args = parseArgs(words, kSearchOptions, &error);
-  if (!args) return usageError("search", error);
-  if (args->help) {
-    std::cout << kSearchUsage << kSelectionHelp;
-    return kExitSuccess;
-  }
-  if (args->positionals.size() != 1) return usageError("search", "search takes exactly one QUERY");
+  ParsedArgs args;
+  if (std::optional<int> status = startCommand(words, kSearchOptions, "search",
+                                               std::string(kSearchUsage) + kSelectionHelp, &args))
+    return *status;
+  if (args.positionals.size() != 1) return usageError("search", "search takes exactly one QUERY");
   EntryFormat format = EntryFormat::kText;
-  if (std::optional<std::string> name = args->value("--format")) {
+  if (std::optional<std::string> name = args.value("--format")) {
     std::optional<EntryFormat> chosen = parseEntryFormat(*name);
     if (!chosen) return usageError("search", "--format is text, html or json, not '" + *name + "'");
     format = *chosen;
   }
   size_t limit = kDefaultLimit;
-  if (std::optional<std::string> text = args->value("--limit")) {
+  if (std::optional<std::string> text = args.value("--limit")) {
     std::optional<int32_t> value = parseInt32(*text);
     if (!value || *value < 0)
       return usageError("search", "--limit wants a count (0: all), not '" + *text + "'");
     limit = static_cast<size_t>(*value);
   }
-  const UString queryText = fromUtf8(args->positionals.front());
+  std::string error;
+  const UString queryText = fromUtf8(args.positionals.front());
   std::optional<search::FulltextQuery> query = search::parseQuery(queryText, &error);
   if (!query) return usageError("search", error);
 
   std::shared_ptr<LexorPeek> peek = LexorPeek::initWithWebView(nullptr);
-  if (std::optional<int> status = selectDictionaries(*peek, *args, "search")) return *status;
+  if (std::optional<int> status = selectDictionaries(*peek, args, "search")) return *status;
   // The suite's side is the one whose translations are in the query's script.
   const bool englishJapaneseSide = !peek->amboraMode() || search::holdsCjk(queryText);
   const std::vector<std::shared_ptr<Lexor>> dics =

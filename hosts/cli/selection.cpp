@@ -1,7 +1,5 @@
 #include "hosts/cli/selection.h"
 
-#include <iostream>
-
 #include "core/lexor.h"
 #include "hosts/cli/commands.h"
 #include "platform/path.h"
@@ -105,16 +103,11 @@ std::optional<int> prepareQuery(const std::vector<std::string>& words,
                                 std::span<const OptionSpec> specs, std::string_view command,
                                 const char* usage, ParsedArgs* args,
                                 std::shared_ptr<LexorPeek>* peek) {
-  std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(words, specs, &error);
-  if (!parsed) return usageError(command, error);
-  if (parsed->help) {
-    std::cout << usage << kSelectionHelp;
-    return kExitSuccess;
-  }
-  if (parsed->positionals.size() != 1)
+  if (std::optional<int> status =
+          startCommand(words, specs, command, std::string(usage) + kSelectionHelp, args))
+    return status;
+  if (args->positionals.size() != 1)
     return usageError(command, std::string(command) + " takes exactly one WORD");
-  *args = std::move(*parsed);
   *peek = LexorPeek::initWithWebView(nullptr);
   // --nth reaches every dictionary of the folder, beyond the page's five places.
   (*peek)->setListsEveryDictionary(true);

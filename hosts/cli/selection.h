@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hosts/cli/cli_args.h"
+#include "platform/command_args.h"
 #include "plugin/lexor_peek.h"
 
 namespace lexor::cli {

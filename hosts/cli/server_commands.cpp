@@ -1,14 +1,13 @@
 // `lexorpeek serve` and `lexorpeek dict-server`: the command lines of the two servers. The servers
 // themselves live with their protocols; here their options are read like every other command's.
-#include <iostream>
 #include <limits>
 #include <optional>
 #include <string>
 
-#include "hosts/cli/cli_args.h"
 #include "hosts/cli/commands.h"
 #include "hosts/dict/dict_command.h"
 #include "hosts/web/web_server.h"
+#include "platform/command_args.h"
 
 namespace lexor::cli {
 namespace {
@@ -45,18 +44,11 @@ constexpr OptionSpec kDictServerOptions[] = {
 std::optional<int> parseServerArgs(const std::vector<std::string>& words,
                                    std::span<const OptionSpec> specs, std::string_view command,
                                    const char* usage, ParsedArgs* args) {
-  std::string error;
-  std::optional<ParsedArgs> parsed = parseArgs(words, specs, &error);
-  if (!parsed) return usageError(command, error);
-  if (parsed->help) {
-    std::cout << usage;
-    return kExitSuccess;
+  if (std::optional<int> status = startCommand(words, specs, command, usage, args)) return status;
+  if (!args->positionals.empty()) {
+    return usageError(
+        command, std::string(command) + " takes no word, not '" + args->positionals.front() + "'");
   }
-  if (!parsed->positionals.empty()) {
-    return usageError(command, std::string(command) + " takes no word, not '" +
-                                   parsed->positionals.front() + "'");
-  }
-  *args = std::move(*parsed);
   return std::nullopt;
 }
 

@@ -1,8 +1,8 @@
-#include "hosts/cli/cli_args.h"
+#include "platform/command_args.h"
 
 #include <charconv>
 
-namespace lexor::cli {
+namespace lexor {
 
 bool ParsedArgs::has(std::string_view name) const {
   for (const auto& [option, value] : options) {
@@ -83,4 +83,4 @@ std::optional<int32_t> parseInt32(std::string_view text) {
   return value;
 }
 
-}  // namespace lexor::cli
+}  // namespace lexor

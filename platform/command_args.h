@@ -1,13 +1,14 @@
-// Command-line words of one subcommand: options (with or without a value) and positional words.
+// Command-line words: options (with or without a value) and positional words.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace lexor::cli {
+namespace lexor {
 
 struct OptionSpec {
   std::string_view name;  // with its dashes: "--nth"
@@ -35,4 +36,4 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
 // Whole-string decimal integer within 32 bits.
 std::optional<int32_t> parseInt32(std::string_view text);
 
-}  // namespace lexor::cli
+}  // namespace lexor
