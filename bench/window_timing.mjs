@@ -127,8 +127,12 @@ try {
     const begun = Date.now();
     const started = await newSession(driver.base, binary, ['--automation', '--word', 'peek']);
     await started.waitForFunction(() => document.getElementById('widget')?.dataset.word === 'peek');
-    const [origin, now] = await started.evaluate(() => [performance.timeOrigin, performance.now()]);
-    starts.push(origin + now - begun);
+    // When the entries came, by the page's mark: the wait's polling adds nothing to the figure.
+    const [origin, shown] = await started.evaluate(() => [
+      performance.timeOrigin,
+      performance.getEntriesByName('lexorpeek-entries').at(-1).startTime,
+    ]);
+    starts.push(origin + shown - begun);
     pageStarts.push(origin - begun);
     await started.close();
     await sleep(500);

@@ -301,8 +301,12 @@
           showPage({ entries: formEntries.concat(found ? page.entries : []), more: found && page.more });
         }
       }
-      // Tells an observer (and a test) which word the entries on show belong to.
-      if (mine === generation) widget.dataset.word = word;
+      // Tells an observer (and a test) which word the entries on show belong to, and when they
+      // came (a mark on the page's own clock, which polling from outside cannot give).
+      if (mine === generation) {
+        widget.dataset.word = word;
+        performance.mark('lexorpeek-entries', { detail: word });
+      }
     });
   }
 
