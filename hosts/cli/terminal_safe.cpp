@@ -22,17 +22,24 @@ std::string terminalSafe(std::string_view utf8) {
   out.reserve(utf8.size());
   const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
   const auto length = static_cast<int32_t>(utf8.size());
+  // Safe text is copied a run at a time: entries are long and controls in them rare.
+  int32_t runStart = 0;
   int32_t i = 0;
   while (i < length) {
+    if (bytes[i] >= 0x20 && bytes[i] < 0x7F) {  // printable ASCII, the bulk of most texts
+      ++i;
+      continue;
+    }
     const int32_t start = i;
     UChar32 c;
     U8_NEXT(bytes, i, length, c);  // c < 0 for an ill-formed sequence, which i steps over
     if (c < 0 || isControl(c)) {
+      out.append(utf8.substr(static_cast<size_t>(runStart), static_cast<size_t>(start - runStart)));
       out += kReplacement;
-    } else {
-      out.append(utf8.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
+      runStart = i;
     }
   }
+  out.append(utf8.substr(static_cast<size_t>(runStart)));
   return out;
 }
 
