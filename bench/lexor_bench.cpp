@@ -17,7 +17,7 @@
 namespace lexor::bench {
 namespace {
 
-// The look-up exactly as the file format's reader defines it: one pass over every entry, settling
+// The plain look-up: one pass over every entry of the index, settling
 // the first bound and then the last. The baseline of the search.
 IndexRange linearLookup(const LexorIndex& index, const uint8_t* word, const uint8_t* until) {
   auto cmp = [](const uint8_t* a, const uint8_t* b) {
