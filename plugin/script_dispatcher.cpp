@@ -175,6 +175,10 @@ std::optional<json> answerCall(LexorPeek& peek, const json& request, size_t maxB
   if (std::optional<std::string> error = parseCall(request, &op, &args)) return errorAnswer(*error);
   ScriptCallResult result;
   if (maxBytes != SIZE_MAX && op->boundedCall) {
+    // The bounded call reads its arguments as the operation's kinds, so they are checked first,
+    // as callScriptOperation checks them for the plain call.
+    if (std::optional<ScriptError> error = checkArguments(*op, args))
+      return errorAnswer(error->message);
     std::optional<ScriptCallResult> bounded = op->boundedCall(peek, args, maxBytes);
     if (!bounded) return std::nullopt;
     result = std::move(*bounded);

@@ -189,6 +189,8 @@ TEST(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
       {"one consult past the bound", forNone, consult, tooLarge("an answer of more than 20 bytes")},
       {"no time", noTime, batch, "[" + late + "," + late + "," + late + "]"},
       {"a stop", stopped, batch, "[" + stopping + "," + stopping + "," + stopping + "]"},
+      {"a refused argument under a bound", forTwo, R"({"op":"consult","args":[null]})",
+       handleScriptRequest(*peek, R"({"op":"consult","args":[null]})")},
   };
   for (const auto& c : cases)
     EXPECT_EQ(handleScriptRequest(*peek, c.request, c.budget), c.answer) << c.name;
