@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_scratch.h"
 #include "fuzz/seed_dictionaries.h"
 #include "platform/log.h"
 #include "search/japanese/deinflector.h"
@@ -46,13 +45,7 @@ void checkDeinflection(const lexor::LexorList& dics, const lexor::UString& word)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   lexor::silenceLog();
-  size_t n = 0;
-  for (const lexor::fuzz::SeedDictionary& seed : lexor::fuzz::seedDictionaries()) {
-    const std::string path =
-        lexor::fuzz::scratch().write(std::to_string(n++) + "-" + seed.fileName, seed.bytes);
-    if (std::shared_ptr<lexor::Lexor> dic = lexor::Lexor::initWithFilePath(lexor::fromUtf8(path)))
-      seeds().push_back(dic);
-  }
+  seeds() = lexor::fuzz::openSeedDictionaries();
   return 0;
 }
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_scratch.h"
 #include "fuzz/seed_dictionaries.h"
 #include "platform/log.h"
 #include "search/match_strategies.h"
@@ -30,13 +29,8 @@ std::vector<Seed>& seeds() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   lexor::silenceLog();
-  size_t n = 0;
-  for (const lexor::fuzz::SeedDictionary& seed : lexor::fuzz::seedDictionaries()) {
-    const std::string path =
-        lexor::fuzz::scratch().write(std::to_string(n++) + "-" + seed.fileName, seed.bytes);
-    std::shared_ptr<lexor::Lexor> dic = lexor::Lexor::initWithFilePath(lexor::fromUtf8(path));
-    if (dic) seeds().push_back({dic, lexor::HeadWordTable::of(*dic)});
-  }
+  for (std::shared_ptr<lexor::Lexor>& dic : lexor::fuzz::openSeedDictionaries())
+    seeds().push_back({dic, lexor::HeadWordTable::of(*dic)});
   return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/bocu1.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/fuzz_scratch.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::fuzz {
@@ -188,6 +189,17 @@ void useSeedHome(const std::string& scratch) {
   writeSeedFolder((home / "Library" / "Lexor").string());
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);  // full-text indexes stay in scratch
+}
+
+std::vector<std::shared_ptr<Lexor>> openSeedDictionaries() {
+  std::vector<std::shared_ptr<Lexor>> opened;
+  size_t n = 0;
+  for (const SeedDictionary& seed : seedDictionaries()) {
+    const std::string path = scratch().write(std::to_string(n++) + "-" + seed.fileName, seed.bytes);
+    if (std::shared_ptr<Lexor> dic = Lexor::initWithFilePath(fromUtf8(path)))
+      opened.push_back(std::move(dic));
+  }
+  return opened;
 }
 
 }  // namespace lexor::fuzz

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/lexor.h"
 #include "platform/ustring.h"
 
 namespace lexor::fuzz {
@@ -17,6 +19,10 @@ struct SeedDictionary {
 
 // The same entries in every version, text kind, field width and block size the format has.
 std::vector<SeedDictionary> seedDictionaries();
+
+// The seed dictionaries written into the process's scratch folder and opened, in the order of
+// seedDictionaries(); one the reader refuses is left out.
+std::vector<std::shared_ptr<Lexor>> openSeedDictionaries();
 
 // Words to look up in the seed dictionaries: present, prefixes, absent, both scripts.
 std::vector<UString> seedQueryWords();
