@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
@@ -15,6 +16,7 @@ namespace lexor {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::entry;
 
 const std::string kGoodHtml =
     "<span class=\"m\"><span class=\"f1\">good</span></span><span "
@@ -25,11 +27,6 @@ struct Outcome {
   std::string out;
   std::string err;
 };
-
-writer::Entry entry(const char* head, const char* translation, const char* pron = nullptr) {
-  return {fromUtf8(head), fromUtf8(translation),
-          pron ? std::optional(fromUtf8(pron)) : std::nullopt, std::nullopt, 0};
-}
 
 class CliTest : public ::testing::Test {
  protected:
@@ -92,7 +89,8 @@ TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
 TEST_F(CliTest, TextFormatDecodesEntitiesAndDropsTags) {
   const char* translation =
       "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
-  dictionary(folder() + "/uni2.dic", {entry("x", translation, "&quot;ks&#39;")}, true);
+  dictionary(folder() + "/uni2.dic", {entry("x", translation, {.pronunciation = "&quot;ks&#39;"})},
+             true);
   EXPECT_EQ(run({"lookup", "x"}).out, "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n");
 }
 
@@ -228,7 +226,7 @@ TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
   const std::string words = _dir.file("words.dic");
   dictionary(words, {entry("going", "行くこと")});
   const std::string elsewhere = _dir.file("german.dic");
-  dictionary(elsewhere, {entry("apple", "Apfel", "ˈæpl")});
+  dictionary(elsewhere, {entry("apple", "Apfel", {.pronunciation = "ˈæpl"})});
   const std::string kana = _dir.file("kana.dic");
   dictionary(kana, {entry("ねこ", "cat"), entry("いく", "(Godan verb) to go")}, true);
   const struct {
