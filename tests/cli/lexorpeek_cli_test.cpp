@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/built_program.h"
 #include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
@@ -31,8 +32,7 @@ struct Outcome {
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* dir = std::getenv("LEXOR_BINARY_DIR");
-    _binary = std::string(dir ? dir : ".") + "/bin/lexorpeek";
+    _binary = testing::builtProgram("lexorpeek");
     ASSERT_TRUE(fs::exists(_binary)) << _binary << " is not built";
     fs::create_directories(folder());
   }
