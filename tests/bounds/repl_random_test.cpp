@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "plugin/script_dispatcher.h"
+#include "tests/support/built_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
@@ -89,8 +90,7 @@ class RequestMaker {
 
 TEST(ReplBounds, TenThousandRandomRequests) {
   constexpr size_t kRequests = 10000;
-  const char* binaryDir = std::getenv("LEXOR_BINARY_DIR");
-  const std::string binary = std::string(binaryDir ? binaryDir : ".") + "/bin/lexorpeek";
+  const std::string binary = testing::builtProgram("lexorpeek");
   ASSERT_TRUE(std::filesystem::exists(binary)) << binary << " is not built";
   testing::TempDir dir;
   const std::string folder = dir.path().string() + "/Library/Lexor";

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/built_program.h"
+#include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
@@ -15,6 +17,7 @@ namespace lexor {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::entry;
 
 const std::string kGoodHtml =
     "<span class=\"m\"><span class=\"f1\">good</span></span><span "
@@ -26,16 +29,10 @@ struct Outcome {
   std::string err;
 };
 
-writer::Entry entry(const char* head, const char* translation, const char* pron = nullptr) {
-  return {fromUtf8(head), fromUtf8(translation),
-          pron ? std::optional(fromUtf8(pron)) : std::nullopt, std::nullopt, 0};
-}
-
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* dir = std::getenv("LEXOR_BINARY_DIR");
-    _binary = std::string(dir ? dir : ".") + "/bin/lexorpeek";
+    _binary = testing::builtProgram("lexorpeek");
     ASSERT_TRUE(fs::exists(_binary)) << _binary << " is not built";
     fs::create_directories(folder());
   }
@@ -92,7 +89,8 @@ TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
 TEST_F(CliTest, TextFormatDecodesEntitiesAndDropsTags) {
   const char* translation =
       "a &amp; b<br/><i>c</i> &lt;d&gt; &#12354;&#x3042;<BR>&bogus; 1 < 2 &#0;";
-  dictionary(folder() + "/uni2.dic", {entry("x", translation, "&quot;ks&#39;")}, true);
+  dictionary(folder() + "/uni2.dic", {entry("x", translation, {.pronunciation = "&quot;ks&#39;"})},
+             true);
   EXPECT_EQ(run({"lookup", "x"}).out, "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n");
 }
 
@@ -228,33 +226,40 @@ TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
   const std::string words = _dir.file("words.dic");
   dictionary(words, {entry("going", "行くこと")});
   const std::string elsewhere = _dir.file("german.dic");
-  dictionary(elsewhere, {entry("apple", "Apfel", "ˈæpl")});
+  dictionary(elsewhere, {entry("apple", "Apfel", {.pronunciation = "ˈæpl"})});
   const std::string kana = _dir.file("kana.dic");
   dictionary(kana, {entry("ねこ", "cat"), entry("いく", "(Godan verb) to go")}, true);
   const struct {
     std::vector<std::string> args;
     int status;
     std::string out = "";
-    std::string err = "";  // a part of standard error
+    std::string err = "";  // a part of standard error; empty: standard error must be empty
   } rows[] = {
       {{"lookup", "go"}, 0, "go\n  行く\ngood\n  よい\n  良好な\n"},
       {{"lookup", "goo", "--format", "html"}, 0, kGoodHtml},
       {{"lookup", "app", "--dict", elsewhere}, 0, "apple [ˈæpl]\n  Apfel\n"},
       {{"consult", "good"}, 0, kGoodHtml},
       {{"consult", "zebra"}, 1},
-      {{"lookup", "go", "--nth", "1"}, 1},  // the second listed file lacks "go"
-      {{}, 2},
-      {{"frobnicate"}, 2},
-      {{"lookup"}, 2},
-      {{"lookup", "go", "--format", "xml"}, 2},
-      {{"lookup", "go", "--nth", "x"}, 2},
-      {{"lookup", "go", "--nth", "2"}, 2},
-      {{"lookup", "go", "--dict", "/nonexistent/x.dic"}, 2},
-      {{"list", "extra"}, 2},
-      {{"consult", "go", "--format", "html"}, 2},
-      {{"serve", "--port=65536"}, 2},
-      {{"serve", "8080"}, 2},
-      {{"dict-server", "--max-matches=0"}, 2},
+      // The second listed file lacks "go".
+      {{"lookup", "go", "--nth", "1"}, 1, "", "no entries begin with \"go\"\n"},
+      {{}, 2, "", "usage: lexorpeek [--quiet] COMMAND"},
+      {{"frobnicate"}, 2, "", "unknown command 'frobnicate'"},
+      {{"lookup"}, 2, "", "lookup takes exactly one WORD"},
+      {{"lookup", "go", "--format", "xml"}, 2, "", "--format is text, html or json, not 'xml'"},
+      {{"lookup", "go", "--nth", "x"},
+       2,
+       "",
+       "--nth wants a position from `lexorpeek list` (0 to 1), not 'x'"},
+      {{"lookup", "go", "--nth", "2"}, 2, "", "(0 to 1), not '2'"},
+      {{"lookup", "go", "--dict", "/nonexistent/x.dic"},
+       2,
+       "",
+       "x.dic: not a Lexor dictionary (cannot be opened for reading)"},
+      {{"list", "extra"}, 2, "", "list takes no words"},
+      {{"consult", "go", "--format", "html"}, 2, "", "unknown option --format"},
+      {{"serve", "--port=65536"}, 2, "", "--port wants a number from 0 to 65535, not '65536'"},
+      {{"serve", "8080"}, 2, "", "serve takes no word, not '8080'"},
+      {{"dict-server", "--max-matches=0"}, 2, "", "--max-matches wants a positive number, not '0'"},
       {{"match", "GO"}, 0, "go\n"},
       {{"match", "-s", "suffix", "OD"}, 0, "good\n"},
       {{"match", "--strategy=exact", "行く"}, 0, "行く\n"},
@@ -281,8 +286,8 @@ TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
        0,
        "[{\"rules\":[\"past\"],\"word\":\"行く\"}]\n"},
       {{"deinflect", "行く"}, 1},
-      {{"deinflect"}, 2},
-      {{"deinflect", "行った", "--format", "xml"}, 2},
+      {{"deinflect"}, 2, "", "deinflect takes exactly one WORD"},
+      {{"deinflect", "行った", "--format", "xml"}, 2, "", "--format is text or json, not 'xml'"},
       {{"deinflect", "--romaji", "ikimasita", "--dict", kana}, 0, "いく\tpolite past\n"},
       {{"lookup", "行きました"}, 0, "行く\n  go\n", "行きました: polite past of 行く\n"},
       {{"lookup", "--romaji", "neko", "--dict", kana}, 0, "ねこ\n  cat\n"},
@@ -295,7 +300,11 @@ TEST_F(CliTest, CommandsAnswerWithOutputAndStatus) {
     SCOPED_TRACE(::testing::PrintToString(row.args));
     EXPECT_EQ(r.status, row.status);
     EXPECT_EQ(r.out, row.out);
-    EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    if (row.err.empty()) {
+      EXPECT_EQ(r.err, "");
+    } else {
+      EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    }
   }
   const Outcome listed = run({"match", "--strategies"});
   EXPECT_EQ(listed.status, 0);

@@ -79,7 +79,7 @@ TEST(LineFramer, CutsAnywhereAndBoundsLongLines) {
   }
 }
 
-Record entry(const char* head, const char* translation) {
+Record record(const char* head, const char* translation) {
   return Record{fromUtf8(head), std::nullopt, std::nullopt, fromUtf8(translation), std::nullopt};
 }
 
@@ -145,10 +145,10 @@ class SessionTest : public ::testing::Test {
   testing::TempDir _dir;
   DictLibrary _library;
   FakeMatcher _matcher{{
-      {entry("cat", "neko"), entry("Cat", "a second cat"), entry("cart", ".dotted\nline"),
-       entry(R"(say "hi"\)", "quoted")},
-      {entry("猫", "cat"), entry("犬", "dog"), entry("dog", "犬")},
-      {entry("dog", "inu"), entry(".net", "dot")},
+      {record("cat", "neko"), record("Cat", "a second cat"), record("cart", ".dotted\nline"),
+       record(R"(say "hi"\)", "quoted")},
+      {record("猫", "cat"), record("犬", "dog"), record("dog", "犬")},
+      {record("dog", "inu"), record(".net", "dot")},
   }};
 };
 

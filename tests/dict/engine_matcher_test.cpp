@@ -6,23 +6,22 @@
 
 #include "hosts/dict/dict_session.h"
 #include "search/match_strategies.h"
+#include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::dict {
 namespace {
 
-writer::Entry entry(const char16_t* head, const char16_t* translation) {
-  return writer::Entry{head, translation, std::nullopt, std::nullopt, 0};
-}
+using testing::entry;
 
 TEST(EngineMatcher, MatchListsTheEnginesAnswerAndDefineFolds) {
   testing::TempDir dir;
   const std::string path = dir.file("words.dic");
   writer::writeDictionary(
       path,
-      {entry(u"Straße", u"street"), entry(u"strasse", u"variant"), entry(u"cat", u"neko"),
-       entry(u"Cat", u"a second cat"), entry(u"tom cat", u"osuneko"), entry(u"say \"hi\"", u"q")},
+      {entry("Straße", "street"), entry("strasse", "variant"), entry("cat", "neko"),
+       entry("Cat", "a second cat"), entry("tom cat", "osuneko"), entry("say \"hi\"", "q")},
       writer::Options{.bocu = true});
   const DictLibrary library = DictLibrary::fromFiles({{fromUtf8(path), "Words"}});
   std::unique_ptr<WordMatcher> matcher = makeEngineMatcher(library);

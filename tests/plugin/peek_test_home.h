@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "plugin/lexor_peek.h"
+#include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
@@ -51,10 +52,6 @@ class PeekTestHome {
   std::string _previous;
   std::string _previousCache;
 };
-
-inline writer::Entry entry(const char* head, const char* translation) {
-  return writer::Entry{fromUtf8(head), fromUtf8(translation), std::nullopt, std::nullopt, 0};
-}
 
 inline std::vector<std::string> utf8(const std::vector<UString>& texts) {
   std::vector<std::string> out;

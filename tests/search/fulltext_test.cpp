@@ -10,24 +10,22 @@
 #include "platform/log.h"
 #include "search/fulltext_index.h"
 #include "search/fulltext_text.h"
+#include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::search {
 namespace {
 
+using testing::entry;
 using testing::TempDir;
-
-writer::Entry entry(const char* head, const char* translation, const char* example = nullptr) {
-  return {u(head), u(translation), {}, example ? std::optional(u(example)) : std::nullopt, 0};
-}
 
 const std::vector<writer::Entry>& entries() {
   static const std::vector<writer::Entry> kEntries = {
-      entry("neko", "a cat; <i>Felis</i> catus", "The cat sat."),
+      entry("neko", "a cat; <i>Felis</i> catus", {.example = "The cat sat."}),
       entry("koneko", "kitten, small cat"),
       entry("catalogue", "a list (not a feline)"),
-      entry("kuroneko", "black cat", "黒い猫が好き"),
+      entry("kuroneko", "black cat", {.example = "黒い猫が好き"}),
       entry("zebra", "striped horse"),
       entry("strasse", "Straße, road"),
       entry("strasse2", "STRASSE in capitals"),

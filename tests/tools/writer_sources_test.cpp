@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/built_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/dictd_definition.h"
 #include "tools/writer/lexor_writer.h"
@@ -149,8 +150,7 @@ TEST(DictdTest, RefusesIndexLinesThatDoNotFitTheData) {
 }
 
 int runMkdict(const std::string& arguments) {
-  const char* binaryDir = std::getenv("LEXOR_BINARY_DIR");
-  const std::string binary = std::string(binaryDir ? binaryDir : ".") + "/bin/lexor-mkdict";
+  const std::string binary = testing::builtProgram("lexor-mkdict");
   if (!std::filesystem::exists(binary)) return -1;
   const int status = std::system((binary + " " + arguments + " 2>/dev/null >/dev/null").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -2;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "tests/support/entries.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::writer {
@@ -36,9 +37,7 @@ TEST(DataBlockTest, LaysOutEntriesByteForByte) {
   EXPECT_FALSE(buildDataBlock(big, false, 4).empty());
 }
 
-Entry entry(const std::string& headWord, const std::string& translation) {
-  return Entry{u(headWord), u(translation), std::nullopt, std::nullopt, 0};
-}
+using testing::entry;
 
 TEST(BuildDictionaryTest, SkipsAndCountsWhatTheCodePageCannotHold) {
   std::vector<Entry> entries = {
