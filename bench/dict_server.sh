@@ -15,15 +15,7 @@ DEMO="$(build_dir default)/demo-home/Library/Lexor/revora48.dic"
 [ -s "$DEMO" ] || scripts/demo >/dev/null
 configure_and_build default lexorpeek_cli >&2
 
-work="$(mktemp -d)"
-chmod 755 "$work"  # dictd checks its configuration as its own unprivileged user
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+scratch_for_servers 755  # dictd checks its configuration as its own unprivileged user
 
 # 600 head words at even steps through the index (its first lines describe the database).
 grep -v '^00-\?database' "$DATA.index" | cut -f1 |

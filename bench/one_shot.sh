@@ -23,15 +23,7 @@ DEMO="$out/demo-home/Library/Lexor/revora48.dic"
 [ -s "$DEMO" ] || scripts/demo >/dev/null
 DICTD_DATA=/usr/share/dictd
 
-work="$(mktemp -d /tmp/lexor-one-shot.XXXXXX)"
-chmod 1777 "$work"  # dictd runs as its own user
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+scratch_for_servers 1777  # dictd runs as its own user
 
 # The spawn timer of the start-up benchmark, built here so that no bench build is needed.
 c++ -O2 -std=c++20 -o "$work/spawn-timer" bench/startup/spawn_timer.cpp

@@ -74,6 +74,20 @@ ensure_node() {
   fi
 }
 
+# scratch_for_servers MODE: a scratch folder, $work (MODE lets a server running as its own user
+# read it), removed at exit together with the servers whose process ids the script adds to `pids`.
+scratch_for_servers() {
+  work="$(mktemp -d /tmp/lexor-bench.XXXXXX)"
+  chmod "$1" "$work"
+  pids=()
+  trap stop_servers_and_scratch EXIT
+}
+stop_servers_and_scratch() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+
 # Extra configure arguments, for every preset a script builds (scripts/test turns warnings into
 # errors with them).
 LEXOR_CONFIGURE_ARGS=()
