@@ -14,6 +14,9 @@ constexpr std::string_view kDefaultStrategy = "lev";
 // Definitions of one word in one database: far more than any real head word has, few enough to
 // bound an answer.
 constexpr size_t kMaxDefinitions = 1000;
+// One turn of a connection on a worker answers commands until its answer holds this much; the
+// unsent bound is checked between turns.
+constexpr size_t kTurnAnswerBytes = 64 << 10;
 constexpr std::string_view kMimeHeader = "Content-Type: text/plain; charset=utf-8\r\n\r\n";
 constexpr std::string_view kSuiteDescription =
     "Ambora suite: English-Japanese, or Japanese-English for a word with Japanese characters";
@@ -189,12 +192,21 @@ net::Step DictSession::received(std::string_view bytes, std::string&) {
   // Every connection reads the same dictionary objects, which keep per-object state (an index
   // read on first use) that one thread at a time may touch: the look-ups of all connections take
   // turns on one lane, first come first served, off the network thread.
-  const LineFramer::Line& next = _lines[_unanswered];
-  return net::Step{.work = net::Work{.lane = looksUp(next) ? &_library : nullptr,
-                                     .run = [this](std::string& out, std::stop_token) {
-                                       answerFramed(_lines[_unanswered++], &out);
-                                       return !_finished;
-                                     }}};
+  // Pipelined commands of the same lane are answered in one turn, up to a small answer, so that
+  // a pipeline does not pay the hand-over to a worker and back for every command.
+  const auto laneOf = [this](const LineFramer::Line& line) -> const void* {
+    return looksUp(line) ? &_library : nullptr;
+  };
+  const void* lane = laneOf(_lines[_unanswered]);
+  return net::Step{
+      .work = net::Work{
+          .lane = lane, .run = [this, lane, laneOf](std::string& out, std::stop_token stop) {
+            do {
+              answerFramed(_lines[_unanswered++], &out);
+            } while (!_finished && !stop.stop_requested() && _unanswered < _lines.size() &&
+                     out.size() < kTurnAnswerBytes && laneOf(_lines[_unanswered]) == lane);
+            return !_finished;
+          }}};
 }
 
 void DictSession::answerFramed(const LineFramer::Line& line, std::string* out) {
