@@ -1,15 +1,20 @@
-// The widget page in headless Chromium against the server that run.sh started on the test
-// dictionaries (LEXOR_URL) and on an account without a dictionary folder (LEXOR_BARE_URL).
+// The widget page in headless Chromium against the servers run.sh started: first the scenarios
+// every host shares (tests/widget/scenarios.mjs; tests/desktop runs them in the desktop window),
+// then what this page alone is tested for, on the test dictionaries of LEXOR_DICTIONARY_FOLDER
+// (LEXOR_URL) and on an account without a dictionary folder (LEXOR_BARE_URL).
 import assert from 'node:assert/strict';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, beforeEach, afterEach, describe, test } from 'node:test';
 import { chromium } from 'playwright-core';
+import { replIn, scenarios } from '../widget/scenarios.mjs';
 
 const url = process.env.LEXOR_URL ?? 'http://127.0.0.1:8737/';
 const bareUrl = process.env.LEXOR_BARE_URL;
 const screenshots = process.env.LEXOR_SCREENSHOT_DIR ?? 'build/screenshots';
+const folder = process.env.LEXOR_DICTIONARY_FOLDER;
+const env = { url, folder, repl: replIn(process.env.LEXOR_BIN_DIR, folder) };
 
 let profile, context, page, dialogs, pageErrors;
 
@@ -47,19 +52,14 @@ async function openWidget(address = url) {
 }
 
 // Sets the field without an input event: a look-up on Enter alone, however slow the key comes.
-const setWord = (word) => page.$eval('#word', (field, w) => { field.value = w; }, word);
+const setWord = (word, p = page) => p.$eval('#word', (field, w) => { field.value = w; }, word);
 
-// Types a word (or presses a key) and waits until the entries on show belong to `word`.
-async function lookUp(word, how = 'type') {
-  await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-  if (how === 'type') {
-    await page.fill('#word', '');
-    await page.locator('#word').pressSequentially(word);  // the debounce does the look-up
-  } else {
-    await setWord(word);
-    await page.press('#word', 'Enter');
-  }
-  await page.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
+// Enters a word and waits until the entries on show belong to it.
+async function lookUp(word, p = page) {
+  await p.evaluate(() => { delete document.getElementById('widget').dataset.word; });
+  await setWord(word, p);
+  await p.press('#word', 'Enter');
+  await p.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
 }
 
 const entries = () => page.locator('#results .entry');
@@ -73,6 +73,8 @@ const choose = async (label) => page.selectOption('#dictionary',
 const shot = (name) => page.screenshot({ path: path.join(screenshots, `${name}.png`) });
 const firstTranslation = () => entries().first().locator('.f4').textContent();
 
+for (const [name, scenario] of scenarios) test(name, () => scenario(page, env));
+
 describe('the widget', () => {
   test('lists the dictionaries with their display names as text', async () => {
     await openWidget();
@@ -84,28 +86,11 @@ describe('the widget', () => {
     await shot('widget-dictionaries');
   });
 
-  test('looks a word up as it is typed, steps with the keys, says when nothing matches', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('go');
-    assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
-    assert.equal(await firstTranslation(), '行く');
-    await shot('widget-go');
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'ArrowDown');
-    assert.equal(await page.locator('#results .entry.active .f1').textContent(), 'goal');
-    await lookUp('bold', 'enter');  // harmless markup of a translation stays
-    assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
-    await lookUp('zzz', 'enter');
-    assert.equal(await state(), 'no-match');
-    assert.match(await page.textContent('#status'), /No entries begin with “zzz”/);
-  });
-
   test('switches dictionaries and looks the word up again, in a dark colour scheme', async () => {
     await page.emulateMedia({ colorScheme: 'dark' });
     await openWidget();
     await choose('サンプル辞書');
-    await lookUp('go', 'enter');
+    await lookUp('go');
     await shot('widget-go-dark');
     await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
     await choose('英<不規則>');
@@ -113,17 +98,17 @@ describe('the widget', () => {
     assert.deepEqual(await headWords(), ['go']);
     assert.equal(await firstTranslation(), 'went, gone');
     await choose('(蘭-英&独)');
-    await lookUp('gaan', 'enter');
+    await lookUp('gaan');
     assert.equal(await firstTranslation(), 'to go; gehen');
   });
 
   test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
     await openWidget();
     assert.equal(await page.inputValue('#dictionary'), 'suite');
-    await lookUp('go', 'enter');
+    await lookUp('go');
     assert.deepEqual(await headWords(), ['go', 'going', 'good']);
     assert.equal(await firstTranslation(), '行く');
-    await lookUp('行', 'enter');
+    await lookUp('行');
     assert.deepEqual(await headWords(), ['行く', '行儀']);
     assert.equal(await firstTranslation(), 'go');
     await shot('widget-suite');
@@ -133,11 +118,11 @@ describe('the widget', () => {
     await openWidget();
     const posts = [];
     page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-    await lookUp('食べました', 'enter');
+    await lookUp('食べました');
     assert.equal(await page.textContent('#inflection'), '食べました → 食べる (polite, past)');
     assert.deepEqual(await headWords(), ['食べる']);
     assert.equal(posts.length, 2, 'one request more than a plain look-up');
-    await lookUp('いた', 'enter');
+    await lookUp('いた');
     assert.deepEqual(await headWords(), ['いた']);
     assert.equal(await page.textContent('#inflection .also'), 'also: いる (past)');
     await shot('widget-inflection');
@@ -159,7 +144,7 @@ describe('the widget', () => {
     assert.equal(await page.inputValue('#word'), 'ねこ');
     assert.deepEqual(await headWords(), ['ねこ']);
     await page.uncheck('#kana');
-    await lookUp('neko', 'enter');
+    await lookUp('neko');
     assert.equal(await page.inputValue('#word'), 'neko');
   });
 
@@ -167,10 +152,7 @@ describe('the widget', () => {
     await openWidget();
     await choose('サンプル辞書');
     await page.check('#in-translations');
-    await lookUp('過去分詞', 'enter');  // the first search builds the index, then answers
-    assert.deepEqual(await headWords(), ['gone']);
-    assert.equal(await entries().first().locator('.f4 mark').textContent(), '過去分詞');
-    await lookUp('"NUMBER 007"', 'enter');
+    await lookUp('"NUMBER 007"');
     assert.deepEqual(await headWords(), ['many007']);
     assert.deepEqual(await entries().first().locator('mark').allTextContents(), ['number', '007']);
     await shot('widget-translations');
@@ -179,14 +161,14 @@ describe('the widget', () => {
     assert.equal(await page.isChecked('#in-translations'), true);
     await page.uncheck('#in-translations');
     await choose('サンプル辞書');
-    await lookUp('go', 'enter');
+    await lookUp('go');
     assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
   });
 
   test('shows a page of entries at a time and more on request', async () => {
     await openWidget();
     await choose('サンプル辞書');
-    await lookUp('many', 'enter');
+    await lookUp('many');
     assert.equal(await entries().count(), 100);
     await page.click('#more');
     await page.waitForFunction(() => document.querySelectorAll('#results .entry').length === 150);
@@ -200,43 +182,29 @@ describe('the widget', () => {
     await choose('サンプル辞書');
     const posts = [];
     page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-    await lookUp('gonee', 'enter');
-    assert.equal(posts.length, 2);
-    assert.equal(await state(), 'no-match');
-    assert.match(await page.textContent('#status'), /No entries begin with “gonee”. Did you mean/);
-    assert.deepEqual(await suggestions(), ['gone']);
-    await page.click('#results .suggestion');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'gone');
-    assert.deepEqual(await headWords(), ['gone']);
-    await lookUp('manyx', 'enter');  // nothing one edit away: words that begin with "many"
+    await lookUp('manyx');  // nothing one edit away: words that begin with "many"
+    assert.deepEqual([posts.length, await state()], [2, 'no-match']);
     assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
     assert.equal((await suggestions()).length, 10);
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'Enter');
+    await page.click('#results .suggestion >> nth=1');
     await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'many001');
     assert.deepEqual(await headWords(), ['many001']);
     // Typing on past a miss cannot find entries either: one request brings the suggestions.
-    await lookUp('gxa', 'enter');
+    await lookUp('gxa');
     posts.length = 0;
-    await lookUp('gxal', 'enter');
+    await lookUp('gxal');
     assert.deepEqual([posts.length, await suggestions()], [1, ['goal']]);
-  });
-
-  test('shows a hostile head word as a suggestion in text', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('<img src=y onerror=window.__lexorPwned=8>', 'enter');
-    assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
-    assert.equal(await page.locator('#results img').count(), 0);
-    await page.waitForTimeout(200);
-    assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
   });
 
   test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
     await openWidget();
     await choose('サンプル辞書');
-    await lookUp('xss', 'enter');
+    await lookUp('<img src=y onerror=window.__lexorPwned=8>');  // a hostile head word, suggested
+    assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
+    assert.equal(await page.locator('#results img').count(), 0);
+    await lookUp('bold');  // harmless markup of a translation stays
+    assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
+    await lookUp('xss');
     assert.equal(await entries().count(), 4);
     await page.hover('#results .entry >> nth=3');
     await page.evaluate(() => {  // outside the sanitizer, the content security policy still holds
@@ -270,7 +238,7 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
       await page.setViewportSize({ width, height: 640 });
       await openWidget();
       for (const word of ['go', 'gox']) {  // entries, then suggestions
-        await lookUp(word, 'enter');
+        await lookUp(word);
         const outside = await page.evaluate(() => {
           const card = document.getElementById('widget').getBoundingClientRect();
           const out = [];
@@ -316,16 +284,10 @@ test('two pages interleaving look-ups each see only their own choice and entries
     await other.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
     await choose('サンプル辞書');  // this page only; the other stays on the suite
     const heads = (p) => p.locator('#results .entry .f1').allTextContents();
-    const lookUpIn = async (p, word) => {
-      await p.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-      await p.fill('#word', word);
-      await p.press('#word', 'Enter');
-      await p.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
-    };
     for (let round = 0; round < 3; ++round) {
-      await Promise.all([lookUpIn(page, 'go'), lookUpIn(other, 'go')]);
+      await Promise.all([lookUp('go'), lookUp('go', other)]);
       assert.deepEqual([await headWords(), await heads(other)], [['go', 'goal', 'gone'], ['go', 'going', 'good']]);
-      await Promise.all([lookUpIn(page, 'many'), lookUpIn(other, '行')]);
+      await Promise.all([lookUp('many'), lookUp('行', other)]);
       assert.equal(await entries().count(), 100);
       assert.deepEqual(await heads(other), ['行く', '行儀']);
     }
@@ -351,7 +313,7 @@ test('one request per look-up, and the status line never counts the entries of a
   });
   const posts = [];
   page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-  await lookUp('many', 'enter');
+  await lookUp('many');
   assert.equal(posts.length, 1);
   await setWord('go');
   const looking = page.press('#word', 'Enter');
