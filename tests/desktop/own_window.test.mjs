@@ -2,13 +2,13 @@
 // what it reads is missing (no dictionary folder, an empty one, a page extension that does not
 // load).
 import assert from 'node:assert/strict';
-import { cpSync, mkdirSync, mkdtempSync, readdirSync, readlinkSync, rmSync, symlinkSync } from 'node:fs';
+import { cpSync, mkdirSync, mkdtempSync, rmSync, symlinkSync } from 'node:fs';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { test } from 'node:test';
 import { openWidget } from '../widget/scenarios.mjs';
-import { newSession, startDriver } from './webdriver.mjs';
+import { newSession, processesOf, startDriver } from './webdriver.mjs';
 
 const bin = process.env.LEXOR_BIN_DIR;
 const port = Number(process.env.LEXOR_WEBDRIVER_PORT ?? 4480) + 1;
@@ -25,14 +25,8 @@ async function withWindow(binary, env, log, body, args = []) {
     await page.close();
     driver.stop();
     // The next test's window must not find this one still registered on the bus.
-    for (let tries = 0; tries < 100 && running(binary); ++tries) await sleep(50);
+    for (let tries = 0; tries < 100 && processesOf(binary).length; ++tries) await sleep(50);
   }
-}
-
-function running(binary) {
-  return readdirSync('/proc').some((pid) => {
-    try { return readlinkSync(`/proc/${pid}/exe`) === binary; } catch { return false; }
-  });
 }
 
 test('started with --word, the window opens on the word\'s entries', async () => {
