@@ -8,7 +8,7 @@ import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, beforeEach, afterEach, describe, test } from 'node:test';
 import { chromium } from 'playwright-core';
-import { replIn, scenarios } from '../widget/scenarios.mjs';
+import { lookUp as showing, openWidget, replIn, scenarios } from '../widget/scenarios.mjs';
 
 const url = process.env.LEXOR_URL ?? 'http://127.0.0.1:8737/';
 const bareUrl = process.env.LEXOR_BARE_URL;
@@ -46,21 +46,16 @@ afterEach(async () => {
   await page.close();
 });
 
-async function openWidget(address = url) {
-  await page.goto(address);
-  await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
-}
+const open = (address = url) => openWidget(page, address);
 
 // Sets the field without an input event: a look-up on Enter alone, however slow the key comes.
 const setWord = (word, p = page) => p.$eval('#word', (field, w) => { field.value = w; }, word);
 
 // Enters a word and waits until the entries on show belong to it.
-async function lookUp(word, p = page) {
-  await p.evaluate(() => { delete document.getElementById('widget').dataset.word; });
+const lookUp = (word, p = page) => showing(p, word, async () => {
   await setWord(word, p);
   await p.press('#word', 'Enter');
-  await p.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
-}
+});
 
 const entries = () => page.locator('#results .entry');
 const headWords = () => page.locator('#results .entry .f1').allTextContents();
@@ -77,7 +72,7 @@ for (const [name, scenario] of scenarios) test(name, () => scenario(page, env));
 
 describe('the widget', () => {
   test('lists the dictionaries with their display names as text', async () => {
-    await openWidget();
+    await open();
     const labels = await page.locator('#dictionary option').allTextContents();
     for (const name of ['英<不規則>', '(蘭-英&独)', 'サンプル辞書']) assert.ok(labels.includes(name), labels.join(' | '));
     assert.ok(labels.some((label) => label.startsWith('Ambora suite')));
@@ -88,13 +83,11 @@ describe('the widget', () => {
 
   test('switches dictionaries and looks the word up again, in a dark colour scheme', async () => {
     await page.emulateMedia({ colorScheme: 'dark' });
-    await openWidget();
+    await open();
     await choose('サンプル辞書');
     await lookUp('go');
     await shot('widget-go-dark');
-    await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-    await choose('英<不規則>');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'go');
+    await showing(page, 'go', () => choose('英<不規則>'));
     assert.deepEqual(await headWords(), ['go']);
     assert.equal(await firstTranslation(), 'went, gone');
     await choose('(蘭-英&独)');
@@ -103,7 +96,7 @@ describe('the widget', () => {
   });
 
   test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
-    await openWidget();
+    await open();
     assert.equal(await page.inputValue('#dictionary'), 'suite');
     await lookUp('go');
     assert.deepEqual(await headWords(), ['go', 'going', 'good']);
@@ -115,7 +108,7 @@ describe('the widget', () => {
   });
 
   test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
-    await openWidget();
+    await open();
     const posts = [];
     page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
     await lookUp('食べました');
@@ -126,21 +119,17 @@ describe('the widget', () => {
     assert.deepEqual(await headWords(), ['いた']);
     assert.equal(await page.textContent('#inflection .also'), 'also: いる (past)');
     await shot('widget-inflection');
-    await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-    await page.click('#inflection .also');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'いる');
+    await showing(page, 'いる', () => page.click('#inflection .also'));
     assert.deepEqual(await headWords(), ['いる']);
     assert.equal(await page.isVisible('#inflection'), false);
   });
 
   test('the かな switch, off at first and after the box, turns typed romaji into kana', async () => {
-    await openWidget();
+    await open();
     assert.equal(await page.evaluate(() => document.querySelector('input').id), 'word');
     assert.equal(await page.isChecked('#kana'), false);
     await page.check('#kana');
-    await page.fill('#word', '');
-    await page.locator('#word').pressSequentially('neko');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'ねこ');
+    await showing(page, 'ねこ', () => page.locator('#word').pressSequentially('neko'));
     assert.equal(await page.inputValue('#word'), 'ねこ');
     assert.deepEqual(await headWords(), ['ねこ']);
     await page.uncheck('#kana');
@@ -149,7 +138,7 @@ describe('the widget', () => {
   });
 
   test('searches translations with the switch on, hits marked, the switch kept for the page', async () => {
-    await openWidget();
+    await open();
     await choose('サンプル辞書');
     await page.check('#in-translations');
     await lookUp('"NUMBER 007"');
@@ -166,7 +155,7 @@ describe('the widget', () => {
   });
 
   test('shows a page of entries at a time and more on request', async () => {
-    await openWidget();
+    await open();
     await choose('サンプル辞書');
     await lookUp('many');
     assert.equal(await entries().count(), 100);
@@ -178,7 +167,7 @@ describe('the widget', () => {
   });
 
   test('offers near head words when nothing matches; activating one looks it up', async () => {
-    await openWidget();
+    await open();
     await choose('サンプル辞書');
     const posts = [];
     page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
@@ -186,8 +175,7 @@ describe('the widget', () => {
     assert.deepEqual([posts.length, await state()], [2, 'no-match']);
     assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
     assert.equal((await suggestions()).length, 10);
-    await page.click('#results .suggestion >> nth=1');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'many001');
+    await showing(page, 'many001', () => page.click('#results .suggestion >> nth=1'));
     assert.deepEqual(await headWords(), ['many001']);
     // Typing on past a miss cannot find entries either: one request brings the suggestions.
     await lookUp('gxa');
@@ -197,7 +185,7 @@ describe('the widget', () => {
   });
 
   test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
-    await openWidget();
+    await open();
     await choose('サンプル辞書');
     await lookUp('<img src=y onerror=window.__lexorPwned=8>');  // a hostile head word, suggested
     assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
@@ -223,7 +211,7 @@ describe('the widget', () => {
 });
 
 test('without a dictionary folder the widget says where dictionaries go', { skip: !bareUrl }, async () => {
-  await openWidget(bareUrl);
+  await open(bareUrl);
   assert.equal(await state(), 'no-folder');
   assert.match(await page.textContent('#status'), /~\/Library\/Lexor/);
   assert.ok(await page.locator('#word').isDisabled());
@@ -236,7 +224,7 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
     await page.emulateMedia({ colorScheme });
     for (const width of [320, 360, 420, 480]) {
       await page.setViewportSize({ width, height: 640 });
-      await openWidget();
+      await open();
       for (const word of ['go', 'gox']) {  // entries, then suggestions
         await lookUp(word);
         const outside = await page.evaluate(() => {
@@ -259,7 +247,7 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
 });
 
 test('a page whose session was given up for newer pages reloads once, keeping word and dictionary', async () => {
-  await openWidget();
+  await open();
   await choose('サンプル辞書');
   await lookUp('many0');
   const chosen = await page.$eval('#dictionary', (chooser) => chooser.value);
@@ -277,11 +265,10 @@ test('a page whose session was given up for newer pages reloads once, keeping wo
 });
 
 test('two pages interleaving look-ups each see only their own choice and entries', async () => {
-  await openWidget();
+  await open();
   const other = await context.newPage();
   try {
-    await other.goto(url);
-    await other.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+    await openWidget(other, url);
     await choose('サンプル辞書');  // this page only; the other stays on the suite
     const heads = (p) => p.locator('#results .entry .f1').allTextContents();
     for (let round = 0; round < 3; ++round) {
@@ -299,7 +286,7 @@ test('two pages interleaving look-ups each see only their own choice and entries
 });
 
 test('one request per look-up, and the status line never counts the entries of another word', async () => {
-  await openWidget();
+  await open();
   await choose('サンプル辞書');
   await page.evaluate(() => {
     window.__mismatches = [];
