@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { after, before, beforeEach, afterEach, describe, test } from 'node:test';
+import { after, before, beforeEach, afterEach, test } from 'node:test';
 import { chromium } from 'playwright-core';
 import { lookUp as showing, openWidget, replIn, scenarios } from '../widget/scenarios.mjs';
 
@@ -70,144 +70,142 @@ const firstTranslation = () => entries().first().locator('.f4').textContent();
 
 for (const [name, scenario] of scenarios) test(name, () => scenario(page, env));
 
-describe('the widget', () => {
-  test('lists the dictionaries with their display names as text', async () => {
-    await open();
-    const labels = await page.locator('#dictionary option').allTextContents();
-    for (const name of ['英<不規則>', '(蘭-英&独)', 'サンプル辞書']) assert.ok(labels.includes(name), labels.join(' | '));
-    assert.ok(labels.some((label) => label.startsWith('Ambora suite')));
-    // The names were not read as markup: no element came out of "<不規則>".
-    assert.equal(await page.locator('#dictionary *:not(option):not(optgroup)').count(), 0);
-    await shot('widget-dictionaries');
-  });
+test('lists the dictionaries with their display names as text', async () => {
+  await open();
+  const labels = await page.locator('#dictionary option').allTextContents();
+  for (const name of ['英<不規則>', '(蘭-英&独)', 'サンプル辞書']) assert.ok(labels.includes(name), labels.join(' | '));
+  assert.ok(labels.some((label) => label.startsWith('Ambora suite')));
+  // The names were not read as markup: no element came out of "<不規則>".
+  assert.equal(await page.locator('#dictionary *:not(option):not(optgroup)').count(), 0);
+  await shot('widget-dictionaries');
+});
 
-  test('switches dictionaries and looks the word up again, in a dark colour scheme', async () => {
-    await page.emulateMedia({ colorScheme: 'dark' });
-    await open();
-    await choose('サンプル辞書');
-    await lookUp('go');
-    await shot('widget-go-dark');
-    await showing(page, 'go', () => choose('英<不規則>'));
-    assert.deepEqual(await headWords(), ['go']);
-    assert.equal(await firstTranslation(), 'went, gone');
-    await choose('(蘭-英&独)');
-    await lookUp('gaan');
-    assert.equal(await firstTranslation(), 'to go; gehen');
-  });
+test('switches dictionaries and looks the word up again', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await lookUp('go');
+  await showing(page, 'go', () => choose('英<不規則>'));
+  assert.deepEqual(await headWords(), ['go']);
+  assert.equal(await firstTranslation(), 'went, gone');
+  await choose('(蘭-英&独)');
+  await lookUp('gaan');
+  assert.equal(await firstTranslation(), 'to go; gehen');
+});
 
-  test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
-    await open();
-    assert.equal(await page.inputValue('#dictionary'), 'suite');
-    await lookUp('go');
-    assert.deepEqual(await headWords(), ['go', 'going', 'good']);
-    assert.equal(await firstTranslation(), '行く');
-    await lookUp('行');
-    assert.deepEqual(await headWords(), ['行く', '行儀']);
-    assert.equal(await firstTranslation(), 'go');
-    await shot('widget-suite');
-  });
+test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
+  await open();
+  assert.equal(await page.inputValue('#dictionary'), 'suite');
+  await lookUp('go');
+  assert.deepEqual(await headWords(), ['go', 'going', 'good']);
+  assert.equal(await firstTranslation(), '行く');
+  await lookUp('行');
+  assert.deepEqual(await headWords(), ['行く', '行儀']);
+  assert.equal(await firstTranslation(), 'go');
+  await shot('widget-suite');
+});
 
-  test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
-    await open();
-    const posts = [];
-    page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-    await lookUp('食べました');
-    assert.equal(await page.textContent('#inflection'), '食べました → 食べる (polite, past)');
-    assert.deepEqual(await headWords(), ['食べる']);
-    assert.equal(posts.length, 2, 'one request more than a plain look-up');
-    await lookUp('いた');
-    assert.deepEqual(await headWords(), ['いた']);
-    assert.equal(await page.textContent('#inflection .also'), 'also: いる (past)');
-    await shot('widget-inflection');
-    await showing(page, 'いる', () => page.click('#inflection .also'));
-    assert.deepEqual(await headWords(), ['いる']);
-    assert.equal(await page.isVisible('#inflection'), false);
-  });
+test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
+  await open();
+  const posts = [];
+  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  await lookUp('食べました');
+  assert.equal(await page.textContent('#inflection'), '食べました → 食べる (polite, past)');
+  assert.deepEqual(await headWords(), ['食べる']);
+  assert.equal(posts.length, 2, 'one request more than a plain look-up');
+  await lookUp('いた');
+  assert.deepEqual(await headWords(), ['いた']);
+  assert.equal(await page.textContent('#inflection .also'), 'also: いる (past)');
+  await shot('widget-inflection');
+  await showing(page, 'いる', () => page.click('#inflection .also'));
+  assert.deepEqual(await headWords(), ['いる']);
+  assert.equal(await page.isVisible('#inflection'), false);
+});
 
-  test('the かな switch, off at first and after the box, turns typed romaji into kana', async () => {
-    await open();
-    assert.equal(await page.evaluate(() => document.querySelector('input').id), 'word');
-    assert.equal(await page.isChecked('#kana'), false);
-    await page.check('#kana');
-    await showing(page, 'ねこ', () => page.locator('#word').pressSequentially('neko'));
-    assert.equal(await page.inputValue('#word'), 'ねこ');
-    assert.deepEqual(await headWords(), ['ねこ']);
-    await page.uncheck('#kana');
-    await lookUp('neko');
-    assert.equal(await page.inputValue('#word'), 'neko');
-  });
+test('the かな switch, off at first and after the box, turns typed romaji into kana', async () => {
+  await open();
+  assert.equal(await page.evaluate(() => document.querySelector('input').id), 'word');
+  assert.equal(await page.isChecked('#kana'), false);
+  await page.check('#kana');
+  await showing(page, 'ねこ', () => page.locator('#word').pressSequentially('neko'));
+  assert.equal(await page.inputValue('#word'), 'ねこ');
+  assert.deepEqual(await headWords(), ['ねこ']);
+  await page.uncheck('#kana');
+  await lookUp('neko');
+  assert.equal(await page.inputValue('#word'), 'neko');
+});
 
-  test('searches translations with the switch on, hits marked, the switch kept for the page', async () => {
-    await open();
-    await choose('サンプル辞書');
-    await page.check('#in-translations');
-    await lookUp('"NUMBER 007"');
-    assert.deepEqual(await headWords(), ['many007']);
-    assert.deepEqual(await entries().first().locator('mark').allTextContents(), ['number', '007']);
-    await shot('widget-translations');
-    await page.reload();
-    await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
-    assert.equal(await page.isChecked('#in-translations'), true);
-    await page.uncheck('#in-translations');
-    await choose('サンプル辞書');
-    await lookUp('go');
-    assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
-  });
+test('searches translations with the switch on, hits marked, the switch kept for the page', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await page.check('#in-translations');
+  await lookUp('"NUMBER 007"');
+  assert.deepEqual(await headWords(), ['many007']);
+  assert.deepEqual(await entries().first().locator('mark').allTextContents(), ['number', '007']);
+  await shot('widget-translations');
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+  assert.equal(await page.isChecked('#in-translations'), true);
+  await page.uncheck('#in-translations');
+  await choose('サンプル辞書');
+  await lookUp('go');
+  assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
+});
 
-  test('shows a page of entries at a time and more on request', async () => {
-    await open();
-    await choose('サンプル辞書');
-    await lookUp('many');
-    assert.equal(await entries().count(), 100);
-    await page.click('#more');
-    await page.waitForFunction(() => document.querySelectorAll('#results .entry').length === 150);
-    await page.waitForFunction(() => document.getElementById('more').hidden);
-    const words = await headWords();
-    assert.deepEqual([words[0], words[149], new Set(words).size], ['many000', 'many149', 150]);
-  });
+test('shows a page of entries at a time and more on request', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await lookUp('many');
+  assert.equal(await entries().count(), 100);
+  await page.click('#more');
+  await page.waitForFunction(() => document.querySelectorAll('#results .entry').length === 150);
+  await page.waitForFunction(() => document.getElementById('more').hidden);
+  const words = await headWords();
+  assert.deepEqual([words[0], words[149], new Set(words).size], ['many000', 'many149', 150]);
+});
 
-  test('offers near head words when nothing matches; activating one looks it up', async () => {
-    await open();
-    await choose('サンプル辞書');
-    const posts = [];
-    page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-    await lookUp('manyx');  // nothing one edit away: words that begin with "many"
-    assert.deepEqual([posts.length, await state()], [2, 'no-match']);
-    assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
-    assert.equal((await suggestions()).length, 10);
-    await showing(page, 'many001', () => page.click('#results .suggestion >> nth=1'));
-    assert.deepEqual(await headWords(), ['many001']);
-    // Typing on past a miss cannot find entries either: one request brings the suggestions.
-    await lookUp('gxa');
-    posts.length = 0;
-    await lookUp('gxal');
-    assert.deepEqual([posts.length, await suggestions()], [1, ['goal']]);
-  });
+test('offers near head words when nothing matches; activating one looks it up', async () => {
+  await open();
+  await choose('サンプル辞書');
+  const posts = [];
+  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  await lookUp('manyx');  // nothing one edit away: words that begin with "many"
+  assert.deepEqual([posts.length, await state()], [2, 'no-match']);
+  assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
+  assert.equal((await suggestions()).length, 10);
+  await showing(page, 'many001', () => page.click('#results .suggestion >> nth=1'));
+  assert.deepEqual(await headWords(), ['many001']);
+  await lookUp('zzz');  // nothing near either
+  assert.deepEqual([await state(), await page.textContent('#status')], ['no-match', 'No entries begin with “zzz”.']);
+  // Typing on past a miss cannot find entries either: one request brings the suggestions.
+  await lookUp('gxa');
+  posts.length = 0;
+  await lookUp('gxal');
+  assert.deepEqual([posts.length, await suggestions()], [1, ['goal']]);
+});
 
-  test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
-    await open();
-    await choose('サンプル辞書');
-    await lookUp('<img src=y onerror=window.__lexorPwned=8>');  // a hostile head word, suggested
-    assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
-    assert.equal(await page.locator('#results img').count(), 0);
-    await lookUp('bold');  // harmless markup of a translation stays
-    assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
-    await lookUp('xss');
-    assert.equal(await entries().count(), 4);
-    await page.hover('#results .entry >> nth=3');
-    await page.evaluate(() => {  // outside the sanitizer, the content security policy still holds
-      const holder = document.createElement('div');
-      holder.innerHTML = '<img src="x" onerror="window.__lexorPwned = 7">';
-      document.body.appendChild(holder);
-    });
-    await page.waitForTimeout(300);  // time for an image error or a frame to have fired
-    assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
-    assert.deepEqual(dialogs, []);
-    const dangerous = ['img', 'script', 'svg', 'iframe', 'a', '[onerror]', '[onload]',
-      '[onmouseover]', '[style]'].map((s) => `#results ${s}`).join(', ');
-    assert.deepEqual(await page.locator(dangerous).evaluateAll((nodes) => nodes.map((n) => n.outerHTML)), []);
-    assert.equal(await firstTranslation(), '画像');  // the text around the markup is still there
+test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await lookUp('<img src=y onerror=window.__lexorPwned=8>');  // a hostile head word, suggested
+  assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
+  assert.equal(await page.locator('#results img').count(), 0);
+  await lookUp('bold');  // harmless markup of a translation stays
+  assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
+  await lookUp('xss');
+  assert.equal(await entries().count(), 4);
+  await page.hover('#results .entry >> nth=3');
+  await page.evaluate(() => {  // outside the sanitizer, the content security policy still holds
+    const holder = document.createElement('div');
+    holder.innerHTML = '<img src="x" onerror="window.__lexorPwned = 7">';
+    document.body.appendChild(holder);
   });
+  await page.waitForTimeout(300);  // time for an image error or a frame to have fired
+  assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
+  assert.deepEqual(dialogs, []);
+  const dangerous = ['img', 'script', 'svg', 'iframe', 'a', '[onerror]', '[onload]',
+    '[onmouseover]', '[style]'].map((s) => `#results ${s}`).join(', ');
+  assert.deepEqual(await page.locator(dangerous).evaluateAll((nodes) => nodes.map((n) => n.outerHTML)), []);
+  assert.equal(await firstTranslation(), '画像');  // the text around the markup is still there
 });
 
 test('without a dictionary folder the widget says where dictionaries go', { skip: !bareUrl }, async () => {
