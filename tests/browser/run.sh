@@ -36,16 +36,14 @@ start_server() {
   local home="$1" name="$2"
   HOME="$home" XDG_CACHE_HOME="$home/.cache" "$BIN/lexorpeek" serve --port 0 >"$work/$name.url" 2>"$work/$name.log" &
   pids+=("$!")
-  local tries=0
-  until grep -q '^http://' "$work/$name.url" 2>/dev/null; do
-    tries=$((tries + 1))
-    if ((tries > 100)) || ! kill -0 "${pids[-1]}" 2>/dev/null; then
-      echo "tests/browser: the $name server did not start" >&2
-      cat "$work/$name.log" >&2
-      exit 1
-    fi
+  for _ in $(seq 100); do
+    grep -q '^http://' "$work/$name.url" 2>/dev/null && return
+    kill -0 "${pids[-1]}" 2>/dev/null || break
     sleep 0.1
   done
+  echo "tests/browser: the $name server did not start" >&2
+  cat "$work/$name.log" >&2
+  exit 1
 }
 start_server "$work/home" dictionaries
 start_server "$work/bare-home" bare

@@ -16,6 +16,13 @@ const url = 'lexorpeek://widget/';
 const status = (page) => page.evaluate(() => [document.getElementById('widget').dataset.state,
   document.getElementById('status').textContent]);
 
+// A scratch folder, removed when the test `t` ends.
+function scratch(t, name) {
+  const folder = mkdtempSync(path.join(tmpdir(), name));
+  t.after(() => rmSync(folder, { recursive: true, force: true }));
+  return folder;
+}
+
 async function withWindow(binary, env, log, body, args = []) {
   const driver = await startDriver(port, { env: { ...process.env, ...env }, log });
   const page = await newSession(driver.base, binary, ['--automation', ...args]);
@@ -38,35 +45,27 @@ test('started with --word, the window opens on the word\'s entries', async () =>
   }, ['--word', '行く']);
 });
 
-test('a missing, then an empty dictionary folder shows the page\'s own empty state', async () => {
-  const home = mkdtempSync(path.join(tmpdir(), 'lexorpeek-bare-'));
-  try {
-    await withWindow(`${bin}/lexorpeek-window`, { HOME: home }, null, async (page) => {
-      await openWidget(page, url);
-      assert.equal((await status(page))[0], 'no-folder');
-      mkdirSync(path.join(home, 'Library/Lexor'), { recursive: true });
-      await openWidget(page, url);
-      assert.equal((await status(page))[0], 'no-dictionaries');
-    });
-  } finally {
-    rmSync(home, { recursive: true, force: true });
-  }
+test('a missing, then an empty dictionary folder shows the page\'s own empty state', async (t) => {
+  const home = scratch(t, 'lexorpeek-bare-');
+  await withWindow(`${bin}/lexorpeek-window`, { HOME: home }, null, async (page) => {
+    await openWidget(page, url);
+    assert.equal((await status(page))[0], 'no-folder');
+    mkdirSync(path.join(home, 'Library/Lexor'), { recursive: true });
+    await openWidget(page, url);
+    assert.equal((await status(page))[0], 'no-dictionaries');
+  });
 });
 
-test('without its page extension the window says so on the page and in one log line', async () => {
-  const prefix = mkdtempSync(path.join(tmpdir(), 'lexorpeek-prefix-'));
+test('without its page extension the window says so on the page and in one log line', async (t) => {
+  const prefix = scratch(t, 'lexorpeek-prefix-');
   const log = [];
-  try {
-    mkdirSync(path.join(prefix, 'bin'));
-    cpSync(`${bin}/lexorpeek-window`, path.join(prefix, 'bin/lexorpeek-window'));
-    symlinkSync(path.resolve(bin, '../share'), path.join(prefix, 'share'));
-    await withWindow(path.join(prefix, 'bin/lexorpeek-window'), {}, log, async (page) => {
-      await page.goto(url);
-      const [state, message] = await status(page);
-      assert.deepEqual([state, /extension did not load/.test(message)], ['error', true]);
-    });
-    assert.equal(log.filter((line) => line.includes('page extension did not load')).length, 1);
-  } finally {
-    rmSync(prefix, { recursive: true, force: true });
-  }
+  mkdirSync(path.join(prefix, 'bin'));
+  cpSync(`${bin}/lexorpeek-window`, path.join(prefix, 'bin/lexorpeek-window'));
+  symlinkSync(path.resolve(bin, '../share'), path.join(prefix, 'share'));
+  await withWindow(path.join(prefix, 'bin/lexorpeek-window'), {}, log, async (page) => {
+    await page.goto(url);
+    const [state, message] = await status(page);
+    assert.deepEqual([state, /extension did not load/.test(message)], ['error', true]);
+  });
+  assert.equal(log.filter((line) => line.includes('page extension did not load')).length, 1);
 });
