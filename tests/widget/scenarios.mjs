@@ -1,5 +1,5 @@
 // The widget's scenarios, written once and run in every host that shows the page: Chromium
-// against the web host (tests/browser/shared.test.mjs, through Playwright) and the desktop window
+// against the web host (tests/browser/widget.test.mjs, through Playwright) and the desktop window
 // (tests/desktop, through WebKitWebDriver). A page here needs only goto, evaluate,
 // waitForFunction, type, fill, press and click, as Playwright's Page has them.
 //
