@@ -19,16 +19,7 @@ ensure_node
 # Chromium, and a Japanese font so that the screenshots show the entries rather than empty boxes.
 ensure_purposes test
 
-work="$(mktemp -d)"
-servers=()
-cleanup() {
-  local pid
-  for pid in "${servers[@]}"; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-  done
-  if [ -n "${LEXOR_KEEP_WORK:-}" ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
+scratch_for_servers 700
 
 # Dictionaries: the fixtures, plus a run of entries long enough to need several pages.
 dicdir="$work/home/Library/Lexor"
@@ -44,17 +35,15 @@ done
 start_server() {
   local home="$1" name="$2"
   HOME="$home" XDG_CACHE_HOME="$home/.cache" "$BIN/lexorpeek" serve --port 0 >"$work/$name.url" 2>"$work/$name.log" &
-  servers+=("$!")
-  local tries=0
-  until grep -q '^http://' "$work/$name.url" 2>/dev/null; do
-    tries=$((tries + 1))
-    if ((tries > 100)) || ! kill -0 "${servers[-1]}" 2>/dev/null; then
-      echo "tests/browser: the $name server did not start" >&2
-      cat "$work/$name.log" >&2
-      exit 1
-    fi
+  pids+=("$!")
+  for _ in $(seq 100); do
+    grep -q '^http://' "$work/$name.url" 2>/dev/null && return
+    kill -0 "${pids[-1]}" 2>/dev/null || break
     sleep 0.1
   done
+  echo "tests/browser: the $name server did not start" >&2
+  cat "$work/$name.log" >&2
+  exit 1
 }
 start_server "$work/home" dictionaries
 start_server "$work/bare-home" bare
@@ -88,7 +77,7 @@ LEXOR_FAST_URL="$(head -n1 "$work/fast.url")"
 node --test --test-concurrency=1 "$ROOT"/tests/web/*.test.mjs "$HERE"/*.test.mjs
 
 # No request of the tests may have brought a server down.
-for pid in "${servers[@]}"; do
+for pid in "${pids[@]}"; do
   if ! kill -0 "$pid" 2>/dev/null; then
     echo "tests/browser: a server ended during the tests" >&2
     exit 1

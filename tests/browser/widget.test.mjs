@@ -1,15 +1,20 @@
-// The widget page in headless Chromium against the server that run.sh started on the test
-// dictionaries (LEXOR_URL) and on an account without a dictionary folder (LEXOR_BARE_URL).
+// The widget page in headless Chromium against the servers run.sh started: first the scenarios
+// every host shares (tests/widget/scenarios.mjs; tests/desktop runs them in the desktop window),
+// then what this page alone is tested for, on the test dictionaries of LEXOR_DICTIONARY_FOLDER
+// (LEXOR_URL) and on an account without a dictionary folder (LEXOR_BARE_URL).
 import assert from 'node:assert/strict';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { after, before, beforeEach, afterEach, describe, test } from 'node:test';
+import { after, before, beforeEach, afterEach, test } from 'node:test';
 import { chromium } from 'playwright-core';
+import { lookUp as showing, openWidget, replIn, scenarios } from '../widget/scenarios.mjs';
 
 const url = process.env.LEXOR_URL ?? 'http://127.0.0.1:8737/';
 const bareUrl = process.env.LEXOR_BARE_URL;
 const screenshots = process.env.LEXOR_SCREENSHOT_DIR ?? 'build/screenshots';
+const folder = process.env.LEXOR_DICTIONARY_FOLDER;
+const env = { url, folder, repl: replIn(process.env.LEXOR_BIN_DIR, folder) };
 
 let profile, context, page, dialogs, pageErrors;
 
@@ -41,26 +46,16 @@ afterEach(async () => {
   await page.close();
 });
 
-async function openWidget(address = url) {
-  await page.goto(address);
-  await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
-}
+const open = (address = url) => openWidget(page, address);
 
 // Sets the field without an input event: a look-up on Enter alone, however slow the key comes.
-const setWord = (word) => page.$eval('#word', (field, w) => { field.value = w; }, word);
+const setWord = (word, p = page) => p.$eval('#word', (field, w) => { field.value = w; }, word);
 
-// Types a word (or presses a key) and waits until the entries on show belong to `word`.
-async function lookUp(word, how = 'type') {
-  await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-  if (how === 'type') {
-    await page.fill('#word', '');
-    await page.locator('#word').pressSequentially(word);  // the debounce does the look-up
-  } else {
-    await setWord(word);
-    await page.press('#word', 'Enter');
-  }
-  await page.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
-}
+// Enters a word and waits until the entries on show belong to it.
+const lookUp = (word, p = page) => showing(p, word, async () => {
+  await setWord(word, p);
+  await p.press('#word', 'Enter');
+});
 
 const entries = () => page.locator('#results .entry');
 const headWords = () => page.locator('#results .entry .f1').allTextContents();
@@ -73,189 +68,148 @@ const choose = async (label) => page.selectOption('#dictionary',
 const shot = (name) => page.screenshot({ path: path.join(screenshots, `${name}.png`) });
 const firstTranslation = () => entries().first().locator('.f4').textContent();
 
-describe('the widget', () => {
-  test('lists the dictionaries with their display names as text', async () => {
-    await openWidget();
-    const labels = await page.locator('#dictionary option').allTextContents();
-    for (const name of ['英<不規則>', '(蘭-英&独)', 'サンプル辞書']) assert.ok(labels.includes(name), labels.join(' | '));
-    assert.ok(labels.some((label) => label.startsWith('Ambora suite')));
-    // The names were not read as markup: no element came out of "<不規則>".
-    assert.equal(await page.locator('#dictionary *:not(option):not(optgroup)').count(), 0);
-    await shot('widget-dictionaries');
-  });
+for (const [name, scenario] of scenarios) test(name, () => scenario(page, env));
 
-  test('looks a word up as it is typed, steps with the keys, says when nothing matches', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('go');
-    assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
-    assert.equal(await firstTranslation(), '行く');
-    await shot('widget-go');
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'ArrowDown');
-    assert.equal(await page.locator('#results .entry.active .f1').textContent(), 'goal');
-    await lookUp('bold', 'enter');  // harmless markup of a translation stays
-    assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
-    await lookUp('zzz', 'enter');
-    assert.equal(await state(), 'no-match');
-    assert.match(await page.textContent('#status'), /No entries begin with “zzz”/);
-  });
+test('lists the dictionaries with their display names as text', async () => {
+  await open();
+  const labels = await page.locator('#dictionary option').allTextContents();
+  for (const name of ['英<不規則>', '(蘭-英&独)', 'サンプル辞書']) assert.ok(labels.includes(name), labels.join(' | '));
+  assert.ok(labels.some((label) => label.startsWith('Ambora suite')));
+  // The names were not read as markup: no element came out of "<不規則>".
+  assert.equal(await page.locator('#dictionary *:not(option):not(optgroup)').count(), 0);
+  await shot('widget-dictionaries');
+});
 
-  test('switches dictionaries and looks the word up again, in a dark colour scheme', async () => {
-    await page.emulateMedia({ colorScheme: 'dark' });
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('go', 'enter');
-    await shot('widget-go-dark');
-    await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-    await choose('英<不規則>');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'go');
-    assert.deepEqual(await headWords(), ['go']);
-    assert.equal(await firstTranslation(), 'went, gone');
-    await choose('(蘭-英&独)');
-    await lookUp('gaan', 'enter');
-    assert.equal(await firstTranslation(), 'to go; gehen');
-  });
+test('switches dictionaries and looks the word up again', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await lookUp('go');
+  await showing(page, 'go', () => choose('英<不規則>'));
+  assert.deepEqual(await headWords(), ['go']);
+  assert.equal(await firstTranslation(), 'went, gone');
+  await choose('(蘭-英&独)');
+  await lookUp('gaan');
+  assert.equal(await firstTranslation(), 'to go; gehen');
+});
 
-  test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
-    await openWidget();
-    assert.equal(await page.inputValue('#dictionary'), 'suite');
-    await lookUp('go', 'enter');
-    assert.deepEqual(await headWords(), ['go', 'going', 'good']);
-    assert.equal(await firstTranslation(), '行く');
-    await lookUp('行', 'enter');
-    assert.deepEqual(await headWords(), ['行く', '行儀']);
-    assert.equal(await firstTranslation(), 'go');
-    await shot('widget-suite');
-  });
+test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
+  await open();
+  assert.equal(await page.inputValue('#dictionary'), 'suite');
+  await lookUp('go');
+  assert.deepEqual(await headWords(), ['go', 'going', 'good']);
+  assert.equal(await firstTranslation(), '行く');
+  await lookUp('行');
+  assert.deepEqual(await headWords(), ['行く', '行儀']);
+  assert.equal(await firstTranslation(), 'go');
+  await shot('widget-suite');
+});
 
-  test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
-    await openWidget();
-    const posts = [];
-    page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-    await lookUp('食べました', 'enter');
-    assert.equal(await page.textContent('#inflection'), '食べました → 食べる (polite, past)');
-    assert.deepEqual(await headWords(), ['食べる']);
-    assert.equal(posts.length, 2, 'one request more than a plain look-up');
-    await lookUp('いた', 'enter');
-    assert.deepEqual(await headWords(), ['いた']);
-    assert.equal(await page.textContent('#inflection .also'), 'also: いる (past)');
-    await shot('widget-inflection');
-    await page.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-    await page.click('#inflection .also');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'いる');
-    assert.deepEqual(await headWords(), ['いる']);
-    assert.equal(await page.isVisible('#inflection'), false);
-  });
+test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
+  await open();
+  const posts = [];
+  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  await lookUp('食べました');
+  assert.equal(await page.textContent('#inflection'), '食べました → 食べる (polite, past)');
+  assert.deepEqual(await headWords(), ['食べる']);
+  assert.equal(posts.length, 2, 'one request more than a plain look-up');
+  await lookUp('いた');
+  assert.deepEqual(await headWords(), ['いた']);
+  assert.equal(await page.textContent('#inflection .also'), 'also: いる (past)');
+  await shot('widget-inflection');
+  await showing(page, 'いる', () => page.click('#inflection .also'));
+  assert.deepEqual(await headWords(), ['いる']);
+  assert.equal(await page.isVisible('#inflection'), false);
+});
 
-  test('the かな switch, off at first and after the box, turns typed romaji into kana', async () => {
-    await openWidget();
-    assert.equal(await page.evaluate(() => document.querySelector('input').id), 'word');
-    assert.equal(await page.isChecked('#kana'), false);
-    await page.check('#kana');
-    await page.fill('#word', '');
-    await page.locator('#word').pressSequentially('neko');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'ねこ');
-    assert.equal(await page.inputValue('#word'), 'ねこ');
-    assert.deepEqual(await headWords(), ['ねこ']);
-    await page.uncheck('#kana');
-    await lookUp('neko', 'enter');
-    assert.equal(await page.inputValue('#word'), 'neko');
-  });
+test('the かな switch, off at first and after the box, turns typed romaji into kana', async () => {
+  await open();
+  assert.equal(await page.evaluate(() => document.querySelector('input').id), 'word');
+  assert.equal(await page.isChecked('#kana'), false);
+  await page.check('#kana');
+  await showing(page, 'ねこ', () => page.locator('#word').pressSequentially('neko'));
+  assert.equal(await page.inputValue('#word'), 'ねこ');
+  assert.deepEqual(await headWords(), ['ねこ']);
+  await page.uncheck('#kana');
+  await lookUp('neko');
+  assert.equal(await page.inputValue('#word'), 'neko');
+});
 
-  test('searches translations with the switch on, hits marked, the switch kept for the page', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await page.check('#in-translations');
-    await lookUp('過去分詞', 'enter');  // the first search builds the index, then answers
-    assert.deepEqual(await headWords(), ['gone']);
-    assert.equal(await entries().first().locator('.f4 mark').textContent(), '過去分詞');
-    await lookUp('"NUMBER 007"', 'enter');
-    assert.deepEqual(await headWords(), ['many007']);
-    assert.deepEqual(await entries().first().locator('mark').allTextContents(), ['number', '007']);
-    await shot('widget-translations');
-    await page.reload();
-    await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
-    assert.equal(await page.isChecked('#in-translations'), true);
-    await page.uncheck('#in-translations');
-    await choose('サンプル辞書');
-    await lookUp('go', 'enter');
-    assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
-  });
+test('searches translations with the switch on, hits marked, the switch kept for the page', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await page.check('#in-translations');
+  await lookUp('"NUMBER 007"');
+  assert.deepEqual(await headWords(), ['many007']);
+  assert.deepEqual(await entries().first().locator('mark').allTextContents(), ['number', '007']);
+  await shot('widget-translations');
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+  assert.equal(await page.isChecked('#in-translations'), true);
+  await page.uncheck('#in-translations');
+  await choose('サンプル辞書');
+  await lookUp('go');
+  assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
+});
 
-  test('shows a page of entries at a time and more on request', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('many', 'enter');
-    assert.equal(await entries().count(), 100);
-    await page.click('#more');
-    await page.waitForFunction(() => document.querySelectorAll('#results .entry').length === 150);
-    await page.waitForFunction(() => document.getElementById('more').hidden);
-    const words = await headWords();
-    assert.deepEqual([words[0], words[149], new Set(words).size], ['many000', 'many149', 150]);
-  });
+test('shows a page of entries at a time and more on request', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await lookUp('many');
+  assert.equal(await entries().count(), 100);
+  await page.click('#more');
+  await page.waitForFunction(() => document.querySelectorAll('#results .entry').length === 150);
+  await page.waitForFunction(() => document.getElementById('more').hidden);
+  const words = await headWords();
+  assert.deepEqual([words[0], words[149], new Set(words).size], ['many000', 'many149', 150]);
+});
 
-  test('offers near head words when nothing matches; activating one looks it up', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    const posts = [];
-    page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-    await lookUp('gonee', 'enter');
-    assert.equal(posts.length, 2);
-    assert.equal(await state(), 'no-match');
-    assert.match(await page.textContent('#status'), /No entries begin with “gonee”. Did you mean/);
-    assert.deepEqual(await suggestions(), ['gone']);
-    await page.click('#results .suggestion');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'gone');
-    assert.deepEqual(await headWords(), ['gone']);
-    await lookUp('manyx', 'enter');  // nothing one edit away: words that begin with "many"
-    assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
-    assert.equal((await suggestions()).length, 10);
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'ArrowDown');
-    await page.press('#word', 'Enter');
-    await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'many001');
-    assert.deepEqual(await headWords(), ['many001']);
-    // Typing on past a miss cannot find entries either: one request brings the suggestions.
-    await lookUp('gxa', 'enter');
-    posts.length = 0;
-    await lookUp('gxal', 'enter');
-    assert.deepEqual([posts.length, await suggestions()], [1, ['goal']]);
-  });
+test('offers near head words when nothing matches; activating one looks it up', async () => {
+  await open();
+  await choose('サンプル辞書');
+  const posts = [];
+  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  await lookUp('manyx');  // nothing one edit away: words that begin with "many"
+  assert.deepEqual([posts.length, await state()], [2, 'no-match']);
+  assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
+  assert.equal((await suggestions()).length, 10);
+  await showing(page, 'many001', () => page.click('#results .suggestion >> nth=1'));
+  assert.deepEqual(await headWords(), ['many001']);
+  await lookUp('zzz');  // nothing near either
+  assert.deepEqual([await state(), await page.textContent('#status')], ['no-match', 'No entries begin with “zzz”.']);
+  // Typing on past a miss cannot find entries either: one request brings the suggestions.
+  await lookUp('gxa');
+  posts.length = 0;
+  await lookUp('gxal');
+  assert.deepEqual([posts.length, await suggestions()], [1, ['goal']]);
+});
 
-  test('shows a hostile head word as a suggestion in text', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('<img src=y onerror=window.__lexorPwned=8>', 'enter');
-    assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
-    assert.equal(await page.locator('#results img').count(), 0);
-    await page.waitForTimeout(200);
-    assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
+test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
+  await open();
+  await choose('サンプル辞書');
+  await lookUp('<img src=y onerror=window.__lexorPwned=8>');  // a hostile head word, suggested
+  assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
+  assert.equal(await page.locator('#results img').count(), 0);
+  await lookUp('bold');  // harmless markup of a translation stays
+  assert.equal(await entries().first().locator('.f4 b').textContent(), '太字');
+  await lookUp('xss');
+  assert.equal(await entries().count(), 4);
+  await page.hover('#results .entry >> nth=3');
+  await page.evaluate(() => {  // outside the sanitizer, the content security policy still holds
+    const holder = document.createElement('div');
+    holder.innerHTML = '<img src="x" onerror="window.__lexorPwned = 7">';
+    document.body.appendChild(holder);
   });
-
-  test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
-    await openWidget();
-    await choose('サンプル辞書');
-    await lookUp('xss', 'enter');
-    assert.equal(await entries().count(), 4);
-    await page.hover('#results .entry >> nth=3');
-    await page.evaluate(() => {  // outside the sanitizer, the content security policy still holds
-      const holder = document.createElement('div');
-      holder.innerHTML = '<img src="x" onerror="window.__lexorPwned = 7">';
-      document.body.appendChild(holder);
-    });
-    await page.waitForTimeout(300);  // time for an image error or a frame to have fired
-    assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
-    assert.deepEqual(dialogs, []);
-    const dangerous = ['img', 'script', 'svg', 'iframe', 'a', '[onerror]', '[onload]',
-      '[onmouseover]', '[style]'].map((s) => `#results ${s}`).join(', ');
-    assert.deepEqual(await page.locator(dangerous).evaluateAll((nodes) => nodes.map((n) => n.outerHTML)), []);
-    assert.equal(await firstTranslation(), '画像');  // the text around the markup is still there
-  });
+  await page.waitForTimeout(300);  // time for an image error or a frame to have fired
+  assert.equal(await page.evaluate(() => window.__lexorPwned), undefined);
+  assert.deepEqual(dialogs, []);
+  const dangerous = ['img', 'script', 'svg', 'iframe', 'a', '[onerror]', '[onload]',
+    '[onmouseover]', '[style]'].map((s) => `#results ${s}`).join(', ');
+  assert.deepEqual(await page.locator(dangerous).evaluateAll((nodes) => nodes.map((n) => n.outerHTML)), []);
+  assert.equal(await firstTranslation(), '画像');  // the text around the markup is still there
 });
 
 test('without a dictionary folder the widget says where dictionaries go', { skip: !bareUrl }, async () => {
-  await openWidget(bareUrl);
+  await open(bareUrl);
   assert.equal(await state(), 'no-folder');
   assert.match(await page.textContent('#status'), /~\/Library\/Lexor/);
   assert.ok(await page.locator('#word').isDisabled());
@@ -268,9 +222,9 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
     await page.emulateMedia({ colorScheme });
     for (const width of [320, 360, 420, 480]) {
       await page.setViewportSize({ width, height: 640 });
-      await openWidget();
+      await open();
       for (const word of ['go', 'gox']) {  // entries, then suggestions
-        await lookUp(word, 'enter');
+        await lookUp(word);
         const outside = await page.evaluate(() => {
           const card = document.getElementById('widget').getBoundingClientRect();
           const out = [];
@@ -291,7 +245,7 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
 });
 
 test('a page whose session was given up for newer pages reloads once, keeping word and dictionary', async () => {
-  await openWidget();
+  await open();
   await choose('サンプル辞書');
   await lookUp('many0');
   const chosen = await page.$eval('#dictionary', (chooser) => chooser.value);
@@ -309,23 +263,16 @@ test('a page whose session was given up for newer pages reloads once, keeping wo
 });
 
 test('two pages interleaving look-ups each see only their own choice and entries', async () => {
-  await openWidget();
+  await open();
   const other = await context.newPage();
   try {
-    await other.goto(url);
-    await other.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+    await openWidget(other, url);
     await choose('サンプル辞書');  // this page only; the other stays on the suite
     const heads = (p) => p.locator('#results .entry .f1').allTextContents();
-    const lookUpIn = async (p, word) => {
-      await p.evaluate(() => { delete document.getElementById('widget').dataset.word; });
-      await p.fill('#word', word);
-      await p.press('#word', 'Enter');
-      await p.waitForFunction((w) => document.getElementById('widget').dataset.word === w, word);
-    };
     for (let round = 0; round < 3; ++round) {
-      await Promise.all([lookUpIn(page, 'go'), lookUpIn(other, 'go')]);
+      await Promise.all([lookUp('go'), lookUp('go', other)]);
       assert.deepEqual([await headWords(), await heads(other)], [['go', 'goal', 'gone'], ['go', 'going', 'good']]);
-      await Promise.all([lookUpIn(page, 'many'), lookUpIn(other, '行')]);
+      await Promise.all([lookUp('many'), lookUp('行', other)]);
       assert.equal(await entries().count(), 100);
       assert.deepEqual(await heads(other), ['行く', '行儀']);
     }
@@ -337,7 +284,7 @@ test('two pages interleaving look-ups each see only their own choice and entries
 });
 
 test('one request per look-up, and the status line never counts the entries of another word', async () => {
-  await openWidget();
+  await open();
   await choose('サンプル辞書');
   await page.evaluate(() => {
     window.__mismatches = [];
@@ -351,7 +298,7 @@ test('one request per look-up, and the status line never counts the entries of a
   });
   const posts = [];
   page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
-  await lookUp('many', 'enter');
+  await lookUp('many');
   assert.equal(posts.length, 1);
   await setWord('go');
   const looking = page.press('#word', 'Enter');

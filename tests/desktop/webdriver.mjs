@@ -1,10 +1,12 @@
 // A few plain W3C WebDriver calls over node's fetch, and a page object with the handful of
 // methods the shared widget scenarios use, named and behaving as Playwright's Page does, so the
-// same scenario runs in Chromium through Playwright and in the window through WebKitWebDriver.
+// same scenario runs in Chromium through Playwright and in the window through WebKitWebDriver;
+// and the processes a started window runs as.
 import { spawn } from 'node:child_process';
+import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
 import { setTimeout as sleep } from 'node:timers/promises';
 
-const KEYS = { Enter: '\uE007', ArrowDown: '\uE015', ArrowUp: '\uE013', Escape: '\uE00C' };
+const KEYS = { Enter: '\uE007', ArrowDown: '\uE015' };
 const DEADLINE_MS = 15000;
 
 // The driver starts the window, which inherits its environment (`env`); `log` collects what the
@@ -34,6 +36,23 @@ async function call(base, method, path, body) {
   const answer = await response.json();
   if (!response.ok) throw new Error(`${method} ${path}: ${JSON.stringify(answer.value)}`);
   return answer.value;
+}
+
+// The processes running `binary` and those they started (the engine's web processes, say).
+export function processesOf(binary) {
+  const parentOf = new Map();
+  for (const pid of readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      parentOf.set(pid, readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ')[1]);
+    } catch { /* ended meanwhile */ }
+  }
+  const found = [...parentOf.keys()].filter((pid) => {
+    try { return readlinkSync(`/proc/${pid}/exe`) === binary; } catch { return false; }
+  });
+  for (let i = 0; i < found.length; ++i) {
+    for (const [pid, parent] of parentOf) if (parent === found[i] && !found.includes(pid)) found.push(pid);
+  }
+  return found;
 }
 
 export async function newSession(base, binary, args) {

@@ -8,7 +8,7 @@ import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
 import { after, before, test } from 'node:test';
 import { promisify } from 'node:util';
 import { lookUp, openWidget, replIn, scenarios } from '../widget/scenarios.mjs';
-import { newSession, startDriver } from './webdriver.mjs';
+import { newSession, processesOf, startDriver } from './webdriver.mjs';
 
 const bin = process.env.LEXOR_BIN_DIR;
 const window = `${bin}/lexorpeek-window`;
@@ -64,49 +64,27 @@ test('a reload gives the page a fresh LexorPeek', async () => {
   assert.deepEqual(await cursor(), (await repl(['{"op":"isEOF"}', '{"op":"getRecordAsText"}'])).map((a) => a.result));
 });
 
-// The processes of the window (the program and the engine's processes it starts) and the TCP
-// sockets they listen on; only the inspector port the WebDriver asked for may be among them.
-function windowProcesses() {
-  const parents = new Map();
-  for (const pid of readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
-    try {
-      parents.set(pid, readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ')[1]);
-    } catch { /* ended meanwhile */ }
-  }
-  const mine = new Set([...parents.keys()].filter((pid) => {
-    try { return readlinkSync(`/proc/${pid}/exe`) === window; } catch { return false; }
-  }));
-  for (let grown = true; grown;) {
-    grown = false;
-    for (const [pid, parent] of parents) {
-      if (mine.has(parent) && !mine.has(pid)) { mine.add(pid); grown = true; }
-    }
-  }
-  return [...mine];
-}
-
+// The TCP ports the processes `pids` listen on.
 function listeningPorts(pids) {
   const inodes = new Set();
   for (const pid of pids) {
     for (const fd of readdirSync(`/proc/${pid}/fd`)) {
       try {
-        const target = readlinkSync(`/proc/${pid}/fd/${fd}`);
-        if (target.startsWith('socket:[')) inodes.add(target.slice(8, -1));
+        inodes.add(/^socket:\[(\d+)\]$/.exec(readlinkSync(`/proc/${pid}/fd/${fd}`))?.[1]);
       } catch { /* closed meanwhile */ }
     }
   }
-  const ports = [];
-  for (const table of ['/proc/net/tcp', '/proc/net/tcp6']) {
-    for (const line of readFileSync(table, 'utf8').trim().split('\n').slice(1)) {
-      const field = line.trim().split(/\s+/);
-      if (field[3] === '0A' && inodes.has(field[9])) ports.push(parseInt(field[1].split(':')[1], 16));
-    }
-  }
-  return ports;
+  return ['/proc/net/tcp', '/proc/net/tcp6']
+    .flatMap((table) => readFileSync(table, 'utf8').trim().split('\n').slice(1))
+    .map((line) => line.trim().split(/\s+/))
+    .filter((field) => field[3] === '0A' && inodes.has(field[9]))
+    .map((field) => parseInt(field[1].split(':')[1], 16));
 }
 
+// The window and the engine's processes it starts: only the inspector port the WebDriver asked
+// for may be listened on.
 test('nothing of the window listens on a port but the inspector the WebDriver asked for', () => {
-  const pids = windowProcesses();
+  const pids = processesOf(window);
   assert.ok(pids.length >= 2, `the window and its web process: ${pids}`);
   const environ = readFileSync(`/proc/${pids[0]}/environ`, 'utf8').split('\0');
   const inspector = environ.find((v) => v.startsWith('WEBKIT_INSPECTOR_SERVER='));

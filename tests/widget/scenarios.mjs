@@ -1,5 +1,5 @@
 // The widget's scenarios, written once and run in every host that shows the page: Chromium
-// against the web host (tests/browser/shared.test.mjs, through Playwright) and the desktop window
+// against the web host (tests/browser/widget.test.mjs, through Playwright) and the desktop window
 // (tests/desktop, through WebKitWebDriver). A page here needs only goto, evaluate,
 // waitForFunction, type, fill, press and click, as Playwright's Page has them.
 //
@@ -70,19 +70,16 @@ export const scenarios = [
       await openWidget(page, env.url);
       const calls = contractCalls(env.folder);
       const inPage = await page.evaluate(async (list) => {
-        const answer = (call) => {
+        const failed = (e) => (e instanceof Error ? { error: e.message } : { notAnError: String(e) });
+        const now = list.map(([op, ...args]) => {
           try {
-            return { result: call() };
+            return { result: LexorPeek[op](...args) };
           } catch (e) {
-            return e instanceof Error ? { error: e.message } : { notAnError: String(e) };
+            return failed(e);
           }
-        };
-        const now = list.map(([op, ...args]) => answer(() => LexorPeek[op](...args)));
+        });
         const later = [];
-        for (const [op, ...args] of list) {
-          later.push(await LexorPeek.async[op](...args).then((result) => ({ result }),
-            (e) => (e instanceof Error ? { error: e.message } : { notAnError: String(e) })));
-        }
+        for (const [op, ...args] of list) later.push(await LexorPeek.async[op](...args).then((result) => ({ result }), failed));
         const batch = await LexorPeek.async.batch(list.map(([op, ...args]) => ({ op, args })));
         const refused = await LexorPeek.async.batch([]).then(() => 'answered', (e) => e.message);
         return { now, later, batch, refused, names: Object.keys(LexorPeek).length, frozen: Object.isFrozen(LexorPeek) };
