@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <random>
 #include <string>
 
@@ -17,15 +19,57 @@
 #include "platform/file_handle.h"
 #include "platform/log.h"
 #include "plugin/lexor_peek.h"
-#include "tests/bounds/allocation_probe.h"
 #include "tests/core/dictionary_bytes.h"
 
-ALLOCATION_PROBE_DEFINE
+namespace {
+
+// The largest single allocation made through operator new while a probe is active: the
+// replacements below see every std::vector, std::string and make_shared of the code under test.
+std::atomic<size_t> largestAllocation{0};
+std::atomic<bool> probing{false};
+
+void noteAllocation(size_t size) {
+  if (!probing.load(std::memory_order_relaxed)) return;
+  size_t seen = largestAllocation.load(std::memory_order_relaxed);
+  while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
+  }
+}
+
+class AllocationProbe {
+ public:
+  AllocationProbe() { largestAllocation = 0, probing = true; }
+  ~AllocationProbe() { probing = false; }
+  size_t largest() const { return largestAllocation.load(); }
+};
+
+}  // namespace
+
+// The replacements pair malloc with free; GCC cannot see that they replace new and delete.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size) {
+  noteAllocation(size);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  noteAllocation(size);
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace lexor {
 namespace {
 
-using testing::AllocationProbe;
 using testing::Bytes;
 using testing::putLE;
 using testing::TestDictionary;
@@ -140,35 +184,23 @@ TEST(IndexBounds, TensOfThousandsOfOneByteWords) {
   }
 }
 
-// An index that names the same block over and over, or blocks that each claim to run to the end
-// of the data: without care each entry would load and walk the bytes again, reading (entries x
-// block size) bytes and repeating matches. The fuzz target found the first.
+// Blocks that each claim to run to the end of the data: without care each index entry would load
+// and walk the bytes again, reading (entries x data size) bytes and repeating matches. (An index
+// that names one block over and over is the test above: every entry there names block 0.)
 TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
-  for (const bool overlapping : {false, true}) {
-    TestDictionary dic;
-    size_t minMatches = 0, maxMatches = 0;
-    if (overlapping) {  // entry i names block i of one unit, which claims every unit after it
-      constexpr size_t kEntries = 2000;
-      for (size_t i = 0; i < kEntries; ++i) {
-        Bytes block = blockOf({"aa" + std::to_string(10000 + i)});
-        ASSERT_EQ(block.size(), kBlockUnit);
-        putLE(block, 0, kEntries - i, 2);
-        dic.add("aa", block);
-      }
-      minMatches = 1, maxMatches = kEntries;
-    } else {
-      std::vector<std::string> words;
-      for (int i = 0; i < 400; ++i) words.push_back("aa" + std::to_string(1000 + i));
-      dic.data = blockOf(words);
-      dic.index.assign(20000, {0, "aa"});
-      minMatches = maxMatches = words.size();
-    }
-    const Bytes file = dic.build();
-    const Walk walk = walkAll(file, u"a");
-    EXPECT_GE(walk.matches, minMatches) << overlapping;
-    EXPECT_LE(walk.matches, maxMatches) << overlapping;
-    EXPECT_LE(walk.bytesRead, 2 * file.size()) << overlapping;
+  constexpr size_t kEntries = 2000;
+  TestDictionary dic;
+  for (size_t i = 0; i < kEntries; ++i) {  // block i of one unit claims every unit after it
+    Bytes block = blockOf({"aa" + std::to_string(10000 + i)});
+    ASSERT_EQ(block.size(), kBlockUnit);
+    putLE(block, 0, kEntries - i, 2);
+    dic.add("aa", block);
   }
+  const Bytes file = dic.build();
+  const Walk walk = walkAll(file, u"a");
+  EXPECT_GE(walk.matches, 1u);
+  EXPECT_LE(walk.matches, kEntries);
+  EXPECT_LE(walk.bytesRead, 2 * file.size());
 }
 
 // The guard above must not cost a sound file its matches: blocks need not lie in the data area in
@@ -260,11 +292,7 @@ TEST(FileBounds, AChangedFileIsNotReadUntilOpenedAgain) {
     std::vector<uint8_t> block;
     ASSERT_EQ(dic->readDatablock(0, block), LexorStatus::kOk);
     if (replace) std::filesystem::remove(path);
-    {
-      std::ofstream out(path, std::ios::binary | (replace ? std::ios::trunc : std::ios::app));
-      out.write(reinterpret_cast<const char*>(second.data()),
-                static_cast<std::streamsize>(second.size()));
-    }
+    dir.write("c.dic", second);  // in place (same inode, new size) or as a new file
     EXPECT_EQ(dic->readDatablock(0, block), LexorStatus::kFileChanged) << replace;
     EXPECT_TRUE(block.empty());
     EXPECT_EQ(Lexor::initWithFilePath(fromUtf8(path))->readDatablock(0, block), LexorStatus::kOk);
