@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "tests/support/built_program.h"
 #include "tests/support/entries.h"
@@ -58,9 +58,7 @@ class CliTest : public ::testing::Test {
 
   std::string read(const std::string& name) const {
     std::ifstream in(_dir.file(name), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
   }
 
   Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
@@ -99,17 +97,15 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
   suite();
-  Outcome r = run({"list"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(r.out.starts_with("0\t")) << r.out;
-  EXPECT_TRUE(r.out.ends_with("\nsuite: available, version 48\n")) << r.out;
-
+  const std::string names =
+      "0\tアンボラ英和辞典\tambora52.dic\n1\tアンボラ和英辞典\trevora48.dic\n";
+  expectRows({{{"list"}, 0, names + "suite: available, version 48\n"}});
   fs::remove_all(folder());
-  r = run({"list"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "suite: not available\n");
-  EXPECT_NE(r.err.find(": isDir=f"), std::string::npos);
-  EXPECT_EQ(run({"--quiet", "list"}).err.find(": isDir=f"), std::string::npos);
+  expectRows({{{"list"},
+               0,
+               "suite: not available\n",
+               "lexorpeek: no dictionary folder (~/Library/Lexor)\n"}});
+  EXPECT_NE(run({"list"}).err.find(": isDir=f"), std::string::npos);
 }
 
 // Without --quiet: standard error stays empty, so no progress bar is drawn off a terminal.
