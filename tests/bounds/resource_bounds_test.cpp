@@ -20,6 +20,7 @@
 #include "platform/log.h"
 #include "plugin/lexor_peek.h"
 #include "tests/core/dictionary_bytes.h"
+#include "tests/support/entries.h"
 
 namespace {
 
@@ -202,24 +203,18 @@ TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
 // the order of their index words (a block rewritten later may sit after the others), and each is
 // still walked once.
 TEST(IndexBounds, BlocksStoredOutOfIndexOrderAreAllWalked) {
-  const std::vector<std::vector<std::string>> blocks = {{"aa1", "aa2"}, {"aa3"}, {"aa4", "aa5"}};
   TestDictionary dic;
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    const size_t stored = blocks.size() - 1 - i;  // the last block first
-    dic.index.push_back({static_cast<uint32_t>(stored), blocks[i].front()});
-  }
-  for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
-    const Bytes block = blockOf(*it);
-    ASSERT_EQ(block.size(), kBlockUnit);
+  for (const Bytes& block : {blockOf({"aa4", "aa5"}), blockOf({"aa3"}), blockOf({"aa1", "aa2"})})
     dic.data.insert(dic.data.end(), block.begin(), block.end());
-  }
+  ASSERT_EQ(dic.data.size(), 3 * kBlockUnit);
+  dic.index = {{2, "aa1"}, {1, "aa3"}, {0, "aa4"}};  // in the order of the words: the last first
   EXPECT_EQ(walkAll(dic.build(), u"aa").matches, 5u);
 }
 
 TEST(QueryBounds, WordOf64KiB) {
   testing::TempDir dir;
-  const std::vector<writer::Entry> entries = {{u"apple", u"りんご", {}, {}, 0},
-                                              {u"アップル", u"apple", {}, {}, 0}};
+  const std::vector<writer::Entry> entries = {testing::entry("apple", "りんご"),
+                                              testing::entry("アップル", "apple")};
   for (const bool bocu : {false, true}) {
     const std::string path = dir.file(bocu ? "unknown.dic" : "ambora52.dic");
     ASSERT_EQ(writer::writeDictionary(path, entries, {.bocu = bocu}).error, "");
