@@ -103,12 +103,10 @@ TEST(ReplBounds, TenThousandRandomRequests) {
   ASSERT_EQ(writer::writeDictionary(folder + "/words1.dic", english, {.bocu = true}).error, "");
 
   RequestMaker maker(folder);
-  {
-    std::ofstream in(dir.file("requests"), std::ios::binary);
-    for (size_t i = 0; i < kRequests; ++i) in << maker.next() << '\n';
-  }
+  std::string requests;
+  for (size_t i = 0; i < kRequests; ++i) requests += maker.next() + '\n';
   const std::string command = "HOME='" + dir.path().string() + "' '" + binary + "' repl <'" +
-                              dir.file("requests") + "' >'" + dir.file("responses") +
+                              dir.write("requests", requests) + "' >'" + dir.file("responses") +
                               "' 2>/dev/null";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << "the repl did not exit by itself";
