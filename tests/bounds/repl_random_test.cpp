@@ -15,6 +15,7 @@
 
 #include "plugin/script_dispatcher.h"
 #include "tests/support/built_program.h"
+#include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
@@ -22,22 +23,22 @@ namespace lexor {
 namespace {
 
 using nlohmann::json;
+using testing::entry;
 
 class RequestMaker {
  public:
   explicit RequestMaker(std::string folder) : _folder(std::move(folder)) {}
 
   std::string next() {
-    const size_t kind = pick(8);
+    const size_t kind = pick(7);
     if (kind == 0) return wrongArguments();
-    if (kind == 3) return std::string(1 + pick(20000), "[{\""[pick(3)]);  // deep nesting
-    if (kind == 4) return pick(2) ? R"({"op":"useAmbora"})" : R"({"op":"useNthDic","args":[0]})";
     if (kind == 2) {  // random bytes
       std::string bytes;
       for (size_t i = pick(200); i > 0; --i) bytes.push_back(static_cast<char>(pick(256)));
       std::replace(bytes.begin(), bytes.end(), '\n', ' ');
       return bytes;
     }
+    if (kind == 3) return std::string(1 + pick(20000), "[{\""[pick(3)]);  // deep nesting
     std::string line = wellFormed();
     if (kind == 1) {  // cut short
       line.resize(pick(line.size() + 1));
@@ -95,24 +96,17 @@ TEST(ReplBounds, TenThousandRandomRequests) {
   testing::TempDir dir;
   const std::string folder = dir.path().string() + "/Library/Lexor";
   std::filesystem::create_directories(folder);
-  const std::vector<writer::Entry> english = {{u"apple", u"りんご", {}, {}, 0},
-                                              {u"go", u"行く", {}, {}, 0}};
-  writer::Options bocu;
-  bocu.bocu = true;
+  const std::vector<writer::Entry> english = {entry("apple", "りんご"), entry("go", "行く")};
   ASSERT_EQ(writer::writeDictionary(folder + "/ambora52.dic", english, {}).error, "");
-  ASSERT_EQ(
-      writer::writeDictionary(folder + "/revora48.dic", {{u"りんご", u"apple", {}, {}, 0}}, {})
-          .error,
-      "");
-  ASSERT_EQ(writer::writeDictionary(folder + "/words1.dic", english, bocu).error, "");
+  ASSERT_EQ(writer::writeDictionary(folder + "/revora48.dic", {entry("りんご", "apple")}, {}).error,
+            "");
+  ASSERT_EQ(writer::writeDictionary(folder + "/words1.dic", english, {.bocu = true}).error, "");
 
   RequestMaker maker(folder);
-  {
-    std::ofstream in(dir.file("requests"), std::ios::binary);
-    for (size_t i = 0; i < kRequests; ++i) in << maker.next() << '\n';
-  }
+  std::string requests;
+  for (size_t i = 0; i < kRequests; ++i) requests += maker.next() + '\n';
   const std::string command = "HOME='" + dir.path().string() + "' '" + binary + "' repl <'" +
-                              dir.file("requests") + "' >'" + dir.file("responses") +
+                              dir.write("requests", requests) + "' >'" + dir.file("responses") +
                               "' 2>/dev/null";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << "the repl did not exit by itself";

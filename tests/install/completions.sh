@@ -28,9 +28,9 @@ cases=(
   "lexorpeek search --limit |"
 )
 
+# shellcheck disable=SC1091
+source "$completions/lexorpeek.bash"
 bash_candidates() {
-  # shellcheck disable=SC1091
-  source "$completions/lexorpeek.bash"
   read -ra COMP_WORDS <<<"$1"
   [[ $1 == *" " ]] && COMP_WORDS+=("")
   COMP_CWORD=$((${#COMP_WORDS[@]} - 1))

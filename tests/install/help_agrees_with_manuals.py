@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""Each program's --help and its manual page name the same commands and options.
+"""Each program's --help and its manual page name the same commands and options: every word that
+looks like one (--name, -x), backquoted examples left out, and --help, which every command takes.
 
     help_agrees_with_manuals.py MAN_DIR LEXORPEEK LEXOR_MKDICT [LEXORPEEK_WINDOW]
-
-The options of a text are every word that looks like one (--name, -x), backquoted examples left
-out; --help counts as named everywhere, since every command takes it.
 """
 import os
 import re
@@ -31,22 +29,11 @@ def help_text(*argv):
 
 def manual(path):
     """The page's sections, and the subsections of COMMANDS, as plain text."""
-    text = open(path, encoding="utf-8").read()
-    text = text.replace("\\-", "-")
+    text = open(path, encoding="utf-8").read().replace("\\-", "-")
     text = re.sub(r"\\f[BIRP]|\\\(lq|\\\(rq", "", text)
-    sections, commands, current, command = {}, {}, None, None
-    for line in text.splitlines():
-        if line.startswith(".SH "):
-            current, command = line[4:].strip('"'), None
-            sections[current] = ""
-        elif line.startswith(".SS ") and current == "COMMANDS":
-            command = line[4:].split()[0]
-            commands[command] = ""
-        elif command:
-            commands[command] += line + "\n"
-        elif current:
-            sections[current] += line + "\n"
-    return sections, commands
+    sections = dict(re.findall(r'^\.SH "?(.*?)"?\n(.*?)(?=^\.SH |\Z)', text, re.M | re.S))
+    subsections = re.findall(r"^\.SS (\S+).*?\n(.*?)(?=^\.S[SH] |\Z)", sections.get("COMMANDS", ""), re.M | re.S)
+    return sections, dict(subsections)
 
 
 def help_block(text, title):
@@ -59,15 +46,12 @@ failures = []
 
 def expect_same(what, from_help, from_manual):
     if from_help != from_manual:
-        failures.append(
-            f"{what}: only in --help: {sorted(from_help - from_manual)}, "
-            f"only in the manual: {sorted(from_manual - from_help)}"
-        )
+        only = f"only in --help: {sorted(from_help - from_manual)}"
+        failures.append(f"{what}: {only}, only in the manual: {sorted(from_manual - from_help)}")
 
 
 def main():
-    man_dir, lexorpeek, mkdict = sys.argv[1:4]
-    window = sys.argv[4] if len(sys.argv) > 4 else ""
+    man_dir, lexorpeek, mkdict, *window = sys.argv[1:]
 
     sections, commands = manual(os.path.join(man_dir, "lexorpeek.1"))
     top = help_text(lexorpeek)
@@ -84,15 +68,13 @@ def main():
     mkdict_sections, _ = manual(os.path.join(man_dir, "lexor-mkdict.1"))
     expect_same("lexor-mkdict", options(help_text(mkdict)), options(mkdict_sections["OPTIONS"]))
 
-    if window and os.access(window, os.X_OK):
+    if window and os.access(window[0], os.X_OK):
         window_sections, _ = manual(os.path.join(man_dir, "lexorpeek-window.1"))
-        own = {o for o in options(help_text(window)) if not TOOLKIT_OPTION.match(o)}
+        own = {o for o in options(help_text(window[0])) if not TOOLKIT_OPTION.match(o)}
         expect_same("lexorpeek-window", own, options(window_sections["OPTIONS"]))
 
-    for failure in failures:
-        print(failure, file=sys.stderr)
     if failures:
-        sys.exit(1)
+        sys.exit("\n".join(failures))
     print("--help and the manual pages agree")
 
 

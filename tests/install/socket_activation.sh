@@ -18,26 +18,16 @@ port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
 HOME="$work/home" systemd-socket-activate -l "127.0.0.1:$port" "$lexorpeek" --quiet dict-server \
   >"$work/out" 2>"$work/err" &
 pid=$!
-python3 - "$port" <<'PY'
-import socket, sys, time
-deadline = time.monotonic() + 10
-while True:
-    try:
-        s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
-        break
-    except OSError:
-        if time.monotonic() > deadline:
-            sys.exit("nothing listens")
-        time.sleep(0.05)
-s.sendall(b"SHOW DB\r\nDEFINE fruit apple\r\nQUIT\r\n")
-answer = b""
-while chunk := s.recv(4096):
-    answer += chunk
-text = answer.decode()
-for expected in ("220 ", 'fruit "fruit.dic"', "\r\napple\r\n  りんご\r\n", "221 "):
-    if expected not in text:
-        sys.exit(f"missing {expected!r} in:\n{text}")
-PY
+for _ in $(seq 200); do  # until it listens, at most 10 s
+  { exec 3<>"/dev/tcp/127.0.0.1/$port"; } 2>/dev/null && break
+  sleep 0.05
+done
+printf 'SHOW DB\r\nDEFINE fruit apple\r\nQUIT\r\n' >&3
+answer="$(timeout 10 cat <&3)"
+exec 3<&-
+for expected in "220 " 'fruit "fruit.dic"' $'\r\napple\r\n  りんご\r\n' "221 "; do
+  [[ $answer == *"$expected"* ]] || { echo "missing '$expected' in: $answer" >&2; exit 1; }
+done
 first="$(head -1 "$work/out")"
 [ "$first" = "dict://127.0.0.1:$port/ (a socket handed over by the service manager)" ] ||
   { echo "first line: $first" >&2; exit 1; }
@@ -49,14 +39,14 @@ pid=""
 HOME="$work/home" systemd-socket-activate --datagram -l "127.0.0.1:$port" "$lexorpeek" --quiet \
   dict-server >/dev/null 2>"$work/err" &
 pid=$!
-python3 -c 'import socket, sys, time
-for _ in range(100):
-    socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(b"x", ("127.0.0.1", int(sys.argv[1])))
-    time.sleep(0.05)
-    if open(sys.argv[2]).read().count("not a listening TCP socket"):
-        break' "$port" "$work/err"
+for _ in $(seq 100); do  # a datagram sent before the socket is bound is lost: send until refused
+  { echo x >"/dev/udp/127.0.0.1/$port"; } 2>/dev/null || true
+  sleep 0.05
+  grep -q "not a listening TCP socket" "$work/err" && break
+done
 status=0
 timeout 10 tail --pid="$pid" -f /dev/null || true
+kill "$pid" 2>/dev/null || true  # still serving a datagram socket: the status below says so
 wait "$pid" || status=$?
 pid=""
 grep -q "not a listening TCP socket" "$work/err" || { cat "$work/err" >&2; exit 1; }

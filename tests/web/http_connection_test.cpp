@@ -45,23 +45,16 @@ Exchange feed(const std::string& bytes, size_t piece = 1 << 20) {
   return exchange;
 }
 
-std::vector<std::string> statusLines(const std::string& out) {
-  std::vector<std::string> lines;
-  for (size_t at = out.find("HTTP/1.1 "); at != std::string::npos;
-       at = out.find("HTTP/1.1 ", at + 1)) {
-    lines.push_back(out.substr(at + 9, 3));
-  }
-  return lines;
+// A request head of at most `size` bytes and more than `size` - 64, in lines of 64 bytes.
+std::string headOfSize(size_t size) {
+  std::string head = "GET / HTTP/1.1\r\nHost: h\r\n";
+  while (head.size() + 64 <= size)
+    head += "X-" + std::to_string(100000 + head.size()) + ": " + std::string(52, 'a') + "\r\n";
+  return head + "\r\n";
 }
 
-std::string headOfSize(size_t size, const std::string& start = "GET / HTTP/1.1\r\nHost: h\r\n") {
-  std::string head = start;
-  for (int i = 0; head.size() + 2 < size; ++i) {
-    const std::string line = "X-" + std::to_string(i) + ": ";
-    head += line + std::string(std::min<size_t>(60, size - head.size() - line.size() - 4), 'a') +
-            "\r\n";
-  }
-  return head + "\r\n";
+std::string get(const std::string& headers) {
+  return "GET / HTTP/1.1\r\nHost: h\r\n" + headers + "\r\n";
 }
 
 std::string post(const std::string& headers, const std::string& body) {
@@ -76,7 +69,7 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
     const char* status;
     bool keepOpen;
   } cases[] = {
-      {"head of 16 KiB in many lines", headOfSize(16 * 1024 - 64), "200", true},
+      {"head of 16 KiB in many lines", headOfSize(16 * 1024 - 2), "200", true},
       {"head over 16 KiB in many lines", headOfSize(16 * 1024 + 64), "431", false},
       {"head over 16 KiB in one line", "GET /" + std::string(17 * 1024, 'a') + " HTTP/1.1\r\n\r\n",
        "431", false},
@@ -93,20 +86,18 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
       {"HTTP/1.0 closes after its answer", "GET /a HTTP/1.0\r\n\r\n", "200", false},
       {"HTTP/1.0 keep-alive", "GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", "200", true},
       // A field the host decides by, twice (names in any case): readers could take either.
-      {"two Host fields", "GET / HTTP/1.1\r\nHost: h\r\nhost: evil\r\n\r\n", "400", false},
-      {"two token fields", "GET / HTTP/1.1\r\nX-LexorPeek-Token: a\r\nX-LEXORPEEK-TOKEN: b\r\n\r\n",
-       "400", false},
-      {"two Content-Type fields",
-       post("Content-Length: 2\r\nContent-Type: a/b\r\ncontent-type: c/d\r\n", "{}"), "400", false},
+      {"two Host fields", get("host: evil\r\n"), "400", false},
+      {"two token fields", get("X-LexorPeek-Token: a\r\nX-LEXORPEEK-TOKEN: b\r\n"), "400", false},
+      {"two Content-Type fields", get("Content-Type: a/b\r\ncontent-type: c/d\r\n"), "400", false},
       {"two Sec-Fetch-Site fields",
-       "GET / HTTP/1.1\r\nSec-Fetch-Site: same-origin\r\nSec-Fetch-Site: cross-site\r\n\r\n", "400",
-       false},
+       get("Sec-Fetch-Site: same-origin\r\nsec-fetch-site: cross-site\r\n"), "400", false},
   };
   for (const auto& c : cases) {
     for (size_t piece : {size_t{1} << 20, size_t{1000}}) {
       SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
       const Exchange exchange = feed(c.request, piece);
-      EXPECT_EQ(statusLines(exchange.out), std::vector<std::string>{c.status});
+      EXPECT_TRUE(exchange.out.starts_with(std::string("HTTP/1.1 ") + c.status)) << exchange.out;
+      EXPECT_EQ(exchange.out.find("HTTP/1.1 ", 1), std::string::npos);  // one answer only
       EXPECT_EQ(exchange.keepOpen, c.keepOpen);
       EXPECT_EQ(exchange.out.find("Connection: close") != std::string::npos, !c.keepOpen);
     }
