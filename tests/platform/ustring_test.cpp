@@ -64,10 +64,5 @@ TEST(CharacterSets, FirstMemberAndIntValue) {
   EXPECT_FALSE(isMember(CharacterSet::kDecimalDigit, 0x110000));
 }
 
-TEST(HasSuffix, IsAnAnchoredBackwardMatch) {
-  EXPECT_TRUE(hasSuffix(u"espana3-uni", u"-uni"));
-  for (UStringView text : {u"uni", u"-uni.dic", u"-UNI"}) EXPECT_FALSE(hasSuffix(text, u"-uni"));
-}
-
 }  // namespace
 }  // namespace lexor
