@@ -147,35 +147,13 @@ TEST(Bocu1Test, EveryBmpCharacterMatchesIcu) {
   EXPECT_EQ(decode(encode(reach)).text, reach);
 }
 
-TEST(Bocu1Test, DecodeCases) {
-  const std::string illegalAt2 = "error: illegal BOCU-1 sequence at file byte index 2 {c=-99}\n";
-  const std::string illegalAt3 = "error: illegal BOCU-1 sequence at file byte index 3 {c=-99}\n";
-  const struct {
-    const char* name;
-    Bytes bytes;
-    Decoded expected;
-  } cases[] = {
-      // After U+0430 the reference is 0x0440; the reset puts it back to 0x40 and yields nothing.
-      {"reset restores the ASCII reference", {0xD3, 0xE4, 0xFF, 0x91}, {2, u"\u0430A", {}}},
-      // A NUL inside a text would end it when encoded again; single-byte differences spelling
-      // U+0000 are the fuzz regression's case.
-      {"U+0000 from a two-byte difference", {0xD0, 0x01, 0x4F, 0x80, 0x91}, {2, u"\u0080A", {}}},
-      {"U+0000 from a three-byte difference",
-       {0xFB, 0x11, 0x59, 0x24, 0xF8, 0x46, 0x91},
-       {2, u"\u3042A", {}}},
-      {"NUL ends the text", {0x91, 0x00, 0x92}, {1, u"A", {}}},
-      {"lead byte cut by the end", {0x91, 0xD0}, {1, u"A", {}}},
-      {"four-byte sequence cut", {0x91, 0xFE, 0x30, 0x30}, {1, u"A", {}}},
-      {"control where a trail is due", {0x91, 0xD0, 0x07}, {-1, u"", {illegalAt2}}},
-      {"space where a trail is due", {0xFE, 0x30, 0x20}, {-1, u"", {illegalAt2}}},
-      {"beyond U+10FFFF", {0xFE, 0xFF, 0xFF, 0xFF}, {-1, u"", {illegalAt3}}},
-      {"below U+0000", {0x21, 0x01, 0x01, 0x01}, {-1, u"", {illegalAt3}}},
-      {"lone surrogates decode to nothing", encode({u'a', 0xD800, u'b', 0xDC00}), {2, u"ab", {}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(decode(c.bytes), c.expected);
-  }
+// A NUL inside a text would end it when encoded again, so a difference that spells U+0000 adds
+// nothing (the fuzz regression's case); the random texts never spell it.
+TEST(Bocu1Test, DifferencesSpellingU0000AreDropped) {
+  EXPECT_EQ(decode({0xD0, 0x01, 0x4F, 0x80, 0x91}), (Decoded{2, u"\u0080A", {}}))
+      << "a two-byte difference";
+  EXPECT_EQ(decode({0xFB, 0x11, 0x59, 0x24, 0xF8, 0x46, 0x91}), (Decoded{2, u"\u3042A", {}}))
+      << "a three-byte difference";
 }
 
 // For every size, the encoder writes the longest run of whole characters that fits before the
@@ -268,9 +246,6 @@ TEST(StringBridgeTest, Insert0A) {
   } cases[] = {
       {"a line feed already there gets a second", u"a\r\nb", 6, {0xB1, 0x0D, 0x0A, 0x0A, 0xB2, 0}},
       {"size ends right after the carriage return", u"a\rb", 3, {0xB1, 0x0D, 0x00}},
-      {"size ends right after the line feed", u"a\rb", 4, {0xB1, 0x0D, 0x0A, 0x00}},
-      // U+0430 needs two bytes; with only one left before the NUL it is left out whole.
-      {"no part of a character", u"\r\u0430", 4, {0x0D, 0x0A, 0x00, 0x00}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -38,13 +38,8 @@ struct HeaderFields {
 inline std::array<uint8_t, kHeaderBlockSize> headerBlock(const HeaderFields& f) {
   Bytes b;
   const int major = f.version & 0x7F00;
-  for (auto [at, value] : {std::pair{140, f.version},
-                           {142, f.lword},
-                           {144, f.ljapa},
-                           {146, f.blockSize},
-                           {148, f.indexBlocks},
-                           {150, f.headerSize}})
-    putLE(b, at, value, 2);
+  const uint16_t shorts[] = {f.version, f.lword, f.ljapa, f.blockSize, f.indexBlocks, f.headerSize};
+  for (size_t i = 0; i < std::size(shorts); ++i) putLE(b, 140 + 2 * i, shorts[i], 2);
   putLE(b, 160, f.nword, 4);
   putLE(b, 164, f.dicorder | f.dictype << 8 | f.attrlen << 16, 3);
   // Where the run of size and count fields starts (index size in versions 2 and 3, else

@@ -57,67 +57,76 @@ std::vector<writer::Entry> randomEntries(TextKind kind, std::mt19937& random, in
   return entries;
 }
 
-class RecordsetModel : public ::testing::TestWithParam<Layout> {};
+// Two dictionaries of the layout, written and opened, and the model of their entries.
+class RecordsetModel : public ::testing::TestWithParam<Layout> {
+ protected:
+  void SetUp() override {
+    const Layout& p = GetParam();
+    std::mt19937 random(20240611);
+    // The file names choose the code pages.
+    const char* names[2] = {"uni2.dic", "uni3.dic"};
+    if (p.kind == TextKind::kShiftJis) names[0] = "ambora52.dic", names[1] = "model.dic";
+    if (p.kind == TextKind::kLatin1) names[0] = "nl_en.dic", names[1] = "nl_en-ge.dic";
+    for (const char16_t* word : {u"A", u"~", u"\u00FF", u"\u3046"})
+      if (stored(p.kind, word)) _queries.insert(word);
+    for (int count : {300, 60}) {
+      const std::vector<writer::Entry> source = randomEntries(p.kind, random, count);
+      writer::Options options;
+      options.version = p.version;
+      options.bocu = p.kind == TextKind::kBocu;
+      options.fieldWidths = p.widths;
+      options.blockNumberWidth = p.blockNumberWidth;
+      options.blockBytes = p.blockBytes;
+      const std::string path = _dir.file(names[_models.size()]);
+      const writer::Report report = writer::writeDictionary(path, source, options);
+      ASSERT_EQ(report.error, "");
+      EXPECT_EQ(report.skipped, 0u);
+      ASSERT_EQ(report.written + report.duplicates, source.size());
 
-TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
-  const Layout& p = GetParam();
-  std::mt19937 random(20240611);
-  TempDir dir;
-  CapturingLogSink log;
-  // The file names choose the code pages.
-  const char* names[2] = {"uni2.dic", "uni3.dic"};
-  if (p.kind == TextKind::kShiftJis) names[0] = "ambora52.dic", names[1] = "model.dic";
-  if (p.kind == TextKind::kLatin1) names[0] = "nl_en.dic", names[1] = "nl_en-ge.dic";
-
-  LexorList dics;
-  // Each dictionary's entries, exact copies dropped, in stable order of their stored head words.
-  std::vector<std::vector<std::pair<std::string, Record>>> models;
-  // Beside the prefixes: words that sort before and after every head word.
-  std::set<UString> queries;
-  for (const char16_t* word : {u"A", u"~", u"\u00FF", u"\u3046"})
-    if (stored(p.kind, word)) queries.insert(word);
-  for (int count : {300, 60}) {
-    const std::vector<writer::Entry> source = randomEntries(p.kind, random, count);
-    writer::Options options;
-    options.version = p.version;
-    options.bocu = p.kind == TextKind::kBocu;
-    options.fieldWidths = p.widths;
-    options.blockNumberWidth = p.blockNumberWidth;
-    options.blockBytes = p.blockBytes;
-    const std::string path = dir.file(names[models.size()]);
-    const writer::Report report = writer::writeDictionary(path, source, options);
-    ASSERT_EQ(report.error, "");
-    EXPECT_EQ(report.skipped, 0u);
-    ASSERT_EQ(report.written + report.duplicates, source.size());
-
-    auto& model = models.emplace_back();
-    for (const writer::Entry& e : source) {
-      Record record{e.headWord, e.pronunciation, std::nullopt, e.translation, e.example};
-      if (e.level != 0) record.level = e.level;
-      std::pair entry{*stored(p.kind, e.headWord), record};
-      if (std::find(model.begin(), model.end(), entry) == model.end()) model.push_back(entry);
-      for (size_t n = 1; n <= e.headWord.size(); ++n)
-        if (!(e.headWord[n - 1] >= 0xD800 && e.headWord[n - 1] <= 0xDBFF))
-          queries.insert(e.headWord.substr(0, n));
+      auto& model = _models.emplace_back();
+      for (const writer::Entry& e : source) {
+        Record record{e.headWord, e.pronunciation, std::nullopt, e.translation, e.example};
+        if (e.level != 0) record.level = e.level;
+        std::pair entry{*stored(p.kind, e.headWord), record};
+        if (std::find(model.begin(), model.end(), entry) == model.end()) model.push_back(entry);
+        for (size_t n = 1; n <= e.headWord.size(); ++n)
+          if (!(e.headWord[n - 1] >= 0xD800 && e.headWord[n - 1] <= 0xDBFF))
+            _queries.insert(e.headWord.substr(0, n));
+      }
+      std::stable_sort(model.begin(), model.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+      _dics.push_back(Lexor::initWithFilePath(u(path)));
+      ASSERT_TRUE(_dics.back());
     }
-    std::stable_sort(model.begin(), model.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+  }
 
-    // The header states the layout; each index word is its block's first head word, whole.
-    auto dic = dics.emplace_back(Lexor::initWithFilePath(u(path)));
-    ASSERT_TRUE(dic);
-    EXPECT_EQ(dic->version() & 0x7F00, p.version << 8);
-    EXPECT_EQ(dic->isBOCU(), options.bocu);
-    EXPECT_EQ(dic->blockbyte(), p.blockNumberWidth);
-    EXPECT_EQ(dic->nWord(), static_cast<int32_t>(report.written));
-    ASSERT_GT(dic->usableIndexEntries(), 1u);
-    ASSERT_EQ(dic->usableIndexEntries(), static_cast<uint32_t>(dic->nIndexEntry()));
+  TempDir _dir;
+  CapturingLogSink _log;
+  LexorList _dics;
+  // Each dictionary's entries, exact copies dropped, in stable order of their stored head words.
+  std::vector<std::vector<std::pair<std::string, Record>>> _models;
+  // Every prefix of every head word, and words that sort before and after every head word.
+  std::set<UString> _queries;
+};
+
+// The header states the layout; each index word is its block's first head word, whole.
+TEST_P(RecordsetModel, HeaderAndIndexStateTheLayout) {
+  const Layout& p = GetParam();
+  for (size_t k = 0; k < _dics.size(); ++k) {
+    Lexor& dic = *_dics[k];
+    const bool bocuTexts = p.kind == TextKind::kBocu;
+    EXPECT_EQ(dic.version() & 0x7F00, p.version << 8);
+    EXPECT_EQ(dic.isBOCU(), bocuTexts);
+    EXPECT_EQ(dic.blockbyte(), p.blockNumberWidth);
+    EXPECT_EQ(dic.nWord(), static_cast<int32_t>(_models[k].size()));
+    ASSERT_GT(dic.usableIndexEntries(), 1u);
+    ASSERT_EQ(dic.usableIndexEntries(), static_cast<uint32_t>(dic.nIndexEntry()));
     Bytes block;
     std::string previous;
-    for (uint32_t i = 0; i < dic->usableIndexEntries(); ++i) {
-      ASSERT_TRUE(dic->loadDatablock(static_cast<int32_t>(i), block));
-      const std::string word(reinterpret_cast<const char*>(dic->indexWord(i)));
-      const size_t tail = 2 + ((block[1] & 0x80) ? 4 : 2) + (options.bocu ? 2 : 1);
+    for (uint32_t i = 0; i < dic.usableIndexEntries(); ++i) {
+      ASSERT_TRUE(dic.loadDatablock(static_cast<int32_t>(i), block));
+      const std::string word(reinterpret_cast<const char*>(dic.indexWord(i)));
+      const size_t tail = 2 + ((block[1] & 0x80) ? 4 : 2) + (bocuTexts ? 2 : 1);
       EXPECT_EQ(word, reinterpret_cast<const char*>(block.data() + tail)) << "block " << i;
       EXPECT_LT(previous, word);
       if (p.widths == writer::FieldWidths::kMixed) {
@@ -126,14 +135,17 @@ TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
       previous = word;
     }
   }
+  EXPECT_TRUE(_log.lines().empty());
+}
 
-  auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(dics));
+TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
+  auto rs = LexorRecordset::initWithDics(std::make_shared<LexorList>(_dics));
   size_t totalMatches = 0;
-  for (const UString& word : queries) {
+  for (const UString& word : _queries) {
     SCOPED_TRACE(toUtf8(word));
-    const std::optional<std::string> needle = stored(p.kind, word);
+    const std::optional<std::string> needle = stored(GetParam().kind, word);
     std::vector<Record> expected, found;
-    for (const auto& model : models)
+    for (const auto& model : _models)
       for (const auto& [key, record] : model)
         if (needle && key.starts_with(*needle)) expected.push_back(record);
     for (bool ok = rs->queryWithWord(word); ok && found.size() <= expected.size();
@@ -143,8 +155,8 @@ TEST_P(RecordsetModel, EveryPrefixQueryMatchesTheModel) {
     EXPECT_TRUE(rs->isEOF());
     totalMatches += found.size();
   }
-  EXPECT_GT(totalMatches, 2 * queries.size());  // the comparison is not vacuous
-  EXPECT_TRUE(log.lines().empty());
+  EXPECT_GT(totalMatches, 2 * _queries.size());  // the comparison is not vacuous
+  EXPECT_TRUE(_log.lines().empty());
 }
 
 // Each version, text kind, field width, block-number width and block size at least once.

@@ -172,8 +172,6 @@ TEST_F(RecordsetTest, EachDictionaryIsSearchedInItsOwnEncoding) {
   auto latin = open("fr.dic", {{"ab", "\xE9t\xE9"}});  // Windows Latin 1 head words
   auto shiftJis = open("alpha.dic", {{"ab", "abc", "b"}});
   auto bocu1 = open("beta.dic", {{"abc", "abd", "été", "étés"}}, true);
-  EXPECT_EQ(query(*over({shiftJis, bocu1}), "ab"), (Words{"ab", "abc", "abc", "abd"}));
-  EXPECT_EQ(query(*over({bocu1, shiftJis}), "ab"), (Words{"abc", "abd", "ab", "abc"}));
   EXPECT_EQ(query(*over({latin, shiftJis, bocu1}), "été"), (Words{"été", "été", "étés"}));
 
   // A step after adding a dictionary of another encoding encodes the word for it.
@@ -318,8 +316,7 @@ class RecordsetRecords : public RecordsetTest {
 // Head words in Windows Latin 1, translations in Shift_JIS, pronunciations in the phonetic table.
 TEST_F(RecordsetRecords, CodePageEntries) {
   check("fr.dic", false, 2,
-        {{"e02", 0x1F, "t\0\x80"s, {u"e02", {}, 15, u"t", {}}},
-         {"e03",
+        {{"e03",
           0x10,
           "\x82\xA0\0\x02\x40\x61\0\x01\xE9\0\x80"s,
           {u"e03", u"\u0301a", {}, u"\u3042", u"\u00E9"}},
@@ -344,9 +341,7 @@ TEST_F(RecordsetRecords, BocuEntriesAndChineseSyllables) {
          extended("c6", "lv4\tgreen", "\x02"s + bocu("given") + '\0',
                   {u"c6", u"given", {}, u"green", {}})});
   // Outside a syllable dictionary the translation stays whole, line breaks and all.
-  check("zz-u.dic", true, 2,
-        {simple("b1", "日本語\r\n", {u"b1", {}, {}, u"日本語\r\n", {}}),
-         simple("c1", "zhong1guo2 China", {u"c1", {}, {}, u"zhong1guo2 China", {}})});
+  check("zz-u.dic", true, 2, {simple("b1", "日本語\r\n", {u"b1", {}, {}, u"日本語\r\n", {}})});
 }
 
 }  // namespace

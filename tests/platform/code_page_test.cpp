@@ -24,9 +24,7 @@ const struct NativeWord {
     {kCodePageShiftJIS, u"\u8F9E\u66F8\u2460\uFF5E\\~", "\x8E\xAB\x8F\x91\x87\x40\x81\x60\\~"},
     {kCodePageMacRoman, u"caf\u00E9 \u221A\u03C0", "caf\x8E \xC3\xB9"},
     {kCodePageWindowsLatin1, u"na\u00EFve \u20AC", "na\xEFve \x80"},
-    {kCodePageWindowsLatin2, u"\u0141\u00F3d\u017A",
-     "\xA3\xF3"
-     "d\x9F"},
+    {kCodePageWindowsLatin2, u"\u0141\u00F3d\u017A", "\xA3\xF3\x64\x9F"},
     {kCodePageWindowsGreek, u"\u03BB\u03AD\u03BE\u03B7", "\xEB\xDD\xEE\xE7"},
     {kCodePageWindowsLatin5, u"\u0130stanbul \u011F\u015F", "\xDDstanbul \xF0\xFE"},
     {kCodePageWindowsArabic, u"\u0642\u0627\u0645\u0648\u0633", "\xDE\xC7\xE3\xE6\xD3"},
