@@ -99,12 +99,10 @@ TEST(ReplBounds, TenThousandRandomRequests) {
                                               {u"go", u"行く", {}, {}, 0}};
   writer::Options bocu;
   bocu.bocu = true;
-  ASSERT_EQ(writer::writeDictionary(folder + "/ambora52.dic", english, {}).error, "");
-  ASSERT_EQ(
-      writer::writeDictionary(folder + "/revora48.dic", {{u"りんご", u"apple", {}, {}, 0}}, {})
-          .error,
-      "");
-  ASSERT_EQ(writer::writeDictionary(folder + "/words1.dic", english, bocu).error, "");
+  ASSERT_TRUE(writer::writeDictionary(folder + "/ambora52.dic", english, {}));
+  ASSERT_TRUE(
+      writer::writeDictionary(folder + "/revora48.dic", {{u"りんご", u"apple", {}, {}, 0}}, {}));
+  ASSERT_TRUE(writer::writeDictionary(folder + "/words1.dic", english, bocu));
 
   RequestMaker maker(folder);
   {
