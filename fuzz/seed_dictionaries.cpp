@@ -104,12 +104,14 @@ std::vector<SeedDictionary> seedDictionaries() {
     }
   }
   Options plain;
-  seeds.push_back({"german1.dic", build({{u"Stra\u00dfe", u"通り"}, {u"\u00dcber", u"上"}},
+  seeds.push_back({"german1.dic", build({{u"Stra\u00dfe", u"通り", std::nullopt, std::nullopt, 0},
+                                         {u"\u00dcber", u"上", std::nullopt, std::nullopt, 0}},
                                         "german1.dic", plain)});
   Options bocu;
   bocu.bocu = true;
-  seeds.push_back(
-      {"cj1.dic", build({{u"妈", u"ma1 mother"}, {u"你", u"ni3 you"}}, "cj1.dic", bocu)});
+  seeds.push_back({"cj1.dic", build({{u"妈", u"ma1 mother", std::nullopt, std::nullopt, 0},
+                                     {u"你", u"ni3 you", std::nullopt, std::nullopt, 0}},
+                                    "cj1.dic", bocu)});
   return seeds;
 }
 
@@ -149,9 +151,9 @@ void writeSeedFolder(const std::string& folder) {
   bocu.bocu = true;
   write("ambora52.dic", englishEntries(), codePage);
   write("revora48.dic", japaneseEntries(), codePage);
-  write("abbora1.dic", {{u"abbr.", u"略語"}}, codePage);
-  write("exora1.dic", {{u"apple", u"例文", std::nullopt, u"I ate an apple."}}, codePage);
-  write("german1.dic", {{u"Stra\u00dfe", u"通り"}}, codePage);
+  write("abbora1.dic", {{u"abbr.", u"略語", std::nullopt, std::nullopt, 0}}, codePage);
+  write("exora1.dic", {{u"apple", u"例文", std::nullopt, u"I ate an apple.", 0}}, codePage);
+  write("german1.dic", {{u"Stra\u00dfe", u"通り", std::nullopt, std::nullopt, 0}}, codePage);
   write("sub/unknown1.dic", englishEntries(), bocu);
 }
 

@@ -280,7 +280,7 @@ TEST_F(ServerTest, ANewcomerDisplacesAnUnfinishedCommandLineNotAnIdleConnection)
   EXPECT_TRUE(second.lines(1).starts_with("220 "));
   EXPECT_EQ(third.lines(1), "420 server temporarily unavailable\r\n");
   EXPECT_TRUE(first.closes());
-  Client later(_port);
+  Client later(_port);  // in the place of the one closed
   EXPECT_TRUE(later.lines(1).starts_with("220 "));
 }
 
