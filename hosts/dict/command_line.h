@@ -27,8 +27,7 @@ inline constexpr std::string_view kSyntaxErrorStatus = "501 syntax error, illega
 // The words of one command line (without its line break). When the line cannot be split,
 // std::nullopt with *error set to the status line that answers it: kLineTooLongStatus past
 // kMaxCommandLine, "501 invalid UTF-8" for bytes that are not UTF-8, kSyntaxErrorStatus for an
-// unclosed quote, a control character or a dangling backslash. A line of
-// spaces gives no words.
+// unclosed quote, a control character or a dangling backslash. A line of spaces gives no words.
 std::optional<std::vector<std::string>> splitCommandLine(std::string_view line, std::string* error);
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).

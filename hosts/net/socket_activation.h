@@ -26,9 +26,9 @@ struct ActivatedSocket {
 };
 
 // Takes the listening TCP socket this process was started with from the environment (whose
-// LISTEN_ variables are then removed, so that no child takes them for its own): *socket holds it,
-// or std::nullopt when none was handed over. False, with the reason in *error, when the variables
-// are malformed or the descriptor is not a listening TCP socket.
-bool takeActivatedSocket(std::optional<ActivatedSocket>* socket, std::string* error);
+// LISTEN_ variables are then removed, so that no child takes them for its own): *activated holds
+// it, or std::nullopt when none was handed over. False, with the reason in *error, when the
+// variables are malformed or the descriptor is not a listening TCP socket.
+bool takeActivatedSocket(std::optional<ActivatedSocket>* activated, std::string* error);
 
 }  // namespace lexor::net
