@@ -209,10 +209,12 @@ void writeDictionary(const std::string& path, const std::vector<writer::Entry>& 
   // The signature comes from the final name, not the temporary one.
   const UString finalName = fromUtf8(path);
   options.signature = getDicSignatureFromPath(UStringView(finalName));
-  const writer::Report report = writer::writeDictionary(path + ".tmp", entries, options);
-  if (!report.error.empty()) throw std::runtime_error(path + ": " + report.error);
+  std::string error;
+  const std::optional<writer::Report> report =
+      writer::writeDictionary(path + ".tmp", entries, options, &error);
+  if (!report) throw std::runtime_error(path + ": " + error);
   fs::rename(path + ".tmp", path);
-  std::fprintf(stderr, "bench data: %s, %zu entries written\n", path.c_str(), report.written);
+  std::fprintf(stderr, "bench data: %s, %zu entries written\n", path.c_str(), report->written);
 }
 
 void check(int rc, sqlite3* db, const char* what) {
@@ -270,9 +272,10 @@ void writeTree(const std::string& folder) {
   entries[2].translation = u"すもも";
   writer::Options options;
   options.signature = fourCharCode("EJam");
-  writer::Report report;
-  const std::vector<uint8_t> file = writer::buildDictionary(entries, options, &report);
-  if (file.empty()) throw std::runtime_error("tree dictionary: " + report.error);
+  std::string error;
+  const std::optional<std::vector<uint8_t>> file =
+      writer::buildDictionary(entries, options, nullptr, &error);
+  if (!file) throw std::runtime_error("tree dictionary: " + error);
   size_t n = 0;
   for (int a = 0; a < 10; ++a) {
     for (int b = 0; b < 10; ++b) {
@@ -283,8 +286,8 @@ void writeTree(const std::string& folder) {
         const std::string name =
             std::string(names[n % std::size(names)]) + "-" + std::to_string(n) + ".dic";
         std::ofstream out(dir / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.data()),
-                  static_cast<std::streamsize>(file.size()));
+        out.write(reinterpret_cast<const char*>(file->data()),
+                  static_cast<std::streamsize>(file->size()));
       }
     }
   }

@@ -48,13 +48,14 @@ std::vector<Entry> japaneseEntries() {
 std::vector<uint8_t> build(const std::vector<Entry>& entries, const std::string& fileName,
                            Options options) {
   options.signature = getDicSignatureFromPath(UStringView(fromUtf8(fileName)));
-  writer::Report report;
-  std::vector<uint8_t> bytes = writer::buildDictionary(entries, options, &report);
-  if (bytes.empty()) {  // the seeds are fixed; a failure is a fault of the writer
-    std::fprintf(stderr, "cannot build the seed %s: %s\n", fileName.c_str(), report.error.c_str());
+  std::string error;
+  std::optional<std::vector<uint8_t>> bytes =
+      writer::buildDictionary(entries, options, nullptr, &error);
+  if (!bytes) {  // the seeds are fixed; a failure is a fault of the writer
+    std::fprintf(stderr, "cannot build the seed %s: %s\n", fileName.c_str(), error.c_str());
     std::abort();
   }
-  return bytes;
+  return std::move(*bytes);
 }
 
 std::string bocu1(UStringView text) {
@@ -103,12 +104,14 @@ std::vector<SeedDictionary> seedDictionaries() {
     }
   }
   Options plain;
-  seeds.push_back({"german1.dic", build({{u"Stra\u00dfe", u"通り"}, {u"\u00dcber", u"上"}},
+  seeds.push_back({"german1.dic", build({{u"Stra\u00dfe", u"通り", std::nullopt, std::nullopt, 0},
+                                         {u"\u00dcber", u"上", std::nullopt, std::nullopt, 0}},
                                         "german1.dic", plain)});
   Options bocu;
   bocu.bocu = true;
-  seeds.push_back(
-      {"cj1.dic", build({{u"妈", u"ma1 mother"}, {u"你", u"ni3 you"}}, "cj1.dic", bocu)});
+  seeds.push_back({"cj1.dic", build({{u"妈", u"ma1 mother", std::nullopt, std::nullopt, 0},
+                                     {u"你", u"ni3 you", std::nullopt, std::nullopt, 0}},
+                                    "cj1.dic", bocu)});
   return seeds;
 }
 
@@ -122,7 +125,8 @@ std::vector<std::vector<uint8_t>> seedBlocks() {
     for (const int width : {2, 4}) {
       std::vector<uint8_t> input{
           static_cast<uint8_t>((bocu ? kBlockBocuFlag : 0) | (width == 4 ? kBlockWideFlag : 0))};
-      const std::vector<uint8_t> block = writer::buildDataBlock(rawEntries(bocu), bocu, width);
+      const std::vector<uint8_t> block =
+          writer::buildDataBlock(rawEntries(bocu), bocu, width).value();
       input.insert(input.end(), block.begin(), block.end());
       blocks.push_back(std::move(input));
     }
@@ -136,10 +140,9 @@ void writeSeedFolder(const std::string& folder) {
     options.signature = 0;
     const std::filesystem::path path = std::filesystem::path(folder) / name;
     std::filesystem::create_directories(path.parent_path());
-    const writer::Report report = writer::writeDictionary(path.string(), entries, options);
-    if (!report.error.empty()) {
-      std::fprintf(stderr, "cannot write the dictionary %s: %s\n", name.c_str(),
-                   report.error.c_str());
+    std::string error;
+    if (!writer::writeDictionary(path.string(), entries, options, &error)) {
+      std::fprintf(stderr, "cannot write the dictionary %s: %s\n", name.c_str(), error.c_str());
       std::abort();
     }
   };
@@ -148,9 +151,9 @@ void writeSeedFolder(const std::string& folder) {
   bocu.bocu = true;
   write("ambora52.dic", englishEntries(), codePage);
   write("revora48.dic", japaneseEntries(), codePage);
-  write("abbora1.dic", {{u"abbr.", u"略語"}}, codePage);
-  write("exora1.dic", {{u"apple", u"例文", std::nullopt, u"I ate an apple."}}, codePage);
-  write("german1.dic", {{u"Stra\u00dfe", u"通り"}}, codePage);
+  write("abbora1.dic", {{u"abbr.", u"略語", std::nullopt, std::nullopt, 0}}, codePage);
+  write("exora1.dic", {{u"apple", u"例文", std::nullopt, u"I ate an apple.", 0}}, codePage);
+  write("german1.dic", {{u"Stra\u00dfe", u"通り", std::nullopt, std::nullopt, 0}}, codePage);
   write("sub/unknown1.dic", englishEntries(), bocu);
 }
 

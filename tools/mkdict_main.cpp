@@ -205,11 +205,12 @@ int main(int argc, char** argv) {
   if (settings.limit && *settings.limit < read)
     entries->resize(static_cast<size_t>(*settings.limit));
 
-  const lexor::writer::Report report = lexor::writer::writeDictionary(output, *entries, options);
-  if (!report.error.empty()) {
-    std::fprintf(stderr, "lexor-mkdict: %s: %s\n", output.c_str(), report.error.c_str());
+  const std::optional<lexor::writer::Report> report =
+      lexor::writer::writeDictionary(output, *entries, options, &error);
+  if (!report) {
+    std::fprintf(stderr, "lexor-mkdict: %s: %s\n", output.c_str(), error.c_str());
     return kExitFailure;
   }
-  printReport(output, report, read);
+  printReport(output, *report, read);
   return 0;
 }

@@ -88,13 +88,14 @@ int WindowApp::onCommandLine(GApplication*, GApplicationCommandLine* line, gpoin
   gchar** argv = g_application_command_line_get_arguments(line, &argc);
   std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
   g_strfreev(argv);
-  const WindowOptions options = parseWindowOptions(words);
-  if (!options.error.empty()) {
-    g_application_command_line_printerr(line, "lexorpeek-window: %s\n", options.error.c_str());
+  std::string error;
+  const std::optional<WindowOptions> options = parseWindowOptions(words, &error);
+  if (!options) {
+    g_application_command_line_printerr(line, "lexorpeek-window: %s\n", error.c_str());
     return 2;
   }
   return static_cast<WindowApp*>(self)->handle(
-      options, g_application_command_line_get_is_remote(line) != FALSE);
+      *options, g_application_command_line_get_is_remote(line) != FALSE);
 }
 
 int WindowApp::handle(const WindowOptions& options, bool remote) {

@@ -14,18 +14,18 @@
 
 int main(int argc, char** argv) {
   using lexor::desktop::WindowOptions;
-  const WindowOptions options =
-      lexor::desktop::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (!options.error.empty()) {
-    std::fprintf(stderr, "lexorpeek-window: %s\n(see `lexorpeek-window --help`)\n",
-                 options.error.c_str());
+  std::string error;
+  const std::optional<WindowOptions> options =
+      lexor::desktop::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc), &error);
+  if (!options) {
+    std::fprintf(stderr, "lexorpeek-window: %s\n(see `lexorpeek-window --help`)\n", error.c_str());
     return 2;
   }
-  if (options.help) {
+  if (options->help) {
     std::fputs(lexor::desktop::kWindowUsage, stdout);
     return 0;
   }
-  if (options.version) {
+  if (options->version) {
     std::printf("lexorpeek-window %s\n", LEXOR_WINDOW_VERSION);
     return 0;
   }

@@ -17,9 +17,10 @@ options:
   --version     the program's version
 )";
 
-WindowOptions parseWindowOptions(const std::vector<std::string>& words) {
+std::optional<WindowOptions> parseWindowOptions(const std::vector<std::string>& words,
+                                                std::string* error) {
   WindowOptions options;
-  for (size_t i = 0; i < words.size() && options.error.empty(); ++i) {
+  for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
     if (word == "--help" || word == "-h") {
       options.help = true;
@@ -31,18 +32,20 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& words) {
       options.automation = true;
     } else if (word == "--word") {
       if (i + 1 == words.size()) {
-        options.error = "--word needs a word";
-      } else {
-        options.word = words[++i];
+        *error = "--word needs a word";
+        return std::nullopt;
       }
+      options.word = words[++i];
     } else if (word.starts_with("--word=")) {
       options.word = word.substr(7);
     } else {
-      options.error = "unknown argument '" + word + "'";
+      *error = "unknown argument '" + word + "'";
+      return std::nullopt;
     }
   }
-  if (options.error.empty() && options.word && options.selection) {
-    options.error = "--word and --selection cannot go together";
+  if (options.word && options.selection) {
+    *error = "--word and --selection cannot go together";
+    return std::nullopt;
   }
   return options;
 }

@@ -14,11 +14,12 @@ struct WindowOptions {
   bool automation = false;          // --automation: accept control by a WebDriver
   bool help = false;
   bool version = false;
-  std::string error;  // a usage error, said in one line; empty when the words are good
 };
 
-// The words after the program's name.
-WindowOptions parseWindowOptions(const std::vector<std::string>& words);
+// The words after the program's name; std::nullopt, with the usage error in *error, when they
+// are not good.
+std::optional<WindowOptions> parseWindowOptions(const std::vector<std::string>& words,
+                                                std::string* error);
 
 extern const char* const kWindowUsage;
 

@@ -26,14 +26,14 @@ bool isValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::optional<std::vector<std::string>> splitCommandLine(std::string_view line, LineFault* fault) {
-  auto fail = [fault](LineFault why) -> std::optional<std::vector<std::string>> {
-    *fault = why;
+std::optional<std::vector<std::string>> splitCommandLine(std::string_view line,
+                                                         std::string* error) {
+  auto fail = [error](std::string_view answer) -> std::optional<std::vector<std::string>> {
+    *error = answer;
     return std::nullopt;
   };
-  *fault = LineFault::kNone;
-  if (line.size() > kMaxLineText) return fail(LineFault::kTooLong);
-  if (!isValidUtf8(line)) return fail(LineFault::kInvalidUtf8);
+  if (line.size() > kMaxLineText) return fail(kLineTooLongStatus);
+  if (!isValidUtf8(line)) return fail("501 invalid UTF-8");
 
   std::vector<std::string> words;
   size_t i = 0;
@@ -43,7 +43,7 @@ std::optional<std::vector<std::string>> splitCommandLine(std::string_view line, 
     std::string word;
     while (i < line.size() && !isSeparator(line[i])) {
       const char c = line[i];
-      if (isControl(static_cast<unsigned char>(c)) || c == '\\') return fail(LineFault::kSyntax);
+      if (isControl(static_cast<unsigned char>(c)) || c == '\\') return fail(kSyntaxErrorStatus);
       if (c != '"' && c != '\'') {
         word += c;
         ++i;
@@ -52,12 +52,12 @@ std::optional<std::vector<std::string>> splitCommandLine(std::string_view line, 
       const char quote = c;
       ++i;
       while (true) {
-        if (i == line.size()) return fail(LineFault::kSyntax);
+        if (i == line.size()) return fail(kSyntaxErrorStatus);
         const char q = line[i];
         if (q == quote) break;
-        if (isControl(static_cast<unsigned char>(q))) return fail(LineFault::kSyntax);
+        if (isControl(static_cast<unsigned char>(q))) return fail(kSyntaxErrorStatus);
         if (q == '\\') {
-          if (++i == line.size()) return fail(LineFault::kSyntax);
+          if (++i == line.size()) return fail(kSyntaxErrorStatus);
         }
         word += line[i];
         ++i;

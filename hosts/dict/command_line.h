@@ -20,16 +20,15 @@ namespace lexor::dict {
 // The longest command line, counting its CR LF.
 inline constexpr size_t kMaxCommandLine = 1024;
 
-enum class LineFault {
-  kNone,
-  kTooLong,      // longer than kMaxCommandLine
-  kInvalidUtf8,  // bytes that are not UTF-8
-  kSyntax,       // an unclosed quote, a control character, a dangling backslash
-};
+// The status lines that answer a line too long and a line or command that cannot be parsed.
+inline constexpr std::string_view kLineTooLongStatus = "500 line too long";
+inline constexpr std::string_view kSyntaxErrorStatus = "501 syntax error, illegal parameters";
 
-// The words of one command line (without its line break); std::nullopt and *fault set when the
-// line cannot be split. A line of spaces gives no words.
-std::optional<std::vector<std::string>> splitCommandLine(std::string_view line, LineFault* fault);
+// The words of one command line (without its line break). When the line cannot be split,
+// std::nullopt with *error set to the status line that answers it: kLineTooLongStatus past
+// kMaxCommandLine, "501 invalid UTF-8" for bytes that are not UTF-8, kSyntaxErrorStatus for an
+// unclosed quote, a control character or a dangling backslash. A line of spaces gives no words.
+std::optional<std::vector<std::string>> splitCommandLine(std::string_view line, std::string* error);
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 bool isValidUtf8(std::string_view bytes);

@@ -48,10 +48,8 @@ bool runDictServer(const DictServerOptions& options, std::string* error) {
   signal(SIGPIPE, SIG_IGN);  // a client closing early must not end the server
   // Started by the service manager at a first connection, the server takes the socket it was
   // handed and leaves --port and --listen aside.
-  bool activationFailed = false;
-  const std::optional<net::ActivatedSocket> activated =
-      net::takeActivatedSocket(error, &activationFailed);
-  if (activationFailed) return false;
+  std::optional<net::ActivatedSocket> activated;
+  if (!net::takeActivatedSocket(&activated, error)) return false;
   std::string address = options.address;
   std::optional<uint16_t> port;
   if (activated) {

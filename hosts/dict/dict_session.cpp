@@ -102,8 +102,8 @@ std::string encodingOf(const Lexor& dic) {
 // Whether the line is a DEFINE or a MATCH, the commands that read dictionaries.
 bool looksUp(const LineFramer::Line& line) {
   if (line.tooLong) return false;
-  LineFault fault = LineFault::kNone;
-  const std::optional<std::vector<std::string>> words = splitCommandLine(line.text, &fault);
+  std::string error;
+  const std::optional<std::vector<std::string>> words = splitCommandLine(line.text, &error);
   if (!words || words->empty()) return false;
   const std::string command = upper((*words)[0]);
   return command == "DEFINE" || command == "MATCH";
@@ -212,24 +212,17 @@ net::Step DictSession::received(std::string_view bytes, std::string&) {
 void DictSession::answerFramed(const LineFramer::Line& line, std::string* out) {
   if (line.tooLong) {
     ++_commands;
-    return status("500 line too long", out);
+    return status(kLineTooLongStatus, out);
   }
   answerLine(line.text, out);
 }
 
 void DictSession::answerLine(std::string_view line, std::string* out) {
-  LineFault fault = LineFault::kNone;
-  std::optional<std::vector<std::string>> words = splitCommandLine(line, &fault);
+  std::string error;
+  std::optional<std::vector<std::string>> words = splitCommandLine(line, &error);
   if (!words) {
     ++_commands;
-    switch (fault) {
-      case LineFault::kTooLong:
-        return status("500 line too long", out);
-      case LineFault::kInvalidUtf8:
-        return status("501 invalid UTF-8", out);
-      default:
-        return status("501 syntax error, illegal parameters", out);
-    }
+    return status(error, out);
   }
   if (words->empty()) return;  // a blank line asks nothing
   ++_commands;
@@ -239,7 +232,7 @@ void DictSession::answerLine(std::string_view line, std::string* out) {
 void DictSession::answer(const std::vector<std::string>& words, std::string* out) {
   const std::string command = upper(words[0]);
   const size_t parameters = words.size() - 1;
-  auto illegal = [out] { status("501 syntax error, illegal parameters", out); };
+  auto illegal = [out] { status(kSyntaxErrorStatus, out); };
 
   if (command == "DEFINE") {
     if (parameters != 2) return illegal();
@@ -369,10 +362,10 @@ void DictSession::match(std::string_view database, std::string_view strategy,
   for (size_t db : *chosen) {
     if (count >= _options.maxMatches) break;
     std::vector<UString> headWords;
-    const MatchOutcome outcome =
-        _matcher.match(db, strategy, needle, _options.maxMatches - count, &headWords);
-    if (outcome == MatchOutcome::kBadPattern) return status("501 invalid regular expression", out);
-    if (outcome != MatchOutcome::kMatched) continue;
+    std::string error;
+    if (!_matcher.match(db, strategy, needle, _options.maxMatches - count, &headWords, &error)) {
+      return status("501 invalid regular expression", out);
+    }
     const std::string& name = _library.databases()[db].name;
     for (const UString& headWord : headWords) {
       if (count >= _options.maxMatches) break;

@@ -23,20 +23,22 @@ class EngineMatcher : public WordMatcher {
 
   const std::vector<StrategyInfo>& strategies() const override { return _strategies; }
 
-  MatchOutcome match(size_t database, std::string_view strategy, const UString& word, size_t limit,
-                     std::vector<UString>* headWords) override {
+  bool match(size_t database, std::string_view strategy, const UString& word, size_t limit,
+             std::vector<UString>* headWords, std::string* error) override {
     if (strategy == kDeinflect) {
       for (Deinflection& found : deinflect(_lists.at(database), word)) {
         if (headWords->size() >= limit) break;
         headWords->push_back(std::move(found.word));
       }
-      return MatchOutcome::kMatched;
+      return true;
     }
-    if (!matchStrategyNamed(strategy)) return MatchOutcome::kUnknownStrategy;
     HeadWordMatches found = matchHeadWords(_lists.at(database), strategy, word, limit);
-    if (!found.error.empty()) return MatchOutcome::kBadPattern;
+    if (!found.error.empty()) {
+      *error = std::move(found.error);
+      return false;
+    }
     if (!found.perDictionary.empty()) *headWords = std::move(found.perDictionary.front());
-    return MatchOutcome::kMatched;
+    return true;
   }
 
   std::vector<Record> definitions(size_t database, const UString& word, size_t limit) override {

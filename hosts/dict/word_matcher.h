@@ -17,12 +17,6 @@ struct StrategyInfo {
   std::string description;
 };
 
-enum class MatchOutcome {
-  kMatched,          // *headWords holds the matches (maybe none)
-  kUnknownStrategy,  // no strategy by that name
-  kBadPattern,       // the word is not a valid pattern for the strategy (a regular expression)
-};
-
 class WordMatcher {
  public:
   virtual ~WordMatcher() = default;
@@ -31,9 +25,11 @@ class WordMatcher {
   virtual const std::vector<StrategyInfo>& strategies() const = 0;
 
   // The distinct head words of the database at `database` (its position in DictLibrary's list)
-  // that `word` matches under `strategy`, as the dictionary stores them, at most `limit`.
-  virtual MatchOutcome match(size_t database, std::string_view strategy, const UString& word,
-                             size_t limit, std::vector<UString>* headWords) = 0;
+  // that `word` matches under `strategy` (one of strategies(): the caller asks first), as the
+  // dictionary stores them, at most `limit`. False, with the reason in *error, when the word is
+  // not a valid pattern for the strategy (a regular expression).
+  virtual bool match(size_t database, std::string_view strategy, const UString& word, size_t limit,
+                     std::vector<UString>* headWords, std::string* error) = 0;
 
   // Every entry of the database whose head word equals `word` after NFC and full case folding,
   // in dictionary order, at most `limit`.

@@ -45,18 +45,15 @@ std::optional<int> activatedDescriptorCount(const char* listenPid, const char* l
   return static_cast<int>(*count);
 }
 
-std::optional<ActivatedSocket> takeActivatedSocket(std::string* error, bool* failed) {
-  *failed = false;
+bool takeActivatedSocket(std::optional<ActivatedSocket>* activated, std::string* error) {
+  activated->reset();
   const std::optional<int> count = activatedDescriptorCount(
       std::getenv("LISTEN_PID"), std::getenv("LISTEN_FDS"), static_cast<long>(getpid()), error);
   unsetenv("LISTEN_PID");
   unsetenv("LISTEN_FDS");
   unsetenv("LISTEN_FDNAMES");
-  if (!count) {
-    *failed = true;
-    return std::nullopt;
-  }
-  if (*count == 0) return std::nullopt;
+  if (!count) return false;
+  if (*count == 0) return true;
 
   const int descriptor = kFirstActivatedDescriptor;
   // The manager's descriptors survive exec; ours should not reach any program we might start.
@@ -73,25 +70,24 @@ std::optional<ActivatedSocket> takeActivatedSocket(std::string* error, bool* fai
       (bound.ss_family != AF_INET && bound.ss_family != AF_INET6)) {
     *error = "descriptor " + std::to_string(descriptor) +
              " handed over by the service manager is not a listening TCP socket";
-    *failed = true;
-    return std::nullopt;
+    return false;
   }
 
-  ActivatedSocket socket;
-  socket.descriptor = descriptor;
-  socket.ipv6 = bound.ss_family == AF_INET6;
+  ActivatedSocket& taken = activated->emplace();
+  taken.descriptor = descriptor;
+  taken.ipv6 = bound.ss_family == AF_INET6;
   char text[INET6_ADDRSTRLEN] = {};
-  if (socket.ipv6) {
+  if (taken.ipv6) {
     const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&bound);
     inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof(text));
-    socket.port = ntohs(in6->sin6_port);
+    taken.port = ntohs(in6->sin6_port);
   } else {
     const auto* in4 = reinterpret_cast<const sockaddr_in*>(&bound);
     inet_ntop(AF_INET, &in4->sin_addr, text, sizeof(text));
-    socket.port = ntohs(in4->sin_port);
+    taken.port = ntohs(in4->sin_port);
   }
-  socket.address = text;
-  return socket;
+  taken.address = text;
+  return true;
 }
 
 }  // namespace lexor::net

@@ -25,10 +25,10 @@ struct ActivatedSocket {
   uint16_t port = 0;
 };
 
-// The listening TCP socket this process was started with, if any, taken from the environment
-// (whose LISTEN_ variables are then removed, so that no child takes them for its own). When the
-// variables are malformed, or the descriptor is not a listening TCP socket, the reason is in
-// *error and *failed is set.
-std::optional<ActivatedSocket> takeActivatedSocket(std::string* error, bool* failed);
+// Takes the listening TCP socket this process was started with from the environment (whose
+// LISTEN_ variables are then removed, so that no child takes them for its own): *activated holds
+// it, or std::nullopt when none was handed over. False, with the reason in *error, when the
+// variables are malformed or the descriptor is not a listening TCP socket.
+bool takeActivatedSocket(std::optional<ActivatedSocket>* activated, std::string* error);
 
 }  // namespace lexor::net

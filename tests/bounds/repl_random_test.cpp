@@ -97,10 +97,9 @@ TEST(ReplBounds, TenThousandRandomRequests) {
   const std::string folder = dir.path().string() + "/Library/Lexor";
   std::filesystem::create_directories(folder);
   const std::vector<writer::Entry> english = {entry("apple", "りんご"), entry("go", "行く")};
-  ASSERT_EQ(writer::writeDictionary(folder + "/ambora52.dic", english, {}).error, "");
-  ASSERT_EQ(writer::writeDictionary(folder + "/revora48.dic", {entry("りんご", "apple")}, {}).error,
-            "");
-  ASSERT_EQ(writer::writeDictionary(folder + "/words1.dic", english, {.bocu = true}).error, "");
+  ASSERT_TRUE(writer::writeDictionary(folder + "/ambora52.dic", english, {}));
+  ASSERT_TRUE(writer::writeDictionary(folder + "/revora48.dic", {entry("りんご", "apple")}, {}));
+  ASSERT_TRUE(writer::writeDictionary(folder + "/words1.dic", english, {.bocu = true}));
 
   RequestMaker maker(folder);
   std::string requests;

@@ -90,7 +90,7 @@ uint64_t bytesRead() {
 Bytes blockOf(const std::vector<std::string>& words) {
   std::vector<writer::RawEntry> entries;
   for (const std::string& word : words) entries.push_back({word, 0x01, "translation of " + word});
-  return writer::buildDataBlock(entries, false, 2);
+  return writer::buildDataBlock(entries, false, 2).value();
 }
 
 struct Walk {
@@ -217,7 +217,7 @@ TEST(QueryBounds, WordOf64KiB) {
                                               testing::entry("アップル", "apple")};
   for (const bool bocu : {false, true}) {
     const std::string path = dir.file(bocu ? "unknown.dic" : "ambora52.dic");
-    ASSERT_EQ(writer::writeDictionary(path, entries, {.bocu = bocu}).error, "");
+    ASSERT_TRUE(writer::writeDictionary(path, entries, {.bocu = bocu}));
     constexpr size_t kUnits = 64 * 1024;
     for (const char16_t unit : {u'a', u'ア', u'\xD83D'}) {
       CapturingLogSink quiet;

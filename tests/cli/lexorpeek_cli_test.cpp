@@ -48,7 +48,7 @@ class CliTest : public ::testing::Test {
 
   void dictionary(const std::string& path, const std::vector<writer::Entry>& entries,
                   bool bocu = false) {
-    ASSERT_EQ(writer::writeDictionary(path, entries, {.bocu = bocu}).error, "");
+    ASSERT_TRUE(writer::writeDictionary(path, entries, {.bocu = bocu}));
   }
 
   void suite() {

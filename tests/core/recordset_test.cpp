@@ -45,7 +45,7 @@ Bytes wordsBlock(const Words& words, bool bocuTexts = false) {
     const std::string stored = bocuTexts ? bocu(w) : w;
     entries.push_back({stored, 0, stored});
   }
-  return writer::buildDataBlock(entries, bocuTexts, 2);
+  return writer::buildDataBlock(entries, bocuTexts, 2).value();
 }
 
 std::string cString(const uint8_t* bytes) { return reinterpret_cast<const char*>(bytes); }
@@ -298,7 +298,7 @@ class RecordsetRecords : public RecordsetTest {
     d.bocu = bocuTexts;
     for (const RecordCase& c : cases)
       d.add(c.headWord,
-            writer::buildDataBlock({{c.headWord, c.attribute, c.body}}, bocuTexts, width));
+            writer::buildDataBlock({{c.headWord, c.attribute, c.body}}, bocuTexts, width).value());
     auto rs = LexorRecordset::initWithDic(open(name, d));
     for (const RecordCase& c : cases) {
       SCOPED_TRACE(toUtf8(*c.expected.eword));

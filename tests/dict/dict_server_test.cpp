@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -16,42 +17,32 @@
 
 #include "hosts/dict/dict_session.h"
 #include "hosts/net/server.h"
+#include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
 
 namespace lexor::dict {
 namespace {
 
-class NoMatcher : public WordMatcher {
+// Matches a word of digits with that many long head words, and nothing else; the word "wait"
+// holds its worker until released.
+class TestMatcher : public WordMatcher {
  public:
   const std::vector<StrategyInfo>& strategies() const override { return _strategies; }
-  MatchOutcome match(size_t, std::string_view, const UString&, size_t,
-                     std::vector<UString>*) override {
-    return MatchOutcome::kMatched;
-  }
-  std::vector<Record> definitions(size_t, const UString&, size_t) override { return {}; }
-
- private:
-  std::vector<StrategyInfo> _strategies = {{"exact", "Match head words exactly"}};
-};
-
-// Matches a word of digits with that many long head words; the word "wait" holds its worker until
-// released.
-class ManyMatcher : public NoMatcher {
- public:
-  MatchOutcome match(size_t, std::string_view, const UString& word, size_t limit,
-                     std::vector<UString>* headWords) override {
+  bool match(size_t, std::string_view, const UString& word, size_t limit,
+             std::vector<UString>* headWords, std::string*) override {
     if (word == u"wait") {
       std::unique_lock lock(_mutex);
       _waiting = true;
       _changed.notify_all();
       _changed.wait(lock, [this] { return _released; });
-      return MatchOutcome::kMatched;
+    } else if (!word.empty() && std::all_of(word.begin(), word.end(),
+                                            [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+      headWords->assign(std::min<size_t>(limit, std::stoul(toUtf8(word))), UString(40, u'w'));
     }
-    const size_t count = std::min<size_t>(limit, std::stoul(toUtf8(word)));
-    headWords->assign(count, UString(40, u'w'));
-    return MatchOutcome::kMatched;
+    return true;
   }
+  std::vector<Record> definitions(size_t, const UString&, size_t) override { return {}; }
   void awaitWaiting() {
     std::unique_lock lock(_mutex);
     _changed.wait(lock, [this] { return _waiting; });
@@ -63,6 +54,7 @@ class ManyMatcher : public NoMatcher {
   }
 
  private:
+  std::vector<StrategyInfo> _strategies = {{"exact", "Match head words exactly"}};
   std::mutex _mutex;
   std::condition_variable _changed;
   bool _waiting = false;
@@ -85,16 +77,12 @@ class Client {
   }
   // Reads until `count` CR LF lines have come, the peer closes, or 5 s pass.
   std::string lines(size_t count) {
-    while (true) {
-      size_t seen = 0;
-      for (size_t at = _in.find("\r\n"); at != std::string::npos; at = _in.find("\r\n", at + 2))
-        ++seen;
-      if (seen >= count || !readSome()) break;
-    }
     std::string out;
     for (size_t i = 0; i < count; ++i) {
-      const size_t at = _in.find("\r\n");
-      if (at == std::string::npos) break;
+      size_t at = 0;
+      while ((at = _in.find("\r\n")) == std::string::npos) {
+        if (!readSome()) return out;
+      }
       out += _in.substr(0, at + 2);
       _in.erase(0, at + 2);
     }
@@ -142,10 +130,9 @@ class Client {
 
 class ServerTest : public ::testing::Test {
  protected:
-  void start(net::ServerLimits limits, WordMatcher* matcher = nullptr) {
-    WordMatcher& chosen = matcher ? *matcher : _matcher;
-    _server = std::make_unique<net::Server>(limits, [this, &chosen] {
-      return std::make_unique<DictSession>(_library, chosen, SessionOptions{}, "<1@test>");
+  void start(net::ServerLimits limits) {
+    _server = std::make_unique<net::Server>(limits, [this] {
+      return std::make_unique<DictSession>(_library, _matcher, SessionOptions{}, "<1@test>");
     });
     std::string error;
     std::optional<uint16_t> port = _server->listen("127.0.0.1", 0, &error);
@@ -164,54 +151,33 @@ class ServerTest : public ::testing::Test {
   // One database, so that MATCH * has somewhere to look.
   void useOneDatabase() {
     const std::string path = _dir.file("en.dic");
-    writer::writeDictionary(path, {{u"cat", u"neko", std::nullopt, std::nullopt, 0}},
-                            writer::Options{.bocu = true});
+    EXPECT_TRUE(writer::writeDictionary(path, {testing::entry("cat", "neko")}, {.bocu = true}));
     _library = DictLibrary::fromFiles({{fromUtf8(path), "English"}});
   }
 
   testing::TempDir _dir;
   DictLibrary _library;
-  NoMatcher _matcher;
+  TestMatcher _matcher;
   bool _workersEnded = true;
   std::unique_ptr<net::Server> _server;
   std::thread _thread;
   uint16_t _port = 0;
 };
 
+// Without databases too, every command is answered, in order, however its bytes are cut.
 TEST_F(ServerTest, AnswersPipelinedCommandsInOrderAndQuits) {
   start(net::ServerLimits{});
   Client client(_port);
   EXPECT_EQ(client.lines(1), "220 lexorpeek dict-server <mime> <1@test>\r\n");
   client.send("STATUS\r\nSHOW DB\r\n" + std::string(3000, 'x') +
-              "\r\nMATCH * exact cat\r\nfoo\r\nst");
+              "\r\nMATCH * exact cat\r\nDEFINE * cat\r\nDEFINE ambora cat\r\nfoo\r\nst");
   client.send("atus\r\nQUIT\r\nSTATUS\r\n");
-  EXPECT_EQ(client.lines(7),
-            "210 status [d/m/c = 0/0/1]\r\n554 no databases present\r\n500 line too long\r\n552 no "
-            "match\r\n"
-            "500 unknown command\r\n210 status [d/m/c = 0/1/6]\r\n221 bye\r\n");
+  EXPECT_EQ(client.lines(9),
+            "210 status [d/m/c = 0/0/1]\r\n554 no databases present\r\n500 line too long\r\n"
+            "552 no match\r\n552 no match\r\n"
+            "550 invalid database, use SHOW DB for a list of databases\r\n"
+            "500 unknown command\r\n210 status [d/m/c = 2/1/8]\r\n221 bye\r\n");
   EXPECT_TRUE(client.closes());
-}
-
-TEST_F(ServerTest, RefusesConnectionsBeyondTheBoundAndClosesIdleOnes) {
-  net::ServerLimits limits = dictServerLimits();
-  ASSERT_EQ(limits.maxConnections, 256u);
-  limits.idleTimeout = std::chrono::milliseconds(1500);
-  start(limits);
-  std::vector<std::unique_ptr<Client>> clients;
-  for (size_t i = 0; i < limits.maxConnections; ++i) {
-    clients.push_back(std::make_unique<Client>(_port));
-    ASSERT_TRUE(clients.back()->lines(1).starts_with("220 ")) << i;
-  }
-  Client refused(_port);
-  EXPECT_EQ(refused.lines(1), "420 server temporarily unavailable\r\n");
-  EXPECT_TRUE(refused.closes());
-  clients[0]->send("QUIT\r\n");
-  EXPECT_EQ(clients[0]->lines(1), "221 bye\r\n");
-  EXPECT_TRUE(clients[0]->closes());
-  // The others, silent since their greeting, are closed once idle for the limit.
-  EXPECT_TRUE(clients[1]->closes());
-  Client later(_port);
-  EXPECT_TRUE(later.lines(1).starts_with("220 "));
 }
 
 // Each command a client sends is answered only as far as it reads: a client that sends a long
@@ -219,8 +185,7 @@ TEST_F(ServerTest, RefusesConnectionsBeyondTheBoundAndClosesIdleOnes) {
 // other clients are answered; what it reads later is every answer, in order.
 TEST_F(ServerTest, AClientThatDoesNotReadHoldsAtMostTheUnsentBound) {
   useOneDatabase();
-  ManyMatcher matcher;
-  start(dictServerLimits(), &matcher);
+  start(dictServerLimits());
   constexpr size_t kCommands = 200;  // of about 250 KB each: some 50 MB in all
   Client pipeline(_port);
   ASSERT_TRUE(pipeline.lines(1).starts_with("220 "));
@@ -244,10 +209,9 @@ TEST_F(ServerTest, AClientThatDoesNotReadHoldsAtMostTheUnsentBound) {
 // A client that takes none of its answers for the deadline is closed, and what it held goes.
 TEST_F(ServerTest, AClientThatReadsNothingIsClosedAtTheDeadline) {
   useOneDatabase();
-  ManyMatcher matcher;
   net::ServerLimits limits = dictServerLimits();
   limits.requestTimeout = std::chrono::milliseconds(1500);
-  start(limits, &matcher);
+  start(limits);
   Client stalled(_port);
   ASSERT_TRUE(stalled.lines(1).starts_with("220 "));
   std::string commands;
@@ -263,12 +227,11 @@ TEST_F(ServerTest, AClientThatReadsNothingIsClosedAtTheDeadline) {
 // stop returns without waiting for it, saying so.
 TEST_F(ServerTest, LongWorkHoldsNeitherOtherClientsNorTheStop) {
   useOneDatabase();
-  ManyMatcher matcher;
-  start(dictServerLimits(), &matcher);
+  start(dictServerLimits());
   Client busy(_port);
   ASSERT_TRUE(busy.lines(1).starts_with("220 "));
   busy.send("MATCH * exact wait\r\n");
-  matcher.awaitWaiting();
+  _matcher.awaitWaiting();
   Client other(_port);
   EXPECT_TRUE(other.lines(1).starts_with("220 "));
   other.send("STATUS\r\n");  // look-ups take turns (they share dictionary objects); this is none
@@ -276,14 +239,16 @@ TEST_F(ServerTest, LongWorkHoldsNeitherOtherClientsNorTheStop) {
   _server->stop();
   _thread.join();
   EXPECT_FALSE(_workersEnded);
-  matcher.release();  // destroying the server waits for the worker left running
+  _matcher.release();  // destroying the server waits for the worker left running
   _server.reset();
 }
 
 // At the bound a connection holding half a command line makes room for a newcomer; idle ones,
-// whose clients keep them between look-ups, do not; one address holds at most its share.
+// whose clients keep them between look-ups, do not, and beyond it a newcomer is refused. One
+// address holds at most its share; a connection idle past the limit is closed.
 TEST_F(ServerTest, ANewcomerDisplacesAnUnfinishedCommandLineNotAnIdleConnection) {
   net::ServerLimits limits = dictServerLimits();
+  ASSERT_EQ(limits.maxConnections, 256u);
   limits.maxConnections = 3;
   start(limits);
   std::vector<std::unique_ptr<Client>> clients;
@@ -299,6 +264,7 @@ TEST_F(ServerTest, ANewcomerDisplacesAnUnfinishedCommandLineNotAnIdleConnection)
   EXPECT_TRUE(clients[1]->closes());
   Client refused(_port);
   EXPECT_EQ(refused.lines(1), "420 server temporarily unavailable\r\n");
+  EXPECT_TRUE(refused.closes());
   for (const auto& client : {clients[0].get(), clients[2].get(), &newcomer}) {
     client->send("STATUS\r\n");
     EXPECT_EQ(client->lines(1), "210 status [d/m/c = 0/0/1]\r\n");
@@ -308,10 +274,14 @@ TEST_F(ServerTest, ANewcomerDisplacesAnUnfinishedCommandLineNotAnIdleConnection)
   limits = dictServerLimits(true);
   ASSERT_EQ(limits.maxPerAddress, kMaxConnectionsPerAddress);
   limits.maxPerAddress = 2;
+  limits.idleTimeout = std::chrono::milliseconds(1500);
   start(limits);
   Client first(_port), second(_port), third(_port);
   EXPECT_TRUE(second.lines(1).starts_with("220 "));
   EXPECT_EQ(third.lines(1), "420 server temporarily unavailable\r\n");
+  EXPECT_TRUE(first.closes());
+  Client later(_port);  // in the place of the one closed
+  EXPECT_TRUE(later.lines(1).starts_with("220 "));
 }
 
 TEST(LoopbackAddress, OnlyLoopbackAddressesCount) {

@@ -44,7 +44,7 @@ class PeekTestHome {
                        writer::Options options = {}) const {
     const std::string path = folder() + "/" + relative;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    EXPECT_EQ(writer::writeDictionary(path, entries, options).error, "") << relative;
+    EXPECT_TRUE(writer::writeDictionary(path, entries, options)) << relative;
   }
 
  private:

@@ -75,7 +75,7 @@ class FulltextTest : public ::testing::Test {
   std::string writeDictionary(const std::vector<writer::Entry>& list,
                               const char* name = "test.dic") {
     const std::string path = dir.file(name);  // in several blocks
-    EXPECT_EQ(writer::writeDictionary(path, list, {.bocu = true, .blockBytes = 512}).error, "");
+    EXPECT_TRUE(writer::writeDictionary(path, list, {.bocu = true, .blockBytes = 512}));
     return path;
   }
 

@@ -58,7 +58,7 @@ class DeinflectorTest : public ::testing::Test {
     // Small blocks, so that a word and its neighbours fall in different blocks.
     static TempDir dir;
     const std::string path = dir.file("ja.dic");
-    ASSERT_EQ(writer::writeDictionary(path, entries, {.bocu = true, .blockBytes = 256}).error, "");
+    ASSERT_TRUE(writer::writeDictionary(path, entries, {.bocu = true, .blockBytes = 256}));
     dics = new LexorList{Lexor::initWithFilePath(u(path))};
   }
 

@@ -52,11 +52,8 @@ void writeGzip(const std::string& path, const std::string& text) {
 // dictd's numbers: base 64 with A = 0 ... / = 63, most significant digit first.
 std::string base64Number(uint64_t value) {
   static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  do {
-    out.insert(out.begin(), digits[value % 64]);
-    value /= 64;
-  } while (value > 0);
+  std::string out(1, digits[value % 64]);
+  while ((value /= 64) > 0) out.insert(out.begin(), digits[value % 64]);
   return out;
 }
 

@@ -170,19 +170,22 @@ size_t dropExactDuplicates(std::vector<RawEntry>& sorted) {
 
 }  // namespace
 
-std::vector<uint8_t> buildDictionary(const std::vector<Entry>& entries, const Options& options,
-                                     Report* report) {
-  Report ignored;
-  if (!report) report = &ignored;
+std::optional<std::vector<uint8_t>> buildDictionary(const std::vector<Entry>& entries,
+                                                    const Options& options, Report* report,
+                                                    std::string* error) {
+  Report ignoredReport;
+  if (!report) report = &ignoredReport;
   *report = Report{};
+  std::string ignoredError;
+  if (!error) error = &ignoredError;
   if (options.bocu && options.version == 2) {
-    report->error = "version 2 has no os byte, so it cannot mark a dictionary as BOCU-1";
-    return {};
+    *error = "version 2 has no os byte, so it cannot mark a dictionary as BOCU-1";
+    return std::nullopt;
   }
   EntryEncoder encoder(options, report);
   if (!encoder.usable()) {
-    report->error = "the signature names a BOCU-1 dictionary; build it with BOCU-1 texts";
-    return {};
+    *error = "the signature names a BOCU-1 dictionary; build it with BOCU-1 texts";
+    return std::nullopt;
   }
   std::vector<RawEntry> raw;
   raw.reserve(entries.size());
@@ -196,29 +199,31 @@ std::vector<uint8_t> buildDictionary(const std::vector<Entry>& entries, const Op
   std::stable_sort(raw.begin(), raw.end(), headWordBefore);
   report->duplicates = dropExactDuplicates(raw);
   if (raw.empty()) {
-    report->error = "no entries to write";
-    return {};
+    *error = "no entries to write";
+    return std::nullopt;
   }
-  std::vector<uint8_t> file = buildDictionaryFromRaw(raw, options, &report->error);
-  if (!file.empty()) report->written = raw.size();
+  std::optional<std::vector<uint8_t>> file = buildDictionaryFromRaw(raw, options, error);
+  if (file) report->written = raw.size();
   return file;
 }
 
-Report writeDictionary(const std::string& path, const std::vector<Entry>& entries,
-                       Options options) {
+std::optional<Report> writeDictionary(const std::string& path, const std::vector<Entry>& entries,
+                                      Options options, std::string* error) {
   if (options.signature == 0) {
     UString widePath = fromUtf8(path);
     options.signature = getDicSignatureFromPath(UStringView(widePath));
   }
   Report report;
-  std::vector<uint8_t> file = buildDictionary(entries, options, &report);
-  if (file.empty()) return report;
+  const std::optional<std::vector<uint8_t>> file =
+      buildDictionary(entries, options, &report, error);
+  if (!file) return std::nullopt;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  out.write(reinterpret_cast<const char*>(file->data()),
+            static_cast<std::streamsize>(file->size()));
   out.close();
   if (!out) {
-    report.error = "cannot write " + path;
-    report.written = 0;
+    if (error) *error = "cannot write " + path;
+    return std::nullopt;
   }
   return report;
 }

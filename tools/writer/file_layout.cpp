@@ -15,6 +15,7 @@
 // query word.
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,16 +91,16 @@ class BlockBuilder {
     _entries.push_back({&entry, prefix});
   }
 
-  // The block padded to whole units, or empty when it cannot be one block.
-  std::vector<uint8_t> finish() const {
+  // The block padded to whole units; std::nullopt when it cannot be one block.
+  std::optional<std::vector<uint8_t>> finish() const {
     uint64_t size = 2 + _payload + static_cast<uint64_t>(_width) * (_entries.size() + 1);
     uint64_t maxLength = _width == 4 ? kMaxFieldLength4 : kMaxFieldLength2;
-    if (size > kMaxBlockBytes) return {};
+    if (size > kMaxBlockBytes) return std::nullopt;
     std::vector<uint8_t> out;
     out.reserve(size);
     appendUIntOfWidth(out, 0, 2);
     for (const auto& placed : _entries) {
-      if (fieldLength(*placed.entry, placed.prefix, _bocu) > maxLength) return {};
+      if (fieldLength(*placed.entry, placed.prefix, _bocu) > maxLength) return std::nullopt;
       appendEntry(out, *placed.entry, placed.prefix, _bocu, _width);
     }
     appendUIntOfWidth(out, 0, _width);  // end mark
@@ -147,12 +148,12 @@ bool packBlocks(const std::vector<RawEntry>& entries, const Options& options, si
                 std::vector<Block>* blocks, std::string* error) {
   BlockBuilder current(options.bocu, widthOfBlock(options.fieldWidths, 0));
   auto close = [&]() -> bool {
-    std::vector<uint8_t> bytes = current.finish();
-    if (bytes.empty()) {
+    std::optional<std::vector<uint8_t>> bytes = current.finish();
+    if (!bytes) {
       *error = "an entry does not fit in a data block";
       return false;
     }
-    blocks->push_back({std::move(bytes), current.firstHeadWord()});
+    blocks->push_back({std::move(*bytes), current.firstHeadWord()});
     current = BlockBuilder(options.bocu, widthOfBlock(options.fieldWidths, blocks->size()));
     return true;
   };
@@ -177,22 +178,29 @@ bool packBlocks(const std::vector<RawEntry>& entries, const Options& options, si
   return current.empty() || close();
 }
 
-std::string checkOptions(const Options& options) {
-  if (options.version < 2 || options.version > 5) return "version must be 2, 3, 4 or 5";
+bool checkOptions(const Options& options, std::string* error) {
+  if (options.version < 2 || options.version > 5) {
+    *error = "version must be 2, 3, 4 or 5";
+    return false;
+  }
   if (options.bocu && options.version == 2) {
-    return "version 2 has no os byte, so it cannot mark a dictionary as BOCU-1";
+    *error = "version 2 has no os byte, so it cannot mark a dictionary as BOCU-1";
+    return false;
   }
   if (options.blockNumberWidth != 0 && options.blockNumberWidth != 2 &&
       options.blockNumberWidth != 4) {
-    return "block numbers are 2 or 4 bytes wide";
+    *error = "block numbers are 2 or 4 bytes wide";
+    return false;
   }
   if (options.blockNumberWidth == 4 && options.version < 4) {
-    return "4-byte block numbers need version 4 or 5";
+    *error = "4-byte block numbers need version 4 or 5";
+    return false;
   }
   if (options.blockBytes == 0 || options.blockBytes > kMaxBlockBytes) {
-    return "block size must be 1 to " + std::to_string(kMaxBlockBytes) + " bytes";
+    *error = "block size must be 1 to " + std::to_string(kMaxBlockBytes) + " bytes";
+    return false;
   }
-  return {};
+  return true;
 }
 
 struct IndexArea {
@@ -245,8 +253,9 @@ bool buildIndex(const std::vector<Block>& blocks, const Options& options, IndexA
   return true;
 }
 
-std::vector<uint8_t> buildHeader(const Options& options, const IndexArea& index, size_t nBlocks,
-                                 uint64_t dataUnits, size_t nEntries, std::string* error) {
+std::optional<std::vector<uint8_t>> buildHeader(const Options& options, const IndexArea& index,
+                                                size_t nBlocks, uint64_t dataUnits, size_t nEntries,
+                                                std::string* error) {
   bool old = options.version < 4;
   if (old) {
     if (index.bytes.size() > kMaxInt16 || nBlocks > kMaxInt16) {
@@ -254,7 +263,7 @@ std::vector<uint8_t> buildHeader(const Options& options, const IndexArea& index,
                " counts in 16 bits: the dictionary needs " + std::to_string(nBlocks) +
                " blocks and " + std::to_string(index.bytes.size()) +
                " index bytes (at most 32767 each); use version 4 or 5";
-      return {};
+      return std::nullopt;
     }
   }
   std::vector<uint8_t> header(kHeaderBlockSize, 0);
@@ -297,44 +306,37 @@ std::vector<uint8_t> buildHeader(const Options& options, const IndexArea& index,
 
 }  // namespace
 
-std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
-                                            const Options& options, std::string* error) {
+std::optional<std::vector<uint8_t>> buildDictionaryFromRaw(
+    const std::vector<RawEntry>& sortedEntries, const Options& options, std::string* error) {
   std::string ignored;
   if (!error) error = &ignored;
-  error->clear();
-  if (std::string problem = checkOptions(options); !problem.empty()) {
-    *error = problem;
-    return {};
-  }
+  if (!checkOptions(options, error)) return std::nullopt;
   size_t target = std::max<size_t>(kUnit, (options.blockBytes + kUnit - 1) / kUnit * kUnit);
 
   std::vector<Block> blocks;
-  if (!packBlocks(sortedEntries, options, target, &blocks, error)) return {};
+  if (!packBlocks(sortedEntries, options, target, &blocks, error)) return std::nullopt;
   IndexArea index;
-  if (!buildIndex(blocks, options, &index, error)) return {};
+  if (!buildIndex(blocks, options, &index, error)) return std::nullopt;
   uint64_t dataBytes = 0;
   for (const Block& block : blocks) dataBytes += block.bytes.size();
-  std::vector<uint8_t> file =
+  std::optional<std::vector<uint8_t>> file =
       buildHeader(options, index, blocks.size(), dataBytes / kUnit, sortedEntries.size(), error);
-  if (file.empty()) return {};
+  if (!file) return std::nullopt;
   // Readers address the file with 32-bit offsets.
-  if (file.size() + index.bytes.size() + dataBytes > 0xFFFFFFFFull) {
+  if (file->size() + index.bytes.size() + dataBytes > 0xFFFFFFFFull) {
     *error = "the dictionary would be larger than 4 GiB";
-    return {};
+    return std::nullopt;
   }
-  file.reserve(file.size() + index.bytes.size() + dataBytes);
-  file.insert(file.end(), index.bytes.begin(), index.bytes.end());
-  for (const Block& block : blocks) file.insert(file.end(), block.bytes.begin(), block.bytes.end());
+  file->reserve(file->size() + index.bytes.size() + dataBytes);
+  file->insert(file->end(), index.bytes.begin(), index.bytes.end());
+  for (const Block& block : blocks) {
+    file->insert(file->end(), block.bytes.begin(), block.bytes.end());
+  }
   return file;
 }
 
-std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
-                                            const Options& options) {
-  return buildDictionaryFromRaw(sortedEntries, options, nullptr);
-}
-
-std::vector<uint8_t> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu,
-                                    int fieldWidth) {
+std::optional<std::vector<uint8_t>> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu,
+                                                   int fieldWidth) {
   BlockBuilder block(bocu, fieldWidth == 4 ? 4 : 2);
   for (const RawEntry& entry : entries) block.add(entry);
   return block.finish();

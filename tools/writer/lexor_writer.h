@@ -44,36 +44,41 @@ struct Options {
                              // versions 4 and 5 have more units than 2 bytes number
 };
 
+// What a build made of its entries.
 struct Report {
   size_t written = 0;
   size_t skipped = 0;     // entries whose texts the code page cannot hold, or empty head words
-  std::string error;      // non-empty when nothing was written
   size_t duplicates = 0;  // entries dropped as exact copies of an earlier one
   size_t pronunciationsDropped = 0;  // pronunciations the phonetic table cannot spell (entry kept)
   size_t headWordsCut = 0;           // head words cut to the longest head word a block can hold
 };
+
+// The builders answer std::nullopt, with the reason in *error (which may be null when the reason
+// is not wanted), when nothing can be written.
 
 // Builds the whole file in memory. Entries are sorted by their encoded head-word bytes (unsigned;
 // entries with equal head words keep their input order, and all of them land in one block);
 // exact copies of an entry are dropped. Entries with an empty head word, a NUL in a text, or a
 // head word, translation or example that the code page cannot hold are skipped and counted; head
 // words longer than kMaxHeadWordBytes are cut on a character boundary. Texts are stored as given.
-// An empty result with report->error set when nothing can be written.
-std::vector<uint8_t> buildDictionary(const std::vector<Entry>& entries, const Options& options,
-                                     Report* report);
-std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
-                                            const Options& options);
-// As above; on failure (options out of range, sizes the header cannot state) an empty result and
-// the reason in `error`.
-std::vector<uint8_t> buildDictionaryFromRaw(const std::vector<RawEntry>& sortedEntries,
-                                            const Options& options, std::string* error);
+// *report (when not null) counts what became of the entries.
+std::optional<std::vector<uint8_t>> buildDictionary(const std::vector<Entry>& entries,
+                                                    const Options& options, Report* report,
+                                                    std::string* error = nullptr);
+// Lays out entries already encoded and sorted; fails on options out of range and on sizes the
+// header cannot state.
+std::optional<std::vector<uint8_t>> buildDictionaryFromRaw(
+    const std::vector<RawEntry>& sortedEntries, const Options& options,
+    std::string* error = nullptr);
 // buildDictionary, then written to `path` (signature from its file name when options.signature
 // is 0).
-Report writeDictionary(const std::string& path, const std::vector<Entry>& entries, Options options);
+std::optional<Report> writeDictionary(const std::string& path, const std::vector<Entry>& entries,
+                                      Options options, std::string* error = nullptr);
 
-// A single data block (head word included) holding the raw entries, with the given field width.
-std::vector<uint8_t> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu,
-                                    int fieldWidth);
+// A single data block (head word included) holding the raw entries, with the given field width;
+// std::nullopt when they do not fit in one block or a field length does not fit the width.
+std::optional<std::vector<uint8_t>> buildDataBlock(const std::vector<RawEntry>& entries, bool bocu,
+                                                   int fieldWidth);
 
 // Reading sources: tab-separated UTF-8 lines (head word, translation, [pronunciation, [example,
 // [level]]]; \n, \t and \\ escapes in translation and example, a line break becoming CR LF),
