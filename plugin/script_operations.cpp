@@ -107,8 +107,9 @@ ScriptValue deinflectWord(LexorPeek& peek, const UString& word) {
 // the page as "removeDictionaries".
 const std::vector<ScriptOperation>& scriptOperations() {
   using A = ArgumentKind;
-  using E = std::string*;  // the error slot, which only matchWords and searchText fill
-                           // One line per operation reads as the table it is.
+  // The error slot of every call; only matchWords and searchText fill it.
+  using E = std::string*;
+  // One line per operation reads as the table it is.
   // clang-format off
   static const std::vector<ScriptOperation> kOperations = {
       {"_addDictionary:", "addDictionary", {A::kString},
