@@ -61,8 +61,10 @@ void runStrategy(benchmark::State& state, const LexorList& dics, MatchStrategy s
   size_t matched = 0;
   size_t n = 0;
   for (auto _ : state) {
-    HeadWordMatches found = matchHeadWords(dics, name, words[n++ % words.size()], kNoMatchLimit);
-    matched += found.perDictionary[0].size();
+    std::string error;
+    std::optional<std::vector<std::vector<UString>>> found =
+        matchHeadWords(dics, name, words[n++ % words.size()], kNoMatchLimit, &error);
+    if (found) matched += found->front().size();
     benchmark::DoNotOptimize(found);
   }
   state.counters["matches_per_call"] =

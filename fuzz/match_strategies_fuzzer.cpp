@@ -45,16 +45,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   const std::unique_ptr<lexor::HeadWordMatcher> matcher =
       lexor::HeadWordMatcher::create(info.strategy, word, &error);
-  const lexor::HeadWordMatches found = lexor::matchHeadWords({seed.dic}, info.name, word, 50);
+  std::string matchError;
+  const std::optional<std::vector<std::vector<lexor::UString>>> found =
+      lexor::matchHeadWords({seed.dic}, info.name, word, 50, &matchError);
   if (!matcher) {
-    // Only a pattern can be invalid, and then nothing matches.
+    // Only a pattern can be invalid, and then nothing matches, for the same reason.
     if (info.strategy != lexor::MatchStrategy::kRe &&
         info.strategy != lexor::MatchStrategy::kRegexp)
       __builtin_trap();
-    if (error.empty() || found.error.empty() || !found.perDictionary[0].empty()) __builtin_trap();
+    if (error.empty() || found || matchError != error) __builtin_trap();
     return 0;
   }
-  if (!found.error.empty() || found.perDictionary[0].size() > 50) __builtin_trap();
+  if (!found || !matchError.empty() || found->front().size() > 50) __builtin_trap();
 
   // The fast scan and the word-by-word question agree, entry for entry.
   const lexor::HeadWordTable& table = *seed.table;

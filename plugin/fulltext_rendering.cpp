@@ -7,11 +7,12 @@
 
 namespace lexor {
 
-LexorPeek::TextSearchAnswer LexorPeek::_searchText(const UString& query, int32_t limit) {
-  TextSearchAnswer answer;
+std::optional<LexorPeek::TextSearchAnswer> LexorPeek::_searchText(const UString& query,
+                                                                  int32_t limit,
+                                                                  std::string* error) {
   if (limit < 1 || limit > kMaxTextSearchLimit) {
-    answer.error = "the limit must be from 1 to " + std::to_string(kMaxTextSearchLimit);
-    return answer;
+    *error = "the limit must be from 1 to " + std::to_string(kMaxTextSearchLimit);
+    return std::nullopt;
   }
   // The suite's side is the one whose translations are in the query's script: Japanese
   // characters search the English-Japanese side.
@@ -22,21 +23,14 @@ LexorPeek::TextSearchAnswer LexorPeek::_searchText(const UString& query, int32_t
       if (std::shared_ptr<Lexor> dic = _rs[side]->dicAt(i)) paths.push_back(dic->path());
     }
   }
-  search::FulltextService::Answer found =
-      search::FulltextService::shared().search(paths, query, static_cast<size_t>(limit));
-  switch (found.status) {
-    case search::FulltextService::Status::kBuilding:
-      answer.error = kIndexBuilding;
-      return answer;
-    case search::FulltextService::Status::kBadQuery:
-      answer.error = found.error;
-      return answer;
-    case search::FulltextService::Status::kFound:
-      break;
-  }
-  for (Record& record : found.records) {
-    if (record.jword) record.jword = search::markHits(*record.jword, found.query);
-    if (record.example) record.example = search::markHits(*record.example, found.query);
+  std::optional<search::FulltextService::Answer> found =
+      search::FulltextService::shared().search(paths, query, static_cast<size_t>(limit), error);
+  if (!found) return std::nullopt;
+  TextSearchAnswer answer;
+  answer.building = found->building;
+  for (Record& record : found->records) {
+    if (record.jword) record.jword = search::markHits(*record.jword, found->query);
+    if (record.example) record.example = search::markHits(*record.example, found->query);
     answer.fragments.push_back(recordAsHTML(record));
   }
   return answer;

@@ -64,15 +64,15 @@ class LexorPeek : public ScriptObject {
 
   // Full-text search of the current choice (in suite mode, the side whose translations are in
   // the query's script): the matches as "getRecordAsHTML" renders them, each hit in <mark>. An
-  // index still missing starts building in the background and the answer is the error
-  // "index building"; a bad query or limit answers what is wrong.
+  // index still missing starts building in the background and the answer is `building`, with no
+  // fragments. std::nullopt, with the reason in *error, for a bad query or limit.
   struct TextSearchAnswer {
+    bool building = false;
     std::vector<UString> fragments;
-    std::optional<std::string> error;
   };
   static constexpr int32_t kMaxTextSearchLimit = 10000;
-  static constexpr const char* kIndexBuilding = "index building";
-  TextSearchAnswer _searchText(const UString& query, int32_t limit);
+  std::optional<TextSearchAnswer> _searchText(const UString& query, int32_t limit,
+                                              std::string* error);
   // [entries indexed, entries in all] while an index is being built, else std::nullopt.
   std::optional<std::pair<uint64_t, uint64_t>> _searchProgress();
 

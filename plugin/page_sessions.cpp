@@ -45,7 +45,7 @@ struct PageSessions::Session {
 PageSessions::PageSessions(Limits limits) : _limits(limits) {}
 PageSessions::~PageSessions() = default;
 
-PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now) {
+bool PageSessions::open(std::string token, Clock::time_point now) {
   expire(now);
   if (!_sessions.empty() && _sessions.size() >= _limits.maxSessions) {
     _sessions.erase(
@@ -55,13 +55,13 @@ PageSessions::Opened PageSessions::open(std::string token, Clock::time_point now
   auto session = std::make_shared<Session>();
   session->token = std::move(token);
   session->peek = LexorPeek::initWithWebView(&session->view);
-  if (!session->peek) return Opened::kFailed;
+  if (!session->peek) return false;
   session->peek->windowScriptObjectAvailable(&session->window);
   session->registered = dynamic_cast<LexorPeek*>(session->window.valueForKey(u"LexorPeek"));
-  if (!session->registered) return Opened::kFailed;
+  if (!session->registered) return false;
   session->lastUsed = now;
   _sessions.push_back(std::move(session));
-  return Opened::kOpened;
+  return true;
 }
 
 std::shared_ptr<LexorPeek> PageSessions::hold(std::string_view token, Clock::time_point now) {

@@ -23,8 +23,6 @@ class PageSessions {
     Clock::duration idleExpiry = std::chrono::minutes(30);  // an idle session ends after this
   };
 
-  enum class Opened { kOpened, kFailed };
-
   explicit PageSessions(Limits limits);
   PageSessions() : PageSessions(Limits{}) {}
   ~PageSessions();
@@ -33,8 +31,9 @@ class PageSessions {
 
   // Starts a session named by `token`, a fresh random secret the host made. When the table is
   // full, the session used least recently gives way: a page just served always gets one, and the
-  // page that lost its session is told to reload, as after an expiry.
-  Opened open(std::string token, Clock::time_point now);
+  // page that lost its session is told to reload, as after an expiry. False when the session's
+  // plug-in object cannot be made.
+  bool open(std::string token, Clock::time_point now);
 
   // The object of the session named by `token`, marked as used at `now`; nullptr when no live
   // session has that name. Every live token is compared in full, in time that does not depend on

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <variant>
 
 namespace lexor {
 namespace {
@@ -32,26 +33,31 @@ bool argumentFits(ArgumentKind argument, const ScriptValue& value) {
   return false;
 }
 
-ScriptError countError(const ScriptOperation& op, size_t given) {
+std::string countError(const ScriptOperation& op, size_t given) {
   const size_t expected = op.arguments.size();
-  return ScriptError{std::string(op.name) + " takes " + std::to_string(expected) + " argument" +
-                     (expected == 1 ? "" : "s") + ", got " + std::to_string(given)};
+  return std::string(op.name) + " takes " + std::to_string(expected) + " argument" +
+         (expected == 1 ? "" : "s") + ", got " + std::to_string(given);
 }
 
-ScriptError typeError(const ScriptOperation& op, size_t index) {
+std::string typeError(const ScriptOperation& op, size_t index) {
   const std::string which =
       op.arguments.size() == 1 ? "the argument" : "argument " + std::to_string(index + 1);
-  return ScriptError{std::string(op.name) + ": " + which + " must be " +
-                     argumentTypeName(op.arguments[index])};
+  return std::string(op.name) + ": " + which + " must be " + argumentTypeName(op.arguments[index]);
 }
 
-std::optional<ScriptError> checkArguments(const ScriptOperation& op,
-                                          const std::vector<ScriptValue>& args) {
-  if (args.size() != op.arguments.size()) return countError(op, args.size());
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (!argumentFits(op.arguments[i], args[i])) return typeError(op, i);
+bool checkArguments(const ScriptOperation& op, const std::vector<ScriptValue>& args,
+                    std::string* error) {
+  if (args.size() != op.arguments.size()) {
+    *error = countError(op, args.size());
+    return false;
   }
-  return std::nullopt;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!argumentFits(op.arguments[i], args[i])) {
+      *error = typeError(op, i);
+      return false;
+    }
+  }
+  return true;
 }
 
 // JSON values that can be an operation's argument; anything else (fractions, arrays, objects,
@@ -135,28 +141,45 @@ std::optional<json> parseJson(std::string_view text, std::string* error) {
   }
 }
 
-std::optional<std::string> parseCall(const json& request, const ScriptOperation** op,
-                                     std::vector<ScriptValue>* args) {
-  if (!request.is_object()) return std::string("request must be a JSON object");
+// The operation and the arguments of one call object; false, with the reason in *error, when the
+// object names no operation or gives arguments that no script value holds.
+bool parseCall(const json& request, const ScriptOperation** op, std::vector<ScriptValue>* args,
+               std::string* error) {
+  if (!request.is_object()) {
+    *error = "request must be a JSON object";
+    return false;
+  }
   const auto opField = request.find("op");
   if (opField == request.end() || !opField->is_string()) {
-    return std::string("request needs \"op\", a script name as a string");
+    *error = "request needs \"op\", a script name as a string";
+    return false;
   }
   const std::string& name = opField->get_ref<const std::string&>();
   *op = findOperationByName(name);
-  if (*op == nullptr) return "unknown operation: " + name;
+  if (*op == nullptr) {
+    *error = "unknown operation: " + name;
+    return false;
+  }
 
   const auto argsField = request.find("args");
-  if (argsField == request.end()) return std::nullopt;
-  if (!argsField->is_array()) return name + ": \"args\" must be an array";
-  if (argsField->size() != (*op)->arguments.size())
-    return countError(**op, argsField->size()).message;
+  if (argsField == request.end()) return true;
+  if (!argsField->is_array()) {
+    *error = name + ": \"args\" must be an array";
+    return false;
+  }
+  if (argsField->size() != (*op)->arguments.size()) {
+    *error = countError(**op, argsField->size());
+    return false;
+  }
   for (const json& arg : *argsField) {
     std::optional<ScriptValue> value = fromJson(arg);
-    if (!value) return typeError(**op, args->size()).message;
+    if (!value) {
+      *error = typeError(**op, args->size());
+      return false;
+    }
     args->push_back(std::move(*value));
   }
-  return std::nullopt;
+  return true;
 }
 
 json errorAnswer(std::string message) {
@@ -172,33 +195,36 @@ json errorAnswer(std::string message) {
 std::optional<json> answerCall(LexorPeek& peek, const json& request, size_t maxBytes = SIZE_MAX) {
   const ScriptOperation* op = nullptr;
   std::vector<ScriptValue> args;
-  if (std::optional<std::string> error = parseCall(request, &op, &args)) return errorAnswer(*error);
-  ScriptCallResult result;
+  std::string error;
+  if (!parseCall(request, &op, &args, &error)) return errorAnswer(std::move(error));
+  std::optional<ScriptValue> result;
   if (maxBytes != SIZE_MAX && op->boundedCall) {
     // The bounded call reads its arguments as the operation's kinds, so they are checked first,
     // as callScriptOperation checks them for the plain call.
-    if (std::optional<ScriptError> error = checkArguments(*op, args))
-      return errorAnswer(error->message);
-    std::optional<ScriptCallResult> bounded = op->boundedCall(peek, args, maxBytes);
-    if (!bounded) return std::nullopt;
-    result = std::move(*bounded);
+    if (!checkArguments(*op, args, &error)) return errorAnswer(std::move(error));
+    result = op->boundedCall(peek, args, maxBytes);
+    if (!result) return std::nullopt;
   } else {
-    result = callScriptOperation(peek, op->name, args);
+    result = callScriptOperation(peek, op->name, args, &error);
+    if (!result) return errorAnswer(std::move(error));
   }
-  if (const auto* error = std::get_if<ScriptError>(&result)) return errorAnswer(error->message);
-  return json{{"result", toJson(std::get<ScriptValue>(result))}};
+  return json{{"result", toJson(*result)}};
 }
 
 // A batch is checked as a whole before any call runs, so that a malformed one changes nothing.
-std::optional<std::string> checkBatch(const json& batch) {
+bool checkBatch(const json& batch, std::string* error) {
   if (batch.empty() || batch.size() > kMaxBatchCalls) {
-    return "a batch holds 1 to " + std::to_string(kMaxBatchCalls) + " calls, got " +
-           std::to_string(batch.size());
+    *error = "a batch holds 1 to " + std::to_string(kMaxBatchCalls) + " calls, got " +
+             std::to_string(batch.size());
+    return false;
   }
   for (size_t i = 0; i < batch.size(); ++i) {
-    if (!batch[i].is_object()) return "batch call " + std::to_string(i) + " must be a JSON object";
+    if (!batch[i].is_object()) {
+      *error = "batch call " + std::to_string(i) + " must be a JSON object";
+      return false;
+    }
   }
-  return std::nullopt;
+  return true;
 }
 
 }  // namespace
@@ -216,12 +242,16 @@ const std::vector<std::string>& scriptNames() {
 
 std::string scriptValueToJson(const ScriptValue& value) { return dump(toJson(value)); }
 
-ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptName,
-                                     const std::vector<ScriptValue>& args) {
+std::optional<ScriptValue> callScriptOperation(LexorPeek& peek, std::string_view scriptName,
+                                               const std::vector<ScriptValue>& args,
+                                               std::string* error) {
   const ScriptOperation* op = findOperationByName(scriptName);
-  if (op == nullptr) return ScriptError{"unknown operation: " + std::string(scriptName)};
-  if (std::optional<ScriptError> error = checkArguments(*op, args)) return *error;
-  return op->call(peek, args);
+  if (op == nullptr) {
+    *error = "unknown operation: " + std::string(scriptName);
+    return std::nullopt;
+  }
+  if (!checkArguments(*op, args, error)) return std::nullopt;
+  return op->call(peek, args, error);
 }
 
 std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson) {
@@ -235,10 +265,7 @@ std::string handleScriptRequest(LexorPeek& peek, std::string_view requestJson,
   const std::optional<json> request = parseJson(requestJson, &error);
   if (!request) return dump(errorAnswer(std::move(error)));
   const bool batch = request->is_array();
-  if (batch) {
-    if (std::optional<std::string> batchError = checkBatch(*request))
-      return dump(errorAnswer(*batchError));
-  }
+  if (batch && !checkBatch(*request, &error)) return dump(errorAnswer(std::move(error)));
   // The answers are written one after another as the array's dump would write them, so that
   // each one's size is known as it comes.
   std::string out = batch ? "[" : "";

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -15,10 +16,12 @@
 
 namespace lexor {
 
-// Calls the operation of the script name with converted arguments; unknown names, a wrong number
-// of arguments or an argument of the wrong type give an error and change nothing.
-ScriptCallResult callScriptOperation(LexorPeek& peek, std::string_view scriptName,
-                                     const std::vector<ScriptValue>& args);
+// Calls the operation of the script name with converted arguments. std::nullopt, with the reason
+// in *error, when the call fails; unknown names, a wrong number of arguments or an argument of the
+// wrong type fail so and change nothing.
+std::optional<ScriptValue> callScriptOperation(LexorPeek& peek, std::string_view scriptName,
+                                               const std::vector<ScriptValue>& args,
+                                               std::string* error);
 
 // One request line or body in, one response (a single line of JSON, no line feed) out. A request
 // is one call object, or an array of 1 to 1,000 of them carried out in order, answered by the

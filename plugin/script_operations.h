@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "platform/script_value.h"
@@ -16,12 +15,6 @@
 namespace lexor {
 
 class LexorPeek;
-
-struct ScriptError {
-  std::string message;  // one line saying why
-};
-
-using ScriptCallResult = std::variant<ScriptValue, ScriptError>;
 
 enum class ArgumentKind {
   kString,
@@ -33,11 +26,16 @@ struct ScriptOperation {
   std::string_view selector;
   std::string_view name;
   std::vector<ArgumentKind> arguments;  // in order; each call gives exactly these
-  std::function<ScriptCallResult(LexorPeek&, const std::vector<ScriptValue>&)> call;
-  // For an operation whose one answer may be very large: the same call, answering nullopt instead
-  // of building an answer of more than `maxBytes` bytes. Empty for the others.
-  std::function<std::optional<ScriptCallResult>(LexorPeek&, const std::vector<ScriptValue>&,
-                                                size_t maxBytes)>
+  // The call's value; std::nullopt, with the reason in *error, when it fails (the protocol answers
+  // that as the call's error).
+  std::function<std::optional<ScriptValue>(LexorPeek&, const std::vector<ScriptValue>&,
+                                           std::string* error)>
+      call;
+  // For an operation whose one answer may be very large and that cannot fail: the same call,
+  // answering std::nullopt instead of building an answer of more than `maxBytes` bytes. Empty
+  // for the others.
+  std::function<std::optional<ScriptValue>(LexorPeek&, const std::vector<ScriptValue>&,
+                                           size_t maxBytes)>
       boundedCall = nullptr;
 };
 

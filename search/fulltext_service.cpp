@@ -12,14 +12,12 @@ FulltextService& FulltextService::shared() {
   return *service;
 }
 
-FulltextService::Answer FulltextService::search(const std::vector<UString>& paths,
-                                                const UString& text, size_t limit) {
+std::optional<FulltextService::Answer> FulltextService::search(const std::vector<UString>& paths,
+                                                               const UString& text, size_t limit,
+                                                               std::string* error) {
+  std::optional<FulltextQuery> query = parseQuery(text, error);
+  if (!query) return std::nullopt;
   Answer answer;
-  std::optional<FulltextQuery> query = parseQuery(text, &answer.error);
-  if (!query) {
-    answer.status = Status::kBadQuery;
-    return answer;
-  }
   answer.query = std::move(*query);
 
   std::unique_lock lock(_mutex);
@@ -49,7 +47,7 @@ FulltextService::Answer FulltextService::search(const std::vector<UString>& path
       _building = true;
       std::thread([this] { build(); }).detach();
     }
-    answer.status = Status::kBuilding;
+    answer.building = true;
     return answer;
   }
 

@@ -24,22 +24,20 @@ class FulltextService {
   // The process's one service; its builder thread outlives every caller.
   static FulltextService& shared();
 
-  enum class Status {
-    kFound,     // `records` holds the matches (perhaps none)
-    kBuilding,  // an index is missing; its build runs (or was started by this call)
-    kBadQuery,  // `error` says why
-  };
   struct Answer {
-    Status status = Status::kFound;
-    std::string error;
+    // An index is missing and its build runs (or was started by this call): nothing was
+    // searched, and a later call answers.
+    bool building = false;
     std::vector<Record> records;  // best first, each dictionary in turn
     FulltextQuery query;          // as parsed, to mark the hits
   };
 
   // Searches the dictionaries in order, up to `limit` records (0: all). When one of them has no
-  // usable index yet, the missing ones are queued for building and the answer is kBuilding.
-  // A dictionary whose index cannot be made at all is passed over.
-  Answer search(const std::vector<UString>& paths, const UString& query, size_t limit);
+  // usable index yet, the missing ones are queued for building and the answer is `building`.
+  // A dictionary whose index cannot be made at all is passed over. std::nullopt, with the reason
+  // in *error, for a query that does not parse.
+  std::optional<Answer> search(const std::vector<UString>& paths, const UString& query,
+                               size_t limit, std::string* error);
 
   // [entries indexed, entries in all] of the queued builds while one runs; std::nullopt when
   // none does.

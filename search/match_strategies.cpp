@@ -479,13 +479,12 @@ std::unique_ptr<HeadWordMatcher> HeadWordMatcher::create(std::string_view strate
 namespace {
 
 // The matching entries of each dictionary, at most `limit` in all; a head word counts once when
-// `distinct`.
+// `distinct`. False, with the reason in *error, when the strategy or pattern cannot be used.
 template <typename Take>
-std::string forEachDictionary(const LexorList& dics, std::string_view strategy, UStringView word,
-                              size_t limit, bool distinct, Take take) {
-  std::string error;
-  const std::unique_ptr<HeadWordMatcher> matcher = HeadWordMatcher::create(strategy, word, &error);
-  if (!matcher) return error;
+bool forEachDictionary(const LexorList& dics, std::string_view strategy, UStringView word,
+                       size_t limit, bool distinct, std::string* error, Take take) {
+  const std::unique_ptr<HeadWordMatcher> matcher = HeadWordMatcher::create(strategy, word, error);
+  if (!matcher) return false;
   size_t taken = 0;
   for (size_t d = 0; d < dics.size(); ++d) {
     if (!dics[d] || taken >= limit) continue;
@@ -499,34 +498,37 @@ std::string forEachDictionary(const LexorList& dics, std::string_view strategy, 
     });
     take(d, *dics[d], *table, entries);
   }
-  return error;
+  return true;
 }
 
 }  // namespace
 
-HeadWordMatches matchHeadWords(const LexorList& dics, std::string_view strategy, UStringView word,
-                               size_t limit) {
-  HeadWordMatches result;
-  result.perDictionary.resize(dics.size());
-  result.error = forEachDictionary(
-      dics, strategy, word, limit, true,
-      [&](size_t d, Lexor&, const HeadWordTable& table, const std::vector<size_t>& entries) {
-        for (size_t i : entries) result.perDictionary[d].push_back(fromUtf8(table.stored(i)));
-      });
-  if (!result.error.empty()) result.perDictionary.assign(dics.size(), {});
-  return result;
+std::optional<std::vector<std::vector<UString>>> matchHeadWords(const LexorList& dics,
+                                                                std::string_view strategy,
+                                                                UStringView word, size_t limit,
+                                                                std::string* error) {
+  std::vector<std::vector<UString>> found(dics.size());
+  if (!forEachDictionary(
+          dics, strategy, word, limit, true, error,
+          [&](size_t d, Lexor&, const HeadWordTable& table, const std::vector<size_t>& entries) {
+            for (size_t i : entries) found[d].push_back(fromUtf8(table.stored(i)));
+          }))
+    return std::nullopt;
+  return found;
 }
 
-EntryMatches matchEntries(const LexorList& dics, std::string_view strategy, UStringView word,
-                          size_t limit) {
-  EntryMatches result;
-  result.perDictionary.resize(dics.size());
-  result.error = forEachDictionary(
-      dics, strategy, word, limit, false,
-      [&](size_t d, Lexor& dic, const HeadWordTable& table, const std::vector<size_t>& entries) {
-        result.perDictionary[d] = recordsOfEntries(dic, table, entries);
-      });
-  return result;
+std::optional<std::vector<std::vector<Record>>> matchEntries(const LexorList& dics,
+                                                             std::string_view strategy,
+                                                             UStringView word, size_t limit,
+                                                             std::string* error) {
+  std::vector<std::vector<Record>> found(dics.size());
+  if (!forEachDictionary(dics, strategy, word, limit, false, error,
+                         [&](size_t d, Lexor& dic, const HeadWordTable& table,
+                             const std::vector<size_t>& entries) {
+                           found[d] = recordsOfEntries(dic, table, entries);
+                         }))
+    return std::nullopt;
+  return found;
 }
 
 std::vector<UString> suggestHeadWords(const LexorList& dics, UStringView word, size_t limit) {
@@ -534,9 +536,12 @@ std::vector<UString> suggestHeadWords(const LexorList& dics, UStringView word, s
   auto gather = [&](std::string_view strategy, UStringView query) {
     // Each dictionary gives at most `limit`, so that the words left after dropping repeats still
     // fill the list.
+    std::string error;  // never set: both strategies are known and take any word
     for (const std::shared_ptr<Lexor>& dic : dics) {
-      HeadWordMatches matches = matchHeadWords({dic}, strategy, query, limit);
-      for (UString& found : matches.perDictionary[0]) {
+      std::optional<std::vector<std::vector<UString>>> matches =
+          matchHeadWords({dic}, strategy, query, limit, &error);
+      if (!matches) continue;
+      for (UString& found : matches->front()) {
         if (suggestions.size() < limit &&
             std::find(suggestions.begin(), suggestions.end(), found) == suggestions.end())
           suggestions.push_back(std::move(found));

@@ -77,21 +77,19 @@ class HeadWordMatcher {
 std::optional<std::string> basicToExtendedPattern(std::string_view pattern, std::string* error);
 
 // Head words of the matching entries, per dictionary of the list (an empty list for a dictionary
-// that is missing), at most `limit` words in all.
-struct HeadWordMatches {
-  std::vector<std::vector<UString>> perDictionary;
-  std::string error;  // not empty: unknown strategy or invalid pattern, and nothing was matched
-};
-HeadWordMatches matchHeadWords(const LexorList& dics, std::string_view strategy, UStringView word,
-                               size_t limit);
+// that is missing), at most `limit` words in all. std::nullopt, with the reason in *error, for an
+// unknown strategy or an invalid pattern.
+std::optional<std::vector<std::vector<UString>>> matchHeadWords(const LexorList& dics,
+                                                                std::string_view strategy,
+                                                                UStringView word, size_t limit,
+                                                                std::string* error);
 
-// The records of every entry whose head word matches, per dictionary, at most `limit` in all.
-struct EntryMatches {
-  std::vector<std::vector<Record>> perDictionary;
-  std::string error;
-};
-EntryMatches matchEntries(const LexorList& dics, std::string_view strategy, UStringView word,
-                          size_t limit);
+// The records of every entry whose head word matches, per dictionary, at most `limit` in all;
+// std::nullopt, with the reason in *error, as for matchHeadWords.
+std::optional<std::vector<std::vector<Record>>> matchEntries(const LexorList& dics,
+                                                             std::string_view strategy,
+                                                             UStringView word, size_t limit,
+                                                             std::string* error);
 
 // Near head words for a word that found nothing: those one edit away (lev), else those that
 // begin with the word less its last character; at most `limit`, each once, in dictionary order.

@@ -125,10 +125,11 @@ int runLookup(const std::vector<std::string>& words) {
 
   size_t printed = 0;
   if (strategy) {
-    const EntryMatches found = matchEntries(peek->matchDictionaries(fromUtf8(word)), *strategy,
-                                            fromUtf8(word), kNoMatchLimit);
-    if (!found.error.empty()) return usageError("lookup", found.error);
-    for (const std::vector<Record>& records : found.perDictionary) {
+    std::string error;
+    const std::optional<std::vector<std::vector<Record>>> found = matchEntries(
+        peek->matchDictionaries(fromUtf8(word)), *strategy, fromUtf8(word), kNoMatchLimit, &error);
+    if (!found) return usageError("lookup", error);
+    for (const std::vector<Record>& records : *found) {
       for (const Record& record : records) {
         std::cout << outputFor(formatRecord(record, format), format);
         ++printed;

@@ -56,11 +56,11 @@ int runMatch(const std::vector<std::string>& words) {
   }
   const std::string strategy = strategyOption(args).value_or(kDefaultStrategy);
   const UString word = fromUtf8(queryWord(args));
-  const HeadWordMatches found =
-      matchHeadWords(peek->matchDictionaries(word), strategy, word, kNoMatchLimit);
-  if (!found.error.empty()) return usageError("match", found.error);
+  const std::optional<std::vector<std::vector<UString>>> found =
+      matchHeadWords(peek->matchDictionaries(word), strategy, word, kNoMatchLimit, &error);
+  if (!found) return usageError("match", error);
   size_t printed = 0;
-  for (const std::vector<UString>& headWords : found.perDictionary) {
+  for (const std::vector<UString>& headWords : *found) {
     for (const UString& headWord : headWords) std::cout << terminalSafe(toUtf8(headWord)) << '\n';
     printed += headWords.size();
   }

@@ -32,19 +32,19 @@ class EngineMatcher : public WordMatcher {
       }
       return true;
     }
-    HeadWordMatches found = matchHeadWords(_lists.at(database), strategy, word, limit);
-    if (!found.error.empty()) {
-      *error = std::move(found.error);
-      return false;
-    }
-    if (!found.perDictionary.empty()) *headWords = std::move(found.perDictionary.front());
+    std::optional<std::vector<std::vector<UString>>> found =
+        matchHeadWords(_lists.at(database), strategy, word, limit, error);
+    if (!found) return false;
+    if (!found->empty()) *headWords = std::move(found->front());
     return true;
   }
 
   std::vector<Record> definitions(size_t database, const UString& word, size_t limit) override {
-    EntryMatches found = matchEntries(_lists.at(database), "exact", word, limit);
-    if (!found.error.empty() || found.perDictionary.empty()) return {};
-    return std::move(found.perDictionary.front());
+    std::string error;
+    std::optional<std::vector<std::vector<Record>>> found =
+        matchEntries(_lists.at(database), "exact", word, limit, &error);
+    if (!found || found->empty()) return {};
+    return std::move(found->front());
   }
 
  private:

@@ -78,12 +78,8 @@ HttpResponse WebHost::servePage(const HttpRequest& request, const WidgetFile& pa
   }
   std::optional<std::string> token = makeToken();
   if (!token) return refusal(http::status::internal_server_error, "no random bytes for a session");
-  switch (_sessions.open(*token, PageSessions::Clock::now())) {
-    case PageSessions::Opened::kOpened:
-      break;
-    case PageSessions::Opened::kFailed:
-      return refusal(http::status::internal_server_error, "cannot create the plug-in object");
-  }
+  if (!_sessions.open(*token, PageSessions::Clock::now()))
+    return refusal(http::status::internal_server_error, "cannot create the plug-in object");
   return respond(http::status::ok, WidgetFiles::withToken(page, *token), page.contentType);
 }
 

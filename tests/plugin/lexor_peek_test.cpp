@@ -77,8 +77,6 @@ TEST(RecordRenderingTest, TextHtmlAndListForms) {
   } cases[] = {
       {"go", nullptr, nullptr, nullptr, "go",
        R"(<span class="m"><span class="f1">go</span></span>)"},
-      {"go", "gou", nullptr, nullptr, "go [gou]",
-       R"(<span class="m"><span class="f1">go</span> <span class="f2">[gou]</span></span>)"},
       {"go", nullptr, nullptr, "ex", "go<br>ex",
        R"(<span class="m"><span class="f1">go</span></span><br/><span class="f5">&loz; ex</span>)"},
       {"go", nullptr, "", nullptr, "go<br>",  // an empty translation is still present

@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "platform/path.h"
 #include "plugin/script_dispatcher.h"
+#include "search/fulltext_service.h"
 #include "tests/plugin/peek_test_home.h"
 
 namespace lexor {
@@ -177,6 +178,26 @@ TEST_F(PageSessionTest, UseAmboraTakesOnlyTheSuiteFilesThatExist) {
   call("useAmbora");
   EXPECT_EQ(dictionaryFiles(0), Files{"exora1.dic"});
   EXPECT_EQ(call("queryWithWord", {"go"}), false);
+}
+
+// Each side's full-text index is built in the background on its first search; then a query
+// searches the side whose translations are in its script, each hit marked.
+TEST_F(PageSessionTest, TextSearchBuildsFirstThenAnswersTheQuerysSide) {
+  call("useAmbora");
+  const std::pair<const char*, json> table[] = {
+      {"GO",
+       {R"(<span class="m"><span class="f1">行く</span></span><span class="f4"><mark>go</mark></span>)"}},
+      {"行く",
+       {R"(<span class="m"><span class="f1">go</span> <span class="f2">[gou]</span></span><span class="f4"><mark>行く</mark></span>)",
+        R"(<span class="m"><span class="f1">going</span></span><span class="f4"><mark>行く</mark>こと</span>)"}},
+  };
+  for (const auto& [query, fragments] : table) {
+    const std::string request = json{{"op", "searchText"}, {"args", {query, 10}}}.dump();
+    EXPECT_EQ(handleScriptRequest(*_peek, request), R"({"error":"index building"})");
+    search::FulltextService::shared().waitForBuilds();
+    EXPECT_EQ(call("searchProgress"), nullptr);
+    EXPECT_EQ(call("searchText", {query, 10}), fragments) << query;
+  }
 }
 
 }  // namespace

@@ -63,12 +63,11 @@ JSValueRef dispatch(JSContextRef context, JSObjectRef function, JSObjectRef, siz
   std::vector<ScriptValue> values;
   values.reserve(count - 1);
   for (size_t i = 1; i < count; ++i) values.push_back(scriptValueFromJs(context, arguments[i]));
-  const ScriptCallResult result =
-      callScriptOperation(*peek, names[static_cast<size_t>(which)], values);
-  if (const auto* error = std::get_if<ScriptError>(&result)) {
-    return fail(context, error->message, exception);
-  }
-  return jsValueFromScript(context, std::get<ScriptValue>(result));
+  std::string error;
+  const std::optional<ScriptValue> result =
+      callScriptOperation(*peek, names[static_cast<size_t>(which)], values, &error);
+  if (!result) return fail(context, error, exception);
+  return jsValueFromScript(context, *result);
 }
 
 JSClassRef dispatcherClass() {
