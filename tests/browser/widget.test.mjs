@@ -262,27 +262,6 @@ test('a page whose session was given up for newer pages reloads once, keeping wo
   assert.equal(await entries().count(), 10);
 });
 
-test('two pages interleaving look-ups each see only their own choice and entries', async () => {
-  await open();
-  const other = await context.newPage();
-  try {
-    await openWidget(other, url);
-    await choose('サンプル辞書');  // this page only; the other stays on the suite
-    const heads = (p) => p.locator('#results .entry .f1').allTextContents();
-    for (let round = 0; round < 3; ++round) {
-      await Promise.all([lookUp('go'), lookUp('go', other)]);
-      assert.deepEqual([await headWords(), await heads(other)], [['go', 'goal', 'gone'], ['go', 'going', 'good']]);
-      await Promise.all([lookUp('many'), lookUp('行', other)]);
-      assert.equal(await entries().count(), 100);
-      assert.deepEqual(await heads(other), ['行く', '行儀']);
-    }
-    assert.deepEqual([await page.inputValue('#dictionary'), await other.inputValue('#dictionary')].map((v) => v === 'suite'),
-      [false, true]);
-  } finally {
-    await other.close();
-  }
-});
-
 test('one request per look-up, and the status line never counts the entries of another word', async () => {
   await open();
   await choose('サンプル辞書');
