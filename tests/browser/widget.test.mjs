@@ -92,18 +92,6 @@ test('switches dictionaries and looks the word up again', async () => {
   assert.equal(await firstTranslation(), 'to go; gehen');
 });
 
-test('in the suite, an English word goes to the English side, a Japanese word to the Japanese', async () => {
-  await open();
-  assert.equal(await page.inputValue('#dictionary'), 'suite');
-  await lookUp('go');
-  assert.deepEqual(await headWords(), ['go', 'going', 'good']);
-  assert.equal(await firstTranslation(), '行く');
-  await lookUp('行');
-  assert.deepEqual(await headWords(), ['行く', '行儀']);
-  assert.equal(await firstTranslation(), 'go');
-  await shot('widget-suite');
-});
-
 test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
   await open();
   const posts = [];
