@@ -102,13 +102,6 @@ describe('deadlines and the connection bound', { skip: !fastPort }, () => {
     assert.deepEqual(answers(dripper), []);
   });
 
-  test('an answered connection that sends nothing more is closed when idle', bounded, async () => {
-    const socket = await exchange(fastPort, get(fastPort));
-    sockets.push(socket);
-    await socket.gone;
-    assert.deepEqual(answers(socket), ['HTTP/1.1 200']);
-  });
-
   test('past the bound the connection waiting longest for its client makes room', bounded, async () => {
     const answered = [];
     for (let i = 0; i < 4; ++i) answered.push(await exchange(fastPort, get(fastPort)));
