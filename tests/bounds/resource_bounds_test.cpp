@@ -74,6 +74,7 @@ namespace {
 using testing::Bytes;
 using testing::putLE;
 using testing::TestDictionary;
+using testing::wordsBlock;
 
 // Bytes this process has read through read(2) and pread(2) so far.
 uint64_t bytesRead() {
@@ -84,13 +85,6 @@ uint64_t bytesRead() {
     if (key == "rchar:") return value;
   }
   return 0;
-}
-
-// A data block of code-page entries whose head words are the given ASCII words.
-Bytes blockOf(const std::vector<std::string>& words) {
-  std::vector<writer::RawEntry> entries;
-  for (const std::string& word : words) entries.push_back({word, 0x01, "translation of " + word});
-  return writer::buildDataBlock(entries, false, 2).value();
 }
 
 struct Walk {
@@ -142,7 +136,7 @@ TEST(HeaderClaims, AllocateNoMoreThanTheFileCanFill) {
   for (const Claim& claim : claims) {
     TestDictionary dic;
     dic.version = claim.version;
-    dic.add("apple", blockOf({"apple", "apply"})).add("apq", testing::fillerBlock(1, 1, 0));
+    dic.add("apple", wordsBlock({"apple", "apply"})).add("apq", testing::fillerBlock(1, 1, 0));
     Bytes file = dic.build();
     for (const auto& [offset, value] : claim.patches)
       putLE(file, offset == kLastBlock ? file.size() - kBlockUnit : offset, value, claim.width);
@@ -159,7 +153,7 @@ TEST(IndexBounds, TensOfThousandsOfOneByteWords) {
   std::mt19937 random(7);
   for (const bool sorted : {true, false}) {
     TestDictionary dic;
-    dic.data = blockOf({"a", "ab", "b"});
+    dic.data = wordsBlock({"a", "ab", "b"});
     for (size_t i = 0; i < kEntries; ++i) {
       const char letter = sorted ? static_cast<char>('a' + i * 26 / kEntries)
                                  : static_cast<char>(1 + random() % 255);
@@ -187,7 +181,7 @@ TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
   constexpr size_t kEntries = 2000;
   TestDictionary dic;
   for (size_t i = 0; i < kEntries; ++i) {  // block i of one unit claims every unit after it
-    Bytes block = blockOf({"aa" + std::to_string(10000 + i)});
+    Bytes block = wordsBlock({"aa" + std::to_string(10000 + i)});
     ASSERT_EQ(block.size(), kBlockUnit);
     putLE(block, 0, kEntries - i, 2);
     dic.add("aa", block);
@@ -204,7 +198,8 @@ TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
 // still walked once.
 TEST(IndexBounds, BlocksStoredOutOfIndexOrderAreAllWalked) {
   TestDictionary dic;
-  for (const Bytes& block : {blockOf({"aa4", "aa5"}), blockOf({"aa3"}), blockOf({"aa1", "aa2"})})
+  for (const Bytes& block :
+       {wordsBlock({"aa4", "aa5"}), wordsBlock({"aa3"}), wordsBlock({"aa1", "aa2"})})
     dic.data.insert(dic.data.end(), block.begin(), block.end());
   ASSERT_EQ(dic.data.size(), 3 * kBlockUnit);
   dic.index = {{2, "aa1"}, {1, "aa3"}, {0, "aa4"}};  // in the order of the words: the last first
@@ -259,7 +254,7 @@ int addUnderDescriptorLimit(const std::vector<std::string>& paths, size_t again,
 TEST(FileBounds, ThousandsOfDictionariesUnderSixtyFourDescriptors) {
   constexpr size_t kDictionaries = 3000;
   testing::TempDir dir;
-  const Bytes file = TestDictionary().add("go", blockOf({"go", "gone"})).build();
+  const Bytes file = TestDictionary().add("go", wordsBlock({"go", "gone"})).build();
   std::vector<std::string> paths;
   for (size_t i = 0; i < kDictionaries; ++i)
     paths.push_back(dir.write("d" + std::to_string(i) + ".dic", file));
@@ -272,8 +267,8 @@ TEST(FileBounds, ThousandsOfDictionariesUnderSixtyFourDescriptors) {
 // fail as damaged ones do, and only a new open reads the file as it is now.
 TEST(FileBounds, AChangedFileIsNotReadUntilOpenedAgain) {
   testing::TempDir dir;
-  const Bytes first = TestDictionary().add("go", blockOf({"go"})).build();
-  const Bytes second = TestDictionary().add("ha", blockOf({"ha", "hb"})).build();
+  const Bytes first = TestDictionary().add("go", wordsBlock({"go"})).build();
+  const Bytes second = TestDictionary().add("ha", wordsBlock({"ha", "hb"})).build();
   for (const bool replace : {false, true}) {
     const std::string path = dir.write("c.dic", first);
     auto dic = Lexor::initWithFilePath(fromUtf8(path));

@@ -76,6 +76,16 @@ inline std::string bocu(const std::string& utf8) {
   return std::string(reinterpret_cast<const char*>(buffer));
 }
 
+// A block of whole head words in order, each its own translation.
+inline Bytes wordsBlock(const std::vector<std::string>& words, bool bocuTexts = false) {
+  std::vector<writer::RawEntry> entries;
+  for (const std::string& w : words) {
+    const std::string stored = bocuTexts ? bocu(w) : w;
+    entries.push_back({stored, 0, stored});
+  }
+  return writer::buildDataBlock(entries, bocuTexts, 2).value();
+}
+
 // A whole file: header block (padded to the header size), extended header, index, data.
 struct TestDictionary {
   uint16_t version = 0x0500;

@@ -38,16 +38,6 @@ Bytes handBlock(const std::vector<Bytes>& entries) {
   return out;
 }
 
-// A block of whole head words in order, each its own translation.
-Bytes wordsBlock(const Words& words, bool bocuTexts = false) {
-  std::vector<writer::RawEntry> entries;
-  for (const std::string& w : words) {
-    const std::string stored = bocuTexts ? bocu(w) : w;
-    entries.push_back({stored, 0, stored});
-  }
-  return writer::buildDataBlock(entries, bocuTexts, 2).value();
-}
-
 std::string cString(const uint8_t* bytes) { return reinterpret_cast<const char*>(bytes); }
 
 // Every head word the recordset yields from its current position on, the current one first.

@@ -1,7 +1,7 @@
 // The web host under clients that hold connections: slow and silent ones, idle ones, too many,
-// pipelined requests, a stop signal, a taken port. Against the servers tests/browser/run.sh
-// started: LEXOR_URL with the default limits and LEXOR_FAST_URL with short deadlines and room
-// for 8 connections; the stop and the port are tried on servers started here.
+// a stop signal, a taken port. Against the servers tests/browser/run.sh started: LEXOR_URL with
+// the default limits and LEXOR_FAST_URL with short deadlines and room for 8 connections; the stop
+// and the port are tried on servers started here.
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { mkdtempSync, rmSync } from 'node:fs';
@@ -52,15 +52,6 @@ const bounded = { timeout: 20000 };
 const sockets = [];
 after(() => { for (const socket of sockets) socket.destroy(); });
 
-test('pipelined requests on one connection are answered in order', bounded, async () => {
-  const socket = await connect(port);
-  sockets.push(socket);
-  socket.write(get(port, '/widget.css') + get(port, '/nothing') + get(port, '/favicon.svg'));
-  await until(() => answers(socket).length === 3 && socket.received.includes('</svg>'), 'three answers');
-  assert.deepEqual(answers(socket), ['HTTP/1.1 200', 'HTTP/1.1 404', 'HTTP/1.1 200']);
-  assert.ok(socket.received.indexOf('text/css') < socket.received.indexOf('image/svg'));
-});
-
 test('200 dripping and 100 silent connections, past the bound, leave another client served', bounded, async () => {
   const head = get(port, '/');
   const drippers = await Promise.all(Array.from({ length: 200 }, () => connect(port)));
@@ -109,13 +100,6 @@ describe('deadlines and the connection bound', { skip: !fastPort }, () => {
     }
     assert.ok(sent < head.length, 'closed before its head was complete');
     assert.deepEqual(answers(dripper), []);
-  });
-
-  test('an answered connection that sends nothing more is closed when idle', bounded, async () => {
-    const socket = await exchange(fastPort, get(fastPort));
-    sockets.push(socket);
-    await socket.gone;
-    assert.deepEqual(answers(socket), ['HTTP/1.1 200']);
   });
 
   test('past the bound the connection waiting longest for its client makes room', bounded, async () => {
