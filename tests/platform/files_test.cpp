@@ -13,6 +13,11 @@
 namespace lexor {
 namespace {
 
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+UString native(const std::string& path) { return fromNativePath(path); }
+
 TEST(Path, ComponentsAndNativeForm) {
   const struct {
     UString path, last, extension;
@@ -32,8 +37,8 @@ TEST(Path, ComponentsAndNativeForm) {
 }
 
 TEST(FileHandle, ReadsShortAtTheEndRefusesNonFilesAndTellsFilesApart) {
-  testing::TempDir dir;
-  const UString path = fromNativePath(dir.write("f.dic", "0123456789"));
+  TempDir dir;
+  const UString path = native(dir.write("f.dic", "0123456789"));
   const auto file = FileHandle::openForReading(path);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->size(), 10u);
@@ -44,17 +49,12 @@ TEST(FileHandle, ReadsShortAtTheEndRefusesNonFilesAndTellsFilesApart) {
   }
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);  // opening it would block for ever
   for (const std::string& other : {dir.path().string(), dir.file("missing"), dir.file("fifo")})
-    EXPECT_EQ(FileHandle::openForReading(fromNativePath(other)), nullptr) << other;
+    EXPECT_EQ(FileHandle::openForReading(native(other)), nullptr) << other;
   EXPECT_EQ(file->identity(), FileHandle::openForReading(path)->identity());
-  std::filesystem::remove(dir.file("f.dic"));
+  fs::remove(dir.file("f.dic"));
   dir.write("f.dic", "replaced");
   EXPECT_NE(file->identity(), FileHandle::openForReading(path)->identity());
 }
-
-namespace fs = std::filesystem;
-using testing::TempDir;
-
-UString native(const std::string& path) { return fromNativePath(path); }
 
 TEST(Folders, HomeDirectoryFallsBackToThePasswordDatabase) {
   const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
