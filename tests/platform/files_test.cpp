@@ -1,10 +1,12 @@
-#include "platform/folders.h"
-
+// Files in the platform layer: paths, reading handles, folders and links.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/file_handle.h"
+#include "platform/folders.h"
 #include "platform/path.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,6 +17,44 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 
 UString native(const std::string& path) { return fromNativePath(path); }
+
+TEST(Path, ComponentsAndNativeForm) {
+  const struct {
+    UString path, last, extension;
+  } cases[] = {
+      {u"///", u"/", u""},
+      {u"/x//", u"x", u""},
+      {u".dic", u".dic", u"dic"},
+      {u"sub/Folder.DIC/", u"Folder.DIC", u"DIC"},
+      {u"\u8F9E\u66F8/\u00C0MBORA.dic", u"\u00C0MBORA.dic", u"dic"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(toUtf8(c.path));
+    EXPECT_EQ(lastPathComponent(c.path), c.last);
+    EXPECT_EQ(pathExtension(c.path), c.extension);
+  }
+  EXPECT_EQ(toNativePath(u"/\u8F9E/\u00C0.dic"), "/\xE8\xBE\x9E/\xC3\x80.dic");
+}
+
+TEST(FileHandle, ReadsShortAtTheEndRefusesNonFilesAndTellsFilesApart) {
+  TempDir dir;
+  const UString path = native(dir.write("f.dic", "0123456789"));
+  const auto file = FileHandle::openForReading(path);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->size(), 10u);
+  for (const auto& [offset, expected] :
+       {std::pair<uint64_t, std::string>{6, "6789"}, {8, "89"}, {10, ""}, {~uint64_t{0}, ""}}) {
+    char buffer[4];
+    EXPECT_EQ(std::string(buffer, file->readAt(offset, buffer, 4)), expected) << offset;
+  }
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);  // opening it would block for ever
+  for (const std::string& other : {dir.path().string(), dir.file("missing"), dir.file("fifo")})
+    EXPECT_EQ(FileHandle::openForReading(native(other)), nullptr) << other;
+  EXPECT_EQ(file->identity(), FileHandle::openForReading(path)->identity());
+  fs::remove(dir.file("f.dic"));
+  dir.write("f.dic", "replaced");
+  EXPECT_NE(file->identity(), FileHandle::openForReading(path)->identity());
+}
 
 TEST(Folders, HomeDirectoryFallsBackToThePasswordDatabase) {
   const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
