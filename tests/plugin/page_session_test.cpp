@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "platform/log.h"
-#include "platform/path.h"
 #include "plugin/page_sessions.h"
 #include "plugin/script_dispatcher.h"
 #include "search/fulltext_service.h"
@@ -19,55 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using nlohmann::json;
-using testing::entry;
-using testing::PeekTestHome;
-using Files = std::vector<std::string>;
-using Results = std::vector<json>;
 
-class PageSessionTest : public ::testing::Test {
+class PageSessionTest : public testing::PeekSessionTest {
  protected:
-  void SetUp() override {
-    _home.writeDictionary("ambora52.dic", {{u"go", u"行く", u"gou", std::nullopt, 0},
-                                           entry("going", "行くこと"),
-                                           entry("gone", "行った"),
-                                           entry("good", "よい"),
-                                           entry("apple", "りんご")});
-    _home.writeDictionary("revora48.dic", {entry("行く", "go"), entry("行った", "went")});
-    _home.writeDictionary("abbora1.dic", {entry("gov", "政府")});
-    _home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
-    _home.writeDictionary("uni2.dic",
-                          {{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
-                           entry("apricot", "Aprikose"),
-                           entry("banana", "<b>Banane</b>")},
-                          {.bocu = true});
-    _peek = _home.construct();
-  }
-
-  json call(const std::string& op, json args = json::array()) {
-    const json answer =
-        json::parse(handleScriptRequest(*_peek, json{{"op", op}, {"args", args}}.dump()));
-    EXPECT_FALSE(answer.contains("error")) << op << ": " << answer;
-    return answer["result"];
-  }
-
-  // The page's loop: while not at the end, fetch in one form, then step.
-  Results fetchAll(const std::string& fetch) {
-    Results results;
-    for (int guard = 0; guard < 100 && !call("isEOF").get<bool>(); ++guard, call("moveNext"))
-      results.push_back(call(fetch));
-    return results;
-  }
-
-  Files dictionaryFiles(int rs) {
-    Files names;
-    for (size_t i = 0; i < _peek->recordset(rs).dicCount(); ++i)
-      names.push_back(toUtf8(lastPathComponent(_peek->recordset(rs).dicAt(i)->path())));
-    return names;
-  }
-
-  PeekTestHome _home;
-  CapturingLogSink _log;
-  std::shared_ptr<LexorPeek> _peek;
   const PageSessions::Clock::time_point _t0{};
 };
 

@@ -14,7 +14,6 @@ namespace lexor {
 namespace {
 
 using nlohmann::json;
-using testing::entry;
 
 std::string batchOf(size_t count, const std::string& call) {
   std::string batch = "[";
@@ -23,13 +22,10 @@ std::string batchOf(size_t count, const std::string& call) {
 }
 
 // The suite with one query made, so that a call that changed anything would show.
-class ScriptDispatcherTest : public ::testing::Test {
+class ScriptDispatcherTest : public testing::PeekSessionTest {
  protected:
   void SetUp() override {
-    _home.writeDictionary(
-        "ambora52.dic", {entry("go", "行く"), entry("going", "行くこと"), entry("gone", "行った")});
-    _home.writeDictionary("revora48.dic", {entry("行く", "go")});
-    _peek = _home.construct();
+    PeekSessionTest::SetUp();
     _peek->_useAmbora();
     ASSERT_TRUE(_peek->_queryWithWord(u"go"));
     _before = state();
@@ -40,9 +36,6 @@ class ScriptDispatcherTest : public ::testing::Test {
                  _peek->currentRecordsetIndex(), _peek->amboraMode(), _peek->_getRecordAsText()};
   }
 
-  testing::PeekTestHome _home;
-  CapturingLogSink _log;
-  std::shared_ptr<LexorPeek> _peek;
   State _before;
 };
 
@@ -121,7 +114,7 @@ TEST_F(ScriptDispatcherTest, MatchesAnswerTheWordsSideAndLeaveTheQueryAlone) {
 
 TEST_F(ScriptDispatcherTest, MembersBesideOpAndArgsAreIgnored) {
   EXPECT_EQ(handleScriptRequest(*_peek, R"({"op":"getRecord","extra":{"x":true}})"),
-            R"({"result":["go",null,null,"行く",null]})");
+            R"({"result":["go","gou",null,"行く",null]})");
   EXPECT_EQ(handleScriptRequest(*_peek, R"({"op":"isAmboraAvailable","x":1})"), R"({"result":48})");
 }
 
@@ -150,9 +143,8 @@ TEST_F(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
 // Within a budget the calls done keep their answers and the ones after the budget is spent say
 // why they did not run; a consult past the whole bound is not built at all.
 TEST_F(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
-  const std::shared_ptr<LexorPeek>& peek = _peek;
   const std::string consult = R"({"op":"consult","args":["go"]})";
-  const std::string whole = handleScriptRequest(*peek, consult);
+  const std::string whole = handleScriptRequest(*_peek, consult);
   ASSERT_TRUE(whole.starts_with(R"({"result":[")")) << whole;
   const std::string batch = "[" + consult + "," + consult + "," + consult + "]";
   const size_t roomForTwo = 2 * whole.size() + 3;  // "[", two answers and their commas
@@ -182,10 +174,10 @@ TEST_F(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
       {"no time", noTime, batch, "[" + late + "," + late + "," + late + "]"},
       {"a stop", stopped, batch, "[" + stopping + "," + stopping + "," + stopping + "]"},
       {"a refused argument under a bound", forTwo, R"({"op":"consult","args":[null]})",
-       handleScriptRequest(*peek, R"({"op":"consult","args":[null]})")},
+       handleScriptRequest(*_peek, R"({"op":"consult","args":[null]})")},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(handleScriptRequest(*peek, c.request, c.budget), c.answer) << c.name;
+    EXPECT_EQ(handleScriptRequest(*_peek, c.request, c.budget), c.answer) << c.name;
 }
 
 TEST(ScriptNamesTest, TableSelectorsHaveTheirNamesAndEverythingElseIsHidden) {
@@ -228,18 +220,16 @@ struct RecordingWindow : WindowScriptObject {
   std::vector<std::pair<ScriptObject*, UString>> calls;
 };
 
-TEST(LexorPeekTest, StartsEmptyAndRegistersItselfOnEveryWindowItIsGiven) {
-  testing::PeekTestHome home;
-  home.touch("ambora52.dic");
-  home.touch("revora48.dic");
-  std::shared_ptr<LexorPeek> peek = home.construct();
-  EXPECT_EQ(peek->recordset(0).dicCount() + peek->recordset(1).dicCount(), 0u);
-  EXPECT_FALSE(peek->amboraMode());
+using LexorPeekTest = testing::PeekSessionTest;
+
+TEST_F(LexorPeekTest, StartsEmptyAndRegistersItselfOnEveryWindowItIsGiven) {
+  EXPECT_EQ(_peek->recordset(0).dicCount() + _peek->recordset(1).dicCount(), 0u);
+  EXPECT_FALSE(_peek->amboraMode());
   RecordingWindow first, second;
-  peek->windowScriptObjectAvailable(&first);
-  peek->windowScriptObjectAvailable(&second);
-  peek->windowScriptObjectAvailable(nullptr);
-  const std::vector<std::pair<ScriptObject*, UString>> once = {{peek.get(), u"LexorPeek"}};
+  _peek->windowScriptObjectAvailable(&first);
+  _peek->windowScriptObjectAvailable(&second);
+  _peek->windowScriptObjectAvailable(nullptr);
+  const std::vector<std::pair<ScriptObject*, UString>> once = {{_peek.get(), u"LexorPeek"}};
   EXPECT_EQ(first.calls, once);
   EXPECT_EQ(second.calls, once);
 }
