@@ -91,9 +91,10 @@ TEST_F(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
   }
 }
 
-// Matches answer on the side the word chooses, and leave the query and its cursor alone.
-TEST_F(ScriptDispatcherTest, MatchesAnswerTheWordsSideAndLeaveTheQueryAlone) {
-  const std::pair<const char*, const char*> matches[] = {
+// Matches answer on the side the word chooses, and like every reading call leave the query and its
+// cursor alone.
+TEST_F(ScriptDispatcherTest, ReadingCallsAnswerAndLeaveTheQueryAlone) {
+  const std::pair<const char*, const char*> reads[] = {
       {R"({"op":"matchWords","args":["lev","GP",10]})", R"({"result":["go"]})"},
       {R"({"op":"matchWords","args":["prefix","go",1]})", R"({"result":["go"]})"},
       {R"({"op":"matchWords","args":["exact","行く",10]})", R"({"result":["行く"]})"},
@@ -102,20 +103,17 @@ TEST_F(ScriptDispatcherTest, MatchesAnswerTheWordsSideAndLeaveTheQueryAlone) {
        R"({"result":[{"rules":["past"],"word":"行く"}]})"},
       {R"({"op":"deinflect","args":["行く"]})", R"({"result":[]})"},
       {R"({"op":"toKana","args":["ikuTAKUSHI-"]})", R"({"result":"いくタクシー"})"},
+      // members beside op and args are ignored
+      {R"({"op":"getRecord","extra":{"x":true}})", R"({"result":["go","gou",null,"行く",null]})"},
+      {R"({"op":"isAmboraAvailable","x":1})", R"({"result":48})"},
   };
-  for (const auto& [request, response] : matches) {
+  for (const auto& [request, response] : reads) {
     EXPECT_EQ(handleScriptRequest(*_peek, request), response) << request;
     EXPECT_EQ(state(), _before) << request;
   }
   const json strategies = json::parse(handleScriptRequest(*_peek, R"({"op":"matchStrategies"})"));
   ASSERT_EQ(strategies["result"].size(), 10u);
   EXPECT_EQ(strategies["result"][9][0], "lev");
-}
-
-TEST_F(ScriptDispatcherTest, MembersBesideOpAndArgsAreIgnored) {
-  EXPECT_EQ(handleScriptRequest(*_peek, R"({"op":"getRecord","extra":{"x":true}})"),
-            R"({"result":["go","gou",null,"行く",null]})");
-  EXPECT_EQ(handleScriptRequest(*_peek, R"({"op":"isAmboraAvailable","x":1})"), R"({"result":48})");
 }
 
 // A batch answers what its calls answer one by one, in order, an error not stopping the rest.
