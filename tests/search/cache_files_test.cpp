@@ -61,6 +61,7 @@ class CacheFiles : public ::testing::Test {
     return {dic->fileIdentity(), dic->contentDigest(), digestBytes(path)};
   }
   std::string tableFile() { return cacheFolder() + "/" + digestHex(digestBytes(path)) + ".words"; }
+  std::string indexFile() { return cacheFolder() + "/" + digestHex(digestBytes(path)) + ".fts"; }
   std::vector<std::string> cacheNames() {
     std::vector<std::string> names;
     for (const auto& item : fs::directory_iterator(cacheFolder()))
@@ -188,8 +189,8 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
   struct stat folder;
   ASSERT_EQ(stat(cacheFolder().c_str(), &folder), 0);
   EXPECT_EQ(folder.st_mode & 0777, 0700u);
-  const std::string fts = cacheFolder() + "/" + digestHex(digestBytes(path)) + ".fts";
-  for (const std::string& link : {tableFile(), fts + ".tmp." + std::to_string(getpid()) + ".0"})
+  for (const std::string& link :
+       {tableFile(), indexFile() + ".tmp." + std::to_string(getpid()) + ".0"})
     fs::create_symlink(victim, link);
 
   EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
@@ -271,6 +272,20 @@ TEST_F(CacheFiles, TwoProcessesBuildingAtOnceBothAnswerAndOneFileRemains) {
   EXPECT_TRUE(mapHeadWordFile(tableFile(), keyOf()));
 }
 
+// An index file that is not a whole index (a crash mid-write, a stray file) is never used.
+TEST_F(CacheFiles, AnIndexFileCutShortIsBuiltAgain) {
+  write("cat");
+  std::string error;
+  ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
+  dir.write(fs::relative(indexFile(), dir.path()).string(),
+            std::string_view("SQLite format 3\0 half", 21));
+  EXPECT_FALSE(search::FulltextIndex::openCached(u(path)));
+  const auto index = search::FulltextIndex::open(u(path), nullptr, &error);
+  ASSERT_TRUE(index) << error;
+  EXPECT_FALSE(index->inMemory());
+  EXPECT_EQ(index->search(*search::parseQuery(u"cat", &error), 0).size(), 2u);
+}
+
 // A full-text index that SQLite finds damaged while answering is built again and answers.
 TEST_F(CacheFiles, DamagedFullTextIndexIsRebuiltAndAnswers) {
   std::vector<writer::Entry> many;
@@ -278,12 +293,11 @@ TEST_F(CacheFiles, DamagedFullTextIndexIsRebuiltAndAnswers) {
     many.push_back({u("w" + std::to_string(1000 + i)), u("a cat " + std::to_string(i)), {}, {}, 0});
   ASSERT_TRUE(writer::writeDictionary(path, many, {}));
   std::string error;
-  const std::string fts = cacheFolder() + "/" + digestHex(digestBytes(path)) + ".fts";
   auto index = search::FulltextIndex::open(u(path), nullptr, &error);
   ASSERT_TRUE(index) << error;
   // Every page past the first few is overwritten, under the open index.
-  const size_t size = fs::file_size(fts);
-  const int fd = open(fts.c_str(), O_WRONLY);
+  const size_t size = fs::file_size(indexFile());
+  const int fd = open(indexFile().c_str(), O_WRONLY);
   ASSERT_GE(fd, 0);
   const std::string junk(size - 3 * 4096, '\xA5');
   ASSERT_EQ(pwrite(fd, junk.data(), junk.size(), 3 * 4096), static_cast<ssize_t>(junk.size()));

@@ -192,24 +192,6 @@ TEST_F(FulltextTest, MoreHitsRankFirstAndTiesKeepDictionaryOrder) {
   EXPECT_EQ(heads, (std::vector<std::string>{"c", "a", "b"}));  // "b" is shorter, not better
 }
 
-// An index file that is not a whole index (a crash mid-write, a stray file) is never used.
-TEST_F(FulltextTest, AnIndexFileCutShortIsBuiltAgain) {
-  const std::string path = writeDictionary({entry("a", "first text"), entry("b", "second text")});
-  std::string error;
-  ASSERT_TRUE(FulltextIndex::open(u(path), nullptr, &error)) << error;
-  std::vector<std::filesystem::path> files;
-  for (const auto& file : std::filesystem::directory_iterator(dir.file("cache/lexorpeek")))
-    files.push_back(file.path());
-  ASSERT_EQ(files.size(), 1u);
-  dir.write("cache/lexorpeek/" + files[0].filename().string(),
-            std::string_view("SQLite format 3\0 half", 21));
-  EXPECT_FALSE(FulltextIndex::openCached(u(path)));
-  std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
-  ASSERT_TRUE(index) << error;
-  EXPECT_FALSE(index->inMemory());
-  EXPECT_EQ(index->search(*parseQuery(u"second", &error), 0).size(), 1u);
-}
-
 TEST_F(FulltextTest, BlocksThatCannotBeReadArePassedAndTheRestIndexed) {
   std::vector<writer::Entry> many;
   for (int i = 0; i < 200; ++i)
