@@ -131,7 +131,6 @@ TEST_F(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
   std::shared_ptr<LexorPeek> batched = _home.construct();
   const json answers = json::parse(handleScriptRequest(*batched, calls.dump()));
   EXPECT_EQ(answers, oneByOne);
-  EXPECT_EQ(answers.size(), calls.size());
   EXPECT_TRUE(answers[4].contains("error") && answers[10].contains("error"));
   EXPECT_EQ(answers[5], json({{"result", "going<br>行くこと"}}));
   EXPECT_EQ(handleScriptRequest(*batched, batchOf(1000, R"({"op":"isEOF"})")),
