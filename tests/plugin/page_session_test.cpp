@@ -1,12 +1,12 @@
 // A page's sessions with dictionaries made by the writer: listing, choosing, querying, stepping
-// and fetching, and the Ambora suite, all through the script protocol as a page reaches them.
+// and fetching, and the Ambora suite, all through the script protocol as a page reaches them; and
+// the session table of a host that serves many pages (each its own object, expiry, the bound).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "platform/log.h"
-#include "platform/path.h"
+#include "plugin/page_sessions.h"
 #include "plugin/script_dispatcher.h"
 #include "search/fulltext_service.h"
 #include "tests/plugin/peek_test_home.h"
@@ -15,56 +15,12 @@ namespace lexor {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using nlohmann::json;
-using testing::entry;
-using testing::PeekTestHome;
-using Files = std::vector<std::string>;
-using Results = std::vector<json>;
 
-class PageSessionTest : public ::testing::Test {
+class PageSessionTest : public testing::PeekSessionTest {
  protected:
-  void SetUp() override {
-    _home.writeDictionary("ambora52.dic", {{u"go", u"行く", u"gou", std::nullopt, 0},
-                                           entry("going", "行くこと"),
-                                           entry("gone", "行った"),
-                                           entry("good", "よい"),
-                                           entry("apple", "りんご")});
-    _home.writeDictionary("revora48.dic", {entry("行く", "go"), entry("行った", "went")});
-    _home.writeDictionary("abbora1.dic", {entry("gov", "政府")});
-    _home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
-    _home.writeDictionary("uni2.dic",
-                          {{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
-                           entry("apricot", "Aprikose"),
-                           entry("banana", "<b>Banane</b>")},
-                          {.bocu = true});
-    _peek = _home.construct();
-  }
-
-  json call(const std::string& op, json args = json::array()) {
-    const json answer =
-        json::parse(handleScriptRequest(*_peek, json{{"op", op}, {"args", args}}.dump()));
-    EXPECT_FALSE(answer.contains("error")) << op << ": " << answer;
-    return answer["result"];
-  }
-
-  // The page's loop: while not at the end, fetch in one form, then step.
-  Results fetchAll(const std::string& fetch) {
-    Results results;
-    for (int guard = 0; guard < 100 && !call("isEOF").get<bool>(); ++guard, call("moveNext"))
-      results.push_back(call(fetch));
-    return results;
-  }
-
-  Files dictionaryFiles(int rs) {
-    Files names;
-    for (size_t i = 0; i < _peek->recordset(rs).dicCount(); ++i)
-      names.push_back(toUtf8(lastPathComponent(_peek->recordset(rs).dicAt(i)->path())));
-    return names;
-  }
-
-  PeekTestHome _home;
-  CapturingLogSink _log;
-  std::shared_ptr<LexorPeek> _peek;
+  const PageSessions::Clock::time_point _t0{};
 };
 
 TEST_F(PageSessionTest, ListChooseQueryStepAndFetchInEveryForm) {
@@ -198,6 +154,55 @@ TEST_F(PageSessionTest, TextSearchBuildsFirstThenAnswersTheQuerysSide) {
     EXPECT_EQ(call("searchProgress"), nullptr);
     EXPECT_EQ(call("searchText", {query, 10}), fragments) << query;
   }
+}
+
+TEST_F(PageSessionTest, EachPageSessionKeepsItsOwnChoiceAndCursor) {
+  PageSessions sessions;
+  ASSERT_TRUE(sessions.open("aa", _t0));
+  ASSERT_TRUE(sessions.open("bb", _t0));
+  LexorPeek* a = sessions.find("aa", _t0);
+  LexorPeek* b = sessions.find("bb", _t0);
+  ASSERT_TRUE(a && b && a != b);
+  a->_useNthDic(1);
+  b->_useNthDic(4);
+  ASSERT_TRUE(a->_queryWithWord(u"go"));
+  ASSERT_TRUE(b->_queryWithWord(u"apr"));
+  a->_moveNext();
+  EXPECT_EQ(a->_getRecordAsText(), u"going<br>行くこと");
+  EXPECT_EQ(b->_getRecordAsText(), u"apricot<br>Aprikose");
+  for (const char* unknown : {"", "a", "aaa", "ab", "AA"})
+    EXPECT_EQ(sessions.find(unknown, _t0), nullptr) << unknown;
+}
+
+TEST_F(PageSessionTest, IdleSessionsExpireAndUseKeepsThemAlive) {
+  PageSessions sessions;
+  sessions.open("kept", _t0);
+  sessions.open("left", _t0);
+  EXPECT_NE(sessions.find("kept", _t0 + 29min), nullptr);
+  EXPECT_NE(sessions.find("kept", _t0 + 58min), nullptr);
+  EXPECT_EQ(sessions.find("left", _t0 + 30min), nullptr);
+  EXPECT_EQ(sessions.size(), 1u);
+  sessions.expire(_t0 + 88min);
+  EXPECT_EQ(sessions.size(), 0u);
+}
+
+// Pages that keep their sessions busy cannot lock a new page out: it takes the place of the one
+// used least recently, however recently that was.
+TEST_F(PageSessionTest, AFullTableGivesUpTheLeastRecentlyUsedSession) {
+  PageSessions sessions({.maxSessions = 3});
+  sessions.open("s0", _t0);
+  sessions.open("s1", _t0 + 1s);
+  sessions.open("s2", _t0 + 2s);
+  std::shared_ptr<LexorPeek> held = sessions.hold("s1", _t0 + 2s);
+  sessions.find("s2", _t0 + 3s);
+  sessions.find("s0", _t0 + 3s);  // now s1 is the least recently used
+  EXPECT_TRUE(sessions.open("s3", _t0 + 4s));
+  EXPECT_EQ(sessions.size(), 3u);
+  EXPECT_EQ(sessions.find("s1", _t0 + 4s), nullptr);
+  for (const char* live : {"s0", "s2", "s3"})
+    EXPECT_NE(sessions.find(live, _t0 + 4s), nullptr) << live;
+  // A call that was running on the session given up still has its object.
+  EXPECT_EQ(held->_dicCount(), 5);
 }
 
 }  // namespace

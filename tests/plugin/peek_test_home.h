@@ -1,15 +1,20 @@
 // A home folder for one test: HOME points at a scratch folder, so that a LexorPeek built in the
-// test finds (or misses) its Library/Lexor there.
+// test finds (or misses) its Library/Lexor there; and a page's session over a home with the
+// Ambora suite and an ordinary dictionary, reached through the script protocol.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "platform/log.h"
+#include "platform/path.h"
 #include "plugin/lexor_peek.h"
+#include "plugin/script_dispatcher.h"
 #include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
@@ -58,5 +63,55 @@ inline std::vector<std::string> utf8(const std::vector<UString>& texts) {
   for (const UString& text : texts) out.push_back(toUtf8(text));
   return out;
 }
+
+class PeekSessionTest : public ::testing::Test {
+ protected:
+  using json = nlohmann::json;
+  using Files = std::vector<std::string>;
+  using Results = std::vector<json>;
+
+  void SetUp() override {
+    _home.writeDictionary("ambora52.dic", {{u"go", u"行く", u"gou", std::nullopt, 0},
+                                           entry("going", "行くこと"),
+                                           entry("gone", "行った"),
+                                           entry("good", "よい"),
+                                           entry("apple", "りんご")});
+    _home.writeDictionary("revora48.dic", {entry("行く", "go"), entry("行った", "went")});
+    _home.writeDictionary("abbora1.dic", {entry("gov", "政府")});
+    _home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
+    _home.writeDictionary("uni2.dic",
+                          {{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
+                           entry("apricot", "Aprikose"),
+                           entry("banana", "<b>Banane</b>")},
+                          {.bocu = true});
+    _peek = _home.construct();
+  }
+
+  json call(const std::string& op, json args = json::array()) {
+    const json answer =
+        json::parse(handleScriptRequest(*_peek, json{{"op", op}, {"args", args}}.dump()));
+    EXPECT_FALSE(answer.contains("error")) << op << ": " << answer;
+    return answer["result"];
+  }
+
+  // The page's loop: while not at the end, fetch in one form, then step.
+  Results fetchAll(const std::string& fetch) {
+    Results results;
+    for (int guard = 0; guard < 100 && !call("isEOF").get<bool>(); ++guard, call("moveNext"))
+      results.push_back(call(fetch));
+    return results;
+  }
+
+  Files dictionaryFiles(int rs) {
+    Files names;
+    for (size_t i = 0; i < _peek->recordset(rs).dicCount(); ++i)
+      names.push_back(toUtf8(lastPathComponent(_peek->recordset(rs).dicAt(i)->path())));
+    return names;
+  }
+
+  PeekTestHome _home;
+  CapturingLogSink _log;
+  std::shared_ptr<LexorPeek> _peek;
+};
 
 }  // namespace lexor::testing

@@ -1,4 +1,6 @@
-// The script protocol: what a malformed request answers, and that it never changes the session.
+// The script protocol: what a malformed request answers, and that it never changes the session;
+// the plug-in object as a host sees it: script names, what is hidden from the page, registration,
+// and the three forms of a record.
 #include "plugin/script_dispatcher.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +14,6 @@ namespace lexor {
 namespace {
 
 using nlohmann::json;
-using testing::entry;
 
 std::string batchOf(size_t count, const std::string& call) {
   std::string batch = "[";
@@ -21,13 +22,10 @@ std::string batchOf(size_t count, const std::string& call) {
 }
 
 // The suite with one query made, so that a call that changed anything would show.
-class ScriptDispatcherTest : public ::testing::Test {
+class ScriptDispatcherTest : public testing::PeekSessionTest {
  protected:
   void SetUp() override {
-    _home.writeDictionary(
-        "ambora52.dic", {entry("go", "行く"), entry("going", "行くこと"), entry("gone", "行った")});
-    _home.writeDictionary("revora48.dic", {entry("行く", "go")});
-    _peek = _home.construct();
+    PeekSessionTest::SetUp();
     _peek->_useAmbora();
     ASSERT_TRUE(_peek->_queryWithWord(u"go"));
     _before = state();
@@ -38,9 +36,6 @@ class ScriptDispatcherTest : public ::testing::Test {
                  _peek->currentRecordsetIndex(), _peek->amboraMode(), _peek->_getRecordAsText()};
   }
 
-  testing::PeekTestHome _home;
-  CapturingLogSink _log;
-  std::shared_ptr<LexorPeek> _peek;
   State _before;
 };
 
@@ -96,9 +91,10 @@ TEST_F(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
   }
 }
 
-// Matches answer on the side the word chooses, and leave the query and its cursor alone.
-TEST_F(ScriptDispatcherTest, MatchesAnswerTheWordsSideAndLeaveTheQueryAlone) {
-  const std::pair<const char*, const char*> matches[] = {
+// Matches answer on the side the word chooses, and like every reading call leave the query and its
+// cursor alone.
+TEST_F(ScriptDispatcherTest, ReadingCallsAnswerAndLeaveTheQueryAlone) {
+  const std::pair<const char*, const char*> reads[] = {
       {R"({"op":"matchWords","args":["lev","GP",10]})", R"({"result":["go"]})"},
       {R"({"op":"matchWords","args":["prefix","go",1]})", R"({"result":["go"]})"},
       {R"({"op":"matchWords","args":["exact","行く",10]})", R"({"result":["行く"]})"},
@@ -107,20 +103,17 @@ TEST_F(ScriptDispatcherTest, MatchesAnswerTheWordsSideAndLeaveTheQueryAlone) {
        R"({"result":[{"rules":["past"],"word":"行く"}]})"},
       {R"({"op":"deinflect","args":["行く"]})", R"({"result":[]})"},
       {R"({"op":"toKana","args":["ikuTAKUSHI-"]})", R"({"result":"いくタクシー"})"},
+      // members beside op and args are ignored
+      {R"({"op":"getRecord","extra":{"x":true}})", R"({"result":["go","gou",null,"行く",null]})"},
+      {R"({"op":"isAmboraAvailable","x":1})", R"({"result":48})"},
   };
-  for (const auto& [request, response] : matches) {
+  for (const auto& [request, response] : reads) {
     EXPECT_EQ(handleScriptRequest(*_peek, request), response) << request;
     EXPECT_EQ(state(), _before) << request;
   }
   const json strategies = json::parse(handleScriptRequest(*_peek, R"({"op":"matchStrategies"})"));
   ASSERT_EQ(strategies["result"].size(), 10u);
   EXPECT_EQ(strategies["result"][9][0], "lev");
-}
-
-TEST_F(ScriptDispatcherTest, MembersBesideOpAndArgsAreIgnored) {
-  EXPECT_EQ(handleScriptRequest(*_peek, R"({"op":"getRecord","extra":{"x":true}})"),
-            R"({"result":["go",null,null,"行く",null]})");
-  EXPECT_EQ(handleScriptRequest(*_peek, R"({"op":"isAmboraAvailable","x":1})"), R"({"result":48})");
 }
 
 // A batch answers what its calls answer one by one, in order, an error not stopping the rest.
@@ -138,7 +131,6 @@ TEST_F(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
   std::shared_ptr<LexorPeek> batched = _home.construct();
   const json answers = json::parse(handleScriptRequest(*batched, calls.dump()));
   EXPECT_EQ(answers, oneByOne);
-  EXPECT_EQ(answers.size(), calls.size());
   EXPECT_TRUE(answers[4].contains("error") && answers[10].contains("error"));
   EXPECT_EQ(answers[5], json({{"result", "going<br>行くこと"}}));
   EXPECT_EQ(handleScriptRequest(*batched, batchOf(1000, R"({"op":"isEOF"})")),
@@ -148,9 +140,8 @@ TEST_F(ScriptDispatcherTest, BatchEqualsItsCallsSentOneByOne) {
 // Within a budget the calls done keep their answers and the ones after the budget is spent say
 // why they did not run; a consult past the whole bound is not built at all.
 TEST_F(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
-  const std::shared_ptr<LexorPeek>& peek = _peek;
   const std::string consult = R"({"op":"consult","args":["go"]})";
-  const std::string whole = handleScriptRequest(*peek, consult);
+  const std::string whole = handleScriptRequest(*_peek, consult);
   ASSERT_TRUE(whole.starts_with(R"({"result":[")")) << whole;
   const std::string batch = "[" + consult + "," + consult + "," + consult + "]";
   const size_t roomForTwo = 2 * whole.size() + 3;  // "[", two answers and their commas
@@ -180,10 +171,94 @@ TEST_F(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
       {"no time", noTime, batch, "[" + late + "," + late + "," + late + "]"},
       {"a stop", stopped, batch, "[" + stopping + "," + stopping + "," + stopping + "]"},
       {"a refused argument under a bound", forTwo, R"({"op":"consult","args":[null]})",
-       handleScriptRequest(*peek, R"({"op":"consult","args":[null]})")},
+       handleScriptRequest(*_peek, R"({"op":"consult","args":[null]})")},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(handleScriptRequest(*peek, c.request, c.budget), c.answer) << c.name;
+    EXPECT_EQ(handleScriptRequest(*_peek, c.request, c.budget), c.answer) << c.name;
+}
+
+TEST(ScriptNamesTest, TableSelectorsHaveTheirNamesAndEverythingElseIsHidden) {
+  // clang-format off
+  const std::pair<const char*, const char*> table[] = {
+      {"_addDictionary:", "addDictionary"},    {"_removeDics", "removeDictionaries"},
+      {"_consult:", "consult"},                {"_queryWithWord:", "queryWithWord"},
+      {"_moveNext", "moveNext"},               {"_isEOF", "isEOF"},
+      {"_getRecord", "getRecord"},             {"_getRecordAsText", "getRecordAsText"},
+      {"_getRecordAsHTML", "getRecordAsHTML"}, {"_getDicDir", "getDicDir"},
+      {"_dicCount", "dicCount"},               {"_dicPathsInDir", "dicPathsInDir"},
+      {"_dicNamesInDir", "dicNamesInDir"},     {"_useNthDic:", "useNthDic"},
+      {"_useAmbora", "useAmbora"},             {"_isAmboraAvailable", "isAmboraAvailable"}};
+  // clang-format on
+  std::vector<std::string> names;
+  for (const auto& [selector, name] : table) {
+    CapturingLogSink log;
+    EXPECT_EQ(LexorPeek::webScriptNameForSelector(selector), name) << selector;
+    EXPECT_FALSE(LexorPeek::isSelectorExcludedFromWebScript(selector)) << selector;
+    EXPECT_TRUE(log.lines().empty());
+    names.emplace_back(name);
+  }
+  EXPECT_EQ(scriptNames(), names);
+  // The host's own calls and near misses of table selectors.
+  for (const char* selector : {"initWithWebView:", "windowScriptObjectAvailable:", "_addDictionary",
+                               "addDictionary", "_isEOF:", "", "matchWords", "searchText"}) {
+    CapturingLogSink log;
+    EXPECT_EQ(LexorPeek::webScriptNameForSelector(selector), std::nullopt) << selector;
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"\tunknown selector"}) << selector;
+    EXPECT_TRUE(LexorPeek::isSelectorExcludedFromWebScript(selector)) << selector;
+  }
+  for (const char* key : {"_dicDir", "_rs", "_amboraMode", "LexorPeek", ""})
+    EXPECT_TRUE(LexorPeek::isKeyExcludedFromWebScript(key)) << key;
+}
+
+struct RecordingWindow : WindowScriptObject {
+  void setValue(ScriptObject* value, const UString& key) override {
+    calls.emplace_back(value, key);
+  }
+  std::vector<std::pair<ScriptObject*, UString>> calls;
+};
+
+using LexorPeekTest = testing::PeekSessionTest;
+
+TEST_F(LexorPeekTest, StartsEmptyAndRegistersItselfOnEveryWindowItIsGiven) {
+  EXPECT_EQ(_peek->recordset(0).dicCount() + _peek->recordset(1).dicCount(), 0u);
+  EXPECT_FALSE(_peek->amboraMode());
+  RecordingWindow first, second;
+  _peek->windowScriptObjectAvailable(&first);
+  _peek->windowScriptObjectAvailable(&second);
+  _peek->windowScriptObjectAvailable(nullptr);
+  const std::vector<std::pair<ScriptObject*, UString>> once = {{_peek.get(), u"LexorPeek"}};
+  EXPECT_EQ(first.calls, once);
+  EXPECT_EQ(second.calls, once);
+}
+
+std::optional<UString> text(const char* s) {
+  return s ? std::optional<UString>(fromUtf8(s)) : std::nullopt;
+}
+
+TEST(RecordRenderingTest, TextHtmlAndListForms) {
+  const struct {
+    const char *eword, *pron, *jword, *example, *text, *html;
+  } cases[] = {
+      {"go", nullptr, nullptr, nullptr, "go",
+       R"(<span class="m"><span class="f1">go</span></span>)"},
+      {"go", nullptr, nullptr, "ex", "go<br>ex",
+       R"(<span class="m"><span class="f1">go</span></span><br/><span class="f5">&loz; ex</span>)"},
+      {"go", nullptr, "", nullptr, "go<br>",  // an empty translation is still present
+       R"(<span class="m"><span class="f1">go</span></span><span class="f4"></span>)"},
+      {nullptr, nullptr, "行く", nullptr, "<br>行く",
+       R"(<span class="m"><span class="f1"></span></span><span class="f4">行く</span>)"},
+      {"a<b>", "&amp;", "<i>x</i>\n\"y\"", "<br>", "a<b> [&amp;]<br><i>x</i>\n\"y\"<br><br>",
+       R"(<span class="m"><span class="f1">a<b></span> <span class="f2">[&amp;]</span></span>)"
+       "<span class=\"f4\"><i>x</i>\n\"y\"</span><br/><span class=\"f5\">&loz; <br></span>"},
+  };
+  for (const auto& c : cases) {
+    const Record record{text(c.eword), text(c.pron), 1, text(c.jword), text(c.example)};
+    EXPECT_EQ(toUtf8(recordAsText(record)), c.text) << c.text;
+    EXPECT_EQ(toUtf8(recordAsHTML(record)), c.html) << c.text;
+  }
+  const ScriptValue null{ScriptNull{}};
+  EXPECT_EQ(recordAsList(Record{u"go", std::nullopt, 3, u"行く", std::nullopt}),
+            (ScriptList{UString(u"go"), null, int32_t{3}, UString(u"行く"), null}));
 }
 
 }  // namespace
