@@ -30,7 +30,6 @@ TEST(CommandLine, SplitsOrRefuses) {
   const std::string syntax(kSyntaxErrorStatus);
   const std::string utf8 = "501 invalid UTF-8";
   const std::tuple<std::string, std::vector<std::string>, std::string> cases[] = {
-      {"DEFINE * cat", {"DEFINE", "*", "cat"}, ""},
       {"  match\tdb  . \"a b\" ", {"match", "db", ".", "a b"}, ""},
       {R"(MATCH db re "say \"hi\" \\")", {"MATCH", "db", "re", R"(say "hi" \)"}, ""},
       {"DEFINE 'it''s' x\"y z\"", {"DEFINE", "its", "xy z"}, ""},

@@ -86,7 +86,6 @@ expect define 0 '2 definitions found' 'From .*\[ambora52\]' '^ *neko$' '^ *the s
 # one line, a head word with a space quoted; what each strategy matches is the engine's.
 expect match-substring 0 '^ambora52: +Cat +cat +catalog +concat +scat +"tom cat"$' -- -d ambora52 -m -s substring cat
 # Conjugated Japanese: the suite's Japanese side, best first.
-expect deinflect 0 '^revora48: +食べる$' -- -d revora48 -m -s deinflect 食べました
 expect deinflect-suite 0 '^revora48: +行く +行う$' -- -d ambora -m -s deinflect 行った
 
 expect suggestions 21 'No definitions found for "cst", perhaps you mean:' 'ambora52: +Cat +cat' -- -d ambora52 cst
