@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>

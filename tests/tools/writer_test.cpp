@@ -18,8 +18,6 @@
 namespace lexor::writer {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 TEST(DataBlockTest, LaysOutEntriesByteForByte) {
   const std::vector<RawEntry> entries = {{"app", 0x00, "\x58"}, {"apple", 0x01, "\x59"}};
   using namespace std::string_view_literals;
@@ -32,7 +30,7 @@ TEST(DataBlockTest, LaysOutEntriesByteForByte) {
   };
   // clang-format on
   for (const auto& [bocu, width, bytes] : cases) {
-    Bytes expected(bytes.begin(), bytes.end());
+    std::vector<uint8_t> expected(bytes.begin(), bytes.end());
     expected.resize(256, 0);
     EXPECT_EQ(buildDataBlock(entries, bocu, width), expected) << bocu << width;
   }
