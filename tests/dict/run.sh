@@ -49,12 +49,11 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 url="$(head -1 "$work/url")"
-port="${url##*:}"
-port="${port%/}"
-case "$url" in
-  dict://127.0.0.1:[0-9]*/) ;;
-  *) echo "tests/dict: the server printed '$url', not its address" >&2; exit 1 ;;
-esac
+if [[ ! $url =~ ^dict://127\.0\.0\.1:([0-9]+)/$ ]]; then
+  echo "tests/dict: the server printed '$url', not its address" >&2
+  exit 1
+fi
+port="${BASH_REMATCH[1]}"
 [ "$port" != 2628 ] || fail "--port 0 took the default port"
 [ ! -s "$work/stderr" ] || fail "a loopback server warned: $(cat "$work/stderr")"
 
