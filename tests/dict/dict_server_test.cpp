@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -148,11 +147,19 @@ class ServerTest : public ::testing::Test {
   }
   void TearDown() override { stop(); }
 
-  // One database, so that MATCH * has somewhere to look.
-  void useOneDatabase() {
+  // Starts with one database, so that MATCH * has somewhere to look; gives a client that has sent
+  // `count` look-ups of 5000 head words each and read only the greeting.
+  std::unique_ptr<Client> startPipelining(net::ServerLimits limits, size_t count) {
     const std::string path = _dir.file("en.dic");
     EXPECT_TRUE(writer::writeDictionary(path, {testing::entry("cat", "neko")}, {.bocu = true}));
     _library = DictLibrary::fromFiles({{fromUtf8(path), "English"}});
+    start(limits);
+    auto client = std::make_unique<Client>(_port);
+    EXPECT_TRUE(client->lines(1).starts_with("220 "));
+    std::string commands;
+    for (size_t i = 0; i < count; ++i) commands += "MATCH * exact 5000\r\n";
+    client->send(commands);
+    return client;
   }
 
   testing::TempDir _dir;
@@ -184,14 +191,8 @@ TEST_F(ServerTest, AnswersPipelinedCommandsInOrderAndQuits) {
 // pipeline and reads nothing holds one connection's bound of answers, never the pipeline's, while
 // other clients are answered; what it reads later is every answer, in order.
 TEST_F(ServerTest, AClientThatDoesNotReadHoldsAtMostTheUnsentBound) {
-  useOneDatabase();
-  start(dictServerLimits());
   constexpr size_t kCommands = 200;  // of about 250 KB each: some 50 MB in all
-  Client pipeline(_port);
-  ASSERT_TRUE(pipeline.lines(1).starts_with("220 "));
-  std::string commands;
-  for (size_t i = 0; i < kCommands; ++i) commands += "MATCH * exact 5000\r\n";
-  pipeline.send(commands);
+  const std::unique_ptr<Client> pipeline = startPipelining(dictServerLimits(), kCommands);
   for (int i = 0; i < 500 && _server->counters().unsentBytes < kMaxUnsentBytes; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   Client other(_port);
@@ -202,21 +203,15 @@ TEST_F(ServerTest, AClientThatDoesNotReadHoldsAtMostTheUnsentBound) {
   EXPECT_GE(_server->counters().largestUnsent, kMaxUnsentBytes);
   EXPECT_LE(_server->counters().largestUnsent, kMaxUnsentBytes + oneAnswer);
   // Between each answer and the next, in order, and nothing else.
-  EXPECT_EQ(pipeline.skipPast("\r\n.\r\n250 ok\r\n152 5000 matches found\r\n", kCommands - 1),
+  EXPECT_EQ(pipeline->skipPast("\r\n.\r\n250 ok\r\n152 5000 matches found\r\n", kCommands - 1),
             kCommands - 1);
 }
 
 // A client that takes none of its answers for the deadline is closed, and what it held goes.
 TEST_F(ServerTest, AClientThatReadsNothingIsClosedAtTheDeadline) {
-  useOneDatabase();
   net::ServerLimits limits = dictServerLimits();
   limits.requestTimeout = std::chrono::milliseconds(1500);
-  start(limits);
-  Client stalled(_port);
-  ASSERT_TRUE(stalled.lines(1).starts_with("220 "));
-  std::string commands;
-  for (size_t i = 0; i < 100; ++i) commands += "MATCH * exact 5000\r\n";
-  stalled.send(commands);
+  const std::unique_ptr<Client> stalled = startPipelining(limits, 100);
   for (int i = 0; i < 500 && _server->counters().connections > 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(_server->counters().connections, 0u);
@@ -226,11 +221,8 @@ TEST_F(ServerTest, AClientThatReadsNothingIsClosedAtTheDeadline) {
 // A command that runs long holds one worker, not the server: other clients are answered, and a
 // stop returns without waiting for it, saying so.
 TEST_F(ServerTest, LongWorkHoldsNeitherOtherClientsNorTheStop) {
-  useOneDatabase();
-  start(dictServerLimits());
-  Client busy(_port);
-  ASSERT_TRUE(busy.lines(1).starts_with("220 "));
-  busy.send("MATCH * exact wait\r\n");
+  const std::unique_ptr<Client> busy = startPipelining(dictServerLimits(), 0);
+  busy->send("MATCH * exact wait\r\n");
   _matcher.awaitWaiting();
   Client other(_port);
   EXPECT_TRUE(other.lines(1).starts_with("220 "));

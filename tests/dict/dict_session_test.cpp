@@ -1,10 +1,11 @@
 // The DICT host without its transport: names, command lines, framing, and every command's
-// answer, against a matcher that stands in for the strategy engine.
+// answer on the strategy engine, whose MATCH lists exactly what the engine answers.
 #include "hosts/dict/dict_session.h"
 
 #include <gtest/gtest.h>
 
 #include "hosts/dict/engine_matcher.h"
+#include "search/match_strategies.h"
 #include "tests/support/entries.h"
 #include "tests/support/temp_dir.h"
 #include "tools/writer/lexor_writer.h"
@@ -29,7 +30,6 @@ TEST(CommandLine, SplitsOrRefuses) {
   const std::string syntax(kSyntaxErrorStatus);
   const std::string utf8 = "501 invalid UTF-8";
   const std::tuple<std::string, std::vector<std::string>, std::string> cases[] = {
-      {"DEFINE * cat", {"DEFINE", "*", "cat"}, ""},
       {"  match\tdb  . \"a b\" ", {"match", "db", ".", "a b"}, ""},
       {R"(MATCH db re "say \"hi\" \\")", {"MATCH", "db", "re", R"(say "hi" \)"}, ""},
       {"DEFINE 'it''s' x\"y z\"", {"DEFINE", "its", "xy z"}, ""},
@@ -55,8 +55,11 @@ TEST(CommandLine, SplitsOrRefuses) {
   }
 }
 
+// The longest line fits with either ending; one byte more is too long with either.
 TEST(LineFramer, CutsAnywhereAndBoundsLongLines) {
-  const std::string stream = "A\r\nBB\n" + std::string(5000, 'x') + "\nC\r\n\r\nD";
+  const std::string longest(kMaxCommandLine - 2, 'a');
+  const std::string stream = "A\r\nBB\n" + longest + "\r\n" + longest + "a\n" + longest + "\n" +
+                             longest + "a\r\n" + std::string(5000, 'x') + "\nC\r\n\r\nD";
   for (size_t piece : {1, 3, 1000, 10000}) {
     LineFramer framer;
     std::vector<LineFramer::Line> lines;
@@ -66,21 +69,10 @@ TEST(LineFramer, CutsAnywhereAndBoundsLongLines) {
     }
     std::vector<std::string> texts;
     for (const auto& line : lines) texts.push_back(line.tooLong ? "(too long)" : line.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{"A", "BB", "(too long)", "C", ""})) << piece;
+    EXPECT_EQ(texts, (std::vector<std::string>{"A", "BB", longest, "(too long)", longest,
+                                               "(too long)", "(too long)", "C", ""}))
+        << piece;
     EXPECT_EQ(framer.pending(), 1u);  // "D" waits for its line feed
-  }
-}
-
-TEST(LineFramer, TakesTheLongestLineWithEitherEnding) {
-  for (const char* end : {"\r\n", "\n"}) {
-    LineFramer framer;
-    std::vector<LineFramer::Line> lines;
-    framer.feed(
-        std::string(kMaxCommandLine - 2, 'a') + end + std::string(kMaxCommandLine - 1, 'a') + end,
-        &lines);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_FALSE(lines[0].tooLong);
-    EXPECT_TRUE(lines[1].tooLong);
   }
 }
 
@@ -94,7 +86,9 @@ class SessionTest : public ::testing::Test {
          {entry("cat", "neko"), entry("Cat", "a second cat"), entry("cart", ".dotted\nline"),
           entry(R"(say "hi"\)", "quoted")}},
         {"ja.dic", {entry("猫", "cat"), entry("犬", "dog"), entry("dog", "犬")}},
-        {"extra/en.dic", {entry("dog", "inu"), entry(".net", "dot")}},
+        {"extra/en.dic",
+         {entry("dog", "inu"), entry(".net", "dot"), entry("Straße", "street"),
+          entry("strasse", "variant")}},
     };
     std::vector<std::pair<UString, std::string>> listed;
     for (const auto& [file, entries] : files) {
@@ -122,7 +116,8 @@ class SessionTest : public ::testing::Test {
   std::unique_ptr<WordMatcher> _matcher;
 };
 
-TEST_F(SessionTest, AnswersDefine) {
+// Each command line and its whole answer.
+TEST_F(SessionTest, AnswersEachCommand) {
   const std::pair<std::string, std::string> cases[] = {
       {"DEFINE en cat",
        "150 2 definitions retrieved\r\n151 \"Cat\" en \"Dictionary en.dic\"\r\nCat\r\n  a second "
@@ -143,32 +138,23 @@ TEST_F(SessionTest, AnswersDefine) {
        "150 1 definitions retrieved\r\n151 \"猫\" ja \"Dictionary ja.dic\"\r\n猫\r\n  "
        "cat\r\n.\r\n250 ok\r\n"},
       {"DEFINE ambora dog", "552 no match\r\n"},
-      {"DEFINE en nothing", "552 no match\r\n"},
+      {"DEFINE en-2 STRASSE",
+       "150 2 definitions retrieved\r\n151 \"Straße\" en-2 \"Dictionary "
+       "extra/en.dic\"\r\nStraße\r\n"
+       "  street\r\n.\r\n151 \"strasse\" en-2 \"Dictionary extra/en.dic\"\r\nstrasse\r\n  "
+       "variant\r\n.\r\n250 ok\r\n"},
+      {"DEFINE en say", "552 no match\r\n"},
       {"DEFINE nosuch cat", "550 invalid database, use SHOW DB for a list of databases\r\n"},
       {"DEFINE en", "501 syntax error, illegal parameters\r\n"},
-  };
-  for (const auto& [command, answer] : cases)
-    EXPECT_EQ(exchange(command + "\r\n"), answer) << command;
-}
-
-TEST_F(SessionTest, AnswersMatch) {
-  const std::pair<std::string, std::string> cases[] = {
       {"MATCH * prefix \"\"",
-       "152 9 matches found\r\nen \"Cat\"\r\nen \"cart\"\r\nen \"cat\"\r\n"
+       "152 11 matches found\r\nen \"Cat\"\r\nen \"cart\"\r\nen \"cat\"\r\n"
        "en \"say \\\"hi\\\"\\\\\"\r\nja \"dog\"\r\nja \"犬\"\r\nja \"猫\"\r\nen-2 \".net\"\r\n"
-       "en-2 \"dog\"\r\n.\r\n250 ok\r\n"},
+       "en-2 \"Straße\"\r\nen-2 \"dog\"\r\nen-2 \"strasse\"\r\n.\r\n250 ok\r\n"},
       {"MATCH ! prefix d", "152 1 matches found\r\nja \"dog\"\r\n.\r\n250 ok\r\n"},
       {"MATCH en . cut", "152 2 matches found\r\nen \"Cat\"\r\nen \"cat\"\r\n.\r\n250 ok\r\n"},
       {"MATCH en soundex cat", "551 invalid strategy, use SHOW STRAT for a list of strategies\r\n"},
       {"MATCH en re (", "501 invalid regular expression\r\n"},
       {"MATCH nosuch prefix c", "550 invalid database, use SHOW DB for a list of databases\r\n"},
-  };
-  for (const auto& [command, answer] : cases)
-    EXPECT_EQ(exchange(command + "\r\n"), answer) << command;
-}
-
-TEST_F(SessionTest, AnswersTheOtherCommands) {
-  const std::pair<std::string, std::string> cases[] = {
       {"SHOW DB",
        "110 4 databases present\r\nen \"Dictionary en.dic\"\r\nja \"Dictionary ja.dic\"\r\n"
        "en-2 \"Dictionary extra/en.dic\"\r\nambora \"Ambora suite: English-Japanese, or "
@@ -184,7 +170,6 @@ TEST_F(SessionTest, AnswersTheOtherCommands) {
       {"SASLAUTH PLAIN", "502 command not implemented\r\n"},
       {"LOOKUP cat", "500 unknown command\r\n"},
       {"OPTION COLOUR", "501 syntax error, illegal parameters\r\n"},
-      {"DEFINE en \xFF", "501 invalid UTF-8\r\n"},
       {"QUIT\r\nDEFINE en cat", "221 bye\r\n"},
       {"", ""},
   };
@@ -193,13 +178,10 @@ TEST_F(SessionTest, AnswersTheOtherCommands) {
 }
 
 TEST_F(SessionTest, ShowsInfoAndHelp) {
-  const std::string info = exchange("SHOW INFO en\r\n");
-  EXPECT_TRUE(
-      info.starts_with("112 database information follows\r\nDictionary en.dic\r\n\r\nfile: "))
-      << info;
-  EXPECT_NE(info.find("\r\nversion: 5.0\r\nencoding: BOCU-1\r\nentries: 4\r\n.\r\n250 ok\r\n"),
-            std::string::npos)
-      << info;
+  EXPECT_EQ(
+      exchange("SHOW INFO en\r\n"),
+      "112 database information follows\r\nDictionary en.dic\r\n\r\nfile: " + _dir.file("en.dic") +
+          "\r\nversion: 5.0\r\nencoding: BOCU-1\r\nentries: 4\r\n.\r\n250 ok\r\n");
   EXPECT_NE(exchange("SHOW INFO ambora\r\n").find("looked up in en (Dictionary en.dic), or in ja"),
             std::string::npos);
   const std::string strategies = exchange("SHOW STRATEGIES\r\n");
@@ -223,6 +205,29 @@ TEST_F(SessionTest, MimeHeadersAndAnswerBounds) {
   // An answer past the byte bound is cut as the line bound cuts it, and says so.
   EXPECT_EQ(exchange("MATCH * prefix \"\"\r\n", kDefaultMaxMatches, 20),
             "152 2 matches found, cut at 20 bytes\r\nen \"Cat\"\r\nen \"cart\"\r\n.\r\n250 ok\r\n");
+}
+
+// Every strategy but deinflect is the engine's, and MATCH lists the engine's answer as it is.
+TEST_F(SessionTest, MatchListsTheEnginesAnswer) {
+  ASSERT_EQ(_matcher->strategies().size(), matchStrategies().size() + 1);
+  EXPECT_EQ(_matcher->strategies().back().name, "deinflect");
+  for (const MatchStrategyInfo& info : matchStrategies()) {
+    for (const char16_t* word : {u"cat", u"c.t", u"\"hi\"", u"ca"}) {
+      std::string error;
+      const std::optional<std::vector<std::vector<UString>>> expected = matchHeadWords(
+          LexorList{_library.databases()[0].dic},
+          info.strategy == MatchStrategy::kLev ? "lev" : info.name, word, kNoMatchLimit, &error);
+      ASSERT_TRUE(expected) << error;
+      std::string answer = "152 " + std::to_string(expected->at(0).size()) + " matches found\r\n";
+      for (const UString& head : expected->at(0))
+        answer += "en " + dict::quoted(toUtf8(head)) + "\r\n";
+      const std::string command =
+          "MATCH en " + std::string(info.name) + " " + dict::quoted(toUtf8(word));
+      EXPECT_EQ(exchange(command + "\r\n"),
+                expected->at(0).empty() ? "552 no match\r\n" : answer + ".\r\n250 ok\r\n")
+          << command;
+    }
+  }
 }
 
 }  // namespace
