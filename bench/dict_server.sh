@@ -21,8 +21,6 @@ scratch_for_servers 755  # dictd checks its configuration as its own unprivilege
 grep -v '^00-\?database' "$DATA.index" | cut -f1 |
   awk -v step="$(($(wc -l <"$DATA.index") / 600))" 'NR % step == 0' | head -600 >"$work/words"
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-
 # dictd: its own configuration, in the foreground so that its process can be stopped, without
 # its default cap of 2,000 queries a connection (the timed passes send 3,600).
 dictd_port="$(free_port)"

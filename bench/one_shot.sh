@@ -31,7 +31,6 @@ c++ -O2 -std=c++20 -o "$work/spawn-timer" bench/startup/spawn_timer.cpp
 mkdir -p "$work/home/Library/Lexor"
 ln -s "$(realpath "$DEMO")" "$work/home/Library/Lexor/revora48.dic"
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 port="$(free_port)"
 cat >"$work/dictd.conf" <<CONF
 global {

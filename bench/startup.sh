@@ -38,7 +38,7 @@ fi
 # It runs as its own user, so its folder must be writable by all.
 run="$(mktemp -d /tmp/lexor-dictd.XXXXXX)"
 chmod 1777 "$run"
-port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+port="$(free_port)"
 cat >"$run/dictd.conf" <<CONF
 global {
   listen_to 127.0.0.1

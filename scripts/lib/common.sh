@@ -88,6 +88,11 @@ stop_servers_and_scratch() {
   rm -rf "$work"
 }
 
+# A TCP port of the loopback that nothing listens on now, for a server a script starts.
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
 # Extra configure arguments, for every preset a script builds (scripts/test turns warnings into
 # errors with them).
 LEXOR_CONFIGURE_ARGS=()
