@@ -1,13 +1,19 @@
-// The documentation's picture: opens the page in headless Chromium, chooses the dictionary whose
-// name holds DICTIONARY (else keeps the default), looks WORD up and saves the widget.
+// Makes the documentation's picture (docs/widget.png): opens the page in headless Chromium,
+// chooses the dictionary whose name holds DICTIONARY (else keeps the default), looks WORD up and
+// saves the widget. Playwright comes from the browser tests' modules (tests/browser/run.sh
+// installs them).
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { createRequire } from 'node:module';
+
+const browserTests = new URL('../tests/browser/package.json', import.meta.url);
+const { chromium } = createRequire(browserTests)('playwright-core');
 
 const [address, word, output, scheme = 'light', dictionary] = process.argv.slice(2);
 if (!address || !word || !output) {
-  console.error('usage: node capture.mjs URL WORD OUTPUT.png [light|dark] [DICTIONARY]');
+  console.error('usage: node scripts/capture-widget.mjs URL WORD OUTPUT.png [light|dark] '
+    + '[DICTIONARY]');
   process.exit(2);
 }
 
