@@ -90,23 +90,19 @@ export class WebDriverPage {
     }
   }
 
-  async element(selector) {
+  // Sends `action` (value, clear, click) to the element `selector` finds.
+  async act(selector, action, body = {}) {
     const found = await this.send('POST', '/element', { using: 'css selector', value: selector });
-    return Object.values(found)[0];  // under the W3C element key
+    const element = Object.values(found)[0];  // under the W3C element key
+    await this.send('POST', `/element/${element}/${action}`, body);
   }
 
-  async type(selector, text) {
-    await this.send('POST', `/element/${await this.element(selector)}/value`, { text });
-  }
+  type(selector, text) { return this.act(selector, 'value', { text }); }
+  press(selector, key) { return this.type(selector, KEYS[key] ?? key); }
+  click(selector) { return this.act(selector, 'click'); }
 
   async fill(selector, value) {
-    await this.send('POST', `/element/${await this.element(selector)}/clear`, {});
+    await this.act(selector, 'clear');
     if (value !== '') await this.type(selector, value);
-  }
-
-  press(selector, key) { return this.type(selector, KEYS[key] ?? key); }
-
-  async click(selector) {
-    await this.send('POST', `/element/${await this.element(selector)}/click`, {});
   }
 }
