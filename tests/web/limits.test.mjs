@@ -24,8 +24,7 @@ function connect(to) {
   return new Promise((resolve, reject) => {
     const socket = net.connect(to, '127.0.0.1');
     sockets.push(socket);
-    socket.received = '';
-    socket.isClosed = false;
+    Object.assign(socket, { received: '', isClosed: false });
     socket.gone = new Promise((done) => socket.once('close', () => { socket.isClosed = true; done(); }));
     socket.on('data', (data) => { socket.received += data.toString('latin1'); });
     socket.on('error', () => {});
@@ -134,8 +133,7 @@ describe('the process', { skip: !bin }, () => {
 
   function serve(args) {
     const child = spawn(path.join(bin, 'lexorpeek'), ['serve', ...args], { env: { ...process.env, HOME: home } });
-    child.out = '';
-    child.err = '';
+    Object.assign(child, { out: '', err: '' });
     child.stdout.on('data', (d) => { child.out += d; });
     child.stderr.on('data', (d) => { child.err += d; });
     child.ended = new Promise((done) => child.once('exit', (code, signal) => done({ code, signal })));
