@@ -1,7 +1,6 @@
-// A few plain W3C WebDriver calls over node's fetch, and a page object with the handful of
-// methods the shared widget scenarios use, named and behaving as Playwright's Page does, so the
-// same scenario runs in Chromium through Playwright and in the window through WebKitWebDriver;
-// and the processes a started window runs as.
+// A few plain W3C WebDriver calls over node's fetch; a page object with the methods the shared
+// widget scenarios use, named and behaving as Playwright's Page does, so that they run in the
+// window too; and the processes a started window runs as.
 import { spawn } from 'node:child_process';
 import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
 import { setTimeout as sleep } from 'node:timers/promises';
