@@ -72,8 +72,7 @@ fi
 LEXOR_BARE_URL="$(head -n1 "$work/bare.url")"
 LEXOR_FAST_URL="$(head -n1 "$work/fast.url")"
 
-# One file at a time: the tests of the connection bound and the slow clients need the servers to
-# themselves.
+# One file at a time: the connection-bound and slow-client tests need the servers to themselves.
 node --test --test-concurrency=1 "$ROOT"/tests/web/*.test.mjs "$HERE"/*.test.mjs
 
 # No request of the tests may have brought a server down.

@@ -3,12 +3,10 @@
 // then what this page alone is tested for, on the test dictionaries of LEXOR_DICTIONARY_FOLDER
 // (LEXOR_URL) and on an account without a dictionary folder (LEXOR_BARE_URL).
 import assert from 'node:assert/strict';
-import { mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, beforeEach, afterEach, test } from 'node:test';
 import { chromium } from 'playwright-core';
-import { lookUp as showing, openWidget, replIn, scenarios } from '../widget/scenarios.mjs';
+import { choose, lookUp as showing, openWidget, replIn, scenarios } from '../widget/scenarios.mjs';
 
 const url = process.env.LEXOR_URL ?? 'http://127.0.0.1:8737/';
 const bareUrl = process.env.LEXOR_BARE_URL;
@@ -16,29 +14,24 @@ const screenshots = process.env.LEXOR_SCREENSHOT_DIR ?? 'build/screenshots';
 const folder = process.env.LEXOR_DICTIONARY_FOLDER;
 const env = { url, folder, repl: replIn(process.env.LEXOR_BIN_DIR, folder) };
 
-let profile, context, page, dialogs, pageErrors;
+let browser, page, dialogs, pageErrors, posts;
 
 before(async () => {
-  profile = mkdtempSync(path.join(tmpdir(), 'lexorpeek-chromium-'));
-  context = await chromium.launchPersistentContext(profile, {
+  browser = await chromium.launch({
     executablePath: process.env.LEXOR_CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    viewport: { width: 900, height: 760 },
   });
 });
 
-after(async () => {
-  await context?.close();
-  if (profile) rmSync(profile, { recursive: true, force: true });
-});
+after(() => browser?.close());
 
 beforeEach(async () => {
-  page = await context.newPage();
-  [dialogs, pageErrors] = [[], []];
+  page = await browser.newPage({ viewport: { width: 900, height: 760 } });
+  [dialogs, pageErrors, posts] = [[], [], []];
   page.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.dismiss(); });
   page.on('pageerror', (error) => pageErrors.push(error.message));
+  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
 });
 
 afterEach(async () => {
@@ -46,12 +39,11 @@ afterEach(async () => {
   await page.close();
 });
 
-const open = (address = url) => openWidget(page, address);
+const open = (dictionary) => openWidget(page, url, dictionary);
 
 // Sets the field without an input event: a look-up on Enter alone, however slow the key comes.
 const setWord = (word, p = page) => p.$eval('#word', (field, w) => { field.value = w; }, word);
 
-// Enters a word and waits until the entries on show belong to it.
 const lookUp = (word, p = page) => showing(p, word, async () => {
   await setWord(word, p);
   await p.press('#word', 'Enter');
@@ -61,9 +53,6 @@ const entries = () => page.locator('#results .entry');
 const headWords = () => page.locator('#results .entry .f1').allTextContents();
 const suggestions = () => page.locator('#results .suggestion').allTextContents();
 const state = () => page.locator('#widget').getAttribute('data-state');
-
-const choose = async (label) => page.selectOption('#dictionary',
-  await page.locator('#dictionary option', { hasText: label }).first().getAttribute('value'));
 
 const shot = (name) => page.screenshot({ path: path.join(screenshots, `${name}.png`) });
 const firstTranslation = () => entries().first().locator('.f4').textContent();
@@ -81,21 +70,19 @@ test('lists the dictionaries with their display names as text', async () => {
 });
 
 test('switches dictionaries and looks the word up again', async () => {
-  await open();
-  await choose('サンプル辞書');
+  await open('サンプル辞書');
   await lookUp('go');
-  await showing(page, 'go', () => choose('英<不規則>'));
+  await showing(page, 'go', () => choose(page, '英<不規則>'));
   assert.deepEqual(await headWords(), ['go']);
   assert.equal(await firstTranslation(), 'went, gone');
-  await choose('(蘭-英&独)');
+  await choose(page, '(蘭-英&独)');
   await lookUp('gaan');
   assert.equal(await firstTranslation(), 'to go; gehen');
 });
 
 test('a conjugated word shows its dictionary form first; a head word offers its other form', async () => {
   await open();
-  const posts = [];
-  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  posts.length = 0;
   await lookUp('食べました');
   assert.equal(await page.textContent('#inflection'), '食べました → 食べる (polite, past)');
   assert.deepEqual(await headWords(), ['食べる']);
@@ -123,21 +110,19 @@ test('the かな switch, off at first and after the box, turns typed romaji into
 });
 
 test('the switch to search translations is kept for the page', async () => {
-  await open();
-  await choose('サンプル辞書');
+  await open('サンプル辞書');
   await page.check('#in-translations');
   await page.reload();
   await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
   assert.equal(await page.isChecked('#in-translations'), true);
   await page.uncheck('#in-translations');
-  await choose('サンプル辞書');
+  await choose(page, 'サンプル辞書');
   await lookUp('go');
   assert.deepEqual(await headWords(), ['go', 'goal', 'gone']);
 });
 
 test('shows a page of entries at a time and more on request', async () => {
-  await open();
-  await choose('サンプル辞書');
+  await open('サンプル辞書');
   await lookUp('many');
   assert.equal(await entries().count(), 100);
   await page.click('#more');
@@ -148,10 +133,8 @@ test('shows a page of entries at a time and more on request', async () => {
 });
 
 test('offers near head words when nothing matches; activating one looks it up', async () => {
-  await open();
-  await choose('サンプル辞書');
-  const posts = [];
-  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  await open('サンプル辞書');
+  posts.length = 0;
   await lookUp('manyx');  // nothing one edit away: words that begin with "many"
   assert.deepEqual([posts.length, await state()], [2, 'no-match']);
   assert.deepEqual((await suggestions()).slice(0, 2), ['many000', 'many001']);
@@ -168,8 +151,7 @@ test('offers near head words when nothing matches; activating one looks it up', 
 });
 
 test('runs nothing that a dictionary text carries, nor inline script at all', async () => {
-  await open();
-  await choose('サンプル辞書');
+  await open('サンプル辞書');
   await lookUp('<img src=y onerror=window.__lexorPwned=8>');  // a hostile head word, suggested
   assert.deepEqual(await suggestions(), ['<img src=x onerror=window.__lexorPwned=8>']);
   assert.equal(await page.locator('#results img').count(), 0);
@@ -193,7 +175,7 @@ test('runs nothing that a dictionary text carries, nor inline script at all', as
 });
 
 test('without a dictionary folder the widget says where dictionaries go', { skip: !bareUrl }, async () => {
-  await open(bareUrl);
+  await openWidget(page, bareUrl);
   assert.equal(await state(), 'no-folder');
   assert.match(await page.textContent('#status'), /~\/Library\/Lexor/);
   assert.ok(await page.locator('#word').isDisabled());
@@ -229,8 +211,7 @@ test('fits a widget-sized window from 320 to 480 px wide, light and dark', async
 });
 
 test('a page whose session was given up for newer pages reloads once, keeping word and dictionary', async () => {
-  await open();
-  await choose('サンプル辞書');
+  await open('サンプル辞書');
   await lookUp('many0');
   const chosen = await page.$eval('#dictionary', (chooser) => chooser.value);
   // As many pages as the server keeps sessions for, served after this one.
@@ -240,15 +221,13 @@ test('a page whose session was given up for newer pages reloads once, keeping wo
   await page.press('#word', 'Enter');
   await reloaded;
   await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'many01');
-  assert.equal(await page.$eval('#dictionary', (chooser) => chooser.value), chosen);
-  assert.equal(await page.inputValue('#word'), 'many01');
-  assert.equal(new URL(page.url()).hash, '');
-  assert.equal(await entries().count(), 10);
+  const kept = [await page.$eval('#dictionary', (chooser) => chooser.value),
+    await page.inputValue('#word'), new URL(page.url()).hash, await entries().count()];
+  assert.deepEqual(kept, [chosen, 'many01', '', 10]);
 });
 
 test('one request per look-up, and the status line never counts the entries of another word', async () => {
-  await open();
-  await choose('サンプル辞書');
+  await open('サンプル辞書');
   await page.evaluate(() => {
     window.__mismatches = [];
     const results = document.getElementById('results');
@@ -259,16 +238,10 @@ test('one request per look-up, and the status line never counts the entries of a
       if (shown > 0 && counted && Number(counted[1]) !== shown) window.__mismatches.push(`${shown}: ${status}`);
     }).observe(results, { childList: true });
   });
-  const posts = [];
-  page.on('request', (request) => { if (request.method() === 'POST') posts.push(request.url()); });
+  posts.length = 0;
   await lookUp('many');
   assert.equal(posts.length, 1);
-  await setWord('go');
-  const looking = page.press('#word', 'Enter');
-  await page.waitForFunction(() => /^Looking up “go”/.test(document.getElementById('status').textContent) ||
-    document.getElementById('widget').dataset.word === 'go');
-  await looking;
-  await page.waitForFunction(() => document.getElementById('widget').dataset.word === 'go');
+  await lookUp('go');
   assert.equal(await page.textContent('#status'), '3 entries');
   assert.deepEqual(await page.evaluate(() => window.__mismatches), []);
   assert.equal(posts.length, 2);

@@ -1,6 +1,5 @@
-// Windows started for one test each: one given a word to show, then what the window does when
-// what it reads is missing (no dictionary folder, an empty one, a page extension that does not
-// load).
+// Windows started for one test each: one given a word to show, then windows missing what they
+// read (no dictionary folder, an empty one, a page extension that does not load).
 import assert from 'node:assert/strict';
 import { cpSync, mkdirSync, mkdtempSync, rmSync, symlinkSync } from 'node:fs';
 import { setTimeout as sleep } from 'node:timers/promises';

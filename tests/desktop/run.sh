@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The desktop window end to end: builds the test dictionaries, then drives lexorpeek-window with
-# WebKitWebDriver under Xvfb and a session bus of its own (the release build: a sanitizer-built
-# page extension cannot load into the engine's web process). Programs from LEXOR_BIN_DIR
-# (default: the release build).
+# WebKitWebDriver under Xvfb and a session bus of its own. Programs from LEXOR_BIN_DIR, by default
+# the release build: a sanitizer-built page extension cannot load into the engine's web process.
 source "$(dirname "$0")/../../scripts/lib/common.sh"
 
 BIN="${LEXOR_BIN_DIR:-$ROOT/build/bin}"

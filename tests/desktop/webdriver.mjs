@@ -1,7 +1,6 @@
-// A few plain W3C WebDriver calls over node's fetch, and a page object with the handful of
-// methods the shared widget scenarios use, named and behaving as Playwright's Page does, so the
-// same scenario runs in Chromium through Playwright and in the window through WebKitWebDriver;
-// and the processes a started window runs as.
+// A few plain W3C WebDriver calls over node's fetch; a page object with the methods the shared
+// widget scenarios use, named and behaving as Playwright's Page does, so that they run in the
+// window too; and the processes a started window runs as.
 import { spawn } from 'node:child_process';
 import { readdirSync, readFileSync, readlinkSync } from 'node:fs';
 import { setTimeout as sleep } from 'node:timers/promises';
@@ -90,23 +89,19 @@ export class WebDriverPage {
     }
   }
 
-  async element(selector) {
+  // Sends `action` (value, clear, click) to the element `selector` finds.
+  async act(selector, action, body = {}) {
     const found = await this.send('POST', '/element', { using: 'css selector', value: selector });
-    return Object.values(found)[0];  // under the W3C element key
+    const element = Object.values(found)[0];  // under the W3C element key
+    await this.send('POST', `/element/${element}/${action}`, body);
   }
 
-  async type(selector, text) {
-    await this.send('POST', `/element/${await this.element(selector)}/value`, { text });
-  }
+  type(selector, text) { return this.act(selector, 'value', { text }); }
+  press(selector, key) { return this.type(selector, KEYS[key] ?? key); }
+  click(selector) { return this.act(selector, 'click'); }
 
   async fill(selector, value) {
-    await this.send('POST', `/element/${await this.element(selector)}/clear`, {});
+    await this.act(selector, 'clear');
     if (value !== '') await this.type(selector, value);
-  }
-
-  press(selector, key) { return this.type(selector, KEYS[key] ?? key); }
-
-  async click(selector) {
-    await this.send('POST', `/element/${await this.element(selector)}/click`, {});
   }
 }

@@ -13,16 +13,12 @@ import { newSession, processesOf, startDriver } from './webdriver.mjs';
 const bin = process.env.LEXOR_BIN_DIR;
 const window = `${bin}/lexorpeek-window`;
 const url = 'lexorpeek://widget/';
-let driver, page;
-
 const folder = process.env.LEXOR_DICTIONARY_FOLDER;
-const repl = replIn(bin, folder);
-const env = { url, folder, repl };
-
-// The settings portal says light, over GTK's dark preference (run.sh's settings).
-let portal;
+const env = { url, folder, repl: replIn(bin, folder) };
+let driver, page, portal;
 
 before(async () => {
+  // The settings portal says light, over GTK's dark preference (run.sh's settings).
   portal = spawn('/usr/bin/python3', [new URL('settings_portal.py', import.meta.url).pathname, '2'],
     { stdio: ['pipe', 'pipe', 'inherit'] });
   await once(portal.stdout, 'data', { signal: AbortSignal.timeout(10000) });  // "ready"
@@ -61,10 +57,10 @@ test('a reload gives the page a fresh LexorPeek', async () => {
   assert.deepEqual(await cursor(), [false, 'gone<br>go の過去分詞']);
   await page.reload();
   // As a fresh object answers before any choice (the repl's first answers).
-  assert.deepEqual(await cursor(), (await repl(['{"op":"isEOF"}', '{"op":"getRecordAsText"}'])).map((a) => a.result));
+  const fresh = await env.repl(['{"op":"isEOF"}', '{"op":"getRecordAsText"}']);
+  assert.deepEqual(await cursor(), fresh.map((answer) => answer.result));
 });
 
-// The TCP ports the processes `pids` listen on.
 function listeningPorts(pids) {
   const inodes = new Set();
   for (const pid of pids) {
@@ -81,8 +77,6 @@ function listeningPorts(pids) {
     .map((field) => parseInt(field[1].split(':')[1], 16));
 }
 
-// The window and the engine's processes it starts: only the inspector port the WebDriver asked
-// for may be listened on.
 test('nothing of the window listens on a port but the inspector the WebDriver asked for', () => {
   const pids = processesOf(window);
   assert.ok(pids.length >= 2, `the window and its web process: ${pids}`);
@@ -101,8 +95,7 @@ test('without a display, --help and --version answer and anything else says why 
 });
 
 test('the page follows the settings portal\'s colour scheme, and its changes', async () => {
-  const dark = () => page.evaluate(() => matchMedia('(prefers-color-scheme: dark)').matches);
-  assert.equal(await dark(), false);
+  assert.ok(await page.evaluate(() => !matchMedia('(prefers-color-scheme: dark)').matches));
   portal.stdin.write('1\n');
   await page.waitForFunction(() => matchMedia('(prefers-color-scheme: dark)').matches);
   portal.stdin.write('2\n');

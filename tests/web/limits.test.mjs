@@ -16,12 +16,15 @@ const port = portOf(process.env.LEXOR_URL ?? 'http://127.0.0.1:8737/');
 const fastPort = process.env.LEXOR_FAST_URL && portOf(process.env.LEXOR_FAST_URL);
 const bin = process.env.LEXOR_BIN_DIR;
 
+const sockets = [];
+after(() => { for (const socket of sockets) socket.destroy(); });
+
 // A raw connection that remembers what came back and whether it was closed.
 function connect(to) {
   return new Promise((resolve, reject) => {
     const socket = net.connect(to, '127.0.0.1');
-    socket.received = '';
-    socket.isClosed = false;
+    sockets.push(socket);
+    Object.assign(socket, { received: '', isClosed: false });
     socket.gone = new Promise((done) => socket.once('close', () => { socket.isClosed = true; done(); }));
     socket.on('data', (data) => { socket.received += data.toString('latin1'); });
     socket.on('error', () => {});
@@ -49,14 +52,10 @@ async function exchange(to, request) {
 // Each test is bounded: a server that kept a connection open would fail it, not hang the run.
 const bounded = { timeout: 20000 };
 
-const sockets = [];
-after(() => { for (const socket of sockets) socket.destroy(); });
-
 test('200 dripping and 100 silent connections, past the bound, leave another client served', bounded, async () => {
   const head = get(port, '/');
   const drippers = await Promise.all(Array.from({ length: 200 }, () => connect(port)));
-  const silent = await Promise.all(Array.from({ length: 100 }, () => connect(port)));
-  sockets.push(...drippers, ...silent);
+  await Promise.all(Array.from({ length: 100 }, () => connect(port)));  // silent
   let sent = 0;
   const drip = setInterval(() => { sent += 1; for (const s of drippers) if (!s.isClosed) s.write(head[sent]); }, 2000);
   for (const s of drippers) s.write(head[0]);
@@ -81,7 +80,6 @@ test('200 dripping and 100 silent connections, past the bound, leave another cli
     console.log(`# slow clients: page load and 20 calls, p99 ${times[Math.ceil(times.length * 0.99) - 1].toFixed(1)} ms`);
   } finally {
     clearInterval(drip);
-    for (const s of [...drippers, ...silent]) s.destroy();
   }
 });
 
@@ -89,7 +87,6 @@ describe('deadlines and the connection bound', { skip: !fastPort }, () => {
   test('a silent connection and one that drips are closed at the request deadline', bounded, async () => {
     const silent = await connect(fastPort);
     const dripper = await connect(fastPort);
-    sockets.push(silent, dripper);
     const head = get(fastPort);
     let sent = 0;
     const drip = setInterval(() => { if (!dripper.isClosed) dripper.write(head[sent++]); }, 100);
@@ -107,21 +104,16 @@ describe('deadlines and the connection bound', { skip: !fastPort }, () => {
     for (let i = 0; i < 4; ++i) answered.push(await exchange(fastPort, get(fastPort)));
     const waiting = await Promise.all(Array.from({ length: 4 }, () => connect(fastPort)));
     for (const socket of waiting) socket.write('GE');
-    sockets.push(...answered, ...waiting);
     const newcomer = await exchange(fastPort, get(fastPort));
-    sockets.push(newcomer);
     await answered[0].gone;
     assert.deepEqual([...answered, ...waiting, newcomer].map((s) => s.isClosed),
       [true, false, false, false, false, false, false, false, false]);
     for (const socket of [...answered, newcomer]) socket.destroy();
     // Eight connections, none answered: the one that has been slowest to send its request goes.
     const full = await Promise.all(Array.from({ length: 4 }, () => connect(fastPort)));
-    sockets.push(...full);
     for (const socket of full) socket.write('GE');
     await sleep(100);  // the server has taken them
-    const served = await exchange(fastPort, get(fastPort));
-    sockets.push(served);
-    assert.deepEqual(answers(served), ['HTTP/1.1 200']);
+    assert.deepEqual(answers(await exchange(fastPort, get(fastPort))), ['HTTP/1.1 200']);
     await until(() => waiting.some((s) => s.isClosed), 'the oldest to be closed');
     assert.equal(waiting.filter((s) => s.isClosed).length, 1);
     assert.deepEqual(full.map((s) => s.isClosed), Array(4).fill(false));
@@ -129,14 +121,9 @@ describe('deadlines and the connection bound', { skip: !fastPort }, () => {
   });
 
   test('twenty silent sockets on eight places cost a page load nothing', bounded, async () => {
-    const silent = [];
-    for (let i = 0; i < 20; ++i) silent.push(await connect(fastPort));
-    sockets.push(...silent);
+    for (let i = 0; i < 20; ++i) await connect(fastPort);
     await sleep(100);
-    const page = await exchange(fastPort, get(fastPort, '/'));
-    sockets.push(page);
-    assert.deepEqual(answers(page), ['HTTP/1.1 200']);
-    for (const socket of silent) socket.destroy();
+    assert.deepEqual(answers(await exchange(fastPort, get(fastPort, '/'))), ['HTTP/1.1 200']);
   });
 });
 
@@ -146,8 +133,7 @@ describe('the process', { skip: !bin }, () => {
 
   function serve(args) {
     const child = spawn(path.join(bin, 'lexorpeek'), ['serve', ...args], { env: { ...process.env, HOME: home } });
-    child.out = '';
-    child.err = '';
+    Object.assign(child, { out: '', err: '' });
     child.stdout.on('data', (d) => { child.out += d; });
     child.stderr.on('data', (d) => { child.err += d; });
     child.ended = new Promise((done) => child.once('exit', (code, signal) => done({ code, signal })));
@@ -164,10 +150,8 @@ describe('the process', { skip: !bin }, () => {
       assert.match(second.err, new RegExp(`port ${taken} is in use`));
 
       const busy = await Promise.all(Array.from({ length: 20 }, () => connect(taken)));
-      sockets.push(...busy);
       for (const socket of busy) socket.write('GET / HT');
-      const idle = await exchange(taken, get(taken));
-      sockets.push(idle);
+      await exchange(taken, get(taken));  // left idle
       server.kill('SIGTERM');
       const stopped = await Promise.race([server.ended, sleep(2000, 'still running 2 s after SIGTERM')]);
       assert.deepEqual(stopped, { code: 0, signal: null });

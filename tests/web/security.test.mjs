@@ -15,15 +15,13 @@ function send({ method = 'GET', path = '/', headers = {}, body } = {}) {
     const request = http.request({
       host: '127.0.0.1', port, method, path, setHost: false, headers: { Host: ownHost, ...headers },
     }, (response) => {
-      const parts = [];
-      response.on('data', (part) => parts.push(part));
-      response.on('end', () => resolve({
-        status: response.statusCode, headers: response.headers,
-        body: Buffer.concat(parts).toString('utf8'),
-      }));
+      let text = '';
+      response.setEncoding('utf8');
+      response.on('data', (part) => { text += part; });
+      const { statusCode: status, headers } = response;
+      response.on('end', () => resolve({ status, headers, body: text }));
     });
     request.on('error', reject);
-    if (body !== undefined) request.setHeader('Content-Length', Buffer.byteLength(body));
     request.end(body);
   });
 }

@@ -25,9 +25,10 @@ export function replIn(bin, folder) {
   });
 }
 
-export async function openWidget(page, url) {
+export async function openWidget(page, url, dictionary) {
   await page.goto(url);
   await page.waitForFunction(() => document.getElementById('widget').dataset.state !== 'loading');
+  if (dictionary) await choose(page, dictionary);
 }
 
 export async function choose(page, label) {
@@ -68,10 +69,10 @@ export const scenarios = [
   ['the page\'s LexorPeek answers as the repl does: synchronously, as promises and in a batch',
     async (page, env) => {
       await openWidget(page, env.url);
-      const calls = contractCalls(env.folder);
+      const calls = contractCalls(env.folder).map(([op, ...args]) => ({ op, args }));
       const inPage = await page.evaluate(async (list) => {
         const failed = (e) => (e instanceof Error ? { error: e.message } : { notAnError: String(e) });
-        const now = list.map(([op, ...args]) => {
+        const now = list.map(({ op, args }) => {
           try {
             return { result: LexorPeek[op](...args) };
           } catch (e) {
@@ -79,24 +80,24 @@ export const scenarios = [
           }
         });
         const later = [];
-        for (const [op, ...args] of list) later.push(await LexorPeek.async[op](...args).then((result) => ({ result }), failed));
-        const batch = await LexorPeek.async.batch(list.map(([op, ...args]) => ({ op, args })));
-        const refused = await LexorPeek.async.batch([]).then(() => 'answered', (e) => e.message);
-        return { now, later, batch, refused, names: Object.keys(LexorPeek).length, frozen: Object.isFrozen(LexorPeek) };
+        for (const { op, args } of list) {
+          later.push(await LexorPeek.async[op](...args).then((result) => ({ result }), failed));
+        }
+        const batch = await LexorPeek.async.batch(list);
+        const refused = await LexorPeek.async.batch([]).then(() => 'answered', failed);
+        const shape = [Object.keys(LexorPeek).length, Object.isFrozen(LexorPeek)];
+        return { answers: [...now, ...later, batch, refused], shape };
       }, calls);
-      const lines = calls.map(([op, ...args]) => JSON.stringify({ op, args }));
-      const repl = await env.repl([...lines, ...lines, JSON.stringify(calls.map(([op, ...args]) => ({ op, args }))), '[]']);
-      assert.deepEqual(inPage.now, repl.slice(0, calls.length));
-      assert.deepEqual(inPage.later, repl.slice(calls.length, 2 * calls.length));
-      assert.deepEqual([inPage.batch, inPage.refused], [repl[2 * calls.length], repl[2 * calls.length + 1].error]);
+      const lines = calls.map((call) => JSON.stringify(call));
+      const repl = await env.repl([...lines, ...lines, JSON.stringify(calls), '[]']);
+      assert.deepEqual(inPage.answers, repl);
       // The sixteen operations, the two of full-text search, and `async`; none can be replaced.
-      assert.deepEqual([inPage.names, inPage.frozen], [19, true]);
+      assert.deepEqual(inPage.shape, [19, true]);
     }],
 
   ['typing, Enter and the arrow keys look up and step; a miss offers "Did you mean"',
     async (page, env) => {
-      await openWidget(page, env.url);
-      await choose(page, 'サンプル辞書');
+      await openWidget(page, env.url, 'サンプル辞書');
       await lookUp(page, 'go', () => page.type('#word', 'go'));  // the pause after typing looks up
       assert.deepEqual(await texts(page, '#results .entry .f1'), ['go', 'goal', 'gone']);
       await page.press('#word', 'ArrowDown');
@@ -112,8 +113,7 @@ export const scenarios = [
     }],
 
   ['the full-text switch searches the translations, hits marked', async (page, env) => {
-    await openWidget(page, env.url);
-    await choose(page, 'サンプル辞書');
+    await openWidget(page, env.url, 'サンプル辞書');
     await page.click('#in-translations');
     await page.fill('#word', '過去分詞');
     await lookUp(page, '過去分詞', () => page.press('#word', 'Enter'));  // builds the index first
