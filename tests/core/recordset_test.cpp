@@ -100,12 +100,7 @@ TEST_F(RecordsetTest, States) {
 
 TEST_F(RecordsetTest, QueryFailuresEndTheQueryWithOneLogLine) {
   auto shiftJis = open("sjis.dic", {{"a"}});
-  const struct {
-    const char* name;
-    std::shared_ptr<LexorRecordset> recordset;
-    UString word;
-    const char* line;
-  } cases[] = {
+  const std::tuple<const char*, std::shared_ptr<LexorRecordset>, UString, const char*> cases[] = {
       {"no list", LexorRecordset::init(), u"a", "queryWithWord : dic count = 0\n"},
       {"absent first dictionary", LexorRecordset::initWithDic(nullptr), u"a",
        "queryWithWord : dic not available.\n"},
@@ -113,16 +108,16 @@ TEST_F(RecordsetTest, QueryFailuresEndTheQueryWithOneLogLine) {
       {"not in Shift_JIS", LexorRecordset::initWithDic(shiftJis), u"\U0001F600",
        "needle too long, maybe.\n"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, recordset, word, line] : cases) {
+    SCOPED_TRACE(name);
     _log.clear();
-    EXPECT_FALSE(c.recordset->queryWithWord(c.word));
-    EXPECT_TRUE(c.recordset->isEOF());
-    EXPECT_EQ(_log.lines(), Words{c.line});
-    EXPECT_FALSE(c.recordset->moveNext());
+    EXPECT_FALSE(recordset->queryWithWord(word));
+    EXPECT_TRUE(recordset->isEOF());
+    EXPECT_EQ(_log.lines(), Words{line});
+    EXPECT_FALSE(recordset->moveNext());
   }
-  // The list survives a failure, and the next query runs at once.
-  EXPECT_EQ(query(*cases[2].recordset, "a"), Words{"a"});
+  // The list survives a failure (of the empty word), and the next query runs at once.
+  EXPECT_EQ(query(*std::get<1>(cases[2]), "a"), Words{"a"});
 }
 
 TEST_F(RecordsetTest, NeedleAndItsUpperBound) {
