@@ -40,26 +40,21 @@ HeaderFields distinctFields(uint16_t version, uint8_t blockbyteFlag) {
 }
 
 TEST(LexorHeader, EachVersionReadsItsOwnLayout) {
-  const struct {
-    uint16_t version;
-    uint8_t flag;
-    uint32_t indexSize, extheaderSize, dataSize;
-    int32_t blockbyte;
-  } cases[] = {
+  const std::tuple<uint16_t, uint8_t, uint32_t, uint32_t, uint32_t, int32_t> cases[] = {
       {0x0200, 1, 0x123, 0, 0x20 * 9, 2},       // no block-number flag before version 4
       {0x03FF, 1, 0x123, 0, 0x20 * 16 * 9, 2},  // version 3 counts the block size in 16s
       {0x0400, 1, 0x20 * 3, 0x11, 0x20 * 9, 4},
       {0x0500, 2, 0x20 * 3, 0x11, 0x20 * 9, 2},  // only a flag of 1 means 4 bytes
       {0x8500, 1, 0x20 * 3, 0x11, 0x20 * 9, 4},  // neither bit 15 nor the minor version counts
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.version);
-    const HeaderFields f = distinctFields(c.version, c.flag);
+  for (const auto& [version, flag, indexSize, extheaderSize, dataSize, blockbyte] : cases) {
+    SCOPED_TRACE(version);
+    const HeaderFields f = distinctFields(version, flag);
     auto dic = Lexor::withHeaderBlock(headerBlock(f), false);
     EXPECT_EQ(
         std::tuple(dic->headerSize(), dic->indexSize(), dic->extheaderSize(), dic->nIndexEntry(),
                    dic->dataBlocks(), dic->dataSize(), dic->emptyBlockAt(), dic->blockbyte()),
-        std::tuple(300u, c.indexSize, c.extheaderSize, 7, 9, c.dataSize, 0x45u, c.blockbyte));
+        std::tuple(300u, indexSize, extheaderSize, 7, 9, dataSize, 0x45u, blockbyte));
     // Other versions leave every size zero, and log nothing even when verbose.
     for (uint8_t major : {0x01, 0x06}) {
       auto block = headerBlock(f);
