@@ -341,8 +341,7 @@ TEST_F(LexorFile, AChangedFileHasItsIndexReadAgain) {
   TestDictionary d;
   d.index = {{0, "b"}, {1, "d"}, {2, "f"}};
   auto held = open(d.build());
-  // The same index size and count; another word, and another file size whatever the clock's
-  // resolution.
+  // Same index size and count; another word, and a new file size whatever the clock's resolution.
   d.index[0].word = "c";
   d.data = fillerBlock(1, 1, 0);
   dir.write("d1.dic", d.build());

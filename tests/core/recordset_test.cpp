@@ -15,8 +15,7 @@ namespace {
 using std::string_literals::operator""s;
 using Words = std::vector<std::string>;
 
-// A code-page entry with 2-byte lengths as stored: length, prefix count, tail, NUL, attribute 0,
-// body.
+// A code-page entry as stored (2-byte length): length, prefix count, tail, NUL, attribute 0, body.
 Bytes cpEntry(uint8_t prefix, const std::string& tail, const std::string& body) {
   Bytes out;
   putLE(out, 0, tail.size() + 2 + body.size(), 2);
@@ -27,8 +26,7 @@ Bytes cpEntry(uint8_t prefix, const std::string& tail, const std::string& body) 
   return out;
 }
 
-// A block of hand-laid entries with 2-byte lengths: head word, entries, end-of-block mark, zeros
-// up to whole units.
+// A block of hand-laid entries: head word, entries, end-of-block mark, zeros up to whole units.
 Bytes handBlock(const std::vector<Bytes>& entries) {
   Bytes out(2, 0);
   for (const Bytes& e : entries) out.insert(out.end(), e.begin(), e.end());
