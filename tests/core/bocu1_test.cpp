@@ -238,22 +238,17 @@ TEST(StringBridgeTest, TextsTakeOnlyTheGivenBytes) {
 }
 
 TEST(StringBridgeTest, Insert0A) {
-  const struct {
-    const char* name;
-    std::u16string text;
-    int32_t size;
-    Bytes expected;  // the whole of out
-  } cases[] = {
+  const std::tuple<const char*, std::u16string, int32_t, Bytes> cases[] = {
       {"a line feed already there gets a second", u"a\r\nb", 6, {0xB1, 0x0D, 0x0A, 0x0A, 0xB2, 0}},
       {"size ends right after the carriage return", u"a\rb", 3, {0xB1, 0x0D, 0x00}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Bytes out(c.size + 1, 0xEE);
-    EXPECT_EQ(CreateBOCU1StringWithNSString_insert0A(c.text, out.data(), c.size), 1);
+  for (const auto& [name, text, size, whole] : cases) {
+    SCOPED_TRACE(name);
+    Bytes out(size + 1, 0xEE);
+    EXPECT_EQ(CreateBOCU1StringWithNSString_insert0A(text, out.data(), size), 1);
     EXPECT_EQ(out.back(), 0xEE) << "nothing past the end";
     out.pop_back();
-    EXPECT_EQ(out, c.expected);
+    EXPECT_EQ(out, whole);
   }
   // The inserted line feeds leave the reference as it was.
   uint8_t out[64];

@@ -130,10 +130,9 @@ struct TestDictionary {
     if (longCounts) {  // the index size is block size x index blocks
       f.indexBlocks = static_cast<uint16_t>((idx.size() + 255) / 256);
       idx.resize(size_t{f.indexBlocks} * 256, 0);
-      f.extheaderSize = extheaderSize;
-    } else {
-      f.indexSize = static_cast<uint32_t>(idx.size());
     }
+    f.indexSize = static_cast<uint32_t>(idx.size());  // each version writes only its own fields
+    f.extheaderSize = extheaderSize;
     const auto block = headerBlock(f);
     Bytes file(block.begin(), block.end());
     file.resize(file.size() + (longCounts ? extheaderSize : 0), 0);

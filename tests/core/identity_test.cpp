@@ -61,7 +61,8 @@ TEST(DicSignature, FromFileNames) {
 }
 
 // Every key of the table is reachable by its file name, and every signature a key yields has a
-// display name and code pages.
+// display name and code pages; signatures match case-sensitively, and without a row have no name.
+// (The code pages a file name chooses are checked where the recordset reads dictionaries by them.)
 TEST(DicSignature, EveryKeyLeadsToANameAndCodePages) {
   for (const FileKeyRow& row : fileKeyTable()) {
     const UString name = u"dir/" + UString(row.key) + u"7.DIC";
@@ -74,35 +75,24 @@ TEST(DicSignature, EveryKeyLeadsToANameAndCodePages) {
       EXPECT_NE(findCodePageRow(s), nullptr) << codeText(s);
     }
   }
-}
-
-// Signatures match case-sensitively; without a row there is no name. (The code pages a file
-// name chooses are checked where the recordset reads dictionaries by them.)
-TEST(DicIdentity, SignaturesWithoutARowHaveNoName) {
   for (Signature s : {kUnknownSignature, fourCharCode("EJAM")})
     EXPECT_EQ(getDicNameFromSignature(s), std::nullopt) << codeText(s);
 }
 
 TEST(BuildPinyinStr, ToneDigitsBecomeMarks) {
-  const struct {
-    const char16_t* syllables;
-    int32_t length;  // -1: the whole text
-    const char16_t* expected;
-  } cases[] = {
-      {u"lv4", -1, u"l\u01DC"},             // v is u-umlaut
-      {u"gui4", -1, u"gu\u00EC"},           // ui: mark on the last vowel
-      {u"mei2", -1, u"m\u00E9i"},           // ei: mark on e
-      {u"xie4xie5", -1, u"xi\u00E8 xie5"},  // 5 is no tone digit
-      {u"m2", -1, u"m"},         // no vowel: the digit only becomes a space, then is dropped
-      {u"Ai4", -1, u"A\u00EC"},  // capitals are no vowels
-      {u"a1 ", -1, u"\u0101 "},  // only one trailing space is dropped
-      {u"hao3ma", 4, u"h\u01CEo"},
+  const std::pair<UString, UString> cases[] = {
+      {u"lv4", u"l\u01DC"},             // v is u-umlaut
+      {u"gui4", u"gu\u00EC"},           // ui: mark on the last vowel
+      {u"mei2", u"m\u00E9i"},           // ei: mark on e
+      {u"xie4xie5", u"xi\u00E8 xie5"},  // 5 is no tone digit
+      {u"m2", u"m"},                    // no vowel: the digit only becomes a space, then is dropped
+      {u"Ai4", u"A\u00EC"},             // capitals are no vowels
+      {u"a1 ", u"\u0101 "},             // only one trailing space is dropped
   };
-  for (const auto& c : cases) {
-    const UString input = c.syllables;
-    const auto length = c.length == -1 ? static_cast<int32_t>(input.size()) : c.length;
-    EXPECT_EQ(toUtf8(buildPinyinStr(input.data(), length)), toUtf8(c.expected)) << toUtf8(input);
-  }
+  for (const auto& [in, out] : cases)
+    EXPECT_EQ(toUtf8(buildPinyinStr(in.data(), static_cast<int32_t>(in.size()))), toUtf8(out))
+        << toUtf8(in);
+  EXPECT_EQ(toUtf8(buildPinyinStr(u"hao3ma", 4)), toUtf8(u"h\u01CEo"));  // the length, not the NUL
   EXPECT_EQ(accentuer(u'a', 5), u'a');
   EXPECT_EQ(accentuer(u'v', 0xFFFFFFFFu), u'v');
 }

@@ -33,49 +33,28 @@ constexpr uint32_t kBefore = 0xFFFFFFFF;
 
 const uint8_t* bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.c_str()); }
 
-// Distinct values in every field, so that a read from the wrong offset shows.
+// Distinct values in every field, in HeaderFields' order: a read from the wrong offset shows.
 HeaderFields distinctFields(uint16_t version, uint8_t blockbyteFlag) {
-  return {.version = version,
-          .lword = 12,
-          .ljapa = 34,
-          .blockSize = 0x20,
-          .indexBlocks = 3,
-          .headerSize = 300,
-          .indexSize = 0x123,
-          .emptyBlockAt = 0x45,
-          .indexEntries = 7,
-          .dataBlocks = 9,
-          .nword = 1000,
-          .olenumber = 0x12345678,
-          .dicorder = 1,
-          .dictype = 0x08,
-          .attrlen = 2,
-          .os = 0x20,
-          .extheaderSize = 0x11,
-          .blockbyteFlag = blockbyteFlag};
+  return {version, 12,   34,         0x20, 3,    300, 0x123, 0x45, 7,
+          9,       1000, 0x12345678, 1,    0x08, 2,   0x20,  0x11, blockbyteFlag};
 }
 
 TEST(LexorHeader, EachVersionReadsItsOwnLayout) {
-  const struct {
-    uint16_t version;
-    uint8_t flag;
-    uint32_t indexSize, extheaderSize, dataSize;
-    int32_t blockbyte;
-  } cases[] = {
+  const std::tuple<uint16_t, uint8_t, uint32_t, uint32_t, uint32_t, int32_t> cases[] = {
       {0x0200, 1, 0x123, 0, 0x20 * 9, 2},       // no block-number flag before version 4
       {0x03FF, 1, 0x123, 0, 0x20 * 16 * 9, 2},  // version 3 counts the block size in 16s
       {0x0400, 1, 0x20 * 3, 0x11, 0x20 * 9, 4},
       {0x0500, 2, 0x20 * 3, 0x11, 0x20 * 9, 2},  // only a flag of 1 means 4 bytes
       {0x8500, 1, 0x20 * 3, 0x11, 0x20 * 9, 4},  // neither bit 15 nor the minor version counts
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.version);
-    const HeaderFields f = distinctFields(c.version, c.flag);
+  for (const auto& [version, flag, indexSize, extheaderSize, dataSize, blockbyte] : cases) {
+    SCOPED_TRACE(version);
+    const HeaderFields f = distinctFields(version, flag);
     auto dic = Lexor::withHeaderBlock(headerBlock(f), false);
     EXPECT_EQ(
         std::tuple(dic->headerSize(), dic->indexSize(), dic->extheaderSize(), dic->nIndexEntry(),
                    dic->dataBlocks(), dic->dataSize(), dic->emptyBlockAt(), dic->blockbyte()),
-        std::tuple(300u, c.indexSize, c.extheaderSize, 7, 9, c.dataSize, 0x45u, c.blockbyte));
+        std::tuple(300u, indexSize, extheaderSize, 7, 9, dataSize, 0x45u, blockbyte));
     // Other versions leave every size zero, and log nothing even when verbose.
     for (uint8_t major : {0x01, 0x06}) {
       auto block = headerBlock(f);
@@ -133,32 +112,15 @@ TEST(LexorHeader, VerboseLogOfOldVersions) {
 }
 
 // The look-up exactly as defined: one pass over the entries in order, settling the first bound
-// and then the last.
+// (the last of the leading entries up to s) and then the last (the last after it below u).
 IndexRange linearLookup(const std::vector<std::string>& words, const std::string& s,
                         const std::string& u) {
-  int64_t first = -1, last = -1;
-  bool firstFound = false, lastFound = false;
-  for (size_t i = 0; i < words.size(); ++i) {
-    const char* e = words[i].c_str();
-    if (!firstFound && std::strcmp(e, s.c_str()) <= 0) {
-      first = static_cast<int64_t>(i);
-      continue;
-    }
-    firstFound = true;
-    if (!lastFound && std::strcmp(e, u.c_str()) < 0) {
-      last = static_cast<int64_t>(i);
-    } else {
-      lastFound = true;
-    }
-  }
-  if (last == -1) last = first;
+  const auto n = static_cast<int64_t>(words.size());
+  int64_t first = -1, i = 0;
+  for (; i < n && std::strcmp(words[i].c_str(), s.c_str()) <= 0; ++i) first = i;
+  int64_t last = first;
+  for (; i < n && std::strcmp(words[i].c_str(), u.c_str()) < 0; ++i) last = i;
   return {static_cast<uint32_t>(first), static_cast<uint32_t>(last - first + 1)};
-}
-
-std::shared_ptr<const LexorIndex> indexOf(const std::vector<std::string>& words) {
-  TestDictionary d;
-  for (size_t i = 0; i < words.size(); ++i) d.index.push_back({static_cast<uint32_t>(i), words[i]});
-  return buildLexorIndex(d.indexBytes(), static_cast<int32_t>(words.size()), 2);
 }
 
 // Short words over an alphabet with the extreme bytes, so that prefixes, duplicates and bounds
@@ -185,7 +147,10 @@ TEST(LexorIndex, OrderIsJudgedAsStrcmpJudgesIt) {
       if (round % 3 == 0) w.resize(7 + rng() % 3, 'a');
     }
     if (round % 2) std::sort(words.begin(), words.end(), byBytes);
-    ASSERT_EQ(indexOf(words)->sorted, std::is_sorted(words.begin(), words.end(), byBytes))
+    TestDictionary d;
+    for (const std::string& w : words) d.index.push_back({0, w});
+    ASSERT_EQ(buildLexorIndex(d.indexBytes(), static_cast<int32_t>(words.size()), 2)->sorted,
+              std::is_sorted(words.begin(), words.end(), byBytes))
         << "round " << round;
   }
 }
@@ -195,12 +160,7 @@ TEST(LexorIndex, OrderIsJudgedAsStrcmpJudgesIt) {
 using Range = std::pair<uint64_t, uint64_t>;
 
 TEST(WalkedBlocks, OverlapsExactlyTheUnitsNoted) {
-  struct Case {
-    std::vector<Range> noted;
-    Range asked;
-    bool overlaps;
-  };
-  const Case cases[] = {
+  const std::tuple<std::vector<Range>, Range, bool> cases[] = {
       {{}, {0, 1}, false},
       {{{2, 4}, {4, 6}}, {4, 5}, true},   // the same start
       {{{2, 4}, {4, 6}}, {3, 4}, true},   // begins inside an earlier block
@@ -213,11 +173,11 @@ TEST(WalkedBlocks, OverlapsExactlyTheUnitsNoted) {
       {{{10, 12}, {0, 2}}, {2, 10}, false},  // between the two
       {{{10, 12}, {0, 2}, {5, 7}}, {6, 8}, true},
   };
-  for (const Case& c : cases) {
+  for (const auto& [noted, asked, overlaps] : cases) {
     WalkedBlocks walked;
-    for (const auto& [first, end] : c.noted) walked.note(first, end);
-    EXPECT_EQ(walked.overlaps(c.asked.first, c.asked.second), c.overlaps)
-        << c.noted.size() << " noted, asked " << c.asked.first << ".." << c.asked.second;
+    for (const auto& [first, end] : noted) walked.note(first, end);
+    EXPECT_EQ(walked.overlaps(asked.first, asked.second), overlaps)
+        << noted.size() << " noted, asked " << asked.first << ".." << asked.second;
   }
 }
 
@@ -257,11 +217,7 @@ TEST_F(LexorFile, LyingHeadersReadNoMoreThanTheFileHolds) {
     testing::putLE(file, at, value, 2);
     return file;
   };
-  const struct {
-    const char* what;
-    Bytes file;
-    uint32_t usable;
-  } cases[] = {
+  const std::tuple<const char*, Bytes, uint32_t> cases[] = {
       {"huge index size", with(152, 0x7FFF), 3},
       {"negative index size", with(152, 0xFFFF), 3},
       {"huge entry count", with(156, 0x7FFF), 3},
@@ -271,15 +227,15 @@ TEST_F(LexorFile, LyingHeadersReadNoMoreThanTheFileHolds) {
       {"cut before the last NUL", {good.begin(), good.end() - 1}, 2},
       {"cut in the header", {good.begin(), good.begin() + 100}, 0},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    auto dic = open(c.file);
+  for (const auto& [what, file, usable] : cases) {
+    SCOPED_TRACE(what);
+    auto dic = open(file);
     ASSERT_TRUE(dic);
-    EXPECT_EQ(dic->usableIndexEntries(), c.usable);
-    EXPECT_LE(dic->sharedIndex()->wordOffsets.capacity(), c.file.size());
-    const IndexRange expected = c.usable == 0 ? IndexRange{kBefore, 1} : IndexRange{0, c.usable};
+    EXPECT_EQ(dic->usableIndexEntries(), usable);
+    EXPECT_LE(dic->sharedIndex()->wordOffsets.capacity(), file.size());
+    const IndexRange expected = usable == 0 ? IndexRange{kBefore, 1} : IndexRange{0, usable};
     EXPECT_EQ(dic->lookupIndex(bytes("c"), bytes("g")), expected);
-    EXPECT_EQ(dic->indexWord(c.usable), nullptr);
+    EXPECT_EQ(dic->indexWord(usable), nullptr);
   }
 }
 
@@ -372,16 +328,12 @@ TEST_F(LexorFile, LogLinesWithoutAFile) {
   EXPECT_EQ(log.lines(), Lines{"cannot get filehandle for path " + path + "\n"});
 
   // A header without its file: the index is missing once, and each block the header counts.
-  HeaderFields f;
-  f.indexEntries = 2;
-  auto dic = Lexor::withHeaderBlock(headerBlock(f), false);
+  auto dic = Lexor::withHeaderBlock(headerBlock({.indexEntries = 2}), false);
   log.clear();
   Bytes block;
   EXPECT_EQ(dic->lookupIndex(bytes("a"), bytes("b")), (IndexRange{kBefore, 1}));
   EXPECT_EQ(dic->lookupIndex(bytes("a"), bytes("b")), (IndexRange{kBefore, 1}));
-  EXPECT_FALSE(dic->loadDatablock(-1, block));
-  EXPECT_FALSE(dic->loadDatablock(2, block));
-  EXPECT_FALSE(dic->loadDatablock(1, block));
+  for (int32_t n : {-1, 2, 1}) EXPECT_FALSE(dic->loadDatablock(n, block)) << n;
   EXPECT_EQ(log.lines(), (Lines{"loadIndex: fh = nil.\n", "loadDatablock: fh = nil.\n"}));
 }
 
@@ -389,8 +341,7 @@ TEST_F(LexorFile, AChangedFileHasItsIndexReadAgain) {
   TestDictionary d;
   d.index = {{0, "b"}, {1, "d"}, {2, "f"}};
   auto held = open(d.build());
-  // The same index size and count; another word, and another file size whatever the clock's
-  // resolution.
+  // Same index size and count; another word, and a new file size whatever the clock's resolution.
   d.index[0].word = "c";
   d.data = fillerBlock(1, 1, 0);
   dir.write("d1.dic", d.build());
@@ -427,8 +378,7 @@ TEST_F(LexorFile, RefusedBlocksLeaveTheBlockEmpty) {
   EXPECT_EQ(dic->indexBlockNumber(5), 0x01000000u);
   CapturingLogSink log;
   Bytes block;
-  // The sound blocks first: whole units, counted from the data area, past an unaligned extended
-  // header.
+  // The sound blocks first: whole units from the data area, past an unaligned extended header.
   const std::tuple<int32_t, size_t, uint8_t> sound[] = {
       {0, 256, 0xB0}, {1, 768, 0xB3}, {2, 256, 0xB6}};
   for (const auto& [n, size, fill] : sound) {

@@ -72,12 +72,8 @@ class RecordsetModel : public ::testing::TestWithParam<Layout> {
       if (stored(p.kind, word)) _queries.insert(word);
     for (int count : {300, 60}) {
       const std::vector<writer::Entry> source = randomEntries(p.kind, random, count);
-      writer::Options options;
-      options.version = p.version;
-      options.bocu = p.kind == TextKind::kBocu;
-      options.fieldWidths = p.widths;
-      options.blockNumberWidth = p.blockNumberWidth;
-      options.blockBytes = p.blockBytes;
+      const writer::Options options{p.version, p.kind == TextKind::kBocu, 0, p.blockBytes,
+                                    p.widths,  p.blockNumberWidth};
       const std::string path = _dir.file(names[_models.size()]);
       const std::optional<writer::Report> report = writer::writeDictionary(path, source, options);
       ASSERT_TRUE(report);

@@ -8,12 +8,8 @@ namespace {
 constexpr long kSelf = 4242;
 
 TEST(SocketActivationTest, CountsOnlyDescriptorsMeantForThisProcess) {
-  struct Case {
-    const char* pid;
-    const char* fds;
-    std::optional<int> count;  // std::nullopt: malformed
-  };
-  const Case cases[] = {
+  // Process id and descriptor count as set (null: unset); the count for us (nothing: malformed).
+  const std::tuple<const char*, const char*, std::optional<int>> cases[] = {
       {nullptr, nullptr, 0},  // started by hand
       {"4242", nullptr, 0},
       {"4242", "1", 1},
@@ -27,10 +23,10 @@ TEST(SocketActivationTest, CountsOnlyDescriptorsMeantForThisProcess) {
       {"4242", "99999999999999999999", std::nullopt},
       {"4242", "70000", std::nullopt},
   };
-  for (const Case& c : cases) {
+  for (const auto& [pid, fds, expected] : cases) {
     std::string error;
-    const std::optional<int> count = activatedDescriptorCount(c.pid, c.fds, kSelf, &error);
-    EXPECT_EQ(count, c.count) << (c.pid ? c.pid : "(unset)") << " " << (c.fds ? c.fds : "(unset)");
+    const std::optional<int> count = activatedDescriptorCount(pid, fds, kSelf, &error);
+    EXPECT_EQ(count, expected) << (pid ? pid : "(unset)") << " " << (fds ? fds : "(unset)");
     EXPECT_EQ(error.empty(), count.has_value()) << error;
   }
 }

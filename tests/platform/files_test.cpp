@@ -19,19 +19,17 @@ using testing::TempDir;
 UString native(const std::string& path) { return fromNativePath(path); }
 
 TEST(Path, ComponentsAndNativeForm) {
-  const struct {
-    UString path, last, extension;
-  } cases[] = {
+  const std::tuple<UString, UString, UString> cases[] = {
       {u"///", u"/", u""},
       {u"/x//", u"x", u""},
       {u".dic", u".dic", u"dic"},
       {u"sub/Folder.DIC/", u"Folder.DIC", u"DIC"},
       {u"\u8F9E\u66F8/\u00C0MBORA.dic", u"\u00C0MBORA.dic", u"dic"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(toUtf8(c.path));
-    EXPECT_EQ(lastPathComponent(c.path), c.last);
-    EXPECT_EQ(pathExtension(c.path), c.extension);
+  for (const auto& [path, last, extension] : cases) {
+    SCOPED_TRACE(toUtf8(path));
+    EXPECT_EQ(lastPathComponent(path), last);
+    EXPECT_EQ(pathExtension(path), extension);
   }
   EXPECT_EQ(toNativePath(u"/\u8F9E/\u00C0.dic"), "/\xE8\xBE\x9E/\xC3\x80.dic");
 }
@@ -73,21 +71,19 @@ TEST(Folders, ExistenceAndAliasesFollowLinks) {
   fs::create_symlink(dir.file("nowhere"), dir.file("broken"));
   fs::create_symlink(dir.file("cycle2"), dir.file("cycle1"));
   fs::create_symlink(dir.file("cycle1"), dir.file("cycle2"));
-  const struct {
-    std::string name;
-    bool exists, isDirectory, isAlias;
-  } cases[] = {{"file.dic", true, false, false}, {"folder", true, true, false},
-               {"hop1", true, true, true},       {"hop2", true, true, true},
-               {"broken", false, false, false},  {"cycle1", false, false, false},
-               {"missing", false, false, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    bool isDirectory = !c.isDirectory;  // must be overwritten either way
-    EXPECT_EQ(fileExistsAtPath(native(dir.file(c.name)), &isDirectory), c.exists);
-    EXPECT_EQ(isDirectory, c.isDirectory);
+  const std::tuple<std::string, bool, bool, bool> cases[] = {
+      {"file.dic", true, false, false}, {"folder", true, true, false},
+      {"hop1", true, true, true},       {"hop2", true, true, true},
+      {"broken", false, false, false},  {"cycle1", false, false, false},
+      {"missing", false, false, false}};
+  for (const auto& [name, exists, folder, alias] : cases) {
+    SCOPED_TRACE(name);
+    bool isDirectory = !folder;  // must be overwritten either way
+    EXPECT_EQ(fileExistsAtPath(native(dir.file(name)), &isDirectory), exists);
+    EXPECT_EQ(isDirectory, folder);
     UString target;
-    EXPECT_EQ(resolveAliasFile(native(dir.file(c.name)), &target), c.isAlias);
-    if (c.isAlias) {
+    EXPECT_EQ(resolveAliasFile(native(dir.file(name)), &target), alias);
+    if (alias) {
       EXPECT_EQ(target, native(fs::canonical(dir.file("folder")).string()));
     }
   }

@@ -21,11 +21,7 @@ size_t prefix(CodePage page, std::string_view bytes, size_t limit) {
 }
 
 // One word native to each code page, with its bytes there.
-const struct NativeWord {
-  CodePage page;
-  UString text;
-  std::string bytes;
-} kNativeWords[] = {
+const std::tuple<CodePage, UString, std::string> kNativeWords[] = {
     // Shift_JIS is read as cp932: circled digits and the wave dash, and '\' stays a backslash.
     {kCodePageShiftJIS, u"\u8F9E\u66F8\u2460\uFF5E\\~", "\x8E\xAB\x8F\x91\x87\x40\x81\x60\\~"},
     {kCodePageMacRoman, u"caf\u00E9 \u221A\u03C0", "caf\x8E \xC3\xB9"},
@@ -41,11 +37,11 @@ const struct NativeWord {
 };
 
 TEST(CodePage, NativeWordsRoundTrip) {
-  for (const auto& word : kNativeWords) {
-    SCOPED_TRACE(word.page);
-    EXPECT_EQ(encodeCodePage(word.page, word.text), word.bytes);
-    EXPECT_EQ(decode(word.page, word.bytes), word.text);
-    EXPECT_EQ(decode(word.page, ""), u"");
+  for (const auto& [page, text, bytes] : kNativeWords) {
+    SCOPED_TRACE(page);
+    EXPECT_EQ(encodeCodePage(page, text), bytes);
+    EXPECT_EQ(decode(page, bytes), text);
+    EXPECT_EQ(decode(page, ""), u"");
   }
 }
 
@@ -91,14 +87,12 @@ TEST(Utf8Conversion, RoundTripsAndReplacesWhatIsMalformed) {
 }
 
 TEST(Lowercase, IsFullUnicodeLowerCasing) {
-  const struct {
-    UString in, out;
-  } cases[] = {
+  const std::pair<UString, UString> cases[] = {
       {u"\u00C0MBORA52.DIC", u"\u00E0mbora52.dic"},
       {u"\u0130", u"i\u0307"},                                     // one character, two units lower
       {u"\u039F\u0394\u039F\u03A3", u"\u03BF\u03B4\u03BF\u03C2"},  // final sigma
   };
-  for (const auto& c : cases) EXPECT_EQ(lowercase(c.in), c.out) << toUtf8(c.in);
+  for (const auto& [in, out] : cases) EXPECT_EQ(lowercase(in), out) << toUtf8(in);
 }
 
 // Each text with where the first digit, white space and white-space-or-newline stand (in UTF-16
@@ -106,11 +100,7 @@ TEST(Lowercase, IsFullUnicodeLowerCasing) {
 TEST(CharacterSets, FirstMemberAndIntValue) {
   constexpr size_t N = UString::npos;
   const UString loneLead(1, char16_t{0xD835});
-  const struct {
-    UString text;
-    size_t digit, space, spaceOrNewline;
-    int32_t value;
-  } cases[] = {
+  const std::tuple<UString, size_t, size_t, size_t, int32_t> cases[] = {
       {u"\u0663", 0, N, N, 0},  // an Arabic-Indic digit is a digit, but intValue reads only ASCII
       {u"x\U0001D400\U0001D7CE", 3, N, N, 0},  // pairs are joined
       {loneLead + u"5", 1, N, N, 0},
@@ -126,12 +116,12 @@ TEST(CharacterSets, FirstMemberAndIntValue) {
       {u"2147483648", 0, N, N, INT32_MAX},
       {u"-99999999999", 1, N, N, INT32_MIN},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(toUtf8(c.text));
-    EXPECT_EQ(findFirstOf(c.text, CharacterSet::kDecimalDigit), c.digit);
-    EXPECT_EQ(findFirstOf(c.text, CharacterSet::kWhitespace), c.space);
-    EXPECT_EQ(findFirstOf(c.text, CharacterSet::kWhitespaceAndNewline), c.spaceOrNewline);
-    EXPECT_EQ(intValue(c.text), c.value);
+  for (const auto& [text, digit, space, spaceOrNewline, value] : cases) {
+    SCOPED_TRACE(toUtf8(text));
+    EXPECT_EQ(findFirstOf(text, CharacterSet::kDecimalDigit), digit);
+    EXPECT_EQ(findFirstOf(text, CharacterSet::kWhitespace), space);
+    EXPECT_EQ(findFirstOf(text, CharacterSet::kWhitespaceAndNewline), spaceOrNewline);
+    EXPECT_EQ(intValue(text), value);
   }
   EXPECT_FALSE(isMember(CharacterSet::kDecimalDigit, 0x110000));
 }
