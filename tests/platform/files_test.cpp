@@ -23,7 +23,7 @@ TEST(Path, ComponentsAndNativeForm) {
       {u"///", u"/", u""},
       {u"/x//", u"x", u""},
       {u".dic", u".dic", u"dic"},
-      {u"sub/Folder.DIC/", u"Folder.DIC", u"DIC"},
+      {u"sub.d/Old.Folder.DIC/", u"Old.Folder.DIC", u"DIC"},
       {u"\u8F9E\u66F8/\u00C0MBORA.dic", u"\u00C0MBORA.dic", u"dic"},
   };
   for (const auto& [path, last, extension] : cases) {
@@ -54,9 +54,11 @@ TEST(FileHandle, ReadsShortAtTheEndRefusesNonFilesAndTellsFilesApart) {
   EXPECT_NE(file->identity(), FileHandle::openForReading(path)->identity());
 }
 
-TEST(Folders, HomeDirectoryFallsBackToThePasswordDatabase) {
+TEST(Folders, HomeDirectoryUnsetOrEmptyFallsBackToThePasswordDatabase) {
   const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
   unsetenv("HOME");
+  EXPECT_FALSE(homeDirectory().empty());
+  setenv("HOME", "", 1);
   EXPECT_FALSE(homeDirectory().empty());
   setenv("HOME", saved.c_str(), 1);
 }
