@@ -24,7 +24,6 @@ TEST(DatabaseName, FromFileNameAndUnique) {
   EXPECT_EQ(uniqueDatabaseName("*", {}), "*-2");
 }
 
-// Each line's words, or the status line that refuses it.
 TEST(CommandLine, SplitsOrRefuses) {
   const std::string longest(kMaxCommandLine - 2, 'a');
   const std::string syntax(kSyntaxErrorStatus);
@@ -115,7 +114,6 @@ class SessionTest : public ::testing::Test {
   std::unique_ptr<WordMatcher> _matcher;
 };
 
-// Each command line and its whole answer.
 TEST_F(SessionTest, AnswersEachCommand) {
   const std::pair<std::string, std::string> cases[] = {
       {"DEFINE en cat",
