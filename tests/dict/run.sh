@@ -6,21 +6,17 @@
 source "$(dirname "$0")/../../scripts/lib/common.sh"
 
 BIN="${LEXOR_BIN_DIR:-$ROOT/build/bin}"
-for program in lexorpeek lexor-mkdict; do
-  if [ ! -x "$BIN/$program" ]; then
-    echo "tests/dict: $BIN/$program is missing; build first" >&2
-    exit 1
-  fi
-done
-ensure_purposes test
-
-scratch_for_servers 700
-
 failures=0
 fail() {
   echo "FAIL: $*" >&2
   failures=$((failures + 1))
 }
+for program in lexorpeek lexor-mkdict; do
+  [ -x "$BIN/$program" ] || fail "$BIN/$program is missing; build first"
+done
+[ "$failures" = 0 ] || exit 1
+ensure_purposes test
+scratch_for_servers 700
 
 folder="$work/home/Library/Lexor"
 mkdir -p "$folder"

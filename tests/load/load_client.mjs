@@ -45,8 +45,7 @@ async function openPage() {
   return found[1];
 }
 
-// One round of a page's calls: the listing, every word consulted, and a walk through one query
-// in one batch.
+// One round of a page's calls: the listing, every word consulted, a query walked in one batch.
 async function session(token, n) {
   const answers = [];
   const compared = [['dicCount'], ['dicNamesInDir'], ['dicPathsInDir'], ['getDicDir'], ['isAmboraAvailable'],
