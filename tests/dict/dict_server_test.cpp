@@ -107,12 +107,9 @@ class Client {
     if (poll(&p, 1, 5000) <= 0) return false;
     char buffer[65536];
     const ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
-    if (n <= 0) {
-      _eof = true;
-      return false;
-    }
-    _in.append(buffer, static_cast<size_t>(n));
-    return true;
+    _eof = n <= 0;
+    if (n > 0) _in.append(buffer, static_cast<size_t>(n));
+    return n > 0;
   }
   int _fd;
   std::string _in;
@@ -145,7 +142,7 @@ class ServerTest : public ::testing::Test {
   }
 
   // Starts with one database, so that MATCH * has somewhere to look; gives a client that has sent
-  // `count` look-ups of 5000 head words each and read only the greeting.
+  // `count` look-ups of 5000 head words each in one write and read only the greeting.
   std::unique_ptr<Client> startPipelining(net::ServerLimits limits, size_t count) {
     const std::string path = _dir.file("en.dic");
     EXPECT_TRUE(writer::writeDictionary(path, {testing::entry("cat", "neko")}, {.bocu = true}));
