@@ -79,9 +79,8 @@ async function main() {
     const token = await openPage();
     for (let n = 0; n < MAX_SESSIONS && Date.now() < started + seconds * 1000; ++n, ++sessions) {
       for (const [key, body] of await session(token, id + n)) {
-        if (reference.get(key) !== body && mismatches++ < 5) {
+        if (reference.get(key) !== body && mismatches++ < 5)
           console.error(`client ${id}: ${key} answered differently:\n  ${body.slice(0, 200)}\n  expected ${reference.get(key).slice(0, 200)}`);
-        }
       }
     }
   }));
