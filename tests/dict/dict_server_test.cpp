@@ -193,7 +193,7 @@ TEST_F(ServerTest, AClientThatDoesNotReadHoldsAtMostTheUnsentBound) {
   EXPECT_EQ(other->lines(1), "210 status [d/m/c = 0/0/1]\r\n");
   EXPECT_GE(_server->counters().largestUnsent, kMaxUnsentBytes);
   EXPECT_LE(_server->counters().largestUnsent, kMaxUnsentBytes + 5000 * 53);  // and one answer
-  // Between each answer and the next, in order, and nothing else.
+  // Every answer comes, one after the other: each one's end, then the next one's start.
   EXPECT_EQ(pipeline->skipPast("\r\n.\r\n250 ok\r\n152 5000 matches found\r\n", kCommands - 1),
             kCommands - 1);
 }
