@@ -4,20 +4,18 @@
 # LISTEN_ variables, and hands over the socket as descriptor 3. A datagram socket handed over
 # instead is refused with a reason.
 #   tests/install/socket_activation.sh LEXORPEEK LEXOR_MKDICT
-set -euo pipefail
+source "$(dirname "$0")/../../scripts/lib/common.sh"
 lexorpeek="$1" mkdict="$2"
-work="$(mktemp -d)"
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+scratch_for_servers 700
 
 mkdir -p "$work/home/Library/Lexor"
 printf 'apple\tりんご\n' >"$work/words.tsv"
 "$mkdict" "$work/home/Library/Lexor/fruit.dic" "$work/words.tsv" 2>/dev/null
-port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+port="$(free_port)"
 
 HOME="$work/home" systemd-socket-activate -l "127.0.0.1:$port" "$lexorpeek" --quiet dict-server \
-  >"$work/out" 2>"$work/err" &
-pid=$!
+  >"$work/out" 2>/dev/null &
+pids+=("$!")
 for _ in $(seq 200); do  # until it listens, at most 10 s
   { exec 3<>"/dev/tcp/127.0.0.1/$port"; } 2>/dev/null && break
   sleep 0.05
@@ -31,14 +29,13 @@ done
 first="$(head -1 "$work/out")"
 [ "$first" = "dict://127.0.0.1:$port/ (a socket handed over by the service manager)" ] ||
   { echo "first line: $first" >&2; exit 1; }
-kill "$pid"
-wait "$pid" || true
-pid=""
 
-# A datagram socket is no place for DICT: the server says so and ends with status 1.
+# A datagram socket is no place for DICT: the server says so and ends with status 1. (The server
+# above keeps the port's TCP socket; this one is UDP.)
 HOME="$work/home" systemd-socket-activate --datagram -l "127.0.0.1:$port" "$lexorpeek" --quiet \
   dict-server >/dev/null 2>"$work/err" &
 pid=$!
+pids+=("$pid")
 for _ in $(seq 100); do  # a datagram sent before the socket is bound is lost: send until refused
   { echo x >"/dev/udp/127.0.0.1/$port"; } 2>/dev/null || true
   sleep 0.05
@@ -48,7 +45,6 @@ status=0
 timeout 10 tail --pid="$pid" -f /dev/null || true
 kill "$pid" 2>/dev/null || true  # still serving a datagram socket: the status below says so
 wait "$pid" || status=$?
-pid=""
 grep -q "not a listening TCP socket" "$work/err" || { cat "$work/err" >&2; exit 1; }
 [ "$status" -eq 1 ] || { echo "status $status, not 1" >&2; exit 1; }
 echo "socket activation: served the socket handed over, refused a datagram socket"

@@ -1,12 +1,10 @@
-// Load on the web host: CLIENTS concurrent clients, each with a page session, send rounds of calls to a running
-// `lexorpeek serve` for SECONDS (and at most MAX_SESSIONS rounds each). Checks that no request fails,
-// that every self-contained answer equals the one a single client got before the load, and that
-// the server's resident memory after warm-up grows by no more than a small bound.
+// Load on the web host: CLIENTS concurrent clients, each with a page session of its own, send
+// rounds of calls to a running `lexorpeek serve` for SECONDS (at most MAX_SESSIONS rounds each).
+// Checks that no request fails, that every answer (with its own session, even a client's walk
+// through a query) equals the one a single client got before the load, and that the server's
+// resident memory after warm-up grows by no more than a small bound.
 //
 //   node load_client.mjs URL SERVER_PID CLIENTS SECONDS
-//
-// Every client loads the page once, which gives it a session of its own on the server, so every
-// answer is compared, the walk through a query (one batched request) included.
 import http from 'node:http';
 import fs from 'node:fs';
 
@@ -47,19 +45,18 @@ async function openPage() {
   return found[1];
 }
 
-// One round of a page's calls: the listing, every word consulted, and a walk through one query
-// in one batch.
-async function session(token, n, answers) {
+// One round of a page's calls: the listing, every word consulted, a query walked in one batch.
+async function session(token, n) {
+  const answers = [];
   const compared = [['dicCount'], ['dicNamesInDir'], ['dicPathsInDir'], ['getDicDir'], ['isAmboraAvailable'],
     ...WORDS.map((w) => ['consult', [w]])];
   for (const [op, args] of compared) answers.push([`${op} ${JSON.stringify(args ?? [])}`, await call(token, op, args)]);
   const word = WORDS[n % WORDS.length];
-  const walk = [{ op: 'queryWithWord', args: [word] }];
-  for (let i = 0; i < 3; ++i) {
-    for (const op of ['getRecord', 'getRecordAsText', 'getRecordAsHTML', 'moveNext']) walk.push({ op });
-  }
-  walk.push({ op: 'isEOF' });
+  const record = ['getRecord', 'getRecordAsText', 'getRecordAsHTML', 'moveNext'];
+  const ops = [...record, ...record, ...record, 'isEOF'].map((op) => ({ op }));
+  const walk = [{ op: 'queryWithWord', args: [word] }, ...ops];
   answers.push([`walk ${word}`, await send(token, JSON.stringify(walk), `walk ${word}`)]);
+  return answers;
 }
 
 const residentKb = () => Number(/VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'))[1]);
@@ -68,9 +65,7 @@ async function main() {
   const reference = new Map();
   const singleToken = await openPage();
   for (let n = 0; n < WORDS.length; ++n) {
-    const single = [];
-    await session(singleToken, n, single);
-    for (const [key, body] of single) reference.set(key, body);
+    for (const [key, body] of await session(singleToken, n)) reference.set(key, body);
   }
 
   const started = Date.now();
@@ -83,12 +78,9 @@ async function main() {
   await Promise.all(Array.from({ length: clients }, async (_, id) => {
     const token = await openPage();
     for (let n = 0; n < MAX_SESSIONS && Date.now() < started + seconds * 1000; ++n, ++sessions) {
-      const answers = [];
-      await session(token, id + n, answers);
-      for (const [key, body] of answers) {
-        if (reference.get(key) !== body && mismatches++ < 5) {
+      for (const [key, body] of await session(token, id + n)) {
+        if (reference.get(key) !== body && mismatches++ < 5)
           console.error(`client ${id}: ${key} answered differently:\n  ${body.slice(0, 200)}\n  expected ${reference.get(key).slice(0, 200)}`);
-        }
       }
     }
   }));
