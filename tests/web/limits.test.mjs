@@ -83,6 +83,27 @@ test('200 dripping and 100 silent connections, past the bound, leave another cli
   }
 });
 
+// A client that goes on sending its body after the answer has come, its own side left open:
+// were the connection closed at the 413, the rest of the body would meet a reset and the sending
+// fail.
+test('a body past the bound is read and dropped, so its sender gets the 413', bounded, async () => {
+  const socket = net.connect({ port, host: '127.0.0.1', allowHalfOpen: true });
+  sockets.push(socket);
+  const closed = new Promise((done) => socket.once('close', done));
+  let [failure, received] = [null, ''];
+  socket.on('error', (error) => { failure = error.code; });
+  socket.on('data', (data) => { received += data; });
+  socket.write(`POST /LexorPeek HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\n`
+    + `Content-Type: application/json\r\nContent-Length: ${12 * 65536}\r\n\r\n`);
+  for (let i = 0; i < 12; ++i) {
+    await sleep(20);
+    socket.write('x'.repeat(65536));
+  }
+  socket.end();
+  await closed;
+  assert.deepEqual([failure, received.split('\r\n')[0]], [null, 'HTTP/1.1 413 Payload Too Large']);
+});
+
 describe('deadlines and the connection bound', { skip: !fastPort }, () => {
   test('a silent connection and one that drips are closed at the request deadline', bounded, async () => {
     const silent = await connect(fastPort);
