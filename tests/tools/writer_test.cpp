@@ -50,10 +50,8 @@ TEST(BuildDictionaryTest, SkipsAndCountsWhatTheCodePageCannotHold) {
       entry("", "empty head word"), entry("pear", "梨"),  entry("pear", "梨"),  // exact copy
   };
   entries[3].pronunciation = entries[4].pronunciation = u("→pɛə");  // → has no phonetic byte
-  Options options;
-  options.signature = kAmboraSignature;
   Report report;
-  EXPECT_TRUE(buildDictionary(entries, options, &report));
+  EXPECT_TRUE(buildDictionary(entries, {.signature = kAmboraSignature}, &report));
   EXPECT_EQ(report.written, 2u);
   EXPECT_EQ(report.skipped, 2u);
   EXPECT_EQ(report.duplicates, 1u);
@@ -61,26 +59,19 @@ TEST(BuildDictionaryTest, SkipsAndCountsWhatTheCodePageCannotHold) {
 }
 
 TEST(BuildDictionaryTest, RefusesWhatTheHeaderCannotState) {
-  Options options;
-  options.version = 2;
-  options.bocu = true;  // version 2 has no BOCU-1 flag
   std::string error;
-  EXPECT_FALSE(buildDictionary({entry("a", "b")}, options, nullptr, &error));
-  EXPECT_NE(error, "");
+  EXPECT_FALSE(buildDictionary({entry("a", "b")}, {.version = 2, .bocu = true}, nullptr, &error));
+  EXPECT_NE(error, "");  // version 2 has no BOCU-1 flag
 
   // 170 long leading words make an index beyond the 16-bit size of versions 2 and 3.
   std::vector<RawEntry> raw;
   for (int i = 0; i < 170; ++i)
     raw.push_back({std::to_string(1000 + i) + std::string(200, 'a'), 0, "t"});
-  options = Options{};
-  options.blockBytes = 256;
   for (int version : {2, 3}) {
-    options.version = version;
-    EXPECT_FALSE(buildDictionaryFromRaw(raw, options, &error)) << version;
-    EXPECT_NE(error.find("16 bits"), std::string::npos) << error;
+    EXPECT_FALSE(buildDictionaryFromRaw(raw, {.version = version, .blockBytes = 256}, &error));
+    EXPECT_NE(error.find("16 bits"), std::string::npos) << version << error;
   }
-  options.version = 5;
-  EXPECT_TRUE(buildDictionaryFromRaw(raw, options, &error)) << error;
+  EXPECT_TRUE(buildDictionaryFromRaw(raw, {.version = 5, .blockBytes = 256}, &error)) << error;
 }
 
 using lexor::testing::TempDir;
