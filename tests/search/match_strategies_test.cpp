@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <numeric>
 #include <set>
 
@@ -93,8 +94,6 @@ struct Kind {
   uint32_t blockBytes;
 };
 
-void PrintTo(const Kind& kind, std::ostream* os) { *os << kind.name; }
-
 class MatchStrategies : public ::testing::TestWithParam<Kind> {
  protected:
   void SetUp() override {
@@ -112,9 +111,8 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
                     [&](const std::string& w) { return !encodeCodePage(page, fromUtf8(w)); });
     }
     std::vector<writer::Entry> entries;
-    for (size_t i = 0; i < headWords.size(); ++i) {
-      entries.push_back({fromUtf8(headWords[i]), u"t" + fromUtf8(std::to_string(i)), {}, {}, 0});
-    }
+    for (size_t i = 0; i < headWords.size(); ++i)
+      entries.push_back(entry(headWords[i], "t" + std::to_string(i)));
     const std::string path = _dir.file(name);
     const std::optional<writer::Report> report =
         writer::writeDictionary(path, entries, {.bocu = kind.bocu, .blockBytes = kind.blockBytes});
@@ -180,17 +178,12 @@ TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
 
 // Patterns by example: each row gives the head words (of all three lists) that must match.
 TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
-  struct Row {
-    const char* strategy;
-    const char* pattern;
-    std::set<std::string> expected;
-  };
-  const Row rows[] = {
+  const std::tuple<const char*, const char*, std::set<std::string>> rows[] = {
       {"re", "^(ice|dice)$", {"ice", "Ice", "ICE", "dice"}},
       {"re", "e-c", {"ice-cream", "Ice-Cream"}},
       {"re",
        "ß",
-       {"Straße", "Maß", "groß", "Über-Größe"}},  // the stored word, since folding turns ß into ss
+       {"Straße", "Maß", "groß", "Über-Größe"}},  // the stored word, as folding makes ß ss
       {"re", "^stra(ss|ß)e$", {"Straße", "STRASSE", "strasse"}},
       {"re", "ÄPFEL", {"Äpfel", "A\xCC\x88pfel"}},
       {"re", "^\\S+ \\S+$", {"ice cream", "vice versa", "cream, ice", "子 猫"}},
@@ -205,23 +198,20 @@ TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
       {"regexp", "i.c.e.", {"i.c.e."}},
       {"regexp", "[\\]", {}},  // backslash inside brackets is itself
   };
-  for (const Row& row : rows) {
+  for (const auto& [strategy, pattern, matching] : rows) {
     std::string error;
-    const auto found =
-        matchHeadWords(_dics, row.strategy, fromUtf8(row.pattern), kNoMatchLimit, &error);
-    ASSERT_TRUE(found) << row.pattern << ": " << error;
+    const auto found = matchHeadWords(_dics, strategy, fromUtf8(pattern), kNoMatchLimit, &error);
+    ASSERT_TRUE(found) << pattern << ": " << error;
     std::set<std::string> got;
     for (const auto& list : *found) {
       for (const UString& word : list)
         EXPECT_TRUE(got.insert(toUtf8(word)).second) << "twice: " << toUtf8(word);
     }
     std::set<std::string> expected;  // of the words this kind of dictionary can hold
-    for (const auto& list : _models) {
-      for (const std::string& word : list) {
-        if (row.expected.contains(word)) expected.insert(word);
-      }
-    }
-    EXPECT_EQ(got, expected) << row.strategy << " " << row.pattern;
+    for (const auto& list : _models)
+      std::ranges::copy_if(list, std::inserter(expected, expected.end()),
+                           [&](const std::string& word) { return matching.contains(word); });
+    EXPECT_EQ(got, expected) << strategy << " " << pattern;
   }
 }
 
@@ -256,6 +246,11 @@ TEST_P(MatchStrategies, LimitCountsWordsAcrossDictionariesAndEntriesKeepDuplicat
   EXPECT_EQ(entries->at(0)[1].jword, u"t19");
 }
 
+TEST_P(MatchStrategies, HeadWordTableIsSharedByOpensOfTheSameFile) {
+  const auto again = Lexor::initWithFilePath(fromUtf8(_dir.file("fr.dic")));
+  EXPECT_EQ(HeadWordTable::of(*again), HeadWordTable::of(*_dics.front()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, MatchStrategies,
                          ::testing::Values(Kind{"CodePageSmallBlocks", false, 256},
                                            Kind{"Bocu", true, 1024}),
@@ -269,22 +264,12 @@ TEST(TextFold, ComposesThenFoldsCase) {
   for (const auto& [text, folded] : rows) EXPECT_EQ(foldText(fromUtf8(text)), folded) << text;
 }
 
-TEST(HeadWordTable, IsSharedByOpensOfTheSameFile) {
-  TempDir dir;
-  const std::string path = dir.file("fr.dic");
-  ASSERT_TRUE(writer::writeDictionary(path, {entry("a", "1"), entry("B", "2")}, {}));
-  auto first = Lexor::initWithFilePath(fromUtf8(path));
-  auto second = Lexor::initWithFilePath(fromUtf8(path));
-  EXPECT_EQ(HeadWordTable::of(*second), HeadWordTable::of(*first));
-}
-
 // A file cut short loses the blocks past the cut, as the query walk does, and nothing else: every
 // entry left reads back with the head word the table holds.
 TEST(HeadWordTable, SkipsTheBlocksThatDoNotLoad) {
   TempDir dir;
   std::vector<writer::Entry> entries;
-  for (int i = 0; i < 200; ++i)
-    entries.push_back({u"w" + fromUtf8(std::to_string(1000 + i)), u"t", {}, {}, 0});
+  for (int i = 0; i < 200; ++i) entries.push_back(entry("w" + std::to_string(1000 + i), "t"));
   const std::string path = dir.file("fr.dic");
   ASSERT_EQ(writer::writeDictionary(path, entries, {.blockBytes = 256})->written, entries.size());
   std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
