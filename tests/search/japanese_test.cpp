@@ -66,9 +66,8 @@ class DeinflectorTest : public ::testing::Test {
     return out;
   }
 
-  static LexorList* dics;
+  inline static LexorList* dics = nullptr;
 };
-LexorList* DeinflectorTest::dics = nullptr;
 
 // Each form, the dictionary form it must find first, and the rules that lead there.
 TEST_F(DeinflectorTest, FindsTheDictionaryFormOfEveryClassAndForm) {
@@ -151,8 +150,7 @@ TEST_F(DeinflectorTest, FindsTheDictionaryFormOfEveryClassAndForm) {
 TEST_F(DeinflectorTest, ProbeFindsEveryHeadWordExactly) {
   std::vector<UString> words;
   for (const auto& [head, translation] : kHeadWords) words.push_back(u(head));
-  words.push_back(u"食");
-  words.push_back(u"食べるz");
+  words.insert(words.end(), {u"食", u"食べるz"});
   const auto found = HeadWordProbe(*dics).findAll(words);
   EXPECT_EQ(found.size(), std::size(kHeadWords) - 1);  // いる twice
   EXPECT_EQ(found.at(u"いる").translations.size(), 2u);
