@@ -243,10 +243,8 @@ int addUnderDescriptorLimit(const std::vector<std::string>& paths, size_t again,
     ++matches;
   const LexorRecordset& rs = peek->recordset(0);
   const bool shared = rs.dicAt(again)->sharedIndex() == rs.dicAt(paths.size() - 1)->sharedIndex();
-  return rs.dicCount() == paths.size() && matches == paths.size() &&
-                 cachedFileCount() <= kOpenFileLimit && shared
-             ? 0
-             : 1;
+  const bool held = cachedFileCount() <= kOpenFileLimit;
+  return rs.dicCount() == paths.size() && matches == paths.size() && held && shared ? 0 : 1;
 }
 
 // A list of dictionaries of any length holds a bounded number of open files: 3,000 distinct files,
