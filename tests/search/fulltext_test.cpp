@@ -50,10 +50,9 @@ std::vector<std::string> modelAnswer(const FulltextQuery& query) {
   return heads;
 }
 
-std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& query,
-                                     size_t limit = 0) {
+std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& query) {
   std::vector<std::string> heads;
-  for (int64_t id : index.search(query, limit)) {
+  for (int64_t id : index.search(query, 0)) {
     std::optional<Record> record = index.record(id);
     heads.push_back(record && record->eword ? toUtf8(*record->eword) : "?");
   }
@@ -63,9 +62,8 @@ std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& 
 
 class FulltextTest : public ::testing::Test {
  protected:
-  std::string writeDictionary(const std::vector<writer::Entry>& list,
-                              const char* name = "test.dic") {
-    const std::string path = dir.file(name);  // in several blocks
+  std::string writeDictionary(const std::vector<writer::Entry>& list) {
+    const std::string path = dir.file("test.dic");  // in several blocks
     EXPECT_TRUE(writer::writeDictionary(path, list, {.bocu = true, .blockBytes = 512}));
     return path;
   }
