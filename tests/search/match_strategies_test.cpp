@@ -121,14 +121,11 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     _dics.push_back(Lexor::initWithFilePath(fromUtf8(path)));
     ASSERT_TRUE(_dics.back());
     // The dictionary's order: by stored bytes, equal head words in the order written.
-    std::vector<std::string> ordered = headWords;
     auto stored = [&](const std::string& w) {
       return kind.bocu ? bocu(w) : encodeCodePage(page, fromUtf8(w)).value_or("");
     };
-    std::stable_sort(
-        ordered.begin(), ordered.end(),
-        [&](const std::string& a, const std::string& b) { return stored(a) < stored(b); });
-    _models.push_back(ordered);
+    std::ranges::stable_sort(headWords, {}, stored);
+    _models.push_back(headWords);
   }
 
   std::vector<std::vector<UString>> model(MatchStrategy strategy, const UString& query) const {
