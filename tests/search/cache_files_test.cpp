@@ -81,14 +81,10 @@ TEST_F(CacheFiles, EachDamagedHeaderFieldRebuildsTheTable) {
   std::ifstream in(tableFile(), std::ios::binary);
   const std::string good((std::istreambuf_iterator<char>(in)), {});
 
-  struct Damage {
-    const char* what;
-    size_t field;
-    uint64_t value;      // replaces the field
-    bool keepsChecksum;  // the header digest is made to agree, so the field's own check decides
-  };
+  // What, the field and the value put in it, and whether the header digest is made to agree (so
+  // that the field's own check decides).
   const uint64_t size = good.size();
-  const Damage rows[] = {
+  const std::tuple<const char*, size_t, uint64_t, bool> rows[] = {
       {"foreign magic", kFieldMagic, 0x4c4c, true},
       {"other version", kFieldVersion, 99, true},
       {"header size", kFieldHeaderBytes, 128, true},
@@ -101,16 +97,16 @@ TEST_F(CacheFiles, EachDamagedHeaderFieldRebuildsTheTable) {
       {"checksum", kFieldChecksum, 1, false},
       {"any field, checksum not agreeing", kFieldUndecodable, 5, false},
   };
-  for (const Damage& row : rows) {
+  for (const auto& [what, field, value, keepsChecksum] : rows) {
     std::string bytes = good;
     auto* header = reinterpret_cast<uint64_t*>(bytes.data());
-    header[row.field] = row.value;
-    if (row.keepsChecksum) header[kFieldChecksum] = headWordFileChecksum(header);
+    header[field] = value;
+    if (keepsChecksum) header[kFieldChecksum] = headWordFileChecksum(header);
     dir.write(fs::relative(tableFile(), dir.path()).string(), bytes);
-    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << row.what;
+    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << what;
     clearHeadWordTableCache();
-    EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"}) << row.what;
-    EXPECT_TRUE(mapHeadWordFile(tableFile(), key)) << row.what << ": written again";
+    EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"}) << what;
+    EXPECT_TRUE(mapHeadWordFile(tableFile(), key)) << what << ": written again";
   }
   for (size_t cut : {size_t{0}, size_t{100}, good.size() - 8}) {
     dir.write(fs::relative(tableFile(), dir.path()).string(), good.substr(0, cut));
@@ -184,9 +180,8 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
   struct stat folder;
   ASSERT_EQ(stat(cacheFolder().c_str(), &folder), 0);
   EXPECT_EQ(folder.st_mode & 0777, 0700u);
-  for (const std::string& link :
-       {tableFile(), indexFile() + ".tmp." + std::to_string(getpid()) + ".0"})
-    fs::create_symlink(victim, link);
+  fs::create_symlink(victim, tableFile());
+  fs::create_symlink(victim, indexFile() + ".tmp." + std::to_string(getpid()) + ".0");
 
   EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"});
   ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
@@ -239,11 +234,8 @@ TEST_F(CacheFiles, UnwritableFolderKeepsBothCachesInMemoryWithOneWarningEach) {
     EXPECT_EQ(index->search(*search::parseQuery(u"cat", &error), 0).size(), 2u);
   }
   for (const char* warning : {"head-word table: cannot write", "indexes are kept in memory"}) {
-    EXPECT_EQ(std::count_if(
-                  log.lines().begin(), log.lines().end(),
-                  [&](const std::string& line) { return line.find(warning) != std::string::npos; }),
-              1)
-        << warning;
+    const auto saying = [&](const std::string& line) { return line.find(warning) != line.npos; };
+    EXPECT_EQ(std::ranges::count_if(log.lines(), saying), 1) << warning;
   }
 }
 
