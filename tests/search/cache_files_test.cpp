@@ -97,23 +97,22 @@ TEST_F(CacheFiles, EachDamagedHeaderFieldRebuildsTheTable) {
       {"checksum", kFieldChecksum, 1, false},
       {"any field, checksum not agreeing", kFieldUndecodable, 5, false},
   };
-  for (const auto& [what, field, value, keepsChecksum] : rows) {
-    std::string bytes = good;
-    auto* header = reinterpret_cast<uint64_t*>(bytes.data());
-    header[field] = value;
-    if (keepsChecksum) header[kFieldChecksum] = headWordFileChecksum(header);
+  const auto expectBuiltAgain = [&](const std::string& bytes, const std::string& what) {
     dir.write(fs::relative(tableFile(), dir.path()).string(), bytes);
     EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << what;
     clearHeadWordTableCache();
     EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"}) << what;
     EXPECT_TRUE(mapHeadWordFile(tableFile(), key)) << what << ": written again";
+  };
+  for (const auto& [what, field, value, keepsChecksum] : rows) {
+    std::string bytes = good;
+    auto* header = reinterpret_cast<uint64_t*>(bytes.data());
+    header[field] = value;
+    if (keepsChecksum) header[kFieldChecksum] = headWordFileChecksum(header);
+    expectBuiltAgain(bytes, what);
   }
-  for (size_t cut : {size_t{0}, size_t{100}, good.size() - 8}) {
-    dir.write(fs::relative(tableFile(), dir.path()).string(), good.substr(0, cut));
-    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << "cut at " << cut;
-    clearHeadWordTableCache();
-    EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"}) << "cut at " << cut;
-  }
+  for (size_t cut : {size_t{0}, size_t{100}, good.size() - 8})
+    expectBuiltAgain(good.substr(0, cut), "cut at " + std::to_string(cut));
 }
 
 // Parts damaged behind a sound header: every strategy answers something, reading nothing outside
