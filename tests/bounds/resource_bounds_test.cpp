@@ -81,9 +81,8 @@ uint64_t bytesRead() {
   std::ifstream io("/proc/self/io");
   std::string key;
   uint64_t value = 0;
-  while (io >> key >> value) {
+  while (io >> key >> value)
     if (key == "rchar:") return value;
-  }
   return 0;
 }
 
