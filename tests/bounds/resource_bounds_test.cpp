@@ -154,9 +154,8 @@ TEST(IndexBounds, TensOfThousandsOfOneByteWords) {
     TestDictionary dic;
     dic.data = wordsBlock({"a", "ab", "b"});
     for (size_t i = 0; i < kEntries; ++i) {
-      const char letter = sorted ? static_cast<char>('a' + i * 26 / kEntries)
-                                 : static_cast<char>(1 + random() % 255);
-      dic.index.push_back({0, std::string(1, letter)});
+      const auto letter = sorted ? 'a' + i * 26 / kEntries : 1 + random() % 255;
+      dic.index.push_back({0, std::string(1, static_cast<char>(letter))});
     }
     const Bytes file = dic.build();
     testing::TempDir dir;
@@ -192,9 +191,8 @@ TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
   EXPECT_LE(walk.bytesRead, 2 * file.size());
 }
 
-// The guard above must not cost a sound file its matches: blocks need not lie in the data area in
-// the order of their index words (a block rewritten later may sit after the others), and each is
-// still walked once.
+// The guard above must not cost a sound file its matches: blocks may lie out of the order of their
+// index words (a block rewritten later sits after the others), and each is still walked once.
 TEST(IndexBounds, BlocksStoredOutOfIndexOrderAreAllWalked) {
   TestDictionary dic;
   for (const Bytes& block :
