@@ -184,7 +184,7 @@ TEST_F(FulltextTest, MoreHitsRankFirstAndTiesKeepDictionaryOrder) {
 TEST_F(FulltextTest, BlocksThatCannotBeReadArePassedAndTheRestIndexed) {
   std::vector<writer::Entry> many;
   for (int i = 0; i < 200; ++i)
-    many.push_back(entry(("w" + std::to_string(1000 + i)).c_str(), "a cat and a dog"));
+    many.push_back(entry("w" + std::to_string(1000 + i), "a cat and a dog"));
   const std::string path = writeDictionary(many);
   std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
   std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
