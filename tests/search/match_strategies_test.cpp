@@ -115,8 +115,7 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
     const std::string path = _dir.file(name);
     const std::optional<writer::Report> report =
         writer::writeDictionary(path, entries, {.bocu = kind.bocu, .blockBytes = kind.blockBytes});
-    ASSERT_TRUE(report);
-    ASSERT_EQ(report->written, entries.size());
+    ASSERT_TRUE(report && report->written == entries.size()) << name;
     _dics.push_back(Lexor::initWithFilePath(fromUtf8(path)));
     ASSERT_TRUE(_dics.back());
     // The dictionary's order: by stored bytes, equal head words in the order written.
@@ -231,7 +230,8 @@ TEST_P(MatchStrategies, LimitCountsWordsAcrossDictionariesAndEntriesKeepDuplicat
   const auto entries = matchEntries(_dics, "exact", u"PEEK", kNoMatchLimit, &error);
   ASSERT_TRUE(entries && entries->size() == 3u);
   std::vector<UString> found;
-  for (const Record& r : entries->at(0)) found.push_back(r.eword.value_or(u"") + u" " + *r.jword);
+  for (const Record& r : entries->at(0))
+    found.push_back(r.eword.value_or(u"") + u" " + r.jword.value_or(u""));
   EXPECT_EQ(found, (std::vector<UString>{u"peek t18", u"peek t19"}));
 }
 
