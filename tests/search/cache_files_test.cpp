@@ -3,7 +3,6 @@
 // through, an unwritable folder falls back to memory, and two processes building at once agree.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -152,14 +151,12 @@ TEST_F(CacheFiles, DictionaryRewrittenInPlaceWithItsTimeRestoredIsIndexedAgain) 
   write("cat");
   ASSERT_EQ(lev("cot"), std::vector<std::string>{"cat"});
   ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
-  struct stat before;
-  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  const fs::file_time_type modified = fs::last_write_time(path);
   const std::string other = dir.file("new.dic");
   ASSERT_TRUE(writer::writeDictionary(other, entriesWith("dog"), {}));
-  ASSERT_EQ(fs::file_size(other), static_cast<uintmax_t>(before.st_size));
+  ASSERT_EQ(fs::file_size(other), fs::file_size(path));
   fs::copy_file(other, path, fs::copy_options::overwrite_existing);  // in place: same inode
-  const timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  fs::last_write_time(path, modified);
 
   closeCachedFiles();
   EXPECT_EQ(lev("dig"), std::vector<std::string>{"dog"});
@@ -176,9 +173,7 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
   write("cat");
   const std::string victim = dir.write("victim", "untouched");
   ASSERT_TRUE(ensureCacheFolder(cacheFolder()));
-  struct stat folder;
-  ASSERT_EQ(stat(cacheFolder().c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_EQ(static_cast<int>(fs::status(cacheFolder()).permissions()), 0700);
   fs::create_symlink(victim, tableFile());
   fs::create_symlink(victim, indexFile() + ".tmp." + std::to_string(getpid()) + ".0");
 
@@ -193,10 +188,8 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
   auto second = CacheTemporary::create(tableFile());
   ASSERT_TRUE(first && second);
   EXPECT_NE(first->path(), second->path());
-  struct stat info;
-  ASSERT_EQ(fstat(first->descriptor(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  EXPECT_EQ(info.st_size, 0);
+  EXPECT_EQ(static_cast<int>(fs::status(first->path()).permissions()), 0600);
+  EXPECT_EQ(fs::file_size(first->path()), 0u);
 }
 
 // A build that fails (a full disk) leaves neither its temporary nor a database journal; one a
@@ -204,9 +197,8 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
 TEST_F(CacheFiles, FailedAndStaleTemporariesAreRemoved) {
   ASSERT_TRUE(ensureCacheFolder(cacheFolder()));
   const std::string stale = dir.write("cache/lexorpeek/x.words.tmp.0123", "old");
-  const std::string fresh = dir.write("cache/lexorpeek/y.words.tmp.4567", "new");
-  const timespec old[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), old, 0), 0);
+  dir.write("cache/lexorpeek/y.words.tmp.4567", "new");
+  fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(2));
   {
     auto failed = CacheTemporary::create(tableFile());
     ASSERT_TRUE(failed);
