@@ -94,6 +94,8 @@ struct Kind {
   uint32_t blockBytes;
 };
 
+void PrintTo(const Kind& kind, std::ostream* os) { *os << kind.name; }
+
 class MatchStrategies : public ::testing::TestWithParam<Kind> {
  protected:
   void SetUp() override {
