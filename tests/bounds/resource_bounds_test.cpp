@@ -81,9 +81,8 @@ uint64_t bytesRead() {
   std::ifstream io("/proc/self/io");
   std::string key;
   uint64_t value = 0;
-  while (io >> key >> value) {
+  while (io >> key >> value)
     if (key == "rchar:") return value;
-  }
   return 0;
 }
 
@@ -155,9 +154,8 @@ TEST(IndexBounds, TensOfThousandsOfOneByteWords) {
     TestDictionary dic;
     dic.data = wordsBlock({"a", "ab", "b"});
     for (size_t i = 0; i < kEntries; ++i) {
-      const char letter = sorted ? static_cast<char>('a' + i * 26 / kEntries)
-                                 : static_cast<char>(1 + random() % 255);
-      dic.index.push_back({0, std::string(1, letter)});
+      const auto letter = sorted ? 'a' + i * 26 / kEntries : 1 + random() % 255;
+      dic.index.push_back({0, std::string(1, static_cast<char>(letter))});
     }
     const Bytes file = dic.build();
     testing::TempDir dir;
@@ -193,9 +191,8 @@ TEST(IndexBounds, QueryWorkGrowsWithTheFileNotItsSquare) {
   EXPECT_LE(walk.bytesRead, 2 * file.size());
 }
 
-// The guard above must not cost a sound file its matches: blocks need not lie in the data area in
-// the order of their index words (a block rewritten later may sit after the others), and each is
-// still walked once.
+// The guard above must not cost a sound file its matches: blocks may lie out of the order of their
+// index words (a block rewritten later sits after the others), and each is still walked once.
 TEST(IndexBounds, BlocksStoredOutOfIndexOrderAreAllWalked) {
   TestDictionary dic;
   for (const Bytes& block :
@@ -243,10 +240,8 @@ int addUnderDescriptorLimit(const std::vector<std::string>& paths, size_t again,
     ++matches;
   const LexorRecordset& rs = peek->recordset(0);
   const bool shared = rs.dicAt(again)->sharedIndex() == rs.dicAt(paths.size() - 1)->sharedIndex();
-  return rs.dicCount() == paths.size() && matches == paths.size() &&
-                 cachedFileCount() <= kOpenFileLimit && shared
-             ? 0
-             : 1;
+  const bool held = cachedFileCount() <= kOpenFileLimit;
+  return rs.dicCount() == paths.size() && matches == paths.size() && held && shared ? 0 : 1;
 }
 
 // A list of dictionaries of any length holds a bounded number of open files: 3,000 distinct files,

@@ -3,7 +3,6 @@
 // through, an unwritable folder falls back to memory, and two processes building at once agree.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,14 +34,6 @@ std::vector<writer::Entry> entriesWith(const char* word) {
   return {entry(word, "a " + std::string(word)), entry("zebra", "cat")};
 }
 
-std::vector<std::string> lev(const std::string& path, const char* word) {
-  std::string error;
-  const auto found = matchHeadWords({Lexor::initWithFilePath(u(path))}, "lev", u(word), 10, &error);
-  std::vector<std::string> words;
-  for (const UString& w : found.value().at(0)) words.push_back(toUtf8(w));
-  return words;
-}
-
 class CacheFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -52,9 +43,15 @@ class CacheFiles : public ::testing::Test {
   }
   void TearDown() override { clearHeadWordTableCache(); }
 
-  std::string write(const char* word) {
+  void write(const char* word) {
     EXPECT_TRUE(writer::writeDictionary(path, entriesWith(word), {}));
-    return path;
+  }
+  std::vector<std::string> lev(const char* word) {
+    const auto found =
+        matchHeadWords({Lexor::initWithFilePath(u(path))}, "lev", u(word), 10, &error);
+    std::vector<std::string> words;
+    for (const UString& w : found.value().at(0)) words.push_back(toUtf8(w));
+    return words;
   }
   HeadWordFileKey keyOf() {
     auto dic = Lexor::initWithFilePath(u(path));
@@ -72,24 +69,21 @@ class CacheFiles : public ::testing::Test {
 
   TempDir dir;
   const std::string path = dir.file("fr.dic");
+  std::string error;
 };
 
 TEST_F(CacheFiles, EachDamagedHeaderFieldRebuildsTheTable) {
   write("cat");
-  ASSERT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  ASSERT_EQ(lev("cot"), std::vector<std::string>{"cat"});
   const HeadWordFileKey key = keyOf();
   ASSERT_TRUE(mapHeadWordFile(tableFile(), key));
   std::ifstream in(tableFile(), std::ios::binary);
   const std::string good((std::istreambuf_iterator<char>(in)), {});
 
-  struct Damage {
-    const char* what;
-    size_t field;
-    uint64_t value;      // replaces the field
-    bool keepsChecksum;  // the header digest is made to agree, so the field's own check decides
-  };
+  // What, the field and the value put in it, and whether the header digest is made to agree (so
+  // that the field's own check decides).
   const uint64_t size = good.size();
-  const Damage rows[] = {
+  const std::tuple<const char*, size_t, uint64_t, bool> rows[] = {
       {"foreign magic", kFieldMagic, 0x4c4c, true},
       {"other version", kFieldVersion, 99, true},
       {"header size", kFieldHeaderBytes, 128, true},
@@ -102,23 +96,22 @@ TEST_F(CacheFiles, EachDamagedHeaderFieldRebuildsTheTable) {
       {"checksum", kFieldChecksum, 1, false},
       {"any field, checksum not agreeing", kFieldUndecodable, 5, false},
   };
-  for (const Damage& row : rows) {
+  const auto expectBuiltAgain = [&](const std::string& bytes, const std::string& what) {
+    dir.write(fs::relative(tableFile(), dir.path()).string(), bytes);
+    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << what;
+    clearHeadWordTableCache();
+    EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"}) << what;
+    EXPECT_TRUE(mapHeadWordFile(tableFile(), key)) << what << ": written again";
+  };
+  for (const auto& [what, field, value, keepsChecksum] : rows) {
     std::string bytes = good;
     auto* header = reinterpret_cast<uint64_t*>(bytes.data());
-    header[row.field] = row.value;
-    if (row.keepsChecksum) header[kFieldChecksum] = headWordFileChecksum(header);
-    dir.write(fs::relative(tableFile(), dir.path()).string(), bytes);
-    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << row.what;
-    clearHeadWordTableCache();
-    EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"}) << row.what;
-    EXPECT_TRUE(mapHeadWordFile(tableFile(), key)) << row.what << ": written again";
+    header[field] = value;
+    if (keepsChecksum) header[kFieldChecksum] = headWordFileChecksum(header);
+    expectBuiltAgain(bytes, what);
   }
-  for (size_t cut : {size_t{0}, size_t{100}, good.size() - 8}) {
-    dir.write(fs::relative(tableFile(), dir.path()).string(), good.substr(0, cut));
-    EXPECT_FALSE(mapHeadWordFile(tableFile(), key)) << "cut at " << cut;
-    clearHeadWordTableCache();
-    EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"}) << "cut at " << cut;
-  }
+  for (size_t cut : {size_t{0}, size_t{100}, good.size() - 8})
+    expectBuiltAgain(good.substr(0, cut), "cut at " + std::to_string(cut));
 }
 
 // Parts damaged behind a sound header: every strategy answers something, reading nothing outside
@@ -126,9 +119,9 @@ TEST_F(CacheFiles, EachDamagedHeaderFieldRebuildsTheTable) {
 TEST_F(CacheFiles, DamagedPartsBehindASoundHeaderReadNothingOutsideTheFile) {
   std::vector<writer::Entry> many;
   for (int i = 0; i < 300; ++i)
-    many.push_back({u("w" + std::to_string(1000 + i) + (i % 2 ? " cat" : "")), u("t"), {}, {}, 0});
+    many.push_back(entry("w" + std::to_string(1000 + i) + (i % 2 ? " cat" : ""), "t"));
   ASSERT_TRUE(writer::writeDictionary(path, many, {.blockBytes = 256}));
-  ASSERT_EQ(lev(path, "w1001 cot"), std::vector<std::string>{"w1001 cat"});
+  ASSERT_EQ(lev("w1001 cot"), std::vector<std::string>{"w1001 cat"});
   std::ifstream in(tableFile(), std::ios::binary);
   const std::string good((std::istreambuf_iterator<char>(in)), {});
   uint64_t seed = 7;
@@ -146,33 +139,27 @@ TEST_F(CacheFiles, DamagedPartsBehindASoundHeaderReadNothingOutsideTheFile) {
     clearHeadWordTableCache();
     const auto dic = Lexor::initWithFilePath(u(path));
     ASSERT_TRUE(mapHeadWordFile(tableFile(), keyOf()));
-    for (const MatchStrategyInfo& info : matchStrategies()) {
-      for (const char* word : {"w1001 cot", "cat", "w", "1", "w10", "t"}) {
-        std::string error;
-        const auto found = matchEntries({dic}, info.name, u(word), 50, &error);
-        EXPECT_LE(found.value().at(0).size(), 50u) << info.name;
-      }
-    }
+    for (const MatchStrategyInfo& info : matchStrategies())
+      for (const char* word : {"w1001 cot", "cat", "w", "1", "w10", "t"})
+        EXPECT_LE(matchEntries({dic}, info.name, u(word), 50, &error).value().at(0).size(), 50u)
+            << info.name;
   }
 }
 
 // Same size, same modification time, other words: the change time and the content digest tell.
 TEST_F(CacheFiles, DictionaryRewrittenInPlaceWithItsTimeRestoredIsIndexedAgain) {
   write("cat");
-  std::string error;
-  ASSERT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  ASSERT_EQ(lev("cot"), std::vector<std::string>{"cat"});
   ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
-  struct stat before;
-  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  const fs::file_time_type modified = fs::last_write_time(path);
   const std::string other = dir.file("new.dic");
   ASSERT_TRUE(writer::writeDictionary(other, entriesWith("dog"), {}));
-  ASSERT_EQ(fs::file_size(other), static_cast<uintmax_t>(before.st_size));
+  ASSERT_EQ(fs::file_size(other), fs::file_size(path));
   fs::copy_file(other, path, fs::copy_options::overwrite_existing);  // in place: same inode
-  const timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  fs::last_write_time(path, modified);
 
   closeCachedFiles();
-  EXPECT_EQ(lev(path, "dig"), std::vector<std::string>{"dog"});
+  EXPECT_EQ(lev("dig"), std::vector<std::string>{"dog"});
   auto index = search::FulltextIndex::open(u(path), nullptr, &error);
   ASSERT_TRUE(index) << error;
   const std::vector<int64_t> hits = index->search(*search::parseQuery(u("dog"), &error), 0);
@@ -186,15 +173,11 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
   write("cat");
   const std::string victim = dir.write("victim", "untouched");
   ASSERT_TRUE(ensureCacheFolder(cacheFolder()));
-  struct stat folder;
-  ASSERT_EQ(stat(cacheFolder().c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700u);
-  for (const std::string& link :
-       {tableFile(), indexFile() + ".tmp." + std::to_string(getpid()) + ".0"})
-    fs::create_symlink(victim, link);
+  EXPECT_EQ(static_cast<int>(fs::status(cacheFolder()).permissions()), 0700);
+  fs::create_symlink(victim, tableFile());
+  fs::create_symlink(victim, indexFile() + ".tmp." + std::to_string(getpid()) + ".0");
 
-  EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
-  std::string error;
+  EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"});
   ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
   std::ifstream in(victim);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "untouched");
@@ -205,10 +188,8 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
   auto second = CacheTemporary::create(tableFile());
   ASSERT_TRUE(first && second);
   EXPECT_NE(first->path(), second->path());
-  struct stat info;
-  ASSERT_EQ(fstat(first->descriptor(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  EXPECT_EQ(info.st_size, 0);
+  EXPECT_EQ(static_cast<int>(fs::status(first->path()).permissions()), 0600);
+  EXPECT_EQ(fs::file_size(first->path()), 0u);
 }
 
 // A build that fails (a full disk) leaves neither its temporary nor a database journal; one a
@@ -216,16 +197,15 @@ TEST_F(CacheFiles, PlantedLinksAreNeverWrittenThroughAndTheFolderIsPrivate) {
 TEST_F(CacheFiles, FailedAndStaleTemporariesAreRemoved) {
   ASSERT_TRUE(ensureCacheFolder(cacheFolder()));
   const std::string stale = dir.write("cache/lexorpeek/x.words.tmp.0123", "old");
-  const std::string fresh = dir.write("cache/lexorpeek/y.words.tmp.4567", "new");
-  const timespec old[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), old, 0), 0);
+  dir.write("cache/lexorpeek/y.words.tmp.4567", "new");
+  fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(2));
   {
     auto failed = CacheTemporary::create(tableFile());
     ASSERT_TRUE(failed);
     dir.write(fs::relative(failed->path() + "-journal", dir.path()).string(), "journal");
   }
   write("cat");
-  EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
+  EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"});
   EXPECT_EQ(cacheNames(),
             (std::vector<std::string>{fs::path(tableFile()).filename(), "y.words.tmp.4567"}));
 }
@@ -236,22 +216,17 @@ TEST_F(CacheFiles, UnwritableFolderKeepsBothCachesInMemoryWithOneWarningEach) {
   dir.write("blocked", "a file where the cache folder would be");
   setenv("XDG_CACHE_HOME", dir.file("blocked").c_str(), 1);
   CapturingLogSink log;
-  std::string error;
   for (int i = 0; i < 2; ++i) {
     clearHeadWordTableCache();
-    EXPECT_EQ(lev(path, "cot"), std::vector<std::string>{"cat"});
-    std::unique_ptr<search::FulltextIndex> index =
-        search::FulltextIndex::open(u(path), nullptr, &error);
+    EXPECT_EQ(lev("cot"), std::vector<std::string>{"cat"});
+    const auto index = search::FulltextIndex::open(u(path), nullptr, &error);
     ASSERT_TRUE(index) << error;
     EXPECT_TRUE(index->inMemory());
     EXPECT_EQ(index->search(*search::parseQuery(u"cat", &error), 0).size(), 2u);
   }
   for (const char* warning : {"head-word table: cannot write", "indexes are kept in memory"}) {
-    EXPECT_EQ(std::count_if(
-                  log.lines().begin(), log.lines().end(),
-                  [&](const std::string& line) { return line.find(warning) != std::string::npos; }),
-              1)
-        << warning;
+    const auto saying = [&](const std::string& line) { return line.find(warning) != line.npos; };
+    EXPECT_EQ(std::ranges::count_if(log.lines(), saying), 1) << warning;
   }
 }
 
@@ -261,7 +236,7 @@ TEST_F(CacheFiles, TwoProcessesBuildingAtOnceBothAnswerAndOneFileRemains) {
   for (pid_t& child : children) {
     child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) _exit(lev(path, "cot") == std::vector<std::string>{"cat"} ? 0 : 1);
+    if (child == 0) _exit(lev("cot") == std::vector<std::string>{"cat"} ? 0 : 1);
   }
   for (pid_t child : children) {
     int status = 0;
@@ -272,10 +247,13 @@ TEST_F(CacheFiles, TwoProcessesBuildingAtOnceBothAnswerAndOneFileRemains) {
   EXPECT_TRUE(mapHeadWordFile(tableFile(), keyOf()));
 }
 
-// An index file that is not a whole index (a crash mid-write, a stray file) is never used.
-TEST_F(CacheFiles, AnIndexFileCutShortIsBuiltAgain) {
-  write("cat");
-  std::string error;
+// An index file that is not a whole index (a crash mid-write, a stray file) is never used, and one
+// that SQLite finds damaged while answering is built again and answers.
+TEST_F(CacheFiles, DamagedFullTextIndexIsRebuiltAndAnswers) {
+  std::vector<writer::Entry> many;
+  for (int i = 0; i < 400; ++i)
+    many.push_back(entry("w" + std::to_string(1000 + i), "a cat " + std::to_string(i)));
+  ASSERT_TRUE(writer::writeDictionary(path, many, {}));
   ASSERT_TRUE(search::FulltextIndex::open(u(path), nullptr, &error)) << error;
   dir.write(fs::relative(indexFile(), dir.path()).string(),
             std::string_view("SQLite format 3\0 half", 21));
@@ -283,27 +261,20 @@ TEST_F(CacheFiles, AnIndexFileCutShortIsBuiltAgain) {
   const auto index = search::FulltextIndex::open(u(path), nullptr, &error);
   ASSERT_TRUE(index) << error;
   EXPECT_FALSE(index->inMemory());
-  EXPECT_EQ(index->search(*search::parseQuery(u"cat", &error), 0).size(), 2u);
-}
 
-// A full-text index that SQLite finds damaged while answering is built again and answers.
-TEST_F(CacheFiles, DamagedFullTextIndexIsRebuiltAndAnswers) {
-  std::vector<writer::Entry> many;
-  for (int i = 0; i < 400; ++i)
-    many.push_back({u("w" + std::to_string(1000 + i)), u("a cat " + std::to_string(i)), {}, {}, 0});
-  ASSERT_TRUE(writer::writeDictionary(path, many, {}));
-  std::string error;
-  auto index = search::FulltextIndex::open(u(path), nullptr, &error);
-  ASSERT_TRUE(index) << error;
-  // Every page past the first few is overwritten, under the open index.
-  const size_t size = fs::file_size(indexFile());
-  const int fd = open(indexFile().c_str(), O_WRONLY);
-  ASSERT_GE(fd, 0);
-  const std::string junk(size - 3 * 4096, '\xA5');
-  ASSERT_EQ(pwrite(fd, junk.data(), junk.size(), 3 * 4096), static_cast<ssize_t>(junk.size()));
-  close(fd);
+  // Every page past the first few is overwritten under the open index: once before its word query
+  // is prepared (the damage shows in the preparing), once after (it shows in a step).
+  const auto damage = [&] {
+    const int fd = open(indexFile().c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const std::string junk(fs::file_size(indexFile()) - 3 * 4096, '\xA5');
+    ASSERT_EQ(pwrite(fd, junk.data(), junk.size(), 3 * 4096), static_cast<ssize_t>(junk.size()));
+    close(fd);
+  };
   CapturingLogSink log;
+  damage();
   EXPECT_EQ(index->search(*search::parseQuery(u("cat"), &error), 0).size(), many.size());
+  damage();
   EXPECT_EQ(index->search(*search::parseQuery(u("399"), &error), 0).size(), 1u);
 }
 

@@ -17,47 +17,42 @@ namespace {
 
 using testing::entry;
 using testing::TempDir;
+using namespace std::string_literals;
 
-const std::vector<writer::Entry>& entries() {
-  static const std::vector<writer::Entry> kEntries = {
-      entry("neko", "a cat; <i>Felis</i> catus", {.example = "The cat sat."}),
-      entry("koneko", "kitten, small cat"),
-      entry("catalogue", "a list (not a feline)"),
-      entry("kuroneko", "black cat", {.example = "黒い猫が好き"}),
-      entry("zebra", "striped horse"),
-      entry("strasse", "Straße, road"),
-      entry("strasse2", "STRASSE in capitals"),
-      entry("cafe", "caf&#233; &amp; bar"),
-      entry("break", "cat<br>dog"),
-      entry("phrase", "dog cat black"),
-      entry("wellknown", "well-known fact, don't, c++ code, cat:dog"),
-      entry("猫", "ねこ, ネコ<br>cat"),
-      entry("黒猫", "くろねこ<br>black cat"),
-      entry("tshirt", "Tシャツ, T-shirt"),
-      entry("shatsu", "シャツ, shirt"),
-      entry("mixed", "cat 猫 dog"),
-      entry("ねこぜ", "猫背 round shoulders"),
-  };
-  return kEntries;
-}
+const std::vector<writer::Entry> kEntries = {
+    entry("neko", "a cat; <i>Felis</i> catus", {.example = "The cat sat."}),
+    entry("koneko", "kitten, small cat"),
+    entry("catalogue", "a list (not a feline)"),
+    entry("kuroneko", "black cat", {.example = "黒い猫が好き"}),
+    entry("zebra", "striped horse"),
+    entry("strasse", "Straße, road"),
+    entry("strasse2", "STRASSE in capitals"),
+    entry("cafe", "caf&#233; &amp; bar"),
+    entry("break", "cat<br>dog"),
+    entry("phrase", "dog cat black"),
+    entry("wellknown", "well-known fact, don't, c++ code, cat:dog"),
+    entry("猫", "ねこ, ネコ<br>cat"),
+    entry("黒猫", "くろねこ<br>black cat"),
+    entry("tshirt", "Tシャツ, T-shirt"),
+    entry("shatsu", "シャツ, shirt"),
+    entry("mixed", "cat 猫 dog"),
+    entry("ねこぜ", "猫背 round shoulders"),
+};
 
-// The model: every entry whose folded text matches, by its head word, in input order.
+// The model: every entry whose folded text matches, by its head word, sorted.
 std::vector<std::string> modelAnswer(const FulltextQuery& query) {
   std::vector<std::string> heads;
-  for (const writer::Entry& e : entries()) {
-    Record record;
-    record.jword = e.translation;
-    record.example = e.example;
+  for (const writer::Entry& e : kEntries) {
+    const Record record{{}, {}, {}, e.translation, e.example};  // the texts the index holds
     if (matchesText(searchableText(record), query)) heads.push_back(toUtf8(e.headWord));
   }
   std::sort(heads.begin(), heads.end());
   return heads;
 }
 
-std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& query,
-                                     size_t limit = 0) {
+std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& query) {
   std::vector<std::string> heads;
-  for (int64_t id : index.search(query, limit)) {
+  for (int64_t id : index.search(query, 0)) {
     std::optional<Record> record = index.record(id);
     heads.push_back(record && record->eword ? toUtf8(*record->eword) : "?");
   }
@@ -67,16 +62,15 @@ std::vector<std::string> indexAnswer(FulltextIndex& index, const FulltextQuery& 
 
 class FulltextTest : public ::testing::Test {
  protected:
-  std::string writeDictionary(const std::vector<writer::Entry>& list,
-                              const char* name = "test.dic") {
-    const std::string path = dir.file(name);  // in several blocks
+  std::string writeDictionary(const std::vector<writer::Entry>& list) {
+    const std::string path = dir.file("test.dic");  // in several blocks
     EXPECT_TRUE(writer::writeDictionary(path, list, {.bocu = true, .blockBytes = 512}));
     return path;
   }
 
-  // The cache in a scratch folder.
   void SetUp() override { setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1); }
   TempDir dir;
+  std::string error;
 };
 
 TEST(FulltextTextTest, FoldsCaseAccentsAndWidthOfLettersButNotKana) {
@@ -107,17 +101,16 @@ TEST(FulltextTextTest, MarksWholeWordsAndSubstringsWithoutCrossingTags) {
 }
 
 TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
-  const std::string path = writeDictionary(entries());
-  std::string error;
+  const std::string path = writeDictionary(kEntries);
   std::vector<std::pair<uint64_t, uint64_t>> steps;
   std::unique_ptr<FulltextIndex> index = FulltextIndex::open(
       u(path), [&](uint64_t done, uint64_t all) { steps.emplace_back(done, all); }, &error);
   ASSERT_TRUE(index) << error;
-  EXPECT_EQ(index->entries(), entries().size());
+  EXPECT_EQ(index->entries(), kEntries.size());
   // Progress counts up to every entry.
   ASSERT_GT(steps.size(), 1u);
   EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
-  EXPECT_EQ(steps.back(), std::make_pair(uint64_t{entries().size()}, uint64_t{entries().size()}));
+  EXPECT_EQ(steps.back(), std::make_pair(uint64_t{kEntries.size()}, uint64_t{kEntries.size()}));
   // Each query with the head words it must find; the model must agree.
   const std::pair<const char*, std::vector<std::string>> table[] = {
       {"cat",
@@ -156,8 +149,7 @@ TEST_F(FulltextTest, IndexAnswersWhatTheModelFinds) {
     EXPECT_EQ(modelAnswer(*query), expected) << "model: " << text;
     EXPECT_EQ(indexAnswer(*index, *query), expected) << "index: " << text;
   }
-  const std::optional<FulltextQuery> cat = parseQuery(u"cat", &error);
-  EXPECT_EQ(index->search(*cat, 3).size(), 3u);
+  EXPECT_EQ(index->search(*parseQuery(u"cat", &error), 3).size(), 3u);
 }
 
 // Repeated words count once; an unclosed quote and a query past the bounds are refused.
@@ -168,10 +160,8 @@ TEST(FulltextQueryTest, RefusesUnclosedQuotesAndQueriesPastTheBounds) {
   for (int i = 0; i < 33; ++i) manyTerms += "w" + std::to_string(i) + "* ";
   for (int i = 0; i < 100; ++i) repeated += "cat ";
   EXPECT_EQ(parseQuery(u(repeated), &error)->terms.size(), 1u);
-  const std::string longPhrase = "\"" + repeated + "\"";
-  const std::string longKana = std::string(257, 'x') + "ね";
-  for (const std::string& refused : {std::string("\"cat"), std::string("cat \"black"),
-                                     std::string("猫\""), manyTerms, longPhrase, longKana}) {
+  for (const std::string& refused : {"\"cat"s, "cat \"black"s, "猫\""s, manyTerms,
+                                     "\"" + repeated + "\"", std::string(257, 'x') + "ね"}) {
     std::string why;  // each refusal gives its own reason
     EXPECT_FALSE(parseQuery(u(refused), &why)) << refused;
     EXPECT_NE(why, "") << refused;
@@ -183,7 +173,6 @@ TEST_F(FulltextTest, MoreHitsRankFirstAndTiesKeepDictionaryOrder) {
   const std::string path = writeDictionary({entry("a", "water, and much more text around it"),
                                             entry("c", "water, water and water"),
                                             entry("b", "water"), entry("d", "fire")});
-  std::string error;
   std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
   ASSERT_TRUE(index) << error;
   std::vector<std::string> heads;
@@ -195,10 +184,9 @@ TEST_F(FulltextTest, MoreHitsRankFirstAndTiesKeepDictionaryOrder) {
 TEST_F(FulltextTest, BlocksThatCannotBeReadArePassedAndTheRestIndexed) {
   std::vector<writer::Entry> many;
   for (int i = 0; i < 200; ++i)
-    many.push_back(entry(("w" + std::to_string(1000 + i)).c_str(), "a cat and a dog"));
+    many.push_back(entry("w" + std::to_string(1000 + i), "a cat and a dog"));
   const std::string path = writeDictionary(many);
   std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
-  std::string error;
   std::unique_ptr<FulltextIndex> index = FulltextIndex::open(u(path), nullptr, &error);
   ASSERT_TRUE(index) << error;
   EXPECT_GT(index->entries(), 0u);

@@ -2,8 +2,6 @@
 // ambiguous kana, ranking), and romaji to kana in its three spellings.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "core/lexor.h"
 #include "search/japanese/deinflector.h"
 #include "search/japanese/head_word_probe.h"
@@ -66,9 +64,8 @@ class DeinflectorTest : public ::testing::Test {
     return out;
   }
 
-  static LexorList* dics;
+  inline static LexorList* dics = nullptr;
 };
-LexorList* DeinflectorTest::dics = nullptr;
 
 // Each form, the dictionary form it must find first, and the rules that lead there.
 TEST_F(DeinflectorTest, FindsTheDictionaryFormOfEveryClassAndForm) {
@@ -149,16 +146,13 @@ TEST_F(DeinflectorTest, FindsTheDictionaryFormOfEveryClassAndForm) {
 
 // Each head word, wherever its block begins, with all its entries; a prefix alone is none.
 TEST_F(DeinflectorTest, ProbeFindsEveryHeadWordExactly) {
-  std::vector<UString> words;
+  std::vector<UString> words = {u"食", u"食べるz"};
   for (const auto& [head, translation] : kHeadWords) words.push_back(u(head));
-  words.push_back(u"食");
-  words.push_back(u"食べるz");
   const auto found = HeadWordProbe(*dics).findAll(words);
   EXPECT_EQ(found.size(), std::size(kHeadWords) - 1);  // いる twice
-  EXPECT_EQ(found.at(u"いる").translations.size(), 2u);
-  EXPECT_EQ(namedWordClasses(found.at(u"いる").translations[0]) |
-                namedWordClasses(found.at(u"いる").translations[1]),
-            kIchidanVerb | kGodanVerb);
+  const auto& iru = found.at(u"いる").translations;
+  ASSERT_EQ(iru.size(), 2u);
+  EXPECT_EQ(namedWordClasses(iru[0]) | namedWordClasses(iru[1]), kIchidanVerb | kGodanVerb);
 }
 
 TEST_F(DeinflectorTest, AmbiguousFormsListEveryHeadWordAndRankByClass) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <numeric>
 #include <set>
 
@@ -107,30 +108,24 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
   void add(const std::string& name, std::vector<std::string> headWords) {
     const Kind& kind = GetParam();
     const CodePage page = name == "sjis.dic" ? kCodePageShiftJIS : kCodePageWindowsLatin1;
-    if (!kind.bocu) {  // the code page cannot hold a combining mark
+    if (!kind.bocu)  // the code page cannot hold a combining mark
       std::erase_if(headWords,
                     [&](const std::string& w) { return !encodeCodePage(page, fromUtf8(w)); });
-    }
     std::vector<writer::Entry> entries;
-    for (size_t i = 0; i < headWords.size(); ++i) {
-      entries.push_back({fromUtf8(headWords[i]), u"t" + fromUtf8(std::to_string(i)), {}, {}, 0});
-    }
+    for (size_t i = 0; i < headWords.size(); ++i)
+      entries.push_back(entry(headWords[i], "t" + std::to_string(i)));
     const std::string path = _dir.file(name);
     const std::optional<writer::Report> report =
         writer::writeDictionary(path, entries, {.bocu = kind.bocu, .blockBytes = kind.blockBytes});
-    ASSERT_TRUE(report);
-    ASSERT_EQ(report->written, entries.size());
+    ASSERT_TRUE(report && report->written == entries.size()) << name;
     _dics.push_back(Lexor::initWithFilePath(fromUtf8(path)));
     ASSERT_TRUE(_dics.back());
     // The dictionary's order: by stored bytes, equal head words in the order written.
-    std::vector<std::string> ordered = headWords;
     auto stored = [&](const std::string& w) {
       return kind.bocu ? bocu(w) : encodeCodePage(page, fromUtf8(w)).value_or("");
     };
-    std::stable_sort(
-        ordered.begin(), ordered.end(),
-        [&](const std::string& a, const std::string& b) { return stored(a) < stored(b); });
-    _models.push_back(ordered);
+    std::ranges::stable_sort(headWords, {}, stored);
+    _models.push_back(headWords);
   }
 
   std::vector<std::vector<UString>> model(MatchStrategy strategy, const UString& query) const {
@@ -150,6 +145,7 @@ class MatchStrategies : public ::testing::TestWithParam<Kind> {
   TempDir _dir;
   LexorList _dics;
   std::vector<std::vector<std::string>> _models;
+  std::string error;
 };
 
 TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
@@ -162,35 +158,25 @@ TEST_P(MatchStrategies, EveryWordStrategyAgreesWithTheModel) {
   for (const auto& list : {kEnglish, kGerman, kJapanese}) {
     for (const std::string& headWord : list) {
       const UString word = fromUtf8(headWord);
-      queries.insert(word);
-      queries.insert(word.substr(0, word.size() / 2));
-      queries.insert(word.substr(word.size() / 2));
+      queries.insert({word, word.substr(0, word.size() / 2), word.substr(word.size() / 2)});
     }
   }
   for (const MatchStrategyInfo& info : matchStrategies()) {
     if (info.strategy == MatchStrategy::kRe || info.strategy == MatchStrategy::kRegexp) continue;
-    for (const UString& query : queries) {
-      std::string error;
+    for (const UString& query : queries)
       EXPECT_EQ(matchHeadWords(_dics, info.name, query, kNoMatchLimit, &error),
                 model(info.strategy, query))
           << info.name << " " << toUtf8(query) << error;
-    }
   }
 }
 
 // Patterns by example: each row gives the head words (of all three lists) that must match.
 TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
-  struct Row {
-    const char* strategy;
-    const char* pattern;
-    std::set<std::string> expected;
-  };
-  const Row rows[] = {
+  const std::tuple<const char*, const char*, std::set<std::string>> rows[] = {
       {"re", "^(ice|dice)$", {"ice", "Ice", "ICE", "dice"}},
       {"re", "e-c", {"ice-cream", "Ice-Cream"}},
-      {"re",
-       "ß",
-       {"Straße", "Maß", "groß", "Über-Größe"}},  // the stored word, since folding turns ß into ss
+      // The stored word, since folding turns ß into ss.
+      {"re", "ß", {"Straße", "Maß", "groß", "Über-Größe"}},
       {"re", "^stra(ss|ß)e$", {"Straße", "STRASSE", "strasse"}},
       {"re", "ÄPFEL", {"Äpfel", "A\xCC\x88pfel"}},
       {"re", "^\\S+ \\S+$", {"ice cream", "vice versa", "cream, ice", "子 猫"}},
@@ -205,23 +191,19 @@ TEST_P(MatchStrategies, PatternsMatchCaseInsensitivelyAnywhere) {
       {"regexp", "i.c.e.", {"i.c.e."}},
       {"regexp", "[\\]", {}},  // backslash inside brackets is itself
   };
-  for (const Row& row : rows) {
-    std::string error;
-    const auto found =
-        matchHeadWords(_dics, row.strategy, fromUtf8(row.pattern), kNoMatchLimit, &error);
-    ASSERT_TRUE(found) << row.pattern << ": " << error;
+  for (const auto& [strategy, pattern, matching] : rows) {
+    const auto found = matchHeadWords(_dics, strategy, fromUtf8(pattern), kNoMatchLimit, &error);
+    ASSERT_TRUE(found) << pattern << ": " << error;
     std::set<std::string> got;
     for (const auto& list : *found) {
       for (const UString& word : list)
         EXPECT_TRUE(got.insert(toUtf8(word)).second) << "twice: " << toUtf8(word);
     }
     std::set<std::string> expected;  // of the words this kind of dictionary can hold
-    for (const auto& list : _models) {
-      for (const std::string& word : list) {
-        if (row.expected.contains(word)) expected.insert(word);
-      }
-    }
-    EXPECT_EQ(got, expected) << row.strategy << " " << row.pattern;
+    for (const auto& list : _models)
+      std::ranges::copy_if(list, std::inserter(expected, expected.end()),
+                           [&](const std::string& word) { return matching.contains(word); });
+    EXPECT_EQ(got, expected) << strategy << " " << pattern;
   }
 }
 
@@ -233,27 +215,30 @@ TEST_P(MatchStrategies, InvalidPatternsAndStrategiesAreErrors) {
       {"regexp", "[abc"}, {"regexp", "ab\\"}, {"soundex", "ice"}, {"", "ice"},
   };
   for (const auto& [strategy, pattern] : rows) {
-    std::string error;
-    EXPECT_EQ(matchHeadWords(_dics, strategy, fromUtf8(pattern), kNoMatchLimit, &error),
-              std::nullopt)
+    std::string why;  // each refusal gives its own reason
+    EXPECT_EQ(matchHeadWords(_dics, strategy, fromUtf8(pattern), kNoMatchLimit, &why), std::nullopt)
         << strategy << " " << pattern;
-    EXPECT_NE(error, "") << strategy << " " << pattern;
-    EXPECT_FALSE(matchEntries(_dics, strategy, fromUtf8(pattern), kNoMatchLimit, &error));
+    EXPECT_NE(why, "") << strategy << " " << pattern;
+    EXPECT_FALSE(matchEntries(_dics, strategy, fromUtf8(pattern), kNoMatchLimit, &why));
   }
 }
 
 TEST_P(MatchStrategies, LimitCountsWordsAcrossDictionariesAndEntriesKeepDuplicates) {
-  std::string error;
   EXPECT_EQ(matchHeadWords(_dics, "lev", u"ice", 3, &error),
             (std::vector<std::vector<UString>>{{u"ICE", u"Ice", u"ace"}, {}, {}}));
 
   // Both entries of the duplicated head word, each with its own translation.
   const auto entries = matchEntries(_dics, "exact", u"PEEK", kNoMatchLimit, &error);
   ASSERT_TRUE(entries && entries->size() == 3u);
-  ASSERT_EQ(entries->at(0).size(), 2u);
-  EXPECT_EQ(entries->at(0)[0].eword, u"peek");
-  EXPECT_EQ(entries->at(0)[0].jword, u"t18");
-  EXPECT_EQ(entries->at(0)[1].jword, u"t19");
+  std::vector<UString> found;
+  for (const Record& r : entries->at(0))
+    found.push_back(r.eword.value_or(u"") + u" " + r.jword.value_or(u""));
+  EXPECT_EQ(found, (std::vector<UString>{u"peek t18", u"peek t19"}));
+}
+
+TEST_P(MatchStrategies, HeadWordTableIsSharedByOpensOfTheSameFile) {
+  const auto again = Lexor::initWithFilePath(fromUtf8(_dir.file("fr.dic")));
+  EXPECT_EQ(HeadWordTable::of(*again), HeadWordTable::of(*_dics.front()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MatchStrategies,
@@ -269,22 +254,12 @@ TEST(TextFold, ComposesThenFoldsCase) {
   for (const auto& [text, folded] : rows) EXPECT_EQ(foldText(fromUtf8(text)), folded) << text;
 }
 
-TEST(HeadWordTable, IsSharedByOpensOfTheSameFile) {
-  TempDir dir;
-  const std::string path = dir.file("fr.dic");
-  ASSERT_TRUE(writer::writeDictionary(path, {entry("a", "1"), entry("B", "2")}, {}));
-  auto first = Lexor::initWithFilePath(fromUtf8(path));
-  auto second = Lexor::initWithFilePath(fromUtf8(path));
-  EXPECT_EQ(HeadWordTable::of(*second), HeadWordTable::of(*first));
-}
-
 // A file cut short loses the blocks past the cut, as the query walk does, and nothing else: every
 // entry left reads back with the head word the table holds.
 TEST(HeadWordTable, SkipsTheBlocksThatDoNotLoad) {
   TempDir dir;
   std::vector<writer::Entry> entries;
-  for (int i = 0; i < 200; ++i)
-    entries.push_back({u"w" + fromUtf8(std::to_string(1000 + i)), u"t", {}, {}, 0});
+  for (int i = 0; i < 200; ++i) entries.push_back(entry("w" + std::to_string(1000 + i), "t"));
   const std::string path = dir.file("fr.dic");
   ASSERT_EQ(writer::writeDictionary(path, entries, {.blockBytes = 256})->written, entries.size());
   std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);

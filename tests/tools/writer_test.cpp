@@ -50,10 +50,8 @@ TEST(BuildDictionaryTest, SkipsAndCountsWhatTheCodePageCannotHold) {
       entry("", "empty head word"), entry("pear", "梨"),  entry("pear", "梨"),  // exact copy
   };
   entries[3].pronunciation = entries[4].pronunciation = u("→pɛə");  // → has no phonetic byte
-  Options options;
-  options.signature = kAmboraSignature;
   Report report;
-  EXPECT_TRUE(buildDictionary(entries, options, &report));
+  EXPECT_TRUE(buildDictionary(entries, {.signature = kAmboraSignature}, &report));
   EXPECT_EQ(report.written, 2u);
   EXPECT_EQ(report.skipped, 2u);
   EXPECT_EQ(report.duplicates, 1u);
@@ -61,26 +59,19 @@ TEST(BuildDictionaryTest, SkipsAndCountsWhatTheCodePageCannotHold) {
 }
 
 TEST(BuildDictionaryTest, RefusesWhatTheHeaderCannotState) {
-  Options options;
-  options.version = 2;
-  options.bocu = true;  // version 2 has no BOCU-1 flag
   std::string error;
-  EXPECT_FALSE(buildDictionary({entry("a", "b")}, options, nullptr, &error));
-  EXPECT_NE(error, "");
+  EXPECT_FALSE(buildDictionary({entry("a", "b")}, {.version = 2, .bocu = true}, nullptr, &error));
+  EXPECT_NE(error, "");  // version 2 has no BOCU-1 flag
 
   // 170 long leading words make an index beyond the 16-bit size of versions 2 and 3.
   std::vector<RawEntry> raw;
   for (int i = 0; i < 170; ++i)
     raw.push_back({std::to_string(1000 + i) + std::string(200, 'a'), 0, "t"});
-  options = Options{};
-  options.blockBytes = 256;
   for (int version : {2, 3}) {
-    options.version = version;
-    EXPECT_FALSE(buildDictionaryFromRaw(raw, options, &error)) << version;
-    EXPECT_NE(error.find("16 bits"), std::string::npos) << error;
+    EXPECT_FALSE(buildDictionaryFromRaw(raw, {.version = version, .blockBytes = 256}, &error));
+    EXPECT_NE(error.find("16 bits"), std::string::npos) << version << error;
   }
-  options.version = 5;
-  EXPECT_TRUE(buildDictionaryFromRaw(raw, options, &error)) << error;
+  EXPECT_TRUE(buildDictionaryFromRaw(raw, {.version = 5, .blockBytes = 256}, &error)) << error;
 }
 
 using lexor::testing::TempDir;
@@ -168,21 +159,20 @@ TEST(DictdTest, TakesTheHeadWordLineApart) {
       {"open", "open /ɔ <v\n", "(none)", "open /ɔ &lt;v"},
   };
   std::vector<std::pair<std::string, std::string>> defs = {{"00-database-info", "metadata\n"}};
-  for (const auto& [headWord, definition, pronunciation, translation] : cases)
+  std::vector<std::tuple<std::string, std::string, std::string>> expected, got;
+  for (const auto& [headWord, definition, pronunciation, translation] : cases) {
     defs.emplace_back(headWord, definition);
+    expected.emplace_back(headWord, pronunciation, translation);
+  }
   TempDir dir;
   std::string error;
   auto entries = readDictd(writeDictd(dir, defs), &error);
   ASSERT_TRUE(entries) << error;
-  ASSERT_EQ(entries->size(), std::size(cases));  // the metadata entry left out
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    const auto& [headWord, definition, pronunciation, translation] = cases[i];
-    const Entry& entry = (*entries)[i];
-    EXPECT_EQ(entry.headWord, u(headWord));
-    EXPECT_EQ(toUtf8(entry.translation), translation) << headWord;
-    EXPECT_EQ(entry.pronunciation ? toUtf8(*entry.pronunciation) : "(none)", pronunciation)
-        << headWord;
+  for (const Entry& e : *entries) {
+    const std::string pronunciation = e.pronunciation ? toUtf8(*e.pronunciation) : "(none)";
+    got.emplace_back(toUtf8(e.headWord), pronunciation, toUtf8(e.translation));
   }
+  EXPECT_EQ(got, expected);  // the metadata entry left out
   // Plain text keeps the data's markup characters and breaks lines with CR LF.
   entries = readDictd(dir.file("tiny.index"), DictdText::kPlain, &error);
   ASSERT_TRUE(entries) << error;
