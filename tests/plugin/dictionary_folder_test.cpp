@@ -49,41 +49,35 @@ TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
     const char* what;
     std::vector<const char*> files;
     Lines listed;
-    std::array<int32_t, 4> positions;  // of abbora, ambora, exora, revora in the list
-    std::array<int32_t, 3> versions;   // ambora's, revora's, and the suite's
+    // Positions of abbora, ambora, exora, revora in the list; versions of ambora, revora, suite.
+    std::array<int32_t, 7> ids;
   } cases[] = {
       {"five ordinary files in any case of extension, every suite file, no other files",
        {"b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic", "b6.dic", "b7.dic", "abbora1.dic",
         "ambora52.dic", "exora1.dic", "revora48.dic", "a.txt", "a.dicx", "a.dic.bak", "adic"},
        {"abbora1.dic", "ambora52.dic", "b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic",
         "exora1.dic", "revora48.dic"},
-       {0, 1, 7, 8},
-       {52, 48, 48}},
+       {0, 1, 7, 8, 52, 48, 48}},
       {"suite files in sub-folders keep their versions, which are two characters long",
        {"sub/ambora52.dic", "s/revora123.dic"},
        {"s/revora123.dic", "sub/ambora52.dic"},
-       {-1, 1, -1, 0},
-       {52, 12, 12}},
+       {-1, 1, -1, 0, 52, 12, 12}},
       {"the later of two ambora files wins; a version ends at its first non-digit",
        {"ambora50.dic", "ambora52.dic", "sub/ambora9x.dic", "revora60.dic"},
        {"ambora50.dic", "ambora52.dic", "revora60.dic", "sub/ambora9x.dic"},
-       {-1, 3, -1, 2},
-       {9, 60, 9}},
+       {-1, 3, -1, 2, 9, 60, 9}},
       {"the suite needs both versions",
        {"AMBORA52.DIC", "revora.dic"},
        {"AMBORA52.DIC", "revora.dic"},
-       {-1, 0, -1, 1},
-       {52, 0, 0}},
+       {-1, 0, -1, 1, 52, 0, 0}},
       {"and both main files",
        {"ambora52.dic", "exora1.dic"},
        {"ambora52.dic", "exora1.dic"},
-       {-1, 0, 1, -1},
-       {52, 0, 0}},
+       {-1, 0, 1, -1, 52, 0, 0}},
       {"a folder named like a dictionary is not listed, what it holds is",
        {"sub/deeper/german.dic", "x.dic/inner.dic", "sub/notes.txt"},
        {"sub/deeper/german.dic", "x.dic/inner.dic"},
-       {-1, -1, -1, -1},
-       {0, 0, 0}},
+       {-1, -1, -1, -1, 0, 0, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -93,10 +87,9 @@ TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
     EXPECT_EQ(utf8(peek->_dicPathsInDir()), c.listed);
     EXPECT_EQ(peek->_dicCount(), static_cast<int32_t>(c.listed.size()));
     EXPECT_EQ((std::array{peek->abboraDicID(), peek->amboraDicID(), peek->exoraDicID(),
-                          peek->revoraDicID()}),
-              c.positions);
-    EXPECT_EQ((std::array{peek->amboraVer(), peek->revoraVer(), peek->_isAmboraAvailable()}),
-              c.versions);
+                          peek->revoraDicID(), peek->amboraVer(), peek->revoraVer(),
+                          peek->_isAmboraAvailable()}),
+              c.ids);
   }
 }
 
@@ -124,17 +117,14 @@ TEST(ScanTest, OnlyRegularFilesAreListedLinksFollowed) {
 // page's places first and unchanged.
 TEST(ScanTest, EveryDictionaryComesAfterThePagesPlaces) {
   PeekTestHome home;
-  for (const char* name :
-       {"b1.dic", "b2.dic", "b3.dic", "b4.dic", "b5.dic", "b6.dic", "b7.dic", "revora48.dic"}) {
-    home.touch(name);
-  }
+  for (const char* name : {"b1", "b2", "b3", "b4", "b5", "b6", "b7", "revora48"})
+    home.touch(name + std::string(".dic"));
   std::shared_ptr<LexorPeek> peek = home.construct();
-  const Lines page = {"b1.dic", "b2.dic", "b3.dic", "b4.dic", "b5.dic", "revora48.dic"};
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), page);
+  Lines listed = {"b1.dic", "b2.dic", "b3.dic", "b4.dic", "b5.dic", "revora48.dic"};
+  EXPECT_EQ(utf8(peek->_dicPathsInDir()), listed);
   peek->setListsEveryDictionary(true);
-  Lines every = page;
-  every.insert(every.end(), {"b6.dic", "b7.dic"});
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), every);
+  listed.insert(listed.end(), {"b6.dic", "b7.dic"});
+  EXPECT_EQ(utf8(peek->_dicPathsInDir()), listed);
   EXPECT_EQ(peek->revoraDicID(), 5);
   EXPECT_EQ(utf8(peek->_dicNamesInDir()).back(), "b7.dic");
 }
