@@ -34,10 +34,9 @@ TEST_F(PageSessionTest, ListChooseQueryStepAndFetchInEveryForm) {
   for (const char* fetch : {"getRecord", "getRecordAsText", "getRecordAsHTML"})
     EXPECT_EQ(call(fetch), nullptr);
   EXPECT_EQ(call("queryWithWord", {"b"}), true);
-  EXPECT_EQ(
-      fetchAll("getRecordAsHTML"),
-      (Results{
-          R"(<span class="m"><span class="f1">banana</span></span><span class="f4"><b>Banane</b></span>)"}));
+  const json banana =
+      R"(<span class="m"><span class="f1">banana</span></span><span class="f4"><b>Banane</b></span>)";
+  EXPECT_EQ(fetchAll("getRecordAsHTML"), Results{banana});
   EXPECT_EQ(call("queryWithWord", {"zebra"}), false);
   EXPECT_EQ(call("isEOF"), true);
 }

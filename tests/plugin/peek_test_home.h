@@ -71,11 +71,9 @@ class PeekSessionTest : public ::testing::Test {
   using Results = std::vector<json>;
 
   void SetUp() override {
-    _home.writeDictionary("ambora52.dic", {{u"go", u"行く", u"gou", std::nullopt, 0},
-                                           entry("going", "行くこと"),
-                                           entry("gone", "行った"),
-                                           entry("good", "よい"),
-                                           entry("apple", "りんご")});
+    _home.writeDictionary(
+        "ambora52.dic", {entry("go", "行く", {.pronunciation = "gou"}), entry("going", "行くこと"),
+                         entry("gone", "行った"), entry("good", "よい"), entry("apple", "りんご")});
     _home.writeDictionary("revora48.dic", {entry("行く", "go"), entry("行った", "went")});
     _home.writeDictionary("abbora1.dic", {entry("gov", "政府")});
     _home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});

@@ -1,7 +1,6 @@
 // The web host: its HTTP connection fed bytes directly (the limits on what a client may send,
-// each beside a request just within it, keep-alive and pipelining), then what it answers once a
-// request is within them: a session for each page served and for no page opened by another site,
-// calls reaching their own page's session only, and the refusal once the session is given up.
+// each beside a request just within it, keep-alive and pipelining); a session for each page served
+// and none for a page opened by another site, calls reaching their own page's session only.
 #include "hosts/web/web_host.h"
 
 #include <gtest/gtest.h>
@@ -26,10 +25,8 @@ class EchoHandler : public HttpHandler {
                       std::to_string(request.body().size());
     return response;
   }
-  HttpResponse refusal(http::status status, std::string_view why) override {
-    HttpResponse response(status, 11);
-    response.body() = std::string(why);
-    return response;
+  HttpResponse refusal(http::status status, std::string_view) override {
+    return HttpResponse(status, 11);
   }
 };
 
