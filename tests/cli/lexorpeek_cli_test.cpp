@@ -24,17 +24,13 @@ const std::string kGoodHtml =
     "\n";
 const std::string kGoodJson = "[\"good\",null,null,\"よい<br>良好な\",null]\n";
 
+// What a run of the program gave, or a row of what it must give: then `err` is a part of
+// standard error, and empty when standard error must be.
 struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-struct Row {
   std::vector<std::string> args;
-  int status;
+  int status = -1;
   std::string out = "";
-  std::string err = "";  // a part of standard error; empty: standard error must be empty
+  std::string err = "";
 };
 
 class CliTest : public ::testing::Test {
@@ -70,13 +66,14 @@ class CliTest : public ::testing::Test {
     command += " <'" + _dir.write("stdin", input) + "' >'" + _dir.file("stdout") + "' 2>'" +
                _dir.file("stderr") + "'";
     const int status = std::system(command.c_str());
-    return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"), read("stderr")};
+    return Outcome{args, WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"),
+                   read("stderr")};
   }
 
   // Runs each row after the options (--quiet unless told otherwise) and checks all it gives back.
-  void expectRows(const std::vector<Row>& rows,
+  void expectRows(const std::vector<Outcome>& rows,
                   const std::vector<std::string>& options = {"--quiet"}) {
-    for (const Row& row : rows) {
+    for (const Outcome& row : rows) {
       std::vector<std::string> args = options;
       args.insert(args.end(), row.args.begin(), row.args.end());
       const Outcome r = run(args);
@@ -150,9 +147,7 @@ TEST_F(CliTest, ListAllAndNthReachEveryDictionaryOfTheFolder) {
   for (const char* name : {"d1", "d2", "d3", "d4", "d5", "d6", "d7"})
     dictionary(folder() + "/" + name + ".dic", {entry("go", name)});
   fs::create_directories(folder() + "/a.dic");
-  const auto lines = [](const std::string& text) {
-    return std::count(text.begin(), text.end(), '\n');
-  };
+  const auto lines = [](const std::string& text) { return std::ranges::count(text, '\n'); };
   EXPECT_EQ(lines(run({"--quiet", "list"}).out), 6);
   const Outcome all = run({"--quiet", "list", "--all"});
   EXPECT_EQ(lines(all.out), 8);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <vector>
 
 #include "hosts/web/http_connection.h"
 #include "platform/log.h"
@@ -41,10 +40,9 @@ Exchange feed(const std::string& bytes, size_t piece = 1 << 20) {
   EchoHandler handler;
   HttpConnection connection(handler);
   Exchange exchange;
-  for (size_t at = 0; at < bytes.size() && exchange.keepOpen; at += piece) {
+  for (size_t at = 0; at < bytes.size() && exchange.keepOpen; at += piece)
     exchange.keepOpen =
         net::receiveWhole(connection, std::string_view(bytes).substr(at, piece), exchange.out);
-  }
   exchange.midRequest = connection.midRequest();
   return exchange;
 }
