@@ -18,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::entry;
+using Words = std::vector<std::string>;
 
 const std::string kGoodHtml =
     R"(<span class="m"><span class="f1">good</span></span><span class="f4">よい<br>良好な</span>)"
@@ -27,7 +28,7 @@ const std::string kGoodJson = "[\"good\",null,null,\"よい<br>良好な\",null]
 // What a run of the program gave, or a row of what it must give: then `err` is a part of
 // standard error, and empty when standard error must be.
 struct Outcome {
-  std::vector<std::string> args;
+  Words args;
   int status = -1;
   std::string out = "";
   std::string err = "";
@@ -58,7 +59,7 @@ class CliTest : public ::testing::Test {
     return {std::istreambuf_iterator<char>(in), {}};
   }
 
-  Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
+  Outcome run(const Words& args, const std::string& input = "") {
     // The full-text index cache stays in the scratch folder too.
     std::string command = "HOME='" + _dir.path().string() + "' XDG_CACHE_HOME='" +
                           _dir.file("cache") + "' '" + _binary + "'";
@@ -71,10 +72,9 @@ class CliTest : public ::testing::Test {
   }
 
   // Runs each row after the options (--quiet unless told otherwise) and checks all it gives back.
-  void expectRows(const std::vector<Outcome>& rows,
-                  const std::vector<std::string>& options = {"--quiet"}) {
+  void expectRows(const std::vector<Outcome>& rows, const Words& options = {"--quiet"}) {
     for (const Outcome& row : rows) {
-      std::vector<std::string> args = options;
+      Words args = options;
       args.insert(args.end(), row.args.begin(), row.args.end());
       const Outcome r = run(args);
       SCOPED_TRACE(::testing::PrintToString(row.args));
@@ -164,12 +164,9 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
       "d\u009b31me\x7f\x01\rf\tg\u202eh\u2067i\u200ej";
   const std::string folderName = "Library/Lexor/x\x1b]0;t\x07.dic";
   dictionary(_dir.file(folderName), {entry("a\x1b[2Jx", hostile)}, true);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"lookup", "a"},
-        {"lookup", "a", "--format", "html"},
-        {"consult", "a"},
-        {"list"},
-        {"lookup", "a", "--dict", _dir.file(folderName) + "\x1b[2J"}}) {
+  for (const Words& args :
+       {Words{"lookup", "a"}, Words{"lookup", "a", "--format", "html"}, Words{"consult", "a"},
+        Words{"list"}, Words{"lookup", "a", "--dict", _dir.file(folderName) + "\x1b[2J"}}) {
     const Outcome r = run(args);
     for (const char* control : {"\x1b", "\x07", "\x7f", "\x01", "\r", "\u009b", "\u202e", "\u2067"})
       EXPECT_EQ((r.out + r.err).find(control), std::string::npos)
@@ -254,7 +251,7 @@ TEST_F(CliTest, AFruitlessLookupSuggestsNearWords) {
 // nothing on standard output and the reason on standard error.
 TEST_F(CliTest, MistakesExitWithTwoAndSayWhy) {
   suite();
-  const std::pair<std::vector<std::string>, std::string> mistakes[] = {
+  const std::pair<Words, std::string> mistakes[] = {
       {{}, "usage: lexorpeek [--quiet] COMMAND"},
       {{"frobnicate"}, "unknown command 'frobnicate'"},
       {{"lookup"}, "lookup takes exactly one WORD"},

@@ -13,8 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::PeekTestHome;
-using testing::utf8;
 using Lines = std::vector<std::string>;
+using Names = std::vector<UString>;
 
 TEST(DiscoveryTest, MissingFolderLogsTheAliasAttemptThenBothFailures) {
   PeekTestHome home;
@@ -41,42 +41,42 @@ TEST(DiscoveryTest, OrdinaryFileIsNoFolderAndALinkToOneIsUsedUnderItsOwnPath) {
   std::shared_ptr<LexorPeek> peek = linked.construct();
   EXPECT_TRUE(log.lines().empty());
   EXPECT_EQ(peek->_getDicDir(), fromUtf8(linked.folder()));
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), Lines{"german.dic"});
+  EXPECT_EQ(peek->_dicPathsInDir(), Names{u"german.dic"});
 }
 
 TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
   const struct {
     const char* what;
     std::vector<const char*> files;
-    Lines listed;
+    Names listed;
     // Positions of abbora, ambora, exora, revora in the list; versions of ambora, revora, suite.
     std::array<int32_t, 7> ids;
   } cases[] = {
       {"five ordinary files in any case of extension, every suite file, no other files",
        {"b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic", "b6.dic", "b7.dic", "abbora1.dic",
         "ambora52.dic", "exora1.dic", "revora48.dic", "a.txt", "a.dicx", "a.dic.bak", "adic"},
-       {"abbora1.dic", "ambora52.dic", "b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic",
-        "exora1.dic", "revora48.dic"},
+       {u"abbora1.dic", u"ambora52.dic", u"b1.dic", u"b2.dic", u"b3.DIC", u"b4.Dic", u"b5.dic",
+        u"exora1.dic", u"revora48.dic"},
        {0, 1, 7, 8, 52, 48, 48}},
       {"suite files in sub-folders keep their versions, which are two characters long",
        {"sub/ambora52.dic", "s/revora123.dic"},
-       {"s/revora123.dic", "sub/ambora52.dic"},
+       {u"s/revora123.dic", u"sub/ambora52.dic"},
        {-1, 1, -1, 0, 52, 12, 12}},
       {"the later of two ambora files wins; a version ends at its first non-digit",
        {"ambora50.dic", "ambora52.dic", "sub/ambora9x.dic", "revora60.dic"},
-       {"ambora50.dic", "ambora52.dic", "revora60.dic", "sub/ambora9x.dic"},
+       {u"ambora50.dic", u"ambora52.dic", u"revora60.dic", u"sub/ambora9x.dic"},
        {-1, 3, -1, 2, 9, 60, 9}},
       {"the suite needs both versions",
        {"AMBORA52.DIC", "revora.dic"},
-       {"AMBORA52.DIC", "revora.dic"},
+       {u"AMBORA52.DIC", u"revora.dic"},
        {-1, 0, -1, 1, 52, 0, 0}},
       {"and both main files",
        {"ambora52.dic", "exora1.dic"},
-       {"ambora52.dic", "exora1.dic"},
+       {u"ambora52.dic", u"exora1.dic"},
        {-1, 0, 1, -1, 52, 0, 0}},
       {"a folder named like a dictionary is not listed, what it holds is",
        {"sub/deeper/german.dic", "x.dic/inner.dic", "sub/notes.txt"},
-       {"sub/deeper/german.dic", "x.dic/inner.dic"},
+       {u"sub/deeper/german.dic", u"x.dic/inner.dic"},
        {-1, -1, -1, -1, 0, 0, 0}},
   };
   for (const auto& c : cases) {
@@ -84,7 +84,7 @@ TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
     PeekTestHome home;
     for (const char* file : c.files) home.touch(file);
     std::shared_ptr<LexorPeek> peek = home.construct();
-    EXPECT_EQ(utf8(peek->_dicPathsInDir()), c.listed);
+    EXPECT_EQ(peek->_dicPathsInDir(), c.listed);
     EXPECT_EQ(peek->_dicCount(), static_cast<int32_t>(c.listed.size()));
     EXPECT_EQ((std::array{peek->abboraDicID(), peek->amboraDicID(), peek->exoraDicID(),
                           peek->revoraDicID(), peek->amboraVer(), peek->revoraVer(),
@@ -106,7 +106,7 @@ TEST(ScanTest, OnlyRegularFilesAreListedLinksFollowed) {
   fs::create_symlink("/dev/null", home.folder() + "/device.dic");
   std::shared_ptr<LexorPeek> peek = home.construct();
   CapturingLogSink log;
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), (Lines{"good.dic", "linked.dic"}));
+  EXPECT_EQ(peek->_dicPathsInDir(), (Names{u"good.dic", u"linked.dic"}));
   EXPECT_EQ(log.lines(), (Lines{"; skipped dangling.dic: not a regular file",
                                 "; skipped device.dic: not a regular file",
                                 "; skipped fifo.dic: not a regular file",
@@ -120,13 +120,13 @@ TEST(ScanTest, EveryDictionaryComesAfterThePagesPlaces) {
   for (const char* name : {"b1", "b2", "b3", "b4", "b5", "b6", "b7", "revora48"})
     home.touch(name + std::string(".dic"));
   std::shared_ptr<LexorPeek> peek = home.construct();
-  Lines listed = {"b1.dic", "b2.dic", "b3.dic", "b4.dic", "b5.dic", "revora48.dic"};
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), listed);
+  Names listed = {u"b1.dic", u"b2.dic", u"b3.dic", u"b4.dic", u"b5.dic", u"revora48.dic"};
+  EXPECT_EQ(peek->_dicPathsInDir(), listed);
   peek->setListsEveryDictionary(true);
-  listed.insert(listed.end(), {"b6.dic", "b7.dic"});
-  EXPECT_EQ(utf8(peek->_dicPathsInDir()), listed);
+  listed.insert(listed.end(), {u"b6.dic", u"b7.dic"});
+  EXPECT_EQ(peek->_dicPathsInDir(), listed);
   EXPECT_EQ(peek->revoraDicID(), 5);
-  EXPECT_EQ(utf8(peek->_dicNamesInDir()).back(), "b7.dic");
+  EXPECT_EQ(peek->_dicNamesInDir().back(), u"b7.dic");
 }
 
 TEST(ScanTest, NamesAreTheLastScansAndARescanForgetsRemovedFiles) {

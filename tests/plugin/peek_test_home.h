@@ -58,12 +58,6 @@ class PeekTestHome {
   ScopedEnv _cache{"XDG_CACHE_HOME", home() + "/.cache"};
 };
 
-inline std::vector<std::string> utf8(const std::vector<UString>& texts) {
-  std::vector<std::string> out;
-  for (const UString& text : texts) out.push_back(toUtf8(text));
-  return out;
-}
-
 class PeekSessionTest : public ::testing::Test {
  protected:
   using json = nlohmann::json;
