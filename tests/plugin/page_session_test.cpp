@@ -1,6 +1,5 @@
-// A page's sessions with dictionaries made by the writer: listing, choosing, querying, stepping
-// and fetching, and the Ambora suite, all through the script protocol as a page reaches them; and
-// the session table of a host that serves many pages (each its own object, expiry, the bound).
+// A page's session as the script protocol reaches it: listing, choosing, querying, stepping,
+// fetching, the Ambora suite; and the table of a host's sessions (each apart, expiry, the bound).
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,5 @@
-// The script protocol: what a malformed request answers, and that it never changes the session;
-// the plug-in object as a host sees it: script names, what is hidden from the page, registration,
-// and the three forms of a record.
+// The script protocol: a malformed request's answer, the session left as it was; the plug-in as a
+// host sees it: script names, what the page cannot see, registration, a record's three forms.
 #include "plugin/script_dispatcher.h"
 
 #include <gtest/gtest.h>
