@@ -72,9 +72,8 @@ class PeekSessionTest : public ::testing::Test {
     _home.writeDictionary("abbora1.dic", {entry("gov", "政府")});
     _home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
     _home.writeDictionary("uni2.dic",
-                          {{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
-                           entry("apricot", "Aprikose"),
-                           entry("banana", "<b>Banane</b>")},
+                          {writer::Entry{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
+                           entry("apricot", "Aprikose"), entry("banana", "<b>Banane</b>")},
                           {.bocu = true});
     _peek = _home.construct();
   }

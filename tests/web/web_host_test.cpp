@@ -105,9 +105,8 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
     }
   }
   // A 1.0 client keeps the connection only when told so.
-  EXPECT_NE(feed("GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n")
-                .out.find("Connection: keep-alive\r\n"),
-            std::string::npos);
+  const std::string kept = feed("GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n").out;
+  EXPECT_NE(kept.find("Connection: keep-alive\r\n"), std::string::npos) << kept;
 }
 
 TEST(HttpConnectionTest, PipelinedRequestsAreAnsweredInOrder) {
