@@ -45,39 +45,35 @@ TEST(DiscoveryTest, OrdinaryFileIsNoFolderAndALinkToOneIsUsedUnderItsOwnPath) {
 }
 
 TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
+  using Files = std::vector<const char*>;
+  // Positions of abbora, ambora, exora, revora in the list; versions of ambora, revora, suite.
+  using Ids = std::array<int32_t, 7>;
   const struct {
     const char* what;
-    std::vector<const char*> files;
+    Files files;
     Names listed;
-    // Positions of abbora, ambora, exora, revora in the list; versions of ambora, revora, suite.
-    std::array<int32_t, 7> ids;
+    Ids ids;
   } cases[] = {
       {"five ordinary files in any case of extension, every suite file, no other files",
-       {"b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic", "b6.dic", "b7.dic", "abbora1.dic",
-        "ambora52.dic", "exora1.dic", "revora48.dic", "a.txt", "a.dicx", "a.dic.bak", "adic"},
-       {u"abbora1.dic", u"ambora52.dic", u"b1.dic", u"b2.dic", u"b3.DIC", u"b4.Dic", u"b5.dic",
-        u"exora1.dic", u"revora48.dic"},
-       {0, 1, 7, 8, 52, 48, 48}},
+       Files{"b1.dic", "b2.dic", "b3.DIC", "b4.Dic", "b5.dic", "b6.dic", "b7.dic", "abbora1.dic",
+             "ambora52.dic", "exora1.dic", "revora48.dic", "a.txt", "a.dicx", "a.dic.bak", "adic"},
+       Names{u"abbora1.dic", u"ambora52.dic", u"b1.dic", u"b2.dic", u"b3.DIC", u"b4.Dic", u"b5.dic",
+             u"exora1.dic", u"revora48.dic"},
+       Ids{0, 1, 7, 8, 52, 48, 48}},
       {"suite files in sub-folders keep their versions, which are two characters long",
-       {"sub/ambora52.dic", "s/revora123.dic"},
-       {u"s/revora123.dic", u"sub/ambora52.dic"},
-       {-1, 1, -1, 0, 52, 12, 12}},
+       Files{"sub/ambora52.dic", "s/revora123.dic"}, Names{u"s/revora123.dic", u"sub/ambora52.dic"},
+       Ids{-1, 1, -1, 0, 52, 12, 12}},
       {"the later of two ambora files wins; a version ends at its first non-digit",
-       {"ambora50.dic", "ambora52.dic", "sub/ambora9x.dic", "revora60.dic"},
-       {u"ambora50.dic", u"ambora52.dic", u"revora60.dic", u"sub/ambora9x.dic"},
-       {-1, 3, -1, 2, 9, 60, 9}},
-      {"the suite needs both versions",
-       {"AMBORA52.DIC", "revora.dic"},
-       {u"AMBORA52.DIC", u"revora.dic"},
-       {-1, 0, -1, 1, 52, 0, 0}},
-      {"and both main files",
-       {"ambora52.dic", "exora1.dic"},
-       {u"ambora52.dic", u"exora1.dic"},
-       {-1, 0, 1, -1, 52, 0, 0}},
+       Files{"ambora50.dic", "ambora52.dic", "sub/ambora9x.dic", "revora60.dic"},
+       Names{u"ambora50.dic", u"ambora52.dic", u"revora60.dic", u"sub/ambora9x.dic"},
+       Ids{-1, 3, -1, 2, 9, 60, 9}},
+      {"the suite needs both versions", Files{"AMBORA52.DIC", "revora.dic"},
+       Names{u"AMBORA52.DIC", u"revora.dic"}, Ids{-1, 0, -1, 1, 52, 0, 0}},
+      {"and both main files", Files{"ambora52.dic", "exora1.dic"},
+       Names{u"ambora52.dic", u"exora1.dic"}, Ids{-1, 0, 1, -1, 52, 0, 0}},
       {"a folder named like a dictionary is not listed, what it holds is",
-       {"sub/deeper/german.dic", "x.dic/inner.dic", "sub/notes.txt"},
-       {u"sub/deeper/german.dic", u"x.dic/inner.dic"},
-       {-1, -1, -1, -1, 0, 0, 0}},
+       Files{"sub/deeper/german.dic", "x.dic/inner.dic", "sub/notes.txt"},
+       Names{u"sub/deeper/german.dic", u"x.dic/inner.dic"}, Ids{-1, -1, -1, -1, 0, 0, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
