@@ -243,8 +243,7 @@ TEST_F(CliTest, AFruitlessLookupSuggestsNearWords) {
   });
 }
 
-// Usage errors, a query that cannot be parsed and a dictionary that cannot be opened: status 2,
-// nothing on standard output and the reason on standard error.
+// Usage errors, a query that cannot be parsed, a dictionary that cannot be opened: each says why.
 TEST_F(CliTest, MistakesExitWithTwoAndSayWhy) {
   suite();
   const std::pair<Words, std::string> mistakes[] = {

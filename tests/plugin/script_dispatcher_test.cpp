@@ -86,8 +86,7 @@ TEST_F(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
   }
 }
 
-// Matches answer on the side the word chooses, and like every reading call leave the query and its
-// cursor alone.
+// Matches answer on the word's side; like every reading call they leave the query and cursor.
 TEST_F(ScriptDispatcherTest, ReadingCallsAnswerAndLeaveTheQueryAlone) {
   const std::pair<const char*, const char*> reads[] = {
       {R"({"op":"matchWords","args":["lev","GP",10]})", R"({"result":["go"]})"},
