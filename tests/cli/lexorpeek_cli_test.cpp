@@ -65,8 +65,7 @@ class CliTest : public ::testing::Test {
     command += " <'" + _dir.write("stdin", input) + "' >'" + _dir.file("stdout") + "' 2>'" +
                _dir.file("stderr") + "'";
     const int status = std::system(command.c_str());
-    return Outcome{args, WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"),
-                   read("stderr")};
+    return {args, WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"), read("stderr")};
   }
 
   // Runs each row after the options (--quiet unless told otherwise) and checks all it gives back.

@@ -93,8 +93,7 @@ TEST(ScanTest, ListsFiveOrdinaryDictionariesAndTheSuiteWithItsVersions) {
 // the default) and fail every look-up. Each is skipped with a line saying so.
 TEST(ScanTest, OnlyRegularFilesAreListedLinksFollowed) {
   PeekTestHome home;
-  home.touch("good.dic");
-  home.touch("zz/real.bin");
+  for (const char* name : {"good.dic", "zz/real.bin"}) home.touch(name);
   fs::create_directories(home.folder() + "/folder.dic");
   ASSERT_EQ(mkfifo((home.folder() + "/fifo.dic").c_str(), 0600), 0);
   fs::create_symlink(home.folder() + "/missing", home.folder() + "/dangling.dic");
