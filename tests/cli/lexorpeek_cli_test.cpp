@@ -18,28 +18,24 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::entry;
+using Words = std::vector<std::string>;
 
 const std::string kGoodHtml =
-    "<span class=\"m\"><span class=\"f1\">good</span></span><span "
-    "class=\"f4\">よい<br>良好な</span>\n";
+    R"(<span class="m"><span class="f1">good</span></span><span class="f4">よい<br>良好な</span>)";
+const std::string kGoodJson = "[\"good\",null,null,\"よい<br>良好な\",null]\n";
 
+// What a run of the program gave, or a row of what it must give: then `err` is a part of
+// standard error, and empty when standard error must be.
 struct Outcome {
+  Words args;
   int status = -1;
-  std::string out;
-  std::string err;
-};
-
-struct Row {
-  std::vector<std::string> args;
-  int status;
   std::string out = "";
-  std::string err = "";  // a part of standard error; empty: standard error must be empty
+  std::string err = "";
 };
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    _binary = testing::builtProgram("lexorpeek");
     ASSERT_TRUE(fs::exists(_binary)) << _binary << " is not built";
     fs::create_directories(folder());
   }
@@ -61,7 +57,7 @@ class CliTest : public ::testing::Test {
     return {std::istreambuf_iterator<char>(in), {}};
   }
 
-  Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
+  Outcome run(const Words& args, const std::string& input = "") {
     // The full-text index cache stays in the scratch folder too.
     std::string command = "HOME='" + _dir.path().string() + "' XDG_CACHE_HOME='" +
                           _dir.file("cache") + "' '" + _binary + "'";
@@ -69,30 +65,25 @@ class CliTest : public ::testing::Test {
     command += " <'" + _dir.write("stdin", input) + "' >'" + _dir.file("stdout") + "' 2>'" +
                _dir.file("stderr") + "'";
     const int status = std::system(command.c_str());
-    return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"), read("stderr")};
+    return {args, WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("stdout"), read("stderr")};
   }
 
-  // Runs each row after the options given (--quiet unless told otherwise) and checks its status,
-  // its whole output and its standard error.
-  void expectRows(const std::vector<Row>& rows,
-                  const std::vector<std::string>& options = {"--quiet"}) {
-    for (const Row& row : rows) {
-      std::vector<std::string> args = options;
+  // Runs each row after the options (--quiet unless told otherwise) and checks all it gives back.
+  void expectRows(const std::vector<Outcome>& rows, const Words& options = {"--quiet"}) {
+    for (const Outcome& row : rows) {
+      Words args = options;
       args.insert(args.end(), row.args.begin(), row.args.end());
       const Outcome r = run(args);
       SCOPED_TRACE(::testing::PrintToString(row.args));
       EXPECT_EQ(r.status, row.status);
       EXPECT_EQ(r.out, row.out);
-      if (row.err.empty()) {
-        EXPECT_EQ(r.err, "");
-      } else {
-        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
-      }
+      EXPECT_TRUE(row.err.empty() ? r.err.empty() : r.err.find(row.err) != std::string::npos)
+          << r.err;
     }
   }
 
   testing::TempDir _dir;
-  std::string _binary;
+  const std::string _binary = testing::builtProgram("lexorpeek");
 };
 
 TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
@@ -101,9 +92,7 @@ TEST_F(CliTest, ListNamesTheSuiteAndQuietSilencesTheLog) {
       "0\tアンボラ英和辞典\tambora52.dic\n1\tアンボラ和英辞典\trevora48.dic\n";
   expectRows({{{"list"}, 0, names + "suite: available, version 48\n"}});
   fs::remove_all(folder());
-  const Outcome logged = run({"list"});
-  EXPECT_EQ(logged.out, "suite: not available\n");
-  EXPECT_NE(logged.err.find(": isDir=f"), std::string::npos);
+  expectRows({{{"list"}, 0, "suite: not available\n", ": isDir=f"}}, {});
   EXPECT_EQ(run({"--quiet", "list"}).err, "lexorpeek: no dictionary folder (~/Library/Lexor)\n");
 }
 
@@ -113,10 +102,8 @@ TEST_F(CliTest, SearchFindsTranslationsOnTheQuerysSideOfTheSuite) {
   const std::string ambora = folder() + "/ambora52.dic";
   expectRows({{{"search", "GO"}, 0, "行く\n  go\n"},
               {{"search", "行く"}, 0, "go\n  行く\n"},
-              {{"search", "良好", "--format", "json"},
-               0,
-               "[\"good\",null,null,\"よい<br>良好な\",null]\n"},
-              {{"search", "よい", "--format", "html", "--dict", ambora}, 0, kGoodHtml},
+              {{"search", "良好", "--format", "json"}, 0, kGoodJson},
+              {{"search", "よい", "--format", "html", "--dict", ambora}, 0, kGoodHtml + "\n"},
               {{"search", "行", "--nth", "0", "--limit", "1"}, 0, "go\n  行く\n"},
               {{"search", "行", "--nth", "0", "--limit", "0"}, 0, "go\n  行く\n"},
               {{"search", "gone"}, 1}},
@@ -155,9 +142,7 @@ TEST_F(CliTest, ListAllAndNthReachEveryDictionaryOfTheFolder) {
   for (const char* name : {"d1", "d2", "d3", "d4", "d5", "d6", "d7"})
     dictionary(folder() + "/" + name + ".dic", {entry("go", name)});
   fs::create_directories(folder() + "/a.dic");
-  const auto lines = [](const std::string& text) {
-    return std::count(text.begin(), text.end(), '\n');
-  };
+  const auto lines = [](const std::string& text) { return std::ranges::count(text, '\n'); };
   EXPECT_EQ(lines(run({"--quiet", "list"}).out), 6);
   const Outcome all = run({"--quiet", "list", "--all"});
   EXPECT_EQ(lines(all.out), 8);
@@ -174,12 +159,9 @@ TEST_F(CliTest, NoControlSequenceFromADictionaryReachesTheTerminal) {
       "d\u009b31me\x7f\x01\rf\tg\u202eh\u2067i\u200ej";
   const std::string folderName = "Library/Lexor/x\x1b]0;t\x07.dic";
   dictionary(_dir.file(folderName), {entry("a\x1b[2Jx", hostile)}, true);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"lookup", "a"},
-        {"lookup", "a", "--format", "html"},
-        {"consult", "a"},
-        {"list"},
-        {"lookup", "a", "--dict", _dir.file(folderName) + "\x1b[2J"}}) {
+  for (const Words& args :
+       {Words{"lookup", "a"}, Words{"lookup", "a", "--format", "html"}, Words{"consult", "a"},
+        Words{"list"}, Words{"lookup", "a", "--dict", _dir.file(folderName) + "\x1b[2J"}}) {
     const Outcome r = run(args);
     for (const char* control : {"\x1b", "\x07", "\x7f", "\x01", "\r", "\u009b", "\u202e", "\u2067"})
       EXPECT_EQ((r.out + r.err).find(control), std::string::npos)
@@ -206,18 +188,18 @@ TEST_F(CliTest, LookupConsultAndMatchAnswerOnStandardOutput) {
        0,
        "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n"},
       {{"lookup", "go"}, 0, "go\n  行く\ngood\n  よい\n  良好な\n"},
-      {{"lookup", "goo", "--format", "html"}, 0, kGoodHtml},
-      {{"consult", "good"}, 0, kGoodHtml},
+      {{"lookup", "goo", "--format", "html"}, 0, kGoodHtml + "\n"},
+      {{"consult", "good"}, 0, kGoodHtml + "\n"},
       {{"consult", "zebra"}, 1},
       {{"match", "GO"}, 0, "go\n"},
       {{"match", "-s", "suffix", "OD"}, 0, "good\n"},
       {{"match", "--strategy=exact", "行く"}, 0, "行く\n"},
       {{"match", "-s", "re", "^g.*d$", "--suite"}, 0, "good\n"},
       {{"match", "-s", "prefix", "x"}, 1},
-      {{"lookup", "goo", "--format", "json"}, 0, "[\"good\",null,null,\"よい<br>良好な\",null]\n"},
+      {{"lookup", "goo", "--format", "json"}, 0, kGoodJson},
       {{"lookup", "--strategy", "lev", "GOD", "--format", "json"},
        0,
-       "[\"go\",null,null,\"行く\",null]\n[\"good\",null,null,\"よい<br>良好な\",null]\n"},
+       "[\"go\",null,null,\"行く\",null]\n" + kGoodJson},
   });
   const Outcome listed = run({"match", "--strategies"});
   EXPECT_EQ(listed.status, 0);
@@ -260,40 +242,36 @@ TEST_F(CliTest, AFruitlessLookupSuggestsNearWords) {
   });
 }
 
-// Usage errors, a query that cannot be parsed and a dictionary that cannot be opened: status 2,
-// nothing on standard output and the reason on standard error.
+// Usage errors, a query that cannot be parsed, a dictionary that cannot be opened: each says why.
 TEST_F(CliTest, MistakesExitWithTwoAndSayWhy) {
   suite();
-  expectRows({
-      {{}, 2, "", "usage: lexorpeek [--quiet] COMMAND"},
-      {{"frobnicate"}, 2, "", "unknown command 'frobnicate'"},
-      {{"lookup"}, 2, "", "lookup takes exactly one WORD"},
-      {{"lookup", "go", "--format", "xml"}, 2, "", "--format is text, html or json, not 'xml'"},
+  const std::pair<Words, std::string> mistakes[] = {
+      {{}, "usage: lexorpeek [--quiet] COMMAND"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"lookup"}, "lookup takes exactly one WORD"},
+      {{"lookup", "go", "--format", "xml"}, "--format is text, html or json, not 'xml'"},
       {{"lookup", "go", "--nth", "x"},
-       2,
-       "",
        "--nth wants a position from `lexorpeek list` (0 to 1), not 'x'"},
-      {{"lookup", "go", "--nth", "2"}, 2, "", "(0 to 1), not '2'"},
+      {{"lookup", "go", "--nth", "2"}, "(0 to 1), not '2'"},
       {{"lookup", "go", "--dict", "/nonexistent/x.dic"},
-       2,
-       "",
        "x.dic: not a Lexor dictionary (cannot be opened for reading)"},
-      {{"list", "extra"}, 2, "", "list takes no words"},
-      {{"consult", "go", "--format", "html"}, 2, "", "unknown option --format"},
-      {{"search"}, 2, "", "search takes exactly one QUERY"},
-      {{"search", "\"go"}, 2, "", "unclosed quote in the query"},
-      {{"search", "go", "--limit", "-1"}, 2, "", "--limit wants a count (0: all), not '-1'"},
-      {{"search", "go", "--format", "xml"}, 2, "", "--format is text, html or json, not 'xml'"},
-      {{"serve", "--port=65536"}, 2, "", "--port wants a number from 0 to 65535, not '65536'"},
-      {{"serve", "8080"}, 2, "", "serve takes no word, not '8080'"},
-      {{"dict-server", "--max-matches=0"}, 2, "", "--max-matches wants a positive number, not '0'"},
-      {{"match", "-s", "re", "(g"}, 2, "", "lexorpeek: invalid regular expression"},
-      {{"match", "-s", "regexp", "\\(g\\)\\1"}, 2, "", "lexorpeek: invalid regular expression"},
-      {{"match", "-s", "soundex", "go"}, 2, "", "lexorpeek: unknown strategy: soundex"},
-      {{"match", "--strategies", "go"}, 2, "", "lexorpeek: --strategies takes no WORD"},
-      {{"deinflect"}, 2, "", "deinflect takes exactly one WORD"},
-      {{"deinflect", "行った", "--format", "xml"}, 2, "", "--format is text or json, not 'xml'"},
-  });
+      {{"list", "extra"}, "list takes no words"},
+      {{"consult", "go", "--format", "html"}, "unknown option --format"},
+      {{"search"}, "search takes exactly one QUERY"},
+      {{"search", "\"go"}, "unclosed quote in the query"},
+      {{"search", "go", "--limit", "-1"}, "--limit wants a count (0: all), not '-1'"},
+      {{"search", "go", "--format", "xml"}, "--format is text, html or json, not 'xml'"},
+      {{"serve", "--port=65536"}, "--port wants a number from 0 to 65535, not '65536'"},
+      {{"serve", "8080"}, "serve takes no word, not '8080'"},
+      {{"dict-server", "--max-matches=0"}, "--max-matches wants a positive number, not '0'"},
+      {{"match", "-s", "re", "(g"}, "lexorpeek: invalid regular expression"},
+      {{"match", "-s", "regexp", "\\(g\\)\\1"}, "lexorpeek: invalid regular expression"},
+      {{"match", "-s", "soundex", "go"}, "lexorpeek: unknown strategy: soundex"},
+      {{"match", "--strategies", "go"}, "lexorpeek: --strategies takes no WORD"},
+      {{"deinflect"}, "deinflect takes exactly one WORD"},
+      {{"deinflect", "行った", "--format", "xml"}, "--format is text or json, not 'xml'"},
+  };
+  for (const auto& [args, err] : mistakes) expectRows({{args, 2, "", err}});
 }
 
 TEST_F(CliTest, ReplAnswersEachLineAndRefusesAnOverlongOne) {

@@ -1,6 +1,5 @@
-// A page's sessions with dictionaries made by the writer: listing, choosing, querying, stepping
-// and fetching, and the Ambora suite, all through the script protocol as a page reaches them; and
-// the session table of a host that serves many pages (each its own object, expiry, the bound).
+// A page's session as the script protocol reaches it: listing, choosing, querying, stepping,
+// fetching, the Ambora suite; and the table of a host's sessions (each apart, expiry, the bound).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,10 +17,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-class PageSessionTest : public testing::PeekSessionTest {
- protected:
-  const PageSessions::Clock::time_point _t0{};
-};
+using PageSessionTest = testing::PeekSessionTest;
+constexpr PageSessions::Clock::time_point kT0{};
 
 TEST_F(PageSessionTest, ListChooseQueryStepAndFetchInEveryForm) {
   EXPECT_EQ(call("dicPathsInDir"),
@@ -36,10 +33,9 @@ TEST_F(PageSessionTest, ListChooseQueryStepAndFetchInEveryForm) {
   for (const char* fetch : {"getRecord", "getRecordAsText", "getRecordAsHTML"})
     EXPECT_EQ(call(fetch), nullptr);
   EXPECT_EQ(call("queryWithWord", {"b"}), true);
-  EXPECT_EQ(
-      fetchAll("getRecordAsHTML"),
-      (Results{
-          R"(<span class="m"><span class="f1">banana</span></span><span class="f4"><b>Banane</b></span>)"}));
+  const json banana =
+      R"(<span class="m"><span class="f1">banana</span></span><span class="f4"><b>Banane</b></span>)";
+  EXPECT_EQ(fetchAll("getRecordAsHTML"), Results{banana});
   EXPECT_EQ(call("queryWithWord", {"zebra"}), false);
   EXPECT_EQ(call("isEOF"), true);
 }
@@ -158,10 +154,10 @@ TEST_F(PageSessionTest, TextSearchBuildsFirstThenAnswersTheQuerysSide) {
 
 TEST_F(PageSessionTest, EachPageSessionKeepsItsOwnChoiceAndCursor) {
   PageSessions sessions;
-  ASSERT_TRUE(sessions.open("aa", _t0));
-  ASSERT_TRUE(sessions.open("bb", _t0));
-  LexorPeek* a = sessions.find("aa", _t0);
-  LexorPeek* b = sessions.find("bb", _t0);
+  ASSERT_TRUE(sessions.open("aa", kT0));
+  ASSERT_TRUE(sessions.open("bb", kT0));
+  LexorPeek* a = sessions.find("aa", kT0);
+  LexorPeek* b = sessions.find("bb", kT0);
   ASSERT_TRUE(a && b && a != b);
   a->_useNthDic(1);
   b->_useNthDic(4);
@@ -171,18 +167,18 @@ TEST_F(PageSessionTest, EachPageSessionKeepsItsOwnChoiceAndCursor) {
   EXPECT_EQ(a->_getRecordAsText(), u"going<br>行くこと");
   EXPECT_EQ(b->_getRecordAsText(), u"apricot<br>Aprikose");
   for (const char* unknown : {"", "a", "aaa", "ab", "AA"})
-    EXPECT_EQ(sessions.find(unknown, _t0), nullptr) << unknown;
+    EXPECT_EQ(sessions.find(unknown, kT0), nullptr) << unknown;
 }
 
 TEST_F(PageSessionTest, IdleSessionsExpireAndUseKeepsThemAlive) {
   PageSessions sessions;
-  sessions.open("kept", _t0);
-  sessions.open("left", _t0);
-  EXPECT_NE(sessions.find("kept", _t0 + 29min), nullptr);
-  EXPECT_NE(sessions.find("kept", _t0 + 58min), nullptr);
-  EXPECT_EQ(sessions.find("left", _t0 + 30min), nullptr);
+  sessions.open("kept", kT0);
+  sessions.open("left", kT0);
+  EXPECT_NE(sessions.find("kept", kT0 + 29min), nullptr);
+  EXPECT_NE(sessions.find("kept", kT0 + 58min), nullptr);
+  EXPECT_EQ(sessions.find("left", kT0 + 30min), nullptr);
   EXPECT_EQ(sessions.size(), 1u);
-  sessions.expire(_t0 + 88min);
+  sessions.expire(kT0 + 88min);
   EXPECT_EQ(sessions.size(), 0u);
 }
 
@@ -190,17 +186,17 @@ TEST_F(PageSessionTest, IdleSessionsExpireAndUseKeepsThemAlive) {
 // used least recently, however recently that was.
 TEST_F(PageSessionTest, AFullTableGivesUpTheLeastRecentlyUsedSession) {
   PageSessions sessions({.maxSessions = 3});
-  sessions.open("s0", _t0);
-  sessions.open("s1", _t0 + 1s);
-  sessions.open("s2", _t0 + 2s);
-  std::shared_ptr<LexorPeek> held = sessions.hold("s1", _t0 + 2s);
-  sessions.find("s2", _t0 + 3s);
-  sessions.find("s0", _t0 + 3s);  // now s1 is the least recently used
-  EXPECT_TRUE(sessions.open("s3", _t0 + 4s));
+  sessions.open("s0", kT0);
+  sessions.open("s1", kT0 + 1s);
+  sessions.open("s2", kT0 + 2s);
+  std::shared_ptr<LexorPeek> held = sessions.hold("s1", kT0 + 2s);
+  sessions.find("s2", kT0 + 3s);
+  sessions.find("s0", kT0 + 3s);  // now s1 is the least recently used
+  EXPECT_TRUE(sessions.open("s3", kT0 + 4s));
   EXPECT_EQ(sessions.size(), 3u);
-  EXPECT_EQ(sessions.find("s1", _t0 + 4s), nullptr);
+  EXPECT_EQ(sessions.find("s1", kT0 + 4s), nullptr);
   for (const char* live : {"s0", "s2", "s3"})
-    EXPECT_NE(sessions.find(live, _t0 + 4s), nullptr) << live;
+    EXPECT_NE(sessions.find(live, kT0 + 4s), nullptr) << live;
   // A call that was running on the session given up still has its object.
   EXPECT_EQ(held->_dicCount(), 5);
 }

@@ -1,6 +1,5 @@
-// A home folder for one test: HOME points at a scratch folder, so that a LexorPeek built in the
-// test finds (or misses) its Library/Lexor there; and a page's session over a home with the
-// Ambora suite and an ordinary dictionary, reached through the script protocol.
+// A home folder for one test, so that a LexorPeek built in it finds (or misses) its Library/Lexor
+// there; and a page's session over the Ambora suite and ordinary dictionaries, by script calls.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,23 +21,22 @@
 
 namespace lexor::testing {
 
+// Sets an environment variable for the object's lifetime; then the old value comes back, or none.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : _name(name) {
+    if (const char* previous = getenv(name)) _previous = previous;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() { _previous ? setenv(_name, _previous->c_str(), 1) : unsetenv(_name); }
+
+ private:
+  const char* _name;
+  std::optional<std::string> _previous;
+};
+
 class PeekTestHome {
  public:
-  // The full-text index cache goes into the scratch folder too, whatever the environment says.
-  PeekTestHome()
-      : _previous(getenv("HOME") ? getenv("HOME") : ""),
-        _previousCache(getenv("XDG_CACHE_HOME") ? getenv("XDG_CACHE_HOME") : "") {
-    setenv("HOME", home().c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home() + "/.cache").c_str(), 1);
-  }
-  ~PeekTestHome() {
-    setenv("HOME", _previous.c_str(), 1);
-    if (_previousCache.empty()) {
-      unsetenv("XDG_CACHE_HOME");
-    } else {
-      setenv("XDG_CACHE_HOME", _previousCache.c_str(), 1);
-    }
-  }
   std::string home() const { return _dir.path().string(); }
   std::string folder() const { return home() + "/Library/Lexor"; }
   const TempDir& dir() const { return _dir; }
@@ -54,15 +53,10 @@ class PeekTestHome {
 
  private:
   TempDir _dir;
-  std::string _previous;
-  std::string _previousCache;
+  ScopedEnv _home{"HOME", home()};
+  // The full-text index cache goes into the scratch folder too, whatever the environment says.
+  ScopedEnv _cache{"XDG_CACHE_HOME", home() + "/.cache"};
 };
-
-inline std::vector<std::string> utf8(const std::vector<UString>& texts) {
-  std::vector<std::string> out;
-  for (const UString& text : texts) out.push_back(toUtf8(text));
-  return out;
-}
 
 class PeekSessionTest : public ::testing::Test {
  protected:
@@ -71,18 +65,15 @@ class PeekSessionTest : public ::testing::Test {
   using Results = std::vector<json>;
 
   void SetUp() override {
-    _home.writeDictionary("ambora52.dic", {{u"go", u"行く", u"gou", std::nullopt, 0},
-                                           entry("going", "行くこと"),
-                                           entry("gone", "行った"),
-                                           entry("good", "よい"),
-                                           entry("apple", "りんご")});
+    _home.writeDictionary(
+        "ambora52.dic", {entry("go", "行く", {.pronunciation = "gou"}), entry("going", "行くこと"),
+                         entry("gone", "行った"), entry("good", "よい"), entry("apple", "りんご")});
     _home.writeDictionary("revora48.dic", {entry("行く", "go"), entry("行った", "went")});
     _home.writeDictionary("abbora1.dic", {entry("gov", "政府")});
     _home.writeDictionary("exora1.dic", {entry("go ahead", "どうぞ")});
     _home.writeDictionary("uni2.dic",
-                          {{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
-                           entry("apricot", "Aprikose"),
-                           entry("banana", "<b>Banane</b>")},
+                          {writer::Entry{u"apple", u"Apfel", u"ˈæpl", u"an apple a day", 3},
+                           entry("apricot", "Aprikose"), entry("banana", "<b>Banane</b>")},
                           {.bocu = true});
     _peek = _home.construct();
   }

@@ -1,6 +1,5 @@
-// The script protocol: what a malformed request answers, and that it never changes the session;
-// the plug-in object as a host sees it: script names, what is hidden from the page, registration,
-// and the three forms of a record.
+// The script protocol: a malformed request's answer, the session left as it was; the plug-in as a
+// host sees it: script names, what the page cannot see, registration, a record as text and HTML.
 #include "plugin/script_dispatcher.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,7 @@ namespace lexor {
 namespace {
 
 using nlohmann::json;
+using namespace std::chrono_literals;
 
 std::string batchOf(size_t count, const std::string& call) {
   std::string batch = "[";
@@ -40,6 +40,8 @@ class ScriptDispatcherTest : public testing::PeekSessionTest {
 };
 
 TEST_F(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
+  const std::string int32 = " must be a 32-bit integer";
+  const std::string limit = ": the limit must be from 1 to 10000";
   const std::pair<std::string, std::string> cases[] = {
       // a request, the start of its error
       {"", "request is not JSON"},
@@ -48,36 +50,29 @@ TEST_F(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
       {std::string(100000, '['), "request is not JSON"},
       {"7", "request must be a JSON object"},
       {"[]", "a batch holds 1 to 1000 calls, got 0"},
-      {batchOf(1001, R"({"op":"useNthDic","args":[1]})"),
-       "a batch holds 1 to 1000 calls, got 1001"},
+      {batchOf(1001, R"({"op":"moveNext"})"), "a batch holds 1 to 1000 calls, got 1001"},
       {R"([{"op":"useNthDic","args":[1]},"dicCount"])", "batch call 1 must be a JSON object"},
       {R"({"args":[]})", "request needs \"op\""},
       {R"({"op":"_useAmbora"})", "unknown operation: _useAmbora"},
       {R"({"op":"useNthDic","args":[]})", "useNthDic takes 1 argument, got 0"},
       {R"({"op":"useAmbora","args":[1]})", "useAmbora takes 0 arguments, got 1"},
       {R"({"op":"useNthDic","args":"0"})", "useNthDic: \"args\" must be an array"},
-      {R"({"op":"useNthDic","args":["0"]})", "useNthDic: the argument must be a 32-bit integer"},
-      {R"({"op":"useNthDic","args":[1.0]})", "useNthDic: the argument must be a 32-bit integer"},
-      {R"({"op":"useNthDic","args":[-2147483649]})",
-       "useNthDic: the argument must be a 32-bit integer"},
-      {R"({"op":"useNthDic","args":[2147483648]})",
-       "useNthDic: the argument must be a 32-bit integer"},
+      {R"({"op":"useNthDic","args":["0"]})", "useNthDic: the argument" + int32},
+      {R"({"op":"useNthDic","args":[1.0]})", "useNthDic: the argument" + int32},
+      {R"({"op":"useNthDic","args":[-2147483649]})", "useNthDic: the argument" + int32},
+      {R"({"op":"useNthDic","args":[2147483648]})", "useNthDic: the argument" + int32},
       {R"({"op":"queryWithWord","args":[7]})", "queryWithWord: the argument must be a string"},
       {R"({"op":"addDictionary","args":[{}]})", "addDictionary: the argument must be a string"},
       {R"({"op":"addDictionary","args":[null]})", "addDictionary: the argument must be a string"},
       {R"({"op":"matchWords","args":["lev","go"]})", "matchWords takes 3 arguments, got 2"},
-      {R"({"op":"matchWords","args":["lev","go","9"]})",
-       "matchWords: argument 3 must be a 32-bit integer"},
+      {R"({"op":"matchWords","args":["lev","go","9"]})", "matchWords: argument 3" + int32},
       {R"({"op":"matchWords","args":["lev",1.5,9]})", "matchWords: argument 2 must be a string"},
-      {R"({"op":"matchWords","args":["lev","go",0]})",
-       "matchWords: the limit must be from 1 to 10000"},
-      {R"({"op":"matchWords","args":["lev","go",10001]})",
-       "matchWords: the limit must be from 1 to 10000"},
+      {R"({"op":"matchWords","args":["lev","go",0]})", "matchWords" + limit},
+      {R"({"op":"matchWords","args":["lev","go",10001]})", "matchWords" + limit},
       {R"({"op":"matchWords","args":["soundex","go",9]})", "matchWords: unknown strategy: soundex"},
       {R"({"op":"matchWords","args":["re","(go",9]})", "matchWords: invalid regular expression"},
-      {R"({"op":"searchText","args":["cat",0]})", "searchText: the limit must be from 1 to 10000"},
-      {R"({"op":"searchText","args":["cat",10001]})",
-       "searchText: the limit must be from 1 to 10000"},
+      {R"({"op":"searchText","args":["cat",0]})", "searchText" + limit},
+      {R"({"op":"searchText","args":["cat",10001]})", "searchText" + limit},
       {R"({"op":"searchText","args":["\"cat",10]})", "searchText: unclosed quote in the query"},
   };
   for (const auto& [request, error] : cases) {
@@ -91,8 +86,7 @@ TEST_F(ScriptDispatcherTest, BadRequestsAnswerAnErrorAndChangeNothing) {
   }
 }
 
-// Matches answer on the side the word chooses, and like every reading call leave the query and its
-// cursor alone.
+// Matches answer on the word's side; like every reading call they leave the query and cursor.
 TEST_F(ScriptDispatcherTest, ReadingCallsAnswerAndLeaveTheQueryAlone) {
   const std::pair<const char*, const char*> reads[] = {
       {R"({"op":"matchWords","args":["lev","GP",10]})", R"({"result":["go"]})"},
@@ -143,7 +137,10 @@ TEST_F(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
   const std::string consult = R"({"op":"consult","args":["go"]})";
   const std::string whole = handleScriptRequest(*_peek, consult);
   ASSERT_TRUE(whole.starts_with(R"({"result":[")")) << whole;
-  const std::string batch = "[" + consult + "," + consult + "," + consult + "]";
+  const auto three = [](const std::string& a, const std::string& b, const std::string& c) {
+    return "[" + a + "," + b + "," + c + "]";
+  };
+  const std::string batch = three(consult, consult, consult);
   const size_t roomForTwo = 2 * whole.size() + 3;  // "[", two answers and their commas
   const auto tooLarge = [](const std::string& why) {
     return R"({"error":"request too large: )" + why + R"("})";
@@ -154,22 +151,19 @@ TEST_F(ScriptDispatcherTest, ABudgetStopsABatchBetweenCalls) {
   const std::string stopping = R"({"error":"the server is stopping"})";
   std::stop_source stop;
   stop.request_stop();
-  RequestBudget forTwo, forNone, noTime, stopped;
-  forTwo.maxAnswerBytes = roomForTwo;
-  forNone.maxAnswerBytes = 20;
-  noTime.time = std::chrono::milliseconds(0);
-  stopped.stop = stop.get_token();
+  const RequestBudget forTwo{.maxAnswerBytes = roomForTwo}, forNone{.maxAnswerBytes = 20};
+  const RequestBudget noTime{.time = 0ms}, stopped{.stop = stop.get_token()};
   const struct {
     const char* name;
     RequestBudget budget;
     std::string request;
     std::string answer;
   } cases[] = {
-      {"no budget", RequestBudget(), batch, "[" + whole + "," + whole + "," + whole + "]"},
-      {"room for two answers", forTwo, batch, "[" + whole + "," + whole + "," + bytes + "]"},
+      {"no budget", RequestBudget(), batch, three(whole, whole, whole)},
+      {"room for two answers", forTwo, batch, three(whole, whole, bytes)},
       {"one consult past the bound", forNone, consult, tooLarge("an answer of more than 20 bytes")},
-      {"no time", noTime, batch, "[" + late + "," + late + "," + late + "]"},
-      {"a stop", stopped, batch, "[" + stopping + "," + stopping + "," + stopping + "]"},
+      {"no time", noTime, batch, three(late, late, late)},
+      {"a stop", stopped, batch, three(stopping, stopping, stopping)},
       {"a refused argument under a bound", forTwo, R"({"op":"consult","args":[null]})",
        handleScriptRequest(*_peek, R"({"op":"consult","args":[null]})")},
   };
@@ -235,7 +229,7 @@ std::optional<UString> text(const char* s) {
   return s ? std::optional<UString>(fromUtf8(s)) : std::nullopt;
 }
 
-TEST(RecordRenderingTest, TextHtmlAndListForms) {
+TEST(RecordRenderingTest, TextAndHtmlForms) {
   const struct {
     const char *eword, *pron, *jword, *example, *text, *html;
   } cases[] = {
@@ -256,9 +250,6 @@ TEST(RecordRenderingTest, TextHtmlAndListForms) {
     EXPECT_EQ(toUtf8(recordAsText(record)), c.text) << c.text;
     EXPECT_EQ(toUtf8(recordAsHTML(record)), c.html) << c.text;
   }
-  const ScriptValue null{ScriptNull{}};
-  EXPECT_EQ(recordAsList(Record{u"go", std::nullopt, 3, u"行く", std::nullopt}),
-            (ScriptList{UString(u"go"), null, int32_t{3}, UString(u"行く"), null}));
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
 // The web host: its HTTP connection fed bytes directly (the limits on what a client may send,
-// each beside a request just within it, keep-alive and pipelining), then what it answers once a
-// request is within them: a session for each page served and for no page opened by another site,
-// calls reaching their own page's session only, and the refusal once the session is given up.
+// each beside a request just within it, keep-alive and pipelining); a session for each page served
+// and none for a page opened by another site, calls reaching their own page's session only.
 #include "hosts/web/web_host.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <vector>
 
 #include "hosts/web/http_connection.h"
 #include "platform/log.h"
@@ -26,10 +24,8 @@ class EchoHandler : public HttpHandler {
                       std::to_string(request.body().size());
     return response;
   }
-  HttpResponse refusal(http::status status, std::string_view why) override {
-    HttpResponse response(status, 11);
-    response.body() = std::string(why);
-    return response;
+  HttpResponse refusal(http::status status, std::string_view) override {
+    return HttpResponse(status, 11);
   }
 };
 
@@ -44,10 +40,9 @@ Exchange feed(const std::string& bytes, size_t piece = 1 << 20) {
   EchoHandler handler;
   HttpConnection connection(handler);
   Exchange exchange;
-  for (size_t at = 0; at < bytes.size() && exchange.keepOpen; at += piece) {
+  for (size_t at = 0; at < bytes.size() && exchange.keepOpen; at += piece)
     exchange.keepOpen =
         net::receiveWhole(connection, std::string_view(bytes).substr(at, piece), exchange.out);
-  }
   exchange.midRequest = connection.midRequest();
   return exchange;
 }
@@ -110,9 +105,8 @@ TEST(HttpConnectionTest, LimitsAreRefusedAndWhatIsWithinThemAnswered) {
     }
   }
   // A 1.0 client keeps the connection only when told so.
-  EXPECT_NE(feed("GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n")
-                .out.find("Connection: keep-alive\r\n"),
-            std::string::npos);
+  const std::string kept = feed("GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n").out;
+  EXPECT_NE(kept.find("Connection: keep-alive\r\n"), std::string::npos) << kept;
 }
 
 TEST(HttpConnectionTest, PipelinedRequestsAreAnsweredInOrder) {
