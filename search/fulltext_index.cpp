@@ -339,7 +339,6 @@ UString searchableText(const Record& record) {
   return text;
 }
 
-// The statements of every query, prepared once for the index's life.
 // The statements of the queries, each prepared on its first use and then kept for the index's
 // life: a one-shot search parses only the two it runs.
 struct FulltextIndex::Queries {
