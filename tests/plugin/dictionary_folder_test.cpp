@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/log.h"
-#include "tests/plugin/peek_test_home.h"
+#include "tests/support/peek_test_home.h"
 
 namespace lexor {
 namespace {

@@ -8,7 +8,7 @@
 #include "plugin/page_sessions.h"
 #include "plugin/script_dispatcher.h"
 #include "search/fulltext_service.h"
-#include "tests/plugin/peek_test_home.h"
+#include "tests/support/peek_test_home.h"
 
 namespace lexor {
 namespace {

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/log.h"
-#include "tests/plugin/peek_test_home.h"
+#include "tests/support/peek_test_home.h"
 
 namespace lexor {
 namespace {

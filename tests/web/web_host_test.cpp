@@ -9,7 +9,7 @@
 
 #include "hosts/web/http_connection.h"
 #include "platform/log.h"
-#include "tests/plugin/peek_test_home.h"
+#include "tests/support/peek_test_home.h"
 
 namespace lexor::web {
 namespace {
