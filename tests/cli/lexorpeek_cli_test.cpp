@@ -21,7 +21,8 @@ using testing::entry;
 using Words = std::vector<std::string>;
 
 const std::string kGoodHtml =
-    R"(<span class="m"><span class="f1">good</span></span><span class="f4">よい<br>良好な</span>)";
+    R"(<span class="m"><span class="f1">good</span></span><span class="f4">よい<br>良好な</span>)"
+    "\n";
 const std::string kGoodJson = "[\"good\",null,null,\"よい<br>良好な\",null]\n";
 
 // What a run of the program gave, or a row of what it must give: then `err` is a part of
@@ -103,7 +104,7 @@ TEST_F(CliTest, SearchFindsTranslationsOnTheQuerysSideOfTheSuite) {
   expectRows({{{"search", "GO"}, 0, "行く\n  go\n"},
               {{"search", "行く"}, 0, "go\n  行く\n"},
               {{"search", "良好", "--format", "json"}, 0, kGoodJson},
-              {{"search", "よい", "--format", "html", "--dict", ambora}, 0, kGoodHtml + "\n"},
+              {{"search", "よい", "--format", "html", "--dict", ambora}, 0, kGoodHtml},
               {{"search", "行", "--nth", "0", "--limit", "1"}, 0, "go\n  行く\n"},
               {{"search", "行", "--nth", "0", "--limit", "0"}, 0, "go\n  行く\n"},
               {{"search", "gone"}, 1}},
@@ -188,8 +189,8 @@ TEST_F(CliTest, LookupConsultAndMatchAnswerOnStandardOutput) {
        0,
        "x [\"ks']\n  a & b\n  c <d> ああ\n  &bogus; 1 < 2 &#0;\n"},
       {{"lookup", "go"}, 0, "go\n  行く\ngood\n  よい\n  良好な\n"},
-      {{"lookup", "goo", "--format", "html"}, 0, kGoodHtml + "\n"},
-      {{"consult", "good"}, 0, kGoodHtml + "\n"},
+      {{"lookup", "goo", "--format", "html"}, 0, kGoodHtml},
+      {{"consult", "good"}, 0, kGoodHtml},
       {{"consult", "zebra"}, 1},
       {{"match", "GO"}, 0, "go\n"},
       {{"match", "-s", "suffix", "OD"}, 0, "good\n"},
